@@ -1,0 +1,87 @@
+#include "common/platform/AppFolder.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+using namespace Qt::StringLiterals;
+
+namespace Trivet {
+namespace {
+
+QString childPath(const QString &folder, const QString &name)
+{
+    return folder.endsWith(u'/') ? QString(folder + name) : QString(folder + u'/' + name);
+}
+
+} // namespace
+
+AppFolder::AppFolder(const QString &root)
+    : m_root(QDir::cleanPath(root))
+{
+}
+
+AppFolder AppFolder::ofApplication()
+{
+    return AppFolder(QCoreApplication::applicationDirPath());
+}
+
+QString AppFolder::path(QStringView tail) const
+{
+    return resolveCaseInsensitive(joinTail(m_root, tail));
+}
+
+QString AppFolder::languageFile(const QString &fileName) const
+{
+    return path(QString(u"\\Languages\\"_s + fileName));
+}
+
+QString joinTail(const QString &folder, QStringView tail)
+{
+    QString t = tail.toString();
+    t.replace(u'\\', u'/');
+    return QDir::cleanPath(folder + u'/' + t);
+}
+
+QString resolveCaseInsensitive(const QString &path)
+{
+    if (path.isEmpty() || QFileInfo::exists(path)) {
+        return path;
+    }
+    const QString clean = QDir::cleanPath(path);
+    const QStringList parts = clean.split(u'/');
+    // Walk from the root; the part before the first separator is "" (absolute) or a drive.
+    QString current = parts.first();
+    qsizetype i = 1;
+    if (current.isEmpty()) {
+        current = u"/"_s;
+    }
+    for (; i < parts.size(); ++i) {
+        const QString &part = parts.at(i);
+        const QString exact = childPath(current, part);
+        if (QFileInfo::exists(exact)) {
+            current = exact;
+            continue;
+        }
+        const QDir dir(current);
+        const QStringList entries =
+            dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+        QString match;
+        for (const QString &entry : entries) {
+            if (entry.compare(part, Qt::CaseInsensitive) == 0) {
+                match = entry;
+                break;
+            }
+        }
+        if (match.isEmpty()) {
+            break;
+        }
+        current = childPath(current, match);
+    }
+    for (; i < parts.size(); ++i) {
+        current = childPath(current, parts.at(i));
+    }
+    return current;
+}
+
+} // namespace Trivet

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Reading and writing INI files with the rules hand-edited settings files were written against:
+// case-insensitive section and key names, the first of duplicate sections or keys wins, ';' starts a
+// comment line, blanks around names and values are trimmed and one pair of matching quotes is removed.
+// Values are read whole. Every write replaces the file atomically and keeps untouched lines byte for byte.
+// Files are UTF-8; a file that is not valid UTF-8 is read and written in its legacy code page.
+
+namespace Trivet {
+
+// Returns the value of key in section, or an empty text when the file, section or key is absent.
+QString ReadIni(const QString &section, const QString &key, const QString &file);
+
+// Creates or replaces the key's line in section, creating the section and the file when needed.
+// Returns false when the file could not be written; the old file is then left as it was.
+bool WriteIni(const QString &section, const QString &key, const QString &value, const QString &file);
+
+// The section's key=value lines in file order, joined by single NUL characters (none after the last).
+// Empty when the file or section is absent or the section has no entries.
+QString ReadIniSection(const QString &file, const QString &section);
+
+// Replaces the key lines of section with lines, keeping the section's place in the file (or appending
+// it). Comment lines inside the section are kept. Returns false when the file could not be written.
+bool WriteIniSection(const QString &file, const QString &section, const QStringList &lines);
+
+} // namespace Trivet

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+namespace Trivet {
+
+// Settings and language files are UTF-8. Files saved by older versions are in a Windows code page,
+// which the file name tells: Cyrillic for Bulgarian, Greek for Greek, Western European otherwise.
+enum class TextEncoding { Utf8, Cp1251, Cp1252, Cp1253 };
+
+TextEncoding legacyEncodingFor(const QString &filePath);
+
+bool isValidUtf8(const QByteArray &bytes);
+
+// Decodes bytes that hold no BOM: as UTF-8 when they are valid UTF-8, else in the legacy code page.
+QString decodeText(const QByteArray &bytes, TextEncoding encoding);
+
+// Encodes text; empty optional when the encoding cannot represent every character.
+std::optional<QByteArray> encodeText(const QString &text, TextEncoding encoding);
+
+} // namespace Trivet

@@ -1,0 +1,76 @@
+#include "launcher/mainwindow/MessageBox.h"
+
+namespace Trivet {
+namespace {
+
+struct Recorder
+{
+    bool recording = false;
+    QMessageBox::StandardButton nextAnswer = QMessageBox::NoButton;
+    QList<MessageBox::Shown> shown;
+};
+
+Recorder &recorder()
+{
+    static Recorder r;
+    return r;
+}
+
+} // namespace
+
+QMessageBox::StandardButton MessageBox::show(QWidget *parent, QMessageBox::Icon icon, const QString &title,
+                                             const QString &text, QMessageBox::StandardButtons buttons)
+{
+    Recorder &r = recorder();
+    if (r.recording) {
+        r.shown.append({icon, title, text});
+        QMessageBox::StandardButton answer = r.nextAnswer;
+        r.nextAnswer = QMessageBox::NoButton;
+        if (answer == QMessageBox::NoButton || !(buttons & answer)) {
+            answer = (buttons & QMessageBox::Ok) ? QMessageBox::Ok : QMessageBox::Cancel;
+        }
+        return answer;
+    }
+    QMessageBox box(icon, title, text, buttons, parent);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+QMessageBox::StandardButton MessageBox::warning(QWidget *parent, const QString &title, const QString &text)
+{
+    return show(parent, QMessageBox::Warning, title, text, QMessageBox::Ok);
+}
+
+QMessageBox::StandardButton MessageBox::information(QWidget *parent, const QString &title, const QString &text)
+{
+    return show(parent, QMessageBox::Information, title, text, QMessageBox::Ok);
+}
+
+QMessageBox::StandardButton MessageBox::critical(QWidget *parent, const QString &title, const QString &text)
+{
+    return show(parent, QMessageBox::Critical, title, text, QMessageBox::Ok);
+}
+
+QMessageBox::StandardButton MessageBox::askOkCancel(QWidget *parent, QMessageBox::Icon icon, const QString &title,
+                                                    const QString &text)
+{
+    return show(parent, icon, title, text, QMessageBox::Ok | QMessageBox::Cancel);
+}
+
+void MessageBox::setRecording(bool on)
+{
+    recorder().recording = on;
+    recorder().shown.clear();
+    recorder().nextAnswer = QMessageBox::NoButton;
+}
+
+void MessageBox::setNextAnswer(QMessageBox::StandardButton answer)
+{
+    recorder().nextAnswer = answer;
+}
+
+QList<MessageBox::Shown> MessageBox::takeShown()
+{
+    return std::exchange(recorder().shown, {});
+}
+
+} // namespace Trivet

@@ -1,0 +1,13 @@
+# Copies the shipped files into DEST. Trivet.ini is not replaced when DEST already has one.
+file(GLOB_RECURSE files RELATIVE ${SOURCE} ${SOURCE}/*)
+foreach(f IN LISTS files)
+    if(f MATCHES "CMakeLists\\.txt$|LayOut\\.cmake$")
+        continue()
+    endif()
+    if(f STREQUAL "Trivet.ini" AND EXISTS ${DEST}/Trivet.ini)
+        continue()
+    endif()
+    get_filename_component(dir ${DEST}/${f} DIRECTORY)
+    file(MAKE_DIRECTORY ${dir})
+    file(COPY_FILE ${SOURCE}/${f} ${DEST}/${f} ONLY_IF_DIFFERENT)
+endforeach()
