@@ -1,0 +1,207 @@
+#include "common/settings/TextKeys.h"
+
+#include <QSet>
+
+using namespace Qt::StringLiterals;
+
+namespace Trivet {
+
+namespace {
+
+struct CatalogueTexts
+{
+    QString hoverKey;
+    QString key1;
+    QString key2;
+    QString program;
+};
+
+// The two message keys of an entry mean opposite things on the antivirus tab, which fetches afresh at
+// every on-line click and falls back to the copy on the drive off-line, and on the other tabs, which start
+// what is there and fetch only what is missing. Spelling the notes out here keeps translators from
+// writing an "is missing" text where the program will show it after a successful start.
+void appendCatalogueTab(QList<TextKey> &keys, const QString &tab, bool antivirusTab,
+                        const QList<CatalogueTexts> &entries)
+{
+    for (const CatalogueTexts &e : entries) {
+        keys.append({e.hoverKey, u"Information line of the %1 tab while the mouse is over the %2 icon: "
+                                 u"what %2 does, in one sentence"_s.arg(tab, e.program)});
+        if (antivirusTab) {
+            keys.append({e.key1, u"Information line of the %1 tab after %2 was started off-line from the copy "
+                                 u"on the drive"_s.arg(tab, e.program)});
+            keys.append({e.key2, u"Information line of the %1 tab, in red: %2 is not on the drive and the "
+                                 u"computer is off-line, so it cannot be downloaded"_s.arg(tab, e.program)});
+        } else {
+            keys.append({e.key1, u"Information line of the %1 tab, in red: %2 is not on the drive and the "
+                                 u"computer is off-line, so it cannot be downloaded"_s.arg(tab, e.program)});
+            keys.append(
+                {e.key2, u"Information line of the %1 tab: the download of %2 has started"_s.arg(tab, e.program)});
+        }
+    }
+}
+
+QList<TextKey> buildTextKeys()
+{
+    QList<TextKey> keys = {
+        // Main window: menus. The five tab titles double as the File-menu items that select the tabs.
+        {u"mnuFile"_s, u"Main window: File menu"_s},
+        {u"stab1"_s, u"Main window: title of the first tab (antivirus tools) and its File-menu item"_s},
+        {u"stab2"_s, u"Main window: title of the second tab (office tools) and its File-menu item"_s},
+        {u"stab3"_s, u"Main window: title of the third tab (system tools) and its File-menu item"_s},
+        {u"stab4"_s, u"Main window: title of the fourth tab (nice-to-have tools) and its File-menu item"_s},
+        {u"stab5"_s, u"Main window: title of the fifth tab (the user's own programs) and its File-menu item"_s},
+        {u"mnuExit"_s, u"Main window: File-menu item that ends the launcher"_s},
+        {u"mnuSettings"_s, u"Main window: Settings menu"_s},
+        {u"mnuDownloadUpdate"_s,
+         u"Main window: Settings-menu item that downloads and installs a newer version of the launcher"_s},
+        {u"mnuDownloadIni"_s, u"Main window: Settings-menu item that downloads a fresh settings file (program "
+                              u"list and download addresses), keeping the user's own programs"_s},
+        {u"mnuEditIniFile"_s, u"Main window: Settings-menu item that opens the settings file in a text editor"_s},
+        {u"mnuLanguage"_s, u"Main window: Language menu"_s},
+        {u"mnuHelpRoot"_s, u"Main window: Help menu"_s},
+        {u"mnuHelp"_s, u"Main window: Help-menu item that opens the help file"_s},
+        {u"mnuAbout"_s, u"Main window: Help-menu item that opens the about box"_s},
+        {u"mnuHomePage"_s, u"Main window: Help-menu item that opens the product's web page"_s},
+
+        // Main window: buttons, proxy frame, credit line.
+        {u"cmdExit"_s, u"Main window: button that ends the launcher; also the updater's button that stops the "
+                       u"update and goes back to the launcher"_s},
+        {u"cmdSettings"_s, u"Main window, fifth tab: button that opens the editor of the user's own programs"_s},
+        {u"cmdUSBDrive"_s, u"Main window, fifth tab: button that points the user's own programs at the drive "
+                           u"letter the USB drive has now"_s},
+        {u"Translated"_s, u"Main window: small credit line on every tab naming who wrote this language's texts"_s},
+        {u"FrmProxy"_s, u"Main window, first tab: title of the frame around the proxy settings"_s},
+        {u"chkProxy"_s, u"Main window, proxy frame: check box that switches the proxy on"_s},
+        {u"lbAddress"_s, u"Main window, proxy frame: label of the proxy address field"_s},
+        {u"lbProxPort"_s, u"Main window, proxy frame: label of the proxy port field"_s},
+        {u"cmdSet"_s, u"Main window, proxy frame: button that saves the proxy settings"_s},
+        {u"MsgProxyOK"_s, u"Message box after the proxy settings were saved"_s},
+
+        // Information lines of the catalogue tabs.
+        {u"lbWelcome1"_s, u"Information line of the first tab when on-line: welcome, click an icon to start a "
+                          u"program (a missing one is downloaded first)"_s},
+        {u"LbWelcome2"_s, u"Information line of the second to fourth tabs when on-line: click an icon to start a "
+                          u"program (a missing one is downloaded first)"_s},
+        {u"lbNoInet"_s, u"Information lines of all catalogue tabs, in red, when no internet connection was found: "
+                        u"missing programs cannot be downloaded"_s},
+
+        // Start-up.
+        {u"errMsg1"_s, u"Warning box at start-up: the settings file Trivet.ini is missing and the launcher ends"_s},
+        {u"errMsg2"_s, u"Warning box at start-up: the extractor is missing and the launcher ends"_s},
+
+        // Downloads and installation.
+        {u"lbWaitProg"_s, u"Information line of the first tab while a program is being downloaded"_s},
+        {u"lbWaitupd"_s, u"Information line of the first tab while AntiVir's virus definitions are being "
+                         u"downloaded"_s},
+        {u"lbDownload"_s, u"Download line of the first tab when a download starts, before the byte count shows"_s},
+        {u"lbDownloadOK"_s, u"Download lines of all catalogue tabs when a download has ended"_s},
+        {u"lbExtract"_s, u"Information line of a catalogue tab while a downloaded program is being unpacked"_s},
+        {u"errMsg3"_s, u"Warning box: a program could not be installed because its download or unpacking "
+                       u"failed"_s},
+        {u"MsgAntivirUpdt"_s, u"Message box after new AntiVir virus definitions were downloaded, just before "
+                              u"AntiVir opens"_s},
+    };
+
+    appendCatalogueTab(keys, u"Antivirus Tools"_s, true,
+                       {
+                           {u"lbAntiVir"_s, u"lbAntivir1"_s, u"lbAntivir2"_s, u"AntiVir PE"_s},
+                           {u"lbAvast"_s, u"lbAvast1"_s, u"lbAvast2"_s, u"Avast cleaner"_s},
+                           {u"lbStinger"_s, u"lbStinger1"_s, u"lbStinger2"_s, u"Stinger"_s},
+                           {u"lbMwav"_s, u"lbMwav1"_s, u"lbMwav2"_s, u"MWAV"_s},
+                           {u"lbMrt"_s, u"lbMrt1"_s, u"lbMrt2"_s, u"MRT"_s},
+                           {u"lbHiJack"_s, u"lbHiJack1"_s, u"lbHiJack2"_s, u"HiJackFree"_s},
+                       });
+    appendCatalogueTab(keys, u"Office Tools"_s, false,
+                       {
+                           {u"lbDB"_s, u"lbDB1"_s, u"lbDB2"_s, u"DeepBurner"_s},
+                           {u"lbFreeByte"_s, u"lbFreebyte1"_s, u"lbFreeByte2"_s, u"Freebyte Zip"_s},
+                           {u"lbFoxit"_s, u"lbFoxIt1"_s, u"lbFoxIt2"_s, u"Foxit Reader"_s},
+                           {u"lbFireFox"_s, u"lbFireFox1"_s, u"lbFireFox2"_s, u"Firefox Portable"_s},
+                           {u"lbThunderB"_s, u"lbThunderB1"_s, u"lbThunderB2"_s, u"Thunderbird Portable"_s},
+                           {u"lbMeta"_s, u"lbMeta1"_s, u"lbMeta2"_s, u"Metapad"_s},
+                           {u"lbftpW"_s, u"lbftpW1"_s, u"lbftpW2"_s, u"FTP Wanderer"_s},
+                           {u"lbAbiW"_s, u"lbAbiW1"_s, u"lbAbiW2"_s, u"AbiWord Portable"_s},
+                           {u"lbSpread"_s, u"lbSpread1"_s, u"lbSpread2"_s, u"Spread32"_s},
+                           {u"lbEssPIM"_s, u"lbEssPIM1"_s, u"lbEssPIM2"_s, u"EssentialPIM"_s},
+                       });
+    // llbEasyClean1 and llbMemTest1 keep their doubled first letter: that is the spelling the launcher reads
+    // and that every language file already carries.
+    appendCatalogueTab(keys, u"System Tools"_s, false,
+                       {
+                           {u"lbResysInfo"_s, u"lbResysInfo1"_s, u"lbResysInfo2"_s, u"ReSysInfo"_s},
+                           {u"lbERU"_s, u"lbERU1"_s, u"lbERU2"_s, u"ERUNT"_s},
+                           {u"lbRegOpt"_s, u"lbRegOpt1"_s, u"lbRegOpt2"_s, u"NTREGOPT"_s},
+                           {u"lbTrout"_s, u"lbTrout1"_s, u"lbTrout2"_s, u"Trout"_s},
+                           {u"lbRegSeek"_s, u"lbRegSeek1"_s, u"lbRegSeek2"_s, u"RegSeeker"_s},
+                           {u"lbProcExp"_s, u"lbProcExp1"_s, u"lbProcExp2"_s, u"Process Explorer"_s},
+                           {u"lbEasyClean"_s, u"llbEasyClean1"_s, u"lbEasyClean2"_s, u"EasyClean"_s},
+                           {u"lbMemTest"_s, u"llbMemTest1"_s, u"lbMemTest2"_s, u"MemTest"_s},
+                           {u"lbPuTTY"_s, u"lbPuTTY1"_s, u"lbPuTTY2"_s, u"PuTTY"_s},
+                           {u"lbRestoration"_s, u"lbRestoration1"_s, u"lbRestoration2"_s, u"Restoration"_s},
+                       });
+    appendCatalogueTab(keys, u"Nice to Have"_s, false,
+                       {
+                           {u"lbHover"_s, u"lbHover1"_s, u"lbHover2"_s, u"HoverSnap"_s},
+                           {u"lbDiskDect"_s, u"lbDiskDect1"_s, u"lbDiskDect2"_s, u"DiskTective"_s},
+                           {u"lbDriver"_s, u"lbDriver1"_s, u"lbDriver2"_s, u"DriverView"_s},
+                           {u"lbFBB"_s, u"lbFBB1"_s, u"lbFBB2"_s, u"FBBackup"_s},
+                           {u"lbUninstall"_s, u"lbUninstall1"_s, u"lbUninstall2"_s, u"MyUninst"_s},
+                           {u"lbProdKey"_s, u"lbProdkey1"_s, u"lbProdKey2"_s, u"ProduKey"_s},
+                           {u"lbxnview"_s, u"lbxnview1"_s, u"lbxnview2"_s, u"XnView"_s},
+                           {u"lbMiranda"_s, u"lbMiranda1"_s, u"lbMiranda2"_s, u"Miranda"_s},
+                           {u"lbWinamp"_s, u"lbWinamp1"_s, u"lbWinamp2"_s, u"Winamp Portable"_s},
+                           {u"lbOperaUSB"_s, u"lbOperaUSB1"_s, u"lbOperaUSB2"_s, u"Opera USB"_s},
+                       });
+
+    keys.append({
+        // OpenOffice.org Portable, which has a File-menu item and a window of its own instead of an icon.
+        {u"OOPMsg1"_s, u"Warning box: OpenOffice.org Portable is not on the drive and the computer is off-line"_s},
+        {u"OOPMsg2"_s, u"Question box with OK and Cancel: OpenOffice.org Portable is not on the drive yet; "
+                       u"download it now?"_s},
+        {u"lblOOPInfo"_s, u"Information lines of all catalogue tabs while OpenOffice.org Portable is being "
+                          u"downloaded"_s},
+
+        // One key for the close button of the about box, the OpenOffice.org Portable window and the editor.
+        {u"cmdClose"_s, u"Close button of the about box, the OpenOffice.org Portable window and the editor of "
+                        u"the user's own programs"_s},
+
+        // New-version prompt.
+        {u"lbVersionUpdate"_s, u"New-version window: a newer launcher is available; open its web page?"_s},
+        {u"cmdYes"_s, u"New-version window: button that opens the web page"_s},
+        {u"cmdNo"_s, u"New-version window: button that closes the window"_s},
+
+        // Editor of the user's own programs.
+        {u"lbAppNumber"_s, u"Own-programs editor: label of the list that selects one of the ten slots"_s},
+        {u"lbAppName"_s, u"Own-programs editor: label of the program's display name"_s},
+        {u"lbAppExe"_s, u"Own-programs editor: label of the path of the program file"_s},
+        {u"lbAppIcon"_s, u"Own-programs editor: label of the path of the icon picture"_s},
+        {u"cmdBrowse"_s, u"Own-programs editor: both buttons that open a file dialog (program and icon)"_s},
+        {u"cmdExtractIcon"_s, u"Own-programs editor: button that takes the icon out of the program file"_s},
+        {u"cmdSaveIcon"_s, u"Own-programs editor: button that saves the icon shown as a picture file"_s},
+        {u"cmdSave"_s, u"Own-programs editor: button that saves the selected slot"_s},
+    });
+    return keys;
+}
+
+} // namespace
+
+const QList<TextKey> &allTextKeys()
+{
+    static const QList<TextKey> keys = buildTextKeys();
+    return keys;
+}
+
+bool isTextKey(QStringView key)
+{
+    // Folded once, so checking every key of a file costs one hash probe per key.
+    static const QSet<QString> folded = [] {
+        QSet<QString> set;
+        for (const TextKey &k : allTextKeys()) {
+            set.insert(k.key.toCaseFolded());
+        }
+        return set;
+    }();
+    return folded.contains(key.toString().toCaseFolded());
+}
+
+} // namespace Trivet
