@@ -1,0 +1,98 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QObject>
+#include <QString>
+#include <QUrl>
+#include <chrono>
+
+class QTcpServer;
+
+namespace Trivet {
+
+struct MirrorResponse;
+
+// A small HTTP/1.1 server on 127.0.0.1 for tests, benchmarks and local trials of the downloads. It answers
+// GET and HEAD with files under a root folder or with bodies set in memory, and can misbehave on chosen
+// paths the way real servers do (no length, wrong length, stalls, dropped connections, redirect loops, ...).
+// Each connection serves one request and closes; large bodies are streamed as the socket drains, so
+// memory stays flat whatever the file size.
+class MirrorServer final : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class Misbehaviour {
+        None,
+        NoContentLength, // the body is delimited by closing the connection
+        Chunked,         // Transfer-Encoding: chunked
+        WrongLength,     // announces more than it sends, then closes
+        NotFound,        // 404 with a small HTML page, whatever exists
+        Redirect,        // 302 to the redirect target
+        RedirectLoop,    // 302 to itself, for ever
+        Stall,           // sends half the body, then nothing; the socket stays open
+        DropConnection,  // sends half the body, then closes
+        Slow,            // sends the body in small pieces with pauses (see setSlowPace)
+    };
+    Q_ENUM(Misbehaviour)
+
+    explicit MirrorServer(QObject *parent = nullptr);
+    ~MirrorServer() override;
+
+    // Listens on 127.0.0.1 only; port 0 picks a free port.
+    bool listen(quint16 port = 0);
+    void close();
+    bool isListening() const;
+    QString errorString() const;
+    quint16 port() const;
+
+    // http://127.0.0.1:PORT/path
+    QUrl url(const QString &path) const;
+
+    // Files are served from below this folder; nothing outside it, also not through symbolic links.
+    void setRoot(const QString &folder);
+    QString root() const { return m_root; }
+
+    // Serves body at path instead of any file there.
+    void setBody(const QString &path, const QByteArray &body);
+    void setMisbehaviour(const QString &path, Misbehaviour misbehaviour, const QString &redirectTarget = {});
+    // How Slow sends: pieces of pieceSize bytes, a pause after each. Default 512 bytes every 150 ms.
+    void setSlowPace(qint64 pieceSize, std::chrono::milliseconds pause);
+
+    // Requests for path so far, whatever they were answered with.
+    int requestCount(const QString &path) const;
+    // Connections that have not been closed yet.
+    int openConnectionCount() const;
+
+    // What to answer to one request; connections call this once they have read a request's head.
+    MirrorResponse respond(const QByteArray &method, const QByteArray &target);
+
+    // The path below the root that target names ("/a/b"), or an empty text when it climbs out of the root
+    // or is malformed. Query and fragment are dropped, percent-encoding is decoded.
+    static QString normalisePath(const QString &target);
+
+Q_SIGNALS:
+    void requestReceived(const QString &method, const QString &path);
+
+private:
+    struct PathRule
+    {
+        Misbehaviour misbehaviour = Misbehaviour::None;
+        QString redirectTarget;
+    };
+
+    void acceptConnections();
+    QString locationFor(const QString &target) const;
+
+    QTcpServer *m_server = nullptr;
+    QString m_root;
+    QHash<QString, QByteArray> m_bodies;
+    QHash<QString, PathRule> m_rules;
+    QHash<QString, int> m_requestCounts;
+    qint64 m_slowPiece = 512;
+    std::chrono::milliseconds m_slowPause{150};
+    int m_openConnections = 0;
+};
+
+} // namespace Trivet
