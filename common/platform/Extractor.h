@@ -1,0 +1,42 @@
+#pragma once
+
+#include "common/platform/ArchiveExtractor.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+QT_BEGIN_NAMESPACE
+class QThread;
+QT_END_NAMESPACE
+
+namespace Trivet {
+
+// Runs an extraction command tail ("\unzip.exe -o -d Metapad mpad35.zip") against the application folder,
+// as the unzip.exe and 7za.exe programs beside the launcher once did, but in-process and on a worker thread
+// so the window keeps handling events. Names in the command are looked up without regard to letter case,
+// so "Foxitreader.zip" finds "foxitreader.zip" and "-d Deepburn" re-installs into an existing "DeepBurn".
+class Extractor final : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit Extractor(QObject *parent = nullptr);
+    // Waits for extractions still running: stopping half-way through moving files would leave a mix.
+    ~Extractor() override;
+
+    // Starts the extraction and returns at once; finished() follows on this object's thread, also when the
+    // command cannot be understood.
+    void run(const QString &appFolder, const QString &commandTail);
+
+    // The same extraction, returning its result; the caller's events keep flowing meanwhile.
+    static ExtractResult runAndWait(const QString &appFolder, const QString &commandTail);
+
+signals:
+    void finished(const Trivet::ExtractResult &result);
+
+private:
+    QList<QThread *> m_threads;
+};
+
+} // namespace Trivet
