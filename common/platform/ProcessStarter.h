@@ -9,7 +9,7 @@ enum class WindowStyle { Normal, Minimized };
 
 struct ProcessStart
 {
-    QString program;      // full path of the program
+    QString program;       // full path of the program
     QStringList arguments; // passed separately, never re-split from one text
     QString workingFolder; // empty: the program's own folder
     WindowStyle style = WindowStyle::Normal;

@@ -6,7 +6,6 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
-
 #include <optional>
 
 namespace Trivet {
@@ -37,9 +36,9 @@ private:
     enum class Kind { Blank, Comment, Section, Entry, Other };
     struct Line
     {
-        QByteArray raw;   // bytes of the line without its line end; empty when the line is new
-        QByteArray eol;   // "\r\n", "\n", "\r" or "" (last line without a line end)
-        QString text;     // decoded text of the line
+        QByteArray raw; // bytes of the line without its line end; empty when the line is new
+        QByteArray eol; // "\r\n", "\n", "\r" or "" (last line without a line end)
+        QString text;   // decoded text of the line
         Kind kind = Kind::Other;
         QString name;     // section name or key, trimmed
         QString rawValue; // value as written, trimmed, quotes kept

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QLockFile>
+#include <QString>
+#include <memory>
+
+namespace Trivet {
+
+// One running launcher per application folder. The lock lives in the temporary folder of the user,
+// not on the drive, so a write-protected stick works and a crash leaves no lock that blocks the
+// next start (a stale lock of a dead process is taken over).
+class SingleInstance final
+{
+public:
+    explicit SingleInstance(const QString &appFolder, const QString &program);
+
+    // True when this process is the only instance for the folder.
+    bool tryAcquire();
+
+private:
+    std::unique_ptr<QLockFile> m_lock;
+};
+
+} // namespace Trivet

@@ -1,0 +1,12 @@
+#pragma once
+
+namespace Trivet {
+
+// Keeps events flowing for the given number of seconds, then returns: never earlier, and without
+// using the processor meanwhile. Handlers of the window, including another Wait, may run inside it.
+void Wait(int seconds);
+
+// The same in milliseconds, for callers and tests that need less than a second.
+void waitMilliseconds(int milliseconds);
+
+} // namespace Trivet

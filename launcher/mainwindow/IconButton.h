@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QAbstractButton>
+#include <QPixmap>
+
+namespace Trivet {
+
+// A clickable program icon. It reports every mouse movement over it (the hover texts follow the
+// pointer), can be reached with the keyboard and is activated with Enter, Return or Space.
+class IconButton final : public QAbstractButton
+{
+    Q_OBJECT
+
+public:
+    explicit IconButton(int size, QWidget *parent = nullptr);
+
+    void setPicture(const QPixmap &picture);
+    QPixmap picture() const { return m_picture; }
+    bool hasPicture() const { return !m_picture.isNull(); }
+
+    QSize sizeHint() const override;
+
+signals:
+    void hovered();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+
+private:
+    int m_size;
+    QPixmap m_picture;
+};
+
+} // namespace Trivet

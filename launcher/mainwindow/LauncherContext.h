@@ -1,0 +1,26 @@
+#pragma once
+
+#include "common/platform/AppFolder.h"
+#include "common/platform/Connectivity.h"
+#include "common/platform/ProcessStarter.h"
+
+#include <memory>
+
+namespace Trivet {
+
+// What the launcher's windows take from outside: the application folder, the source of the local
+// address that decides on-line or off-line, and the starter of programs. Tests hand in their own.
+struct LauncherContext
+{
+    AppFolder folder;
+    std::shared_ptr<const LocalAddressSource> addresses;
+    std::shared_ptr<ProcessStarter> processes;
+
+    static LauncherContext forApplication()
+    {
+        return {AppFolder::ofApplication(), std::make_shared<NetworkInterfaceAddressSource>(),
+                std::make_shared<DetachedProcessStarter>()};
+    }
+};
+
+} // namespace Trivet

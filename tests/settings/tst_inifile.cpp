@@ -1,0 +1,270 @@
+#include "common/settings/IniFile.h"
+#include "common/settings/LangHandler.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+using namespace Trivet;
+
+class TestIniFile : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString m_file;
+
+    void write(const QByteArray &bytes)
+    {
+        QFile f(m_file);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+    }
+    QByteArray contents() const
+    {
+        QFile f(m_file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+private slots:
+    void init()
+    {
+        m_file = m_dir.filePath(u"Trivet.ini"_s);
+        QFile::remove(m_file);
+    }
+
+    void readRules_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("expected");
+
+        QTest::newRow("plain") << QByteArray("[A]\r\nk=v\r\n") << u"A"_s << u"k"_s << u"v"_s;
+        QTest::newRow("names ignore case") << QByteArray("[Applications]\r\nappOFF-4exe=ff.exe\r\n")
+                                           << u"APPLICATIONS"_s << u"AppOFF-4exe"_s << u"ff.exe"_s;
+        QTest::newRow("blanks trimmed") << QByteArray("  [ A ]  \n  k  =   v w  \n") << u"A"_s << u"k"_s << u"v w"_s;
+        QTest::newRow("double quotes removed") << QByteArray("[A]\nk = \" x\"\n") << u"A"_s << u"k"_s << u" x"_s;
+        QTest::newRow("single quotes removed") << QByteArray("[A]\nk='y '\n") << u"A"_s << u"k"_s << u"y "_s;
+        QTest::newRow("unmatched quote kept") << QByteArray("[A]\nk=\"x'\n") << u"A"_s << u"k"_s << u"\"x'"_s;
+        QTest::newRow("semicolon after value is data")
+            << QByteArray("[A]\npepsi=diet ;gag\n") << u"A"_s << u"pepsi"_s << u"diet ;gag"_s;
+        QTest::newRow("comment line") << QByteArray("[A]\n;k=1\nk=2\n") << u"A"_s << u"k"_s << u"2"_s;
+        QTest::newRow("hash starts a key") << QByteArray("[A]\n#k=1\n") << u"A"_s << u"#k"_s << u"1"_s;
+        QTest::newRow("first duplicate key wins") << QByteArray("[A]\nk=1\nk=2\n") << u"A"_s << u"k"_s << u"1"_s;
+        QTest::newRow("first duplicate section wins")
+            << QByteArray("[A]\nk=1\n[B]\nx=0\n[a]\nk=2\nj=3\n") << u"A"_s << u"k"_s << u"1"_s;
+        QTest::newRow("key only in later duplicate section")
+            << QByteArray("[A]\nk=1\n[A]\nj=3\n") << u"A"_s << u"j"_s << QString();
+        QTest::newRow("LF endings") << QByteArray("[A]\nk=1\n") << u"A"_s << u"k"_s << u"1"_s;
+        QTest::newRow("CR endings") << QByteArray("[A]\rk=1\r") << u"A"_s << u"k"_s << u"1"_s;
+        QTest::newRow("no final line end") << QByteArray("[A]\r\nk=1") << u"A"_s << u"k"_s << u"1"_s;
+        QTest::newRow("BOM") << QByteArray("\xEF\xBB\xBF[A]\r\nk=1\r\n") << u"A"_s << u"k"_s << u"1"_s;
+        QTest::newRow("key before any section") << QByteArray("k=0\n[A]\n") << u"A"_s << u"k"_s << QString();
+        QTest::newRow("absent key") << QByteArray("[A]\nk=1\n") << u"A"_s << u"x"_s << QString();
+        QTest::newRow("absent section") << QByteArray("[A]\nk=1\n") << u"B"_s << u"k"_s << QString();
+        QTest::newRow("section without bracket is no section")
+            << QByteArray("[A\nk=1\n") << u"A"_s << u"k"_s << QString();
+        QTest::newRow("equals in value") << QByteArray("[A]\nurl=http://h/?a=b\n") << u"A"_s << u"url"_s
+                                         << u"http://h/?a=b"_s;
+        QTest::newRow("UTF-8 value") << QByteArray("[Language]\nDefault=Fran\xC3\xA7"
+                                                   "ais.lng\n")
+                                     << u"Language"_s << u"Default"_s << u"Français.lng"_s;
+        QTest::newRow("legacy Western value") << QByteArray("[Language]\nDefault=Fran\xE7"
+                                                            "ais.lng\n")
+                                              << u"Language"_s << u"Default"_s << u"Français.lng"_s;
+    }
+
+    void readRules()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, section);
+        QFETCH(QString, key);
+        QFETCH(QString, expected);
+        write(file);
+        QCOMPARE(ReadIni(section, key, m_file), expected);
+    }
+
+    void longValuesAreReadWhole()
+    {
+        const QString longValue(300, u'x');
+        write("[A]\r\nk=" + longValue.toLatin1() + "\r\n");
+        QCOMPARE(ReadIni(u"A"_s, u"k"_s, m_file), longValue);
+        QVERIFY(WriteIni(u"A"_s, u"j"_s, longValue + u'y', m_file));
+        QCOMPARE(ReadIni(u"A"_s, u"j"_s, m_file), longValue + u'y');
+    }
+
+    void missingFileReadsEmptyAndCreatesNothing()
+    {
+        QCOMPARE(ReadIni(u"A"_s, u"k"_s, m_file), QString());
+        QCOMPARE(ReadIniSection(m_file, u"A"_s), QString());
+        QVERIFY(!QFileInfo::exists(m_file));
+    }
+
+    void malformedInputNeverCrashes_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::newRow("binary") << QByteArray("\x00\xff\xfe[\x00]=\x80\x81\n\r\r\n=", 15);
+        QTest::newRow("only brackets") << QByteArray("[]\n[\n]\n[[]]\n=\n==\n");
+        QTest::newRow("huge line") << QByteArray(200000, 'a');
+        QTest::newRow("empty") << QByteArray();
+    }
+
+    void malformedInputNeverCrashes()
+    {
+        QFETCH(QByteArray, file);
+        write(file);
+        QCOMPARE(ReadIni(u"A"_s, u"k"_s, m_file), QString());
+        ReadIniSection(m_file, u""_s);
+        QVERIFY(WriteIni(u"A"_s, u"k"_s, u"v"_s, m_file));
+        QCOMPARE(ReadIni(u"A"_s, u"k"_s, m_file), u"v"_s);
+    }
+
+    void writeReplacesOnlyThatLine()
+    {
+        const QByteArray before = "; hand-written\r\n[Language]\r\n  Default = English.lng   \r\n"
+                                  "[MyOwnApps]\nMyOwnAppName1=Tool ;x\n\n[Other]\r\nz=1";
+        write(before);
+        QVERIFY(WriteIni(u"language"_s, u"DEFAULT"_s, u"Deutsch.lng"_s, m_file));
+        QByteArray expected = before;
+        expected.replace("  Default = English.lng   ", "Default=Deutsch.lng");
+        QCOMPARE(contents(), expected);
+    }
+
+    void writeAddsMissingKeyToItsSection()
+    {
+        write("[A]\r\nk=1\r\n\r\n[B]\r\nx=2\r\n");
+        QVERIFY(WriteIni(u"A"_s, u"j"_s, u"3"_s, m_file));
+        QCOMPARE(contents(), QByteArray("[A]\r\nk=1\r\nj=3\r\n\r\n[B]\r\nx=2\r\n"));
+    }
+
+    void writeAppendsMissingSectionAndCreatesFile()
+    {
+        QVERIFY(WriteIni(u"USBDriveLetter"_s, u"NewDriveLetter"_s, u"/media/stick"_s, m_file));
+        QCOMPARE(contents(), QByteArray("[USBDriveLetter]\r\nNewDriveLetter=/media/stick\r\n"));
+
+        write("[A]\nk=1");
+        QVERIFY(WriteIni(u"B"_s, u"x"_s, u"2"_s, m_file));
+        QCOMPARE(contents(), QByteArray("[A]\nk=1\n\n[B]\nx=2\n"));
+    }
+
+    void writtenValuesReadBackUnchanged_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::newRow("padded") << u"  padded  "_s;
+        QTest::newRow("quoted") << u"\"quoted\""_s;
+        QTest::newRow("empty") << QString();
+        QTest::newRow("semicolon") << u"a ;b"_s;
+        QTest::newRow("cyrillic") << u"Български"_s;
+    }
+
+    void writtenValuesReadBackUnchanged()
+    {
+        QFETCH(QString, value);
+        QVERIFY(WriteIni(u"A"_s, u"k"_s, value, m_file));
+        QCOMPARE(ReadIni(u"A"_s, u"k"_s, m_file), value);
+    }
+
+    void lineBreaksInValuesCannotAddEntries()
+    {
+        QVERIFY(WriteIni(u"A"_s, u"k"_s, u"x\r\n[B]\r\nevil=1"_s, m_file));
+        QCOMPARE(ReadIni(u"B"_s, u"evil"_s, m_file), QString());
+        QVERIFY(ReadIni(u"A"_s, u"k"_s, m_file).startsWith(u"x"_s));
+    }
+
+    void legacyFileKeepsItsEncoding()
+    {
+        write("[Language]\r\nDefault=Fran\xE7"
+              "ais.lng\r\n[X]\r\nname=Caf\xE9\r\n");
+        QVERIFY(WriteIni(u"X"_s, u"name"_s, u"Crème"_s, m_file));
+        QCOMPARE(contents(), QByteArray("[Language]\r\nDefault=Fran\xE7"
+                                        "ais.lng\r\n[X]\r\nname=Cr\xE8me\r\n"));
+
+        // A character the code page cannot hold turns the file into UTF-8 without losing anything.
+        QVERIFY(WriteIni(u"X"_s, u"name"_s, u"Ω"_s, m_file));
+        QCOMPARE(ReadIni(u"Language"_s, u"Default"_s, m_file), u"Français.lng"_s);
+        QCOMPARE(ReadIni(u"X"_s, u"name"_s, m_file), u"Ω"_s);
+    }
+
+    void legacyLanguageFilesUseTheirCodePage()
+    {
+        const QString bulgarian = m_dir.filePath(u"Bulgarian.lng"_s);
+        QFile b(bulgarian);
+        QVERIFY(b.open(QIODevice::WriteOnly));
+        b.write("[Translation]\r\nmnuFile=\xD4\xE0\xE9\xEB\r\n"); // "Файл" in Windows-1251
+        b.close();
+        QCOMPARE(ReadLangText(u"Translation"_s, u"mnufile"_s, bulgarian), u"Файл"_s);
+
+        const QString greek = m_dir.filePath(u"Greek.lng"_s);
+        QFile g(greek);
+        QVERIFY(g.open(QIODevice::WriteOnly));
+        g.write("[Translation]\r\nmnuFile=\xC1\xF1\xF7\xE5\xDF\xEF\r\n"); // "Αρχείο" in Windows-1253
+        g.close();
+        QCOMPARE(translation(u"mnuFile"_s, greek), u"Αρχείο"_s);
+    }
+
+    void failedWriteLeavesFileAsItWas()
+    {
+        write("[A]\r\nk=1\r\n");
+        QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::ExeOwner);
+        const bool writable =
+            QFileInfo(m_dir.path()).isWritable() && QFile(m_dir.filePath(u"probe"_s)).open(QIODevice::WriteOnly);
+        const bool written = WriteIni(u"A"_s, u"k"_s, u"2"_s, m_file);
+        QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::remove(m_dir.filePath(u"probe"_s));
+        if (writable) {
+            QSKIP("running with rights that ignore folder permissions");
+        }
+        QVERIFY(!written);
+        QCOMPARE(contents(), QByteArray("[A]\r\nk=1\r\n"));
+    }
+
+    void saveReplacesTheFileInsteadOfWritingIntoIt()
+    {
+        // A second name for the old file keeps the old content: the new file was written beside it and
+        // renamed over it, so an interrupted save can never leave a half-written settings file.
+        write("[A]\r\nk=1\r\n");
+        const QString oldName = m_dir.filePath(u"old.ini"_s);
+        QFile::remove(oldName);
+        QCOMPARE(::link(QFile::encodeName(m_file).constData(), QFile::encodeName(oldName).constData()), 0);
+        QVERIFY(WriteIni(u"A"_s, u"k"_s, u"2"_s, m_file));
+        QCOMPARE(ReadIni(u"A"_s, u"k"_s, m_file), u"2"_s);
+        QFile old(oldName);
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), QByteArray("[A]\r\nk=1\r\n"));
+        const QStringList leftovers = QDir(m_dir.path()).entryList({u"Trivet.ini?*"_s}, QDir::Files | QDir::Hidden);
+        QVERIFY2(leftovers.isEmpty(), qPrintable(leftovers.join(u", "_s)));
+    }
+
+    void readSectionJoinsEntriesWithNul()
+    {
+        write("[MyOwnApps]\r\nA=1\r\n; note\r\n\r\nB=2\r\n[Next]\r\nC=3\r\n");
+        const QString section = ReadIniSection(m_file, u"myownapps"_s);
+        QCOMPARE(section.size(), 7);
+        QCOMPARE(section, u"A=1"_s + QChar(u'\0') + u"B=2"_s);
+        QCOMPARE(ReadIniSection(m_file, u"Absent"_s), QString());
+    }
+
+    void writeSectionKeepsItsPlace()
+    {
+        write("[Language]\r\nDefault=English.lng\r\n\r\n[MyOwnApps]\r\n; mine\r\nA=1\r\nB=2\r\n\r\n[Z]\r\nz=1\r\n");
+        QVERIFY(WriteIniSection(m_file, u"MyOwnApps"_s, {u"A=9"_s, u"C=3"_s}));
+        QCOMPARE(
+            contents(),
+            QByteArray(
+                "[Language]\r\nDefault=English.lng\r\n\r\n[MyOwnApps]\r\n; mine\r\nA=9\r\nC=3\r\n\r\n[Z]\r\nz=1\r\n"));
+        QCOMPARE(ReadIni(u"MyOwnApps"_s, u"B"_s, m_file), QString());
+
+        QVERIFY(WriteIniSection(m_file, u"USBDriveLetter"_s, {u"OldDriveLetter=E:"_s}));
+        QCOMPARE(ReadIni(u"USBDriveLetter"_s, u"OldDriveLetter"_s, m_file), u"E:"_s);
+        QCOMPARE(ReadIni(u"Z"_s, u"z"_s, m_file), u"1"_s);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestIniFile)
+#include "tst_inifile.moc"
