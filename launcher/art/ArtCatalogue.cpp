@@ -1,0 +1,132 @@
+#include "launcher/art/ArtCatalogue.h"
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QPixmapCache>
+#include <QSvgRenderer>
+#include <QtMath>
+#include <algorithm>
+#include <array>
+
+using namespace Qt::StringLiterals;
+
+// The resources live in a static library: without a reference from code that is linked anyway, the linker drops
+// them and every picture would silently turn into the fallback. Q_INIT_RESOURCE must sit outside any namespace.
+static void initArtResources()
+{
+    Q_INIT_RESOURCE(art);
+}
+
+namespace Trivet::Art {
+
+namespace {
+
+constexpr QStringView fallbackResource = u":/art/unknown.svg";
+
+// Catalogue ids are matched against the fixed list rather than turned into a resource path blindly, so an id such
+// as "../product" cannot reach some other picture.
+constexpr std::array<QStringView, 4> cataloguePrefixes = {u"AV-", u"OFF-", u"SYS-", u"MISC-"};
+constexpr std::array<int, 4> catalogueCounts = {6, 10, 10, 10};
+
+constexpr std::array<QStringView, 14> menuResources = {
+    u":/art/menu/lang-bg.svg", u":/art/menu/lang-ca.svg",      u":/art/menu/lang-de.svg", u":/art/menu/lang-en.svg",
+    u":/art/menu/lang-es.svg", u":/art/menu/lang-fr.svg",      u":/art/menu/lang-el.svg", u":/art/menu/lang-hu.svg",
+    u":/art/menu/lang-it.svg", u":/art/menu/lang-nl.svg",      u":/art/menu/help.svg",    u":/art/menu/home.svg",
+    u":/art/menu/exit.svg",    u":/art/menu/office-suite.svg",
+};
+
+bool isCatalogueId(QStringView id)
+{
+    for (std::size_t tab = 0; tab < cataloguePrefixes.size(); ++tab) {
+        if (!id.startsWith(cataloguePrefixes[tab])) {
+            continue;
+        }
+        const QStringView number = id.mid(cataloguePrefixes[tab].size());
+        // "OFF-01" or "OFF-+1" would parse to a valid number but is not an id of the catalogue.
+        const bool digitsOnly = std::all_of(number.begin(), number.end(), [](QChar c) { return c.isDigit(); });
+        if (number.isEmpty() || number.startsWith(u'0') || !digitsOnly) {
+            return false;
+        }
+        const int n = number.toInt();
+        return n >= 1 && n <= catalogueCounts[tab];
+    }
+    return false;
+}
+
+qreal screenScale()
+{
+    return qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
+}
+
+QPixmap render(const QString &resource, int size)
+{
+    static const bool resourcesReady = (initArtResources(), true);
+    Q_UNUSED(resourcesReady)
+
+    // A zero or negative size is a caller's slip; a tiny picture keeps the promise of never returning null.
+    size = qMax(size, 1);
+    const qreal scale = screenScale();
+    const QString key = u"trivet-art|"_s % resource % u'|' % QString::number(size) % u'@' % QString::number(scale);
+    QPixmap pixmap;
+    if (QPixmapCache::find(key, &pixmap)) {
+        return pixmap;
+    }
+
+    const int side = qCeil(size * scale);
+    QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QSvgRenderer renderer(resource);
+    if (!renderer.isValid()) {
+        renderer.load(fallbackResource.toString());
+    }
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    if (renderer.isValid()) {
+        renderer.render(&painter, QRectF(0, 0, side, side));
+    } else {
+        // Only a broken build gets here; a grey square still tells the user something is meant to be there.
+        painter.fillRect(image.rect(), QColor(0x9a, 0xa3, 0xad));
+    }
+    painter.end();
+
+    pixmap = QPixmap::fromImage(image);
+    pixmap.setDevicePixelRatio(scale);
+    QPixmapCache::insert(key, pixmap);
+    return pixmap;
+}
+
+} // namespace
+
+QPixmap catalogueIcon(QStringView id, int size)
+{
+    if (!isCatalogueId(id)) {
+        return render(fallbackResource.toString(), size);
+    }
+    return render(u":/art/catalogue/"_s % id % u".svg"_s, size);
+}
+
+QPixmap menuPicture(int number, int size)
+{
+    if (number < 1 || number > int(menuResources.size())) {
+        return render(fallbackResource.toString(), size);
+    }
+    return render(menuResources[std::size_t(number - 1)].toString(), size);
+}
+
+QIcon menuIcon(int picture, int checkedPicture)
+{
+    QIcon icon;
+    for (const int size : {16, 32}) {
+        icon.addPixmap(menuPicture(picture, size), QIcon::Normal, QIcon::Off);
+        icon.addPixmap(menuPicture(checkedPicture, size), QIcon::Normal, QIcon::On);
+    }
+    return icon;
+}
+
+QPixmap productPicture(int size)
+{
+    return render(u":/art/product.svg"_s, size);
+}
+
+} // namespace Trivet::Art
