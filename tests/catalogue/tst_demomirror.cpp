@@ -1,0 +1,319 @@
+#include "common/platform/AppFolder.h"
+#include "common/platform/Extractor.h"
+#include "common/platform/ExtractorCommand.h"
+#include "common/settings/IniFile.h"
+#include "launcher/catalogue/Catalogue.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QMap>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+#include <archive.h>
+#include <archive_entry.h>
+
+using namespace Qt::StringLiterals;
+using namespace Trivet;
+
+namespace {
+
+const QByteArray StandIn = "#!/bin/sh\necho stand-in\n";
+
+QString shippedSettings()
+{
+    return QStringLiteral(TRIVET_SOURCE_DIR) + u"/portable/Trivet.ini"_s;
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeAll(const QString &path, const QByteArray &content)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
+struct Member
+{
+    bool isFolder = false;
+    int permissions = 0;
+    QByteArray content;
+};
+
+struct Listing
+{
+    bool ok = false;
+    int format = 0; // ARCHIVE_FORMAT_BASE_MASK part of archive_format()
+    QMap<QString, Member> members;
+};
+
+Listing listArchive(const QString &path)
+{
+    Listing listing;
+    archive *a = archive_read_new();
+    archive_read_support_format_zip(a);
+    archive_read_support_format_7zip(a);
+    if (archive_read_open_filename(a, QFile::encodeName(path).constData(), 16384) != ARCHIVE_OK) {
+        archive_read_free(a);
+        return listing;
+    }
+    archive_entry *entry = nullptr;
+    int status = ARCHIVE_OK;
+    while ((status = archive_read_next_header(a, &entry)) == ARCHIVE_OK) {
+        Member m;
+        m.isFolder = archive_entry_filetype(entry) == AE_IFDIR;
+        m.permissions = int(archive_entry_perm(entry));
+        QByteArray buffer(16384, Qt::Uninitialized);
+        la_ssize_t n = 0;
+        while ((n = archive_read_data(a, buffer.data(), size_t(buffer.size()))) > 0) {
+            m.content.append(buffer.constData(), n);
+        }
+        QString name = QString::fromUtf8(archive_entry_pathname_utf8(entry));
+        if (name.endsWith(u'/')) {
+            name.chop(1);
+        }
+        listing.members.insert(name, m);
+        listing.format = archive_format(a) & ARCHIVE_FORMAT_BASE_MASK;
+    }
+    listing.ok = status == ARCHIVE_EOF;
+    archive_read_free(a);
+    return listing;
+}
+
+struct Run
+{
+    int exitCode = -1;
+    QByteArray errors;
+};
+
+Run runBuilder(const QStringList &arguments)
+{
+    QProcess builder;
+    builder.start(QStringLiteral(TRIVET_DEMO_BUILDER), arguments);
+    if (!builder.waitForFinished(60000)) {
+        builder.kill();
+        builder.waitForFinished();
+        return {};
+    }
+    return {builder.exitStatus() == QProcess::NormalExit ? builder.exitCode() : -1, builder.readAllStandardError()};
+}
+
+// "\Metapad\Metapad.exe" → "Metapad/Metapad.exe"
+QString slashPath(const QString &tail)
+{
+    QString path = tail;
+    path.replace(u'\\', u'/');
+    return path.mid(1);
+}
+
+} // namespace
+
+class tst_DemoMirror final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void packageHoldsTheProgramWhereTheCommandPutsIt_data();
+    void packageHoldsTheProgramWhereTheCommandPutsIt();
+    void antiVirPackageHoldsTheFilesToMove();
+    void everyAddressOfTheSettingsFileIsServed();
+    void extrasAreLaidOutForTheirInstallers();
+    void installingFromTheMirrorGivesEveryProgram();
+
+    void refusesUnusableInput_data();
+    void refusesUnusableInput();
+
+private:
+    QString mirrorFile(const QString &relative) const { return m_mirror.path() + u'/' + relative; }
+
+    QTemporaryDir m_work;
+    QTemporaryDir m_mirror;
+};
+
+void tst_DemoMirror::initTestCase()
+{
+    QVERIFY(m_work.isValid() && m_mirror.isValid());
+    QVERIFY(writeAll(m_work.filePath(u"standin"_s), StandIn));
+    const Run run = runBuilder(
+        {u"--standin"_s, m_work.filePath(u"standin"_s), u"--out"_s, m_mirror.path(), u"--ini"_s, shippedSettings()});
+    QVERIFY2(run.exitCode == 0, run.errors.constData());
+}
+
+void tst_DemoMirror::packageHoldsTheProgramWhereTheCommandPutsIt_data()
+{
+    QTest::addColumn<QString>("id");
+    for (const CatalogueEntry &e : Catalogue::entries()) {
+        QTest::newRow(e.id.toUtf8().constData()) << e.id.toString();
+    }
+}
+
+void tst_DemoMirror::packageHoldsTheProgramWhereTheCommandPutsIt()
+{
+    QFETCH(QString, id);
+
+    const CatalogueEntry *e = Catalogue::entryById(id);
+    QVERIFY(e);
+    const EntryTails tails = Catalogue::resolveTails(*e, shippedSettings(), Phase::Install);
+    QVERIFY(tails.configured);
+    const QString package = mirrorFile(u"packages"_s + slashPath(tails.package).prepend(u'/'));
+    QVERIFY2(QFileInfo::exists(package), qPrintable(package));
+
+    if (e->kind == InstallKind::Direct || e->kind == InstallKind::SelfExtracting) {
+        QCOMPARE(readAll(package), StandIn);
+        QVERIFY(QFileInfo(package).isExecutable());
+        return;
+    }
+
+    const std::optional<ExtractorCommand> command = ExtractorCommand::parse(e->command);
+    QVERIFY(command);
+    const Listing listing = listArchive(package);
+    QVERIFY(listing.ok);
+    QCOMPARE(listing.format,
+             command->tool == ExtractorCommand::Tool::SevenZip ? ARCHIVE_FORMAT_7ZIP : ARCHIVE_FORMAT_ZIP);
+
+    const QString prefix = command->targetFolder.isEmpty() ? QString() : command->targetFolder + u'/';
+    for (const QString &tail : {tails.executable, tails.startPath}) {
+        const QString path = slashPath(tail);
+        QVERIFY2(path.startsWith(prefix, Qt::CaseInsensitive), qPrintable(path));
+        const QString member = path.mid(prefix.size());
+        QVERIFY2(listing.members.contains(member), qPrintable(member));
+        QCOMPARE(listing.members.value(member).content, StandIn);
+        QCOMPARE(listing.members.value(member).permissions, 0755);
+    }
+}
+
+void tst_DemoMirror::antiVirPackageHoldsTheFilesToMove()
+{
+    const Listing listing = listArchive(mirrorFile(u"packages/AntivirPE.zip"_s));
+    QVERIFY(listing.ok);
+    for (const QStringView name : Catalogue::antiVirFiles()) {
+        QVERIFY2(listing.members.contains(name.toString()), qPrintable(name.toString()));
+        QVERIFY(!listing.members.value(name.toString()).isFolder);
+    }
+    QVERIFY(listing.members.contains(u"Basic/avcenter.exe"_s));
+    QVERIFY(listing.members.value(u"Basic"_s).isFolder);
+}
+
+// The launcher asks for what the settings file names; the demo only swaps the host.
+void tst_DemoMirror::everyAddressOfTheSettingsFileIsServed()
+{
+    QList<std::pair<QString, QString>> keys{{u"Applications"_s, u"URLUpd"_s},
+                                            {u"Applications"_s, u"URLIni"_s},
+                                            {u"OpenOffice.orgPortable"_s, u"URL-OOP"_s},
+                                            {u"VersionCheck"_s, u"updateURL"_s}};
+    for (const CatalogueEntry &e : Catalogue::entries()) {
+        keys.append({u"Applications"_s, e.urlKey.toString()});
+    }
+    for (const auto &[section, key] : keys) {
+        const QUrl url(ReadIni(section, key, shippedSettings()));
+        QVERIFY2(url.isValid() && !url.path().isEmpty(), qPrintable(key));
+        QVERIFY2(QFileInfo(mirrorFile(url.path().mid(1))).isFile(), qPrintable(key + u" → "_s + url.path()));
+    }
+}
+
+void tst_DemoMirror::extrasAreLaidOutForTheirInstallers()
+{
+    const QString section = u"OpenOffice.orgPortable"_s;
+    const QString folder = ReadIni(section, u"OOP-Dir"_s, shippedSettings());
+    const Listing suite = listArchive(mirrorFile(u"packages/OpenOfficePortable.zip"_s));
+    QVERIFY(suite.ok);
+    for (int n = 1; n <= 7; ++n) {
+        const QString program = ReadIni(section, u"OOP-App"_s + QString::number(n), shippedSettings());
+        QVERIFY(!program.isEmpty());
+        const QString member = folder + u'/' + program;
+        QVERIFY2(suite.members.contains(member), qPrintable(member));
+        QCOMPARE(suite.members.value(member).permissions, 0755);
+    }
+
+    QVERIFY(readAll(mirrorFile(u"version/update.dat"_s)).startsWith("1.2.9"));
+
+    const Listing bundle = listArchive(mirrorFile(u"antivir/ivdf_fusebundle_nt_en.zip"_s));
+    QVERIFY(bundle.ok);
+    QVERIFY(!bundle.members.isEmpty());
+
+    const Listing settings = listArchive(mirrorFile(u"settings/Trivet.zip"_s));
+    QVERIFY(settings.ok);
+    QCOMPARE(settings.members.value(u"Trivet.ini"_s).content, readAll(shippedSettings()));
+}
+
+// Every package, fetched under its catalogue name and unpacked by the launcher's own extractor, must leave
+// the program where the click looks for it.
+void tst_DemoMirror::installingFromTheMirrorGivesEveryProgram()
+{
+    QTemporaryDir portable;
+    QVERIFY(portable.isValid());
+    const AppFolder folder(portable.path());
+    QVERIFY(QFile::copy(shippedSettings(), folder.iniPath()));
+
+    for (const CatalogueEntry &e : Catalogue::entries()) {
+        const EntryPaths paths = Catalogue::resolvePaths(e, folder, Phase::Install);
+        const QString mirrored = mirrorFile(u"packages/"_s + QFileInfo(paths.package).fileName());
+        QFile::remove(paths.package);
+        QVERIFY2(QFile::copy(mirrored, paths.package), qPrintable(mirrored));
+        if (!e.command.isEmpty()) {
+            const ExtractResult result = Extractor::runAndWait(folder.root(), e.command.toString());
+            QVERIFY2(result.ok, qPrintable(e.id.toString() + u": "_s + result.message));
+        }
+        if (e.kind == InstallKind::SelfExtracting) {
+            continue; // the package unpacks itself when started; nothing is looked for
+        }
+        const EntryPaths installed = Catalogue::resolvePaths(e, folder, Phase::Launch);
+        QVERIFY2(QFileInfo(installed.executable).isFile(), qPrintable(e.id.toString()));
+        QVERIFY2(QFileInfo(installed.startPath).isExecutable(), qPrintable(e.id.toString()));
+    }
+}
+
+void tst_DemoMirror::refusesUnusableInput_data()
+{
+    QTest::addColumn<QString>("pattern"); // a line of the shipped settings file to replace
+    QTest::addColumn<QString>("replacement");
+    QTest::addColumn<bool>("withStandIn");
+
+    QTest::newRow("no stand-in") << QString() << QString() << false;
+    QTest::newRow("AV-3 without a name") << u"appAV-3exe=stinger.exe"_s << u"appAV-3exe="_s << true;
+    QTest::newRow("folder climbing out") << u"appOFF-3dir=FoxitReader"_s << u"appOFF-3dir=..\\.."_s << true;
+    QTest::newRow("address climbing out") << u"URLOFF-6=http://packages.quillory.example/packages/mpad35.zip"_s
+                                          << u"URLOFF-6=http://packages.quillory.example/../../mpad35.zip"_s << true;
+    QTest::newRow("suite folder missing") << u"OOP-Dir=OpenOfficePortable"_s << u"OOP-Dir="_s << true;
+}
+
+void tst_DemoMirror::refusesUnusableInput()
+{
+    QFETCH(QString, pattern);
+    QFETCH(QString, replacement);
+    QFETCH(bool, withStandIn);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QString settings = QString::fromUtf8(readAll(shippedSettings()));
+    if (!pattern.isEmpty()) {
+        QVERIFY(settings.contains(pattern));
+        settings.replace(pattern, replacement);
+    }
+    QVERIFY(writeAll(dir.filePath(u"Trivet.ini"_s), settings.toUtf8()));
+    if (withStandIn) {
+        QVERIFY(writeAll(dir.filePath(u"standin"_s), StandIn));
+    }
+
+    const QString mirror = dir.filePath(u"deep/mirror"_s);
+    const Run run = runBuilder(
+        {u"--standin"_s, dir.filePath(u"standin"_s), u"--out"_s, mirror, u"--ini"_s, dir.filePath(u"Trivet.ini"_s)});
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY(!run.errors.isEmpty());
+    // Refused before anything is written: no half mirror, and nothing beside it.
+    QVERIFY(!QFileInfo::exists(mirror));
+    QVERIFY(!QFileInfo::exists(dir.filePath(u"mpad35.zip"_s)));
+}
+
+QTEST_GUILESS_MAIN(tst_DemoMirror)
+#include "tst_demomirror.moc"

@@ -1,0 +1,312 @@
+#include "tools/demo/MirrorBuilder.h"
+
+#include "common/platform/ExtractorCommand.h"
+#include "common/settings/IniFile.h"
+#include "launcher/catalogue/Catalogue.h"
+#include "tools/demo/PackageWriter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QUrl>
+#include <algorithm>
+#include <optional>
+
+using namespace Qt::StringLiterals;
+
+namespace Trivet::Demo {
+namespace {
+
+// One file of the mirror: a plain file (a program fetched as itself, the version file) or an archive.
+struct MirrorFile
+{
+    QString relativePath;
+    std::optional<PackageWriter> archive;
+    QByteArray plainContent;
+    bool executable = false;
+};
+
+// "\Metapad\Metapad.exe" → "Metapad/Metapad.exe"
+QString slashPath(QStringView tail)
+{
+    QString path = tail.toString();
+    path.replace(u'\\', u'/');
+    while (path.startsWith(u'/')) {
+        path.remove(0, 1);
+    }
+    return path;
+}
+
+// Values of the settings file become paths inside the mirror and inside archives: nothing may climb out.
+bool isSafeRelative(const QString &path)
+{
+    if (path.isEmpty() || path.startsWith(u'/') || path.contains(u':')) {
+        return false;
+    }
+    const QStringList parts = path.split(u'/');
+    return std::none_of(parts.begin(), parts.end(),
+                        [](const QString &p) { return p.isEmpty() || p == u"." || p == u".."; });
+}
+
+class MirrorPlan final
+{
+public:
+    MirrorPlan(const QString &settingsFile, const QByteArray &standIn)
+        : m_settingsFile(settingsFile)
+        , m_standIn(standIn)
+    {
+    }
+
+    const QString &settingsFile() const { return m_settingsFile; }
+    const QByteArray &standIn() const { return m_standIn; }
+    QList<MirrorFile> &files() { return m_files; }
+    QString error() const { return m_error; }
+    bool failed() const { return !m_error.isEmpty(); }
+
+    QString read(const QString &section, const QString &key) const { return ReadIni(section, key, m_settingsFile); }
+
+    void fail(const QString &message)
+    {
+        if (m_error.isEmpty()) {
+            m_error = message;
+        }
+    }
+
+    // Where the launcher will ask for a file: the path of its address in the settings file below the mirror
+    // folder; fallback when the settings file has no address for it.
+    QString mirrorPath(const QString &section, const QString &urlKey, const QString &fallback)
+    {
+        const QString address = read(section, urlKey);
+        if (address.isEmpty()) {
+            return fallback;
+        }
+        const QUrl url(address, QUrl::StrictMode);
+        const QString path = slashPath(url.path());
+        if (!url.isValid() || !isSafeRelative(path)) {
+            fail(urlKey + u": cannot serve the address "_s + address);
+            return {};
+        }
+        return path;
+    }
+
+    // The archive at relativePath, shared by every entry that fetches the same package (erunt.zip).
+    PackageWriter *archive(const QString &relativePath, PackageWriter::Format format)
+    {
+        MirrorFile *file = fileAt(relativePath);
+        if (!file) {
+            return nullptr;
+        }
+        if (!file->plainContent.isNull() || (file->archive && file->archive->format() != format)) {
+            fail(relativePath + u" is wanted as two different kinds of package"_s);
+            return nullptr;
+        }
+        if (!file->archive) {
+            file->archive.emplace(format);
+        }
+        return &*file->archive;
+    }
+
+    void plain(const QString &relativePath, const QByteArray &content, bool executable)
+    {
+        MirrorFile *file = fileAt(relativePath);
+        if (!file) {
+            return;
+        }
+        if (file->archive || (!file->plainContent.isNull() && file->plainContent != content)) {
+            fail(relativePath + u" is wanted with two different contents"_s);
+            return;
+        }
+        file->plainContent = content;
+        file->executable = executable;
+    }
+
+    void addProgram(PackageWriter *archive, const QString &path, const QString &owner)
+    {
+        if (!isSafeRelative(path)) {
+            fail(owner + u": refusing the archive member "_s + path);
+            return;
+        }
+        archive->addFile(path, m_standIn, true);
+    }
+
+private:
+    MirrorFile *fileAt(const QString &relativePath)
+    {
+        if (relativePath.isEmpty()) {
+            return nullptr; // the address was refused; the failure is recorded
+        }
+        // Two spellings of one name would be one file on the case-insensitive drives the launcher runs from.
+        for (MirrorFile &f : m_files) {
+            if (f.relativePath.compare(relativePath, Qt::CaseInsensitive) == 0) {
+                return &f;
+            }
+        }
+        m_files.append(MirrorFile{relativePath, std::nullopt, QByteArray(), false});
+        return &m_files.last();
+    }
+
+    QString m_settingsFile;
+    QByteArray m_standIn;
+    QList<MirrorFile> m_files;
+    QString m_error;
+};
+
+void addCatalogueEntry(MirrorPlan &plan, const CatalogueEntry &e)
+{
+    const QString id = e.id.toString();
+    const EntryTails tails = Catalogue::resolveTails(e, plan.settingsFile(), Phase::Install);
+    if (!tails.configured) {
+        const QString keys = e.installDirKey.isEmpty()
+                                 ? e.installExeKey.toString()
+                                 : e.installDirKey.toString() + u" and "_s + e.installExeKey.toString();
+        plan.fail(id + u": the settings file has no usable "_s + keys);
+        return;
+    }
+    const QString packageName = QFileInfo(slashPath(tails.package)).fileName();
+    const QString where =
+        plan.mirrorPath(Catalogue::ApplicationsSection.toString(), e.urlKey.toString(), u"packages/"_s + packageName);
+
+    if (e.kind == InstallKind::Direct || e.kind == InstallKind::SelfExtracting) {
+        plan.plain(where, plan.standIn(), true);
+        return;
+    }
+
+    QString error;
+    const std::optional<ExtractorCommand> command = ExtractorCommand::parse(e.command, &error);
+    if (!command) {
+        plan.fail(id + u": "_s + error);
+        return;
+    }
+    const auto format = command->tool == ExtractorCommand::Tool::SevenZip ? PackageWriter::Format::SevenZip
+                                                                          : PackageWriter::Format::Zip;
+    PackageWriter *archive = plan.archive(where, format);
+    if (!archive) {
+        return;
+    }
+
+    // Members are laid out so that unpacking into the command's target folder puts the program at its tail.
+    const QString prefix = command->targetFolder.isEmpty() ? QString() : command->targetFolder + u'/';
+    const QStringList programs{slashPath(tails.executable), slashPath(tails.startPath)};
+    for (const QString &program : programs) {
+        if (!program.startsWith(prefix, Qt::CaseInsensitive)) {
+            plan.fail(id + u": "_s + program + u" is not below the extraction folder "_s + command->targetFolder);
+            return;
+        }
+        plan.addProgram(archive, program.mid(prefix.size()), id);
+    }
+
+    if (e.kind == InstallKind::AntiVir) {
+        // Unpacked loose into the AntiVir folder; the installation moves them into Basic.
+        for (const QStringView name : Catalogue::antiVirFiles()) {
+            archive->addFile(name.toString(), "AntiVir demo file " + name.toUtf8() + '\n', false);
+        }
+    }
+}
+
+void addDefinitionBundle(MirrorPlan &plan)
+{
+    const QString bundleName = QFileInfo(slashPath(Catalogue::AntiVirDefinitionBundle)).fileName();
+    PackageWriter *bundle =
+        plan.archive(plan.mirrorPath(Catalogue::ApplicationsSection.toString(), Catalogue::DefinitionUrlKey.toString(),
+                                     u"antivir/"_s + bundleName),
+                     PackageWriter::Format::Zip);
+    if (bundle) {
+        bundle->addFile(u"vdf/demo.vdf"_s, "Quillory Vidi demo virus definitions\n", false);
+        bundle->addFile(u"vdf/version.txt"_s, "1\n", false);
+    }
+}
+
+void addOpenOffice(MirrorPlan &plan)
+{
+    const QString section = u"OpenOffice.orgPortable"_s;
+    const QString folder = slashPath(plan.read(section, u"OOP-Dir"_s));
+    PackageWriter *suite = plan.archive(plan.mirrorPath(section, u"URL-OOP"_s, u"packages/OpenOfficePortable.zip"_s),
+                                        PackageWriter::Format::Zip);
+    if (!suite) {
+        return;
+    }
+    // Unpacked without a target folder: the archive's own top folder must be the suite's folder.
+    for (int n = 1; n <= 7; ++n) {
+        const QString key = u"OOP-App"_s + QString::number(n);
+        const QString program = slashPath(plan.read(section, key));
+        if (folder.isEmpty() || program.isEmpty()) {
+            plan.fail(key + u" or OOP-Dir is missing from the settings file"_s);
+            return;
+        }
+        plan.addProgram(suite, folder + u'/' + program, key);
+    }
+}
+
+} // namespace
+
+MirrorBuilder::MirrorBuilder(const QString &standInPath, const QString &settingsFile, const QString &mirrorFolder)
+    : m_standInPath(standInPath)
+    , m_settingsFile(settingsFile)
+    , m_mirrorFolder(mirrorFolder)
+{
+}
+
+MirrorResult MirrorBuilder::build() const
+{
+    QFile standInFile(m_standInPath);
+    if (!standInFile.open(QIODevice::ReadOnly)) {
+        return {false, m_standInPath + u": "_s + standInFile.errorString(), {}};
+    }
+    const QByteArray standIn = standInFile.readAll();
+    QFile settingsFile(m_settingsFile);
+    if (!settingsFile.open(QIODevice::ReadOnly)) {
+        return {false, m_settingsFile + u": "_s + settingsFile.errorString(), {}};
+    }
+    const QByteArray settings = settingsFile.readAll();
+
+    MirrorPlan plan(m_settingsFile, standIn);
+    for (const CatalogueEntry &e : Catalogue::entries()) {
+        addCatalogueEntry(plan, e);
+    }
+    addDefinitionBundle(plan);
+    addOpenOffice(plan);
+    plan.plain(plan.mirrorPath(u"VersionCheck"_s, u"updateURL"_s, u"version/update.dat"_s),
+               m_offeredVersion.toUtf8() + "\r\n", false);
+    // The settings package carries the given settings file, so fetching fresh settings from the mirror keeps
+    // pointing at the mirror.
+    if (PackageWriter *fresh = plan.archive(
+            plan.mirrorPath(Catalogue::ApplicationsSection.toString(), u"URLIni"_s, u"settings/Trivet.zip"_s),
+            PackageWriter::Format::Zip)) {
+        fresh->addFile(u"Trivet.ini"_s, settings, false);
+    }
+    if (plan.failed()) {
+        return {false, plan.error(), {}};
+    }
+
+    MirrorResult result{true, {}, {}};
+    const QDir mirror(m_mirrorFolder);
+    for (const MirrorFile &file : plan.files()) {
+        const QString target = mirror.filePath(file.relativePath);
+        if (!QDir().mkpath(QFileInfo(target).absolutePath())) {
+            return {false, u"cannot create the folder of "_s + target, result.written};
+        }
+        if (file.archive) {
+            const WriteResult written = file.archive->write(target);
+            if (!written.ok) {
+                return {false, written.message, result.written};
+            }
+        } else {
+            QSaveFile out(target);
+            if (!out.open(QIODevice::WriteOnly) || out.write(file.plainContent) != file.plainContent.size() ||
+                !out.commit()) {
+                return {false, target + u": "_s + out.errorString(), result.written};
+            }
+        }
+        auto permissions =
+            QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+        if (file.executable) {
+            permissions |= QFileDevice::ExeOwner | QFileDevice::ExeGroup | QFileDevice::ExeOther;
+        }
+        QFile::setPermissions(target, permissions);
+        result.written.append(file.relativePath);
+    }
+    return result;
+}
+
+} // namespace Trivet::Demo

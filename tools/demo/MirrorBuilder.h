@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+namespace Trivet::Demo {
+
+struct MirrorResult
+{
+    bool ok = false;
+    QString message;
+    QStringList written; // paths relative to the mirror folder, in the order they were written
+};
+
+// Writes the packages a launcher fetches, into a folder that a plain HTTP server can serve as the maker's
+// site. Every program inside is a copy of one stand-in program; each package is laid out the way its
+// extraction command unpacks it, so the launcher finds the program where it looks after installing.
+//
+// Files go where the settings file's addresses point (the path of each URL below the mirror folder), so
+// the same settings file with its host replaced serves the launcher from the mirror.
+class MirrorBuilder final
+{
+public:
+    MirrorBuilder(const QString &standInPath, const QString &settingsFile, const QString &mirrorFolder);
+
+    // The version offered by the mirror's version file.
+    void setOfferedVersion(const QString &version) { m_offeredVersion = version; }
+
+    MirrorResult build() const;
+
+private:
+    QString m_standInPath;
+    QString m_settingsFile;
+    QString m_mirrorFolder;
+    QString m_offeredVersion = QStringLiteral("1.2.9");
+};
+
+} // namespace Trivet::Demo
