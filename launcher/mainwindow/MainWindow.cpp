@@ -3,6 +3,7 @@
 #include "common/platform/FileExists.h"
 #include "common/settings/IniFile.h"
 #include "common/settings/LangHandler.h"
+#include "common/settings/TextKeys.h"
 #include "launcher/art/ArtCatalogue.h"
 #include "launcher/catalogue/Catalogue.h"
 #include "launcher/mainwindow/IconButton.h"
@@ -419,6 +420,10 @@ QString MainWindow::messageText(const QString &key, const QString &builtIn) cons
 
 QString MainWindow::T(const QString &key) const
 {
+    if (!isTextKey(key)) {
+        // Every key the window reads must be one the language files are checked to carry.
+        qCWarning(lcMainWindow) << "text key missing from the registry:" << key;
+    }
     return translation(key, m_langFile);
 }
 

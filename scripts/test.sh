@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Builds everything with warnings as errors, checks the formatting and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+cmake --preset ci
+cmake --build --preset ci
+
+if command -v clang-format >/dev/null 2>&1; then
+    unformatted=$(git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run 2>&1 | grep -c 'warning:' || true)
+    if [ "$unformatted" != "0" ]; then
+        git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run 2>&1 | grep 'warning:' | head -20
+        echo "clang-format: $unformatted places differ from .clang-format"
+        exit 1
+    fi
+fi
+
+ctest --preset ci

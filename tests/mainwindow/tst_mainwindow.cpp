@@ -1,0 +1,395 @@
+#include "common/settings/IniFile.h"
+#include "common/settings/LangHandler.h"
+#include "launcher/mainwindow/IconButton.h"
+#include "launcher/mainwindow/LanguageItems.h"
+#include "launcher/mainwindow/MainWindow.h"
+#include "launcher/mainwindow/MessageBox.h"
+#include "launcher/mainwindow/TabPage.h"
+#include "tests/support/PortableFolder.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using namespace Trivet;
+
+namespace {
+
+QtMessageHandler previousHandler = nullptr;
+QStringList unexpectedWarnings;
+
+// Warnings of the launcher's own categories are faults in these tests (an unregistered text key,
+// a setting that could not be saved).
+void failOnOwnWarnings(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if ((type == QtWarningMsg || type == QtCriticalMsg) && context.category && QByteArray(context.category).startsWith("trivet.")) {
+        unexpectedWarnings.append(message);
+    }
+    previousHandler(type, context, message);
+}
+
+LauncherContext contextFor(const Test::PortableFolder &folder, const QString &address)
+{
+    return {folder.appFolder(), std::make_shared<FixedAddressSource>(address), nullptr};
+}
+
+void moveOver(QWidget *widget)
+{
+    const QPoint pos(2, 2);
+    QMouseEvent event(QEvent::MouseMove, pos, widget->mapToGlobal(pos), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(widget, &event);
+}
+
+QColor textColour(QLabel *label)
+{
+    return label->palette().color(QPalette::WindowText);
+}
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<Test::PortableFolder> m_folder;
+
+    std::unique_ptr<MainWindow> startWindow(const QString &address = u"192.168.1.20"_s)
+    {
+        auto window = std::make_unique<MainWindow>(contextFor(*m_folder, address));
+        if (!window->startUp()) {
+            return nullptr;
+        }
+        return window;
+    }
+    QString english(const QString &key) const { return translation(key, m_folder->path(u"Languages/English.lng"_s)); }
+
+private slots:
+    void initTestCase()
+    {
+        previousHandler = qInstallMessageHandler(failOnOwnWarnings);
+        MessageBox::setRecording(true);
+    }
+
+    void init()
+    {
+        m_folder = std::make_unique<Test::PortableFolder>();
+        m_folder->copyShippedFiles();
+        MessageBox::takeShown();
+        unexpectedWarnings.clear();
+    }
+
+    void cleanup()
+    {
+        QVERIFY2(unexpectedWarnings.isEmpty(), qPrintable(unexpectedWarnings.join(u"\n"_s)));
+        QVERIFY(MessageBox::takeShown().isEmpty());
+    }
+
+    void startsWithEveryCaptionSet()
+    {
+        auto window = startWindow();
+        QVERIFY(window);
+        QCOMPARE(window->windowTitle(), u"Quillory Vidi"_s);
+        QCOMPARE(window->findChild<QLabel *>(u"LbTitel"_s)->text(), u"Quillory Vidi"_s);
+
+        auto *tabs = window->findChild<QTabWidget *>(u"SSTab1"_s);
+        QCOMPARE(tabs->currentIndex(), 0);
+        QCOMPARE(tabs->count(), 5);
+        for (int i = 0; i < 5; ++i) {
+            const QString caption = english(u"stab%1"_s.arg(i + 1));
+            QVERIFY(!caption.isEmpty());
+            QCOMPARE(tabs->tabText(i), caption);
+            QCOMPARE(window->findChild<QAction *>(u"mnustab%1"_s.arg(i + 1))->text(), caption);
+            QCOMPARE(window->findChild<QAction *>(u"mnustab%1"_s.arg(i + 1))->isChecked(), i == 0);
+            QCOMPARE(window->findChild<QLabel *>(u"LbTranslate%1"_s.arg(i + 1))->text(), english(u"Translated"_s));
+        }
+        for (const QString &name : {u"mnuFile"_s, u"mnuSettings"_s, u"mnuLanguage"_s, u"mnuHelpRoot"_s}) {
+            QCOMPARE(window->findChild<QMenu *>(name)->title(), english(name));
+        }
+        for (const QString &name : {u"mnuExit"_s, u"mnuDownloadUpdate"_s, u"mnuDownloadIni"_s, u"mnuEditIniFile"_s,
+                                    u"mnuHelp"_s, u"mnuAbout"_s, u"mnuHomePage"_s}) {
+            QCOMPARE(window->findChild<QAction *>(name)->text(), english(name));
+        }
+        QCOMPARE(window->findChild<QPushButton *>(u"Command1"_s)->text(), english(u"cmdExit"_s));
+        QCOMPARE(window->findChild<QPushButton *>(u"cmdSettings"_s)->text(), english(u"cmdSettings"_s));
+        QCOMPARE(window->findChild<QPushButton *>(u"cmdAdjustDriveLetter"_s)->text(), english(u"cmdUSBDrive"_s));
+
+        // Captions under the icons come from the settings file.
+        QCOMPARE(window->findChild<QLabel *>(u"LbAV1"_s)->text(), u"AntiVir PE"_s);
+        QCOMPARE(window->findChild<QLabel *>(u"LbOFF6"_s)->text(), u"Metapad"_s);
+        QCOMPARE(window->findChild<QLabel *>(u"LbMISC10"_s)->text(), u"Opera USB"_s);
+
+        QVERIFY(window->findChild<QAction *>(u"mnuEnglish"_s)->isChecked());
+        int checked = 0;
+        for (const LanguageItem &item : languageItems()) {
+            const auto *action = window->findChild<QAction *>(item.objectName.toString());
+            QCOMPARE(action->text(), item.caption.toString());
+            QVERIFY(!action->icon().isNull());
+            checked += action->isChecked() ? 1 : 0;
+        }
+        QCOMPARE(checked, 1);
+        QVERIFY(!window->findChild<QAction *>(u"mnuExit"_s)->icon().isNull());
+
+        QVERIFY(!window->findChild<QProgressBar *>(u"ProgBarDownload"_s)->isVisible());
+        auto *welcome = window->findChild<QLabel *>(u"LbAVInfo"_s);
+        QCOMPARE(welcome->text(), english(u"lbWelcome1"_s));
+        QVERIFY(textColour(welcome) != QColor(255, 0, 0));
+        QVERIFY(window->findChild<QLabel *>(u"LbOffInfo"_s)->text().isEmpty());
+    }
+
+    void iconsAreUsableWithoutAMouse()
+    {
+        auto window = startWindow();
+        QVERIFY(window);
+        auto *icon = window->findChild<IconButton *>(u"Image2_5"_s);
+        QVERIFY(icon);
+        QCOMPARE(icon->accessibleName(), u"Metapad"_s);
+        QCOMPARE(icon->focusPolicy(), Qt::StrongFocus);
+
+        QSignalSpy clicks(window.get(), &MainWindow::catalogueIconClicked);
+        QTest::keyClick(icon, Qt::Key_Return);
+        QTest::keyClick(icon, Qt::Key_Space);
+        QCOMPARE(clicks.count(), 2);
+        QCOMPARE(clicks.at(0).at(0).toInt(), 1);
+        QCOMPARE(clicks.at(0).at(1).toInt(), 5);
+
+        // An empty caption still leaves the icon a name.
+        QVERIFY(WriteIni(u"Applications"_s, u"appSYS-4"_s, QString(), m_folder->appFolder().iniPath()));
+        auto second = startWindow();
+        QVERIFY(second->findChild<QLabel *>(u"LbSYS4"_s)->text().isEmpty());
+        QCOMPARE(second->findChild<IconButton *>(u"Image3_3"_s)->accessibleName(), u"Trout"_s);
+    }
+
+    void offlineLinesAreRed()
+    {
+        auto window = startWindow(u"127.0.0.1"_s);
+        QVERIFY(window);
+        QVERIFY(window->isOffline());
+        auto *av = window->findChild<QLabel *>(u"LbAVInfo"_s);
+        QCOMPARE(av->text(), english(u"lbNoInet"_s));
+        QCOMPARE(textColour(av), QColor(255, 0, 0));
+
+        moveOver(window->findChild<QTabWidget *>(u"SSTab1"_s)->widget(2));
+        for (const QString &name : {u"LbAVInfo"_s, u"LbOffInfo"_s, u"LbSysInfo"_s, u"LbMiscInfo"_s}) {
+            auto *line = window->findChild<QLabel *>(name);
+            QCOMPARE(line->text(), english(u"lbNoInet"_s));
+            QCOMPARE(textColour(line), QColor(255, 0, 0));
+        }
+    }
+
+    void movingOverTheTabSurfaceRestoresLinesAndFonts()
+    {
+        auto window = startWindow();
+        QVERIFY(window);
+        auto *caption = window->findChild<QLabel *>(u"LbSYS7"_s);
+        QFont bold = caption->font();
+        bold.setBold(true);
+        caption->setFont(bold);
+        window->findChild<QLabel *>(u"lbMyOwnApp3"_s)->setFont(bold);
+        for (const QString &name : {u"LbAVDownload"_s, u"LbOffDownload"_s, u"LbSysDownload"_s, u"LbMiscDownload"_s}) {
+            window->findChild<QLabel *>(name)->setText(u"1024 of 4096"_s);
+        }
+        window->setInfoLine(1, u"hover text"_s, QColor(255, 0, 0));
+
+        moveOver(window->findChild<QTabWidget *>(u"SSTab1"_s)->widget(0));
+
+        QVERIFY(!caption->font().bold());
+        QVERIFY(!window->findChild<QLabel *>(u"lbMyOwnApp3"_s)->font().bold());
+        QCOMPARE(window->findChild<QLabel *>(u"LbAVDownload"_s)->text(), u"1024 of 4096"_s);
+        QVERIFY(window->findChild<QLabel *>(u"LbOffDownload"_s)->text().isEmpty());
+        QVERIFY(window->findChild<QLabel *>(u"LbMiscDownload"_s)->text().isEmpty());
+        auto *office = window->findChild<QLabel *>(u"LbOffInfo"_s);
+        QCOMPARE(office->text(), english(u"LbWelcome2"_s));
+        QVERIFY(textColour(office) != QColor(255, 0, 0));
+        QCOMPARE(window->findChild<QLabel *>(u"LbAVInfo"_s)->text(), english(u"lbWelcome1"_s));
+    }
+
+    void tabsAndFileMenuMoveTogether()
+    {
+        auto window = startWindow();
+        QVERIFY(window);
+        auto *tabs = window->findChild<QTabWidget *>(u"SSTab1"_s);
+        const auto checkedItems = [&window] {
+            QList<int> checked;
+            for (int i = 1; i <= 5; ++i) {
+                if (window->findChild<QAction *>(u"mnustab%1"_s.arg(i))->isChecked()) {
+                    checked.append(i);
+                }
+            }
+            return checked;
+        };
+        window->findChild<QAction *>(u"mnustab3"_s)->trigger();
+        QCOMPARE(tabs->currentIndex(), 2);
+        QCOMPARE(checkedItems(), QList<int>{3});
+        // Choosing the checked item again keeps it checked.
+        window->findChild<QAction *>(u"mnustab3"_s)->trigger();
+        QCOMPARE(checkedItems(), QList<int>{3});
+        tabs->setCurrentIndex(4);
+        QCOMPARE(checkedItems(), QList<int>{5});
+    }
+
+    void missingFilesEndTheLauncherWithAMessage_data()
+    {
+        QTest::addColumn<QString>("missing");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("settings") << u"Trivet.ini"_s << QString();
+        QTest::newRow("English") << u"Languages/English.lng"_s
+                                 << u"Default Language file \"English.lng\" not found! please download \"Quillory\" "
+                                    u"again!"_s;
+    }
+
+    void missingFilesEndTheLauncherWithAMessage()
+    {
+        QFETCH(QString, missing);
+        QFETCH(QString, expected);
+        m_folder->remove(missing);
+        MainWindow window(contextFor(*m_folder, u"192.168.1.20"_s));
+        QVERIFY(!window.startUp());
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first().icon, QMessageBox::Warning);
+        QCOMPARE(shown.first().title, u"TrivetDesk"_s);
+        // Without settings the language is unknown: the English text stands in for the empty one.
+        QCOMPARE(shown.first().text, expected.isEmpty() ? english(u"errMsg1"_s) : expected);
+        QVERIFY(!shown.first().text.isEmpty());
+    }
+
+    void missingSettingsAndEnglishStillShowText()
+    {
+        m_folder->remove(u"Trivet.ini"_s);
+        m_folder->remove(u"Languages/English.lng"_s);
+        MainWindow window(contextFor(*m_folder, u"192.168.1.20"_s));
+        QVERIFY(!window.startUp());
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY(shown.first().text.contains(u"Trivet.ini"_s));
+    }
+
+    void unknownLanguageChecksNothing()
+    {
+        m_folder->writeFile(u"Languages/Custom.lng"_s, "[Translation]\r\nstab1=Custom tab\r\n");
+        QVERIFY(WriteIni(u"Language"_s, u"Default"_s, u"Custom.lng"_s, m_folder->appFolder().iniPath()));
+        auto window = startWindow();
+        QVERIFY(window);
+        for (const LanguageItem &item : languageItems()) {
+            QVERIFY(!window->findChild<QAction *>(item.objectName.toString())->isChecked());
+        }
+        QCOMPARE(window->findChild<QTabWidget *>(u"SSTab1"_s)->tabText(0), u"Custom tab"_s);
+        QVERIFY(window->findChild<QTabWidget *>(u"SSTab1"_s)->tabText(1).isEmpty());
+
+        // A language value spelled in other letters is not the same menu item.
+        QVERIFY(WriteIni(u"Language"_s, u"Default"_s, u"english.lng"_s, m_folder->appFolder().iniPath()));
+        auto second = startWindow();
+        QVERIFY(!second->findChild<QAction *>(u"mnuEnglish"_s)->isChecked());
+    }
+
+    void missingLanguageFileGivesEmptyCaptions()
+    {
+        QVERIFY(WriteIni(u"Language"_s, u"Default"_s, u"Klingon.lng"_s, m_folder->appFolder().iniPath()));
+        auto window = startWindow();
+        QVERIFY(window);
+        QVERIFY(window->findChild<QTabWidget *>(u"SSTab1"_s)->tabText(0).isEmpty());
+        QVERIFY(window->findChild<QLabel *>(u"LbAVInfo"_s)->text().isEmpty());
+        QCOMPARE(window->findChild<QLabel *>(u"LbAV1"_s)->text(), u"AntiVir PE"_s);
+    }
+
+    void everyLanguageSwitchesTheWindowAndIsRemembered_data()
+    {
+        QTest::addColumn<int>("item");
+        const auto &items = languageItems();
+        for (int i = 0; i < int(items.size()); ++i) {
+            QTest::newRow(items[i].fileName.toUtf8().constData()) << i;
+        }
+    }
+
+    void everyLanguageSwitchesTheWindowAndIsRemembered()
+    {
+        QFETCH(int, item);
+        const LanguageItem &language = languageItems()[item];
+        const QString file = m_folder->path(u"Languages/"_s + language.fileName.toString());
+        const auto text = [&file](const QString &key) { return translation(key, file); };
+
+        auto window = startWindow(u"127.0.0.1"_s);
+        QVERIFY(window);
+        auto *action = window->findChild<QAction *>(language.objectName.toString());
+        action->trigger();
+        action->trigger(); // choosing the checked item again changes nothing
+
+        QCOMPARE(ReadIni(u"Language"_s, u"Default"_s, m_folder->appFolder().iniPath()), language.fileName.toString());
+        auto *tabs = window->findChild<QTabWidget *>(u"SSTab1"_s);
+        for (int i = 0; i < 5; ++i) {
+            QVERIFY(!text(u"stab%1"_s.arg(i + 1)).isEmpty());
+            QCOMPARE(tabs->tabText(i), text(u"stab%1"_s.arg(i + 1)));
+        }
+        QCOMPARE(window->findChild<QMenu *>(u"mnuLanguage"_s)->title(), text(u"mnuLanguage"_s));
+        QCOMPARE(window->findChild<QPushButton *>(u"Command1"_s)->text(), text(u"cmdExit"_s));
+        QCOMPARE(window->findChild<QLabel *>(u"LbTranslate3"_s)->text(), text(u"Translated"_s));
+        auto *welcome = window->findChild<QLabel *>(u"LbAVInfo"_s);
+        QCOMPARE(welcome->text(), text(u"lbNoInet"_s));
+        QCOMPARE(textColour(welcome), QColor(255, 0, 0));
+        int checked = 0;
+        for (const LanguageItem &other : languageItems()) {
+            checked += window->findChild<QAction *>(other.objectName.toString())->isChecked() ? 1 : 0;
+        }
+        QCOMPARE(checked, 1);
+        QVERIFY(action->isChecked());
+        QCOMPARE(window->checkedLanguageFile(), language.fileName.toString());
+
+        window.reset();
+        auto restarted = startWindow();
+        QVERIFY(restarted->findChild<QAction *>(language.objectName.toString())->isChecked());
+        QCOMPARE(restarted->findChild<QTabWidget *>(u"SSTab1"_s)->tabText(0), text(u"stab1"_s));
+    }
+
+    void everyWayOutEndsTheSame_data()
+    {
+        QTest::addColumn<int>("route");
+        QTest::newRow("close box") << 0;
+        QTest::newRow("File, Exit") << 1;
+        QTest::newRow("exit button") << 2;
+    }
+
+    void everyWayOutEndsTheSame()
+    {
+        QFETCH(int, route);
+        m_folder->writeFile(u"update.dat"_s, "1.2.9\r\n");
+        auto window = startWindow();
+        QVERIFY(window);
+        window->show();
+        QSignalSpy finished(window.get(), &MainWindow::shutDownFinished);
+        switch (route) {
+        case 0:
+            window->close();
+            break;
+        case 1:
+            window->findChild<QAction *>(u"mnuExit"_s)->trigger();
+            break;
+        default:
+            QTest::mouseClick(window->findChild<QPushButton *>(u"Command1"_s), Qt::LeftButton);
+            break;
+        }
+        QCOMPARE(finished.count(), 1);
+        QVERIFY(!m_folder->exists(u"update.dat"_s));
+        QVERIFY(!window->isVisible());
+        window->close();
+        QCOMPARE(finished.count(), 1);
+    }
+
+    void shutDownWithoutVersionFile()
+    {
+        auto window = startWindow();
+        QSignalSpy finished(window.get(), &MainWindow::shutDownFinished);
+        window->shutDown();
+        QCOMPARE(finished.count(), 1);
+        QVERIFY(m_folder->exists(u"Trivet.ini"_s));
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
