@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# make-demo.sh BUILD_DIR PORT
+#
+# Lays out a demo next to a build: BUILD_DIR/demo/mirror holds every package the launcher can fetch (each
+# program a copy of TrivetStandIn), and BUILD_DIR/demo/portable is a copy of the build's portable folder
+# whose settings fetch from http://127.0.0.1:PORT instead of the maker's site. Serve the mirror with
+#   BUILD_DIR/tools/TrivetMirror --root BUILD_DIR/demo/mirror --port PORT
+# The demo folder is made afresh each time; BUILD_DIR/portable itself is never changed.
+set -euo pipefail
+
+if [ $# -ne 2 ]; then
+    echo "usage: $0 BUILD_DIR PORT" >&2
+    exit 2
+fi
+build=$1
+port=$2
+if ! [[ $port =~ ^[0-9]+$ ]] || [ "$port" -lt 1 ] || [ "$port" -gt 65535 ]; then
+    echo "$0: PORT must be a number from 1 to 65535, not '$port'" >&2
+    exit 2
+fi
+for needed in "$build/portable/Trivet.ini" "$build/tools/TrivetDemoBuilder" "$build/tools/TrivetStandIn"; do
+    if [ ! -e "$needed" ]; then
+        echo "$0: $needed is missing; build the project (with its tools) first" >&2
+        exit 1
+    fi
+done
+
+demo=$build/demo
+rm -rf -- "$demo/mirror" "$demo/portable"
+mkdir -p -- "$demo"
+cp -a -- "$build/portable" "$demo/portable"
+
+# Only the host changes: the paths of the addresses are where the builder puts each file.
+ini=$demo/portable/Trivet.ini
+sed -i "s#http://packages\.quillory\.example#http://127.0.0.1:$port#g" "$ini"
+
+# The rewritten settings go into the mirror's settings package too, so fetching fresh settings in the demo
+# keeps the launcher on the mirror.
+"$build/tools/TrivetDemoBuilder" --standin "$build/tools/TrivetStandIn" --out "$demo/mirror" --ini "$ini"
+
+echo "Demo ready: serve it with"
+echo "  $build/tools/TrivetMirror --root $demo/mirror --port $port"
+echo "and start $demo/portable/TrivetDesk"
