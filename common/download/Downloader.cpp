@@ -164,12 +164,15 @@ bool Downloader::BeginDownload(const QString &url, const QString &SaveFile)
     });
     connect(t->reply, &QNetworkReply::redirected, this, [t] { t->stallTimer.start(); });
     connect(t->reply, &QNetworkReply::readyRead, this, [this, t] { receive(t); });
-    connect(t->reply, &QNetworkReply::downloadProgress, this, [this, t](qint64 received, qint64 total) {
+    connect(t->reply, &QNetworkReply::downloadProgress, this, [this, t](qint64 received, qint64) {
         t->stallTimer.start();
-        if (!t->accepted || total <= 0) {
+        // Qt's own total is the received size once a body without Content-Length has ended; only an
+        // announced size says how far a read has come.
+        if (!t->accepted || t->announced <= 0) {
             return;
         }
         t->lastProgress = received;
+        const qint64 total = t->announced;
         const QString saveFile = t->saveFile;
         QMetaObject::invokeMethod(
             this, [this, received, total, saveFile] { emit DownloadProgress(received, total, saveFile); },
@@ -271,10 +274,18 @@ void Downloader::finishReply(Transfer *t)
         return;
     }
     if (reply->error() != QNetworkReply::NoError) {
-        checkResponse(t); // a 404 is reported as an HTTP failure, not as the network layer's wording
-        if (t->reply) {
-            finish(t, DownloadResult::failure(DownloadStatus::NetworkError, reply->errorString()));
+        checkResponse(t); // a 404 is reported as an HTTP failure, not in the network layer's words
+        if (!t->reply) {
+            return;
         }
+        const qint64 arrived = t->received + reply->bytesAvailable();
+        if (reply->error() == QNetworkReply::RemoteHostClosedError && t->accepted && t->announced > arrived) {
+            finish(t, DownloadResult::failure(
+                          DownloadStatus::LengthMismatch,
+                          u"The connection ended after %1 of %2 announced bytes."_s.arg(arrived).arg(t->announced)));
+            return;
+        }
+        finish(t, DownloadResult::failure(DownloadStatus::NetworkError, reply->errorString()));
         return;
     }
     receive(t);
@@ -310,9 +321,8 @@ void Downloader::finish(Transfer *t, DownloadResult result)
     t->stallTimer.stop();
     if (QNetworkReply *reply = std::exchange(t->reply, nullptr)) {
         disconnect(reply, nullptr, this, nullptr);
-        if (!reply->isFinished()) {
-            reply->abort();
-        }
+        // Not aborted right here: finish() may run inside one of the reply's own signals, and a reply
+        // aborted there goes on to report its own outcome as well. Deleting an unfinished reply aborts it.
         reply->deleteLater();
     }
 
@@ -334,7 +344,8 @@ void Downloader::finish(Transfer *t, DownloadResult result)
     if (result.ok()) {
         qCInfo(lcDownload, "Fetched %lld bytes into %ls", t->received, qUtf16Printable(t->saveFile));
     } else {
-        qCWarning(lcDownload, "Fetching %ls failed: %ls", qUtf16Printable(t->saveFile), qUtf16Printable(result.message));
+        qCWarning(lcDownload, "Fetching %ls failed: %ls", qUtf16Printable(t->saveFile),
+                  qUtf16Printable(result.message));
     }
 
     QMetaObject::invokeMethod(
