@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QStorageInfo>
+#include <algorithm>
 #include <archive.h>
 #include <archive_entry.h>
 #include <filesystem>
@@ -120,7 +121,7 @@ QString shown(const fs::path &path)
 QString libarchiveError(archive *a)
 {
     const char *text = archive_error_string(a);
-    return text ? QString::fromLocal8Bit(text) : u"unknown error"_s;
+    return text ? QString::fromLocal8Bit(text) : u"the data is incomplete or unreadable"_s;
 }
 
 QString systemError(const std::error_code &error)
@@ -658,6 +659,8 @@ private:
         if (error) {
             return fail(u"Cannot read the unpacked folder "_s + shown(from) + u": "_s + systemError(error));
         }
+        // A fixed order makes a failure half-way reproducible.
+        std::sort(entries.begin(), entries.end());
         for (const fs::path &source : entries) {
             const fs::path target = to / source.filename();
             if (m_staging.isOwnFolder(target)) {

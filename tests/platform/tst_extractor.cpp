@@ -1,0 +1,522 @@
+#include "common/platform/ArchiveExtractor.h"
+#include "common/platform/Extractor.h"
+#include "tests/support/ArchiveWriter.h"
+
+#include <QDataStream>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <QTimer>
+#include <memory>
+
+using namespace Qt::StringLiterals;
+using Trivet::Extractor;
+using Trivet::ExtractResult;
+using Trivet::Test::ArchiveMember;
+using Trivet::Test::ArchiveWriter;
+
+Q_DECLARE_METATYPE(Trivet::Test::ArchiveMember)
+
+namespace {
+
+// Every entry below root with its content, link target or "<dir>", without following links: two equal
+// snapshots mean nothing was written, replaced or left behind.
+QMap<QString, QByteArray> snapshot(const QString &root)
+{
+    QMap<QString, QByteArray> entries;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo info = it.nextFileInfo();
+        const QString relative = QDir(root).relativeFilePath(info.filePath());
+        if (info.isSymLink()) {
+            entries.insert(relative, "-> " + info.symLinkTarget().toUtf8());
+        } else if (info.isDir()) {
+            entries.insert(relative, "<dir>");
+        } else {
+            QFile file(info.filePath());
+            entries.insert(relative, file.open(QIODevice::ReadOnly) ? file.readAll() : "<unreadable>");
+        }
+    }
+    return entries;
+}
+
+QStringList filesBelow(const QString &root)
+{
+    QStringList files;
+    const auto entries = snapshot(root);
+    for (auto it = entries.cbegin(); it != entries.cend(); ++it) {
+        if (it.value() != "<dir>") {
+            files.append(it.key());
+        }
+    }
+    return files;
+}
+
+QByteArray contentOf(const QString &name)
+{
+    return "content of " + name.toUtf8();
+}
+
+bool writeArchive(const QString &path, bool sevenZip, const QList<ArchiveMember> &members)
+{
+    return sevenZip ? ArchiveWriter::writeSevenZip(path, members) : ArchiveWriter::writeZip(path, members);
+}
+
+quint32 crc32(const QByteArray &data)
+{
+    quint32 crc = 0xffffffffu;
+    for (const char byte : data) {
+        crc ^= quint8(byte);
+        for (int bit = 0; bit < 8; ++bit) {
+            crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
+        }
+    }
+    return ~crc;
+}
+
+// A zip as Windows tools write it: "made by" MS-DOS, so no Unix mode at all.
+QByteArray windowsZip(const QByteArray &name, const QByteArray &data)
+{
+    QByteArray zip;
+    QDataStream out(&zip, QIODevice::WriteOnly);
+    out.setByteOrder(QDataStream::LittleEndian);
+    const quint32 crc = crc32(data);
+    out << quint32(0x04034b50) << quint16(10) << quint16(0) << quint16(0) << quint16(0) << quint16(0x21) << crc
+        << quint32(data.size()) << quint32(data.size()) << quint16(name.size()) << quint16(0);
+    out.writeRawData(name.constData(), int(name.size()));
+    out.writeRawData(data.constData(), int(data.size()));
+    const quint32 centralStart = quint32(zip.size());
+    out << quint32(0x02014b50) << quint16(20) << quint16(10) << quint16(0) << quint16(0) << quint16(0) << quint16(0x21)
+        << crc << quint32(data.size()) << quint32(data.size()) << quint16(name.size()) << quint16(0) << quint16(0)
+        << quint16(0) << quint16(0) << quint32(0x20) << quint32(0);
+    out.writeRawData(name.constData(), int(name.size()));
+    const quint32 centralSize = quint32(zip.size()) - centralStart;
+    out << quint32(0x06054b50) << quint16(0) << quint16(0) << quint16(1) << quint16(1) << centralSize << centralStart
+        << quint16(0);
+    return zip;
+}
+
+} // namespace
+
+class tst_Extractor final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+
+    void installsWhereTheCommandSays_data();
+    void installsWhereTheCommandSays();
+    void replacesFilesAndKeepsOthers_data();
+    void replacesFilesAndKeepsOthers();
+    void keepsExecutableBits_data();
+    void keepsExecutableBits();
+    void windowsZipGetsOrdinaryPermissions();
+    void hostileArchiveChangesNothing_data();
+    void hostileArchiveChangesNothing();
+    void brokenArchiveChangesNothing_data();
+    void brokenArchiveChangesNothing();
+    void failureWhileMovingRestoresEverything();
+    void runReportsOnCallersThread_data();
+    void runReportsOnCallersThread();
+    void runAndWaitKeepsEventsFlowing();
+    void parallelExtractionsKeepWorkingFolder();
+
+private:
+    QString app(const QString &relative = {}) const
+    {
+        const QString folder = m_root->path() + u"/app"_s;
+        return relative.isEmpty() ? folder : folder + u'/' + relative;
+    }
+    void writeFile(const QString &path, const QByteArray &content)
+    {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+
+    std::unique_ptr<QTemporaryDir> m_root;
+    // Absolute member names point here, so a test can see that nothing arrived.
+    QTemporaryDir m_outside;
+};
+
+void tst_Extractor::initTestCase()
+{
+    QVERIFY(m_outside.isValid());
+}
+
+void tst_Extractor::init()
+{
+    m_root = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_root->isValid());
+    QVERIFY(QDir().mkpath(app()));
+}
+
+void tst_Extractor::installsWhereTheCommandSays_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("archive");
+    QTest::addColumn<bool>("sevenZip");
+    QTest::addColumn<QStringList>("members");
+    QTest::addColumn<QString>("existingFolder");
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("into -d folder") << u"\\unzip.exe -o -d Metapad mpad35.zip"_s << u"mpad35.zip"_s << false
+                                    << QStringList{u"Metapad.exe"_s, u"help/readme.txt"_s} << QString()
+                                    << QStringList{u"Metapad/Metapad.exe"_s, u"Metapad/help/readme.txt"_s};
+    QTest::newRow("archive's own top folder")
+        << u"\\unzip.exe -o rest2514.zip"_s << u"rest2514.zip"_s << false << QStringList{u"rest2514/restoration.exe"_s}
+        << QString() << QStringList{u"rest2514/restoration.exe"_s};
+    QTest::newRow("7za x -aoa") << u"\\7za.exe x -aoa PortFireFox.zip"_s << u"PortFireFox.zip"_s << true
+                                << QStringList{u"FirefoxPortable/FirefoxPortable.exe"_s,
+                                               u"FirefoxPortable/App/firefox.exe"_s}
+                                << QString()
+                                << QStringList{u"FirefoxPortable/App/firefox.exe"_s,
+                                               u"FirefoxPortable/FirefoxPortable.exe"_s};
+    QTest::newRow("name completed with .zip")
+        << u"\\unzip.exe -o -d erunt erunt"_s << u"erunt.zip"_s << false << QStringList{u"erunt.exe"_s} << QString()
+        << QStringList{u"erunt/erunt.exe"_s};
+    QTest::newRow("archive found whatever its case")
+        << u"\\unzip.exe -o -d FoxitReader Foxitreader.zip"_s << u"foxitreader.zip"_s << false
+        << QStringList{u"Foxit Reader.exe"_s} << QString() << QStringList{u"FoxitReader/Foxit Reader.exe"_s};
+    QTest::newRow("existing folder found whatever its case")
+        << u"\\unzip.exe -o -d Deepburn Deepburn.zip"_s << u"Deepburn.zip"_s << false
+        << QStringList{u"DeepBurner.exe"_s} << u"DeepBurn"_s << QStringList{u"DeepBurn/DeepBurner.exe"_s};
+    QTest::newRow("backslash separators")
+        << u"\\unzip -o -d Spread32 Spread32.zip"_s << u"Spread32.zip"_s << false << QStringList{u"bin\\Spread32.exe"_s}
+        << QString() << QStringList{u"Spread32/bin/Spread32.exe"_s};
+}
+
+void tst_Extractor::installsWhereTheCommandSays()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, archive);
+    QFETCH(bool, sevenZip);
+    QFETCH(QStringList, members);
+    QFETCH(QString, existingFolder);
+    QFETCH(QStringList, expected);
+
+    QList<ArchiveMember> contents;
+    for (const QString &name : members) {
+        contents.append(ArchiveMember::file(name, contentOf(name)));
+    }
+    QVERIFY(writeArchive(app(archive), sevenZip, contents));
+    if (!existingFolder.isEmpty()) {
+        QVERIFY(QDir().mkpath(app(existingFolder)));
+    }
+
+    const ExtractResult result = Extractor::runAndWait(app(), command);
+
+    QVERIFY2(result.ok, qPrintable(result.message));
+    QCOMPARE(result.filesWritten, members.size());
+    QVERIFY(result.refused.isEmpty());
+    for (const QString &installed : std::as_const(expected)) {
+        QFile file(app(installed));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll().startsWith("content of "));
+    }
+    expected.append(archive);
+    expected.sort();
+    QCOMPARE(filesBelow(app()), expected);
+    // No staging folder stays behind, neither beside the destination nor inside it.
+    QCOMPARE(QDir(m_root->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList{u"app"_s});
+    QVERIFY(
+        QDir(app()).entryList(QStringList{u".*"_s}, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
+}
+
+void tst_Extractor::replacesFilesAndKeepsOthers_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<bool>("sevenZip");
+    QTest::addColumn<QString>("prefix");
+
+    QTest::newRow("unzip -o") << u"\\unzip.exe -o -d Metapad mpad35.zip"_s << false << QString();
+    QTest::newRow("7za -aoa") << u"\\7za.exe x -aoa mpad35.zip"_s << true << u"Metapad/"_s;
+}
+
+void tst_Extractor::replacesFilesAndKeepsOthers()
+{
+    QFETCH(QString, command);
+    QFETCH(bool, sevenZip);
+    QFETCH(QString, prefix);
+
+    writeFile(app(u"Metapad/Metapad.exe"_s), "old program");
+    writeFile(app(u"Metapad/Metapad.ini"_s), "the user's settings");
+    writeFile(app(u"Metapad/lang/de.lng"_s), "old German");
+    QVERIFY(writeArchive(app(u"mpad35.zip"_s), sevenZip,
+                         {ArchiveMember::file(prefix + u"Metapad.exe"_s, "new program"),
+                          ArchiveMember::file(prefix + u"lang/en.lng"_s, "new English")}));
+
+    const ExtractResult result = Extractor::runAndWait(app(), command);
+
+    QVERIFY2(result.ok, qPrintable(result.message));
+    const auto after = snapshot(app(u"Metapad"_s));
+    QCOMPARE(after.value(u"Metapad.exe"_s), "new program");
+    QCOMPARE(after.value(u"Metapad.ini"_s), "the user's settings");
+    QCOMPARE(after.value(u"lang/de.lng"_s), "old German");
+    QCOMPARE(after.value(u"lang/en.lng"_s), "new English");
+    QCOMPARE(after.size(), 5);
+}
+
+void tst_Extractor::keepsExecutableBits_data()
+{
+    QTest::addColumn<bool>("sevenZip");
+    QTest::newRow("zip") << false;
+    QTest::newRow("7z") << true;
+}
+
+void tst_Extractor::keepsExecutableBits()
+{
+    QFETCH(bool, sevenZip);
+
+    QVERIFY(writeArchive(app(u"tool.zip"_s), sevenZip,
+                         {ArchiveMember::file(u"Tool/run.sh"_s, "#!/bin/sh\necho started from the stick\n", 0755),
+                          ArchiveMember::file(u"Tool/notes.txt"_s, "plain text", 0644)}));
+    const ExtractResult result = Extractor::runAndWait(app(), u"\\unzip.exe -o tool.zip"_s);
+    QVERIFY2(result.ok, qPrintable(result.message));
+
+    QProcess process;
+    process.start(app(u"Tool/run.sh"_s), {});
+    QVERIFY2(process.waitForFinished(30000), qPrintable(process.errorString()));
+    QCOMPARE(process.readAllStandardOutput(), "started from the stick\n");
+    QVERIFY(!QFileInfo(app(u"Tool/notes.txt"_s)).isExecutable());
+}
+
+void tst_Extractor::windowsZipGetsOrdinaryPermissions()
+{
+    writeFile(app(u"win.zip"_s), windowsZip("Win/readme.txt", "made on Windows"));
+
+    const ExtractResult result = Extractor::runAndWait(app(), u"\\unzip.exe -o win.zip"_s);
+
+    QVERIFY2(result.ok, qPrintable(result.message));
+    const QFileInfo info(app(u"Win/readme.txt"_s));
+    QVERIFY(info.isReadable());
+    QVERIFY(info.isWritable());
+    QVERIFY(info.permissions().testFlag(QFileDevice::ReadOther));
+    QVERIFY(QFileInfo(app(u"Win"_s)).isExecutable());
+    QCOMPARE(snapshot(app(u"Win"_s)).value(u"readme.txt"_s), "made on Windows");
+}
+
+void tst_Extractor::hostileArchiveChangesNothing_data()
+{
+    QTest::addColumn<bool>("sevenZip");
+    QTest::addColumn<QList<ArchiveMember>>("members");
+
+    const auto harmless = ArchiveMember::file(u"Pkg/readme.txt"_s, "harmless");
+    const auto evil = [](const QString &name) { return ArchiveMember::file(name, "evil"); };
+    QTest::newRow("dot-dot") << false << QList{harmless, evil(u"../evil.txt"_s)};
+    QTest::newRow("dot-dot deeper down") << false << QList{harmless, evil(u"Pkg/sub/../../../evil.txt"_s)};
+    QTest::newRow("dot-dot with backslashes") << false << QList{harmless, evil(u"..\\evil.txt"_s)};
+    QTest::newRow("absolute") << false << QList{harmless, evil(m_outside.filePath(u"evil.txt"_s))};
+    QTest::newRow("drive letter") << false << QList{harmless, evil(u"C:\\evil.txt"_s)};
+    QTest::newRow("drive-relative") << false << QList{harmless, evil(u"C:evil.txt"_s)};
+    QTest::newRow("UNC") << false << QList{harmless, evil(u"\\\\server\\share\\evil.txt"_s)};
+    QTest::newRow("link leading out, file through it")
+        << false << QList{harmless, ArchiveMember::symlink(u"out"_s, u"../../"_s), evil(u"out/evil.txt"_s)};
+    QTest::newRow("link to an absolute folder")
+        << false << QList{harmless, ArchiveMember::symlink(u"Pkg/etc"_s, m_outside.path())};
+    QTest::newRow("file through an inside link")
+        << false << QList{harmless, ArchiveMember::symlink(u"here"_s, u"Pkg"_s), evil(u"here/evil.txt"_s)};
+    // Each link stays inside on its own; followed together, "t" leads one folder above the destination.
+    QTest::newRow("link chain") << false
+                                << QList{ArchiveMember::dir(u"d"_s), ArchiveMember::symlink(u"d/s"_s, u".."_s),
+                                         ArchiveMember::symlink(u"t"_s, u"d/s/.."_s)};
+    QTest::newRow("link chain, outer link first")
+        << false
+        << QList{ArchiveMember::symlink(u"t"_s, u"d/s/.."_s), ArchiveMember::dir(u"d"_s),
+                 ArchiveMember::symlink(u"d/s"_s, u".."_s)};
+    QTest::newRow("7z dot-dot") << true << QList{harmless, evil(u"../evil.txt"_s)};
+    QTest::newRow("7z link leading out") << true
+                                         << QList{harmless, ArchiveMember::symlink(u"out"_s, u"../.."_s),
+                                                  evil(u"out/evil.txt"_s)};
+}
+
+void tst_Extractor::hostileArchiveChangesNothing()
+{
+    QFETCH(bool, sevenZip);
+    QFETCH(QList<ArchiveMember>, members);
+
+    writeFile(app(u"Pkg/readme.txt"_s), "installed earlier");
+    QVERIFY(writeArchive(app(u"pkg.zip"_s), sevenZip, members));
+    const auto before = snapshot(m_root->path());
+    const auto outsideBefore = snapshot(m_outside.path());
+
+    const ExtractResult result = Extractor::runAndWait(app(), u"\\unzip.exe -o pkg.zip"_s);
+
+    QVERIFY(!result.ok);
+    QVERIFY(!result.message.isEmpty());
+    QVERIFY(!result.refused.isEmpty());
+    QCOMPARE(result.filesWritten, 0);
+    QCOMPARE(snapshot(m_root->path()), before);
+    QCOMPARE(snapshot(m_outside.path()), outsideBefore);
+}
+
+void tst_Extractor::brokenArchiveChangesNothing_data()
+{
+    QTest::addColumn<QString>("damage");
+    QTest::addColumn<bool>("sevenZip");
+
+    QTest::newRow("missing") << u"missing"_s << false;
+    QTest::newRow("empty file") << u"empty"_s << false;
+    QTest::newRow("not an archive") << u"garbage"_s << false;
+    QTest::newRow("truncated zip") << u"truncated"_s << false;
+    QTest::newRow("truncated 7z") << u"truncated"_s << true;
+    QTest::newRow("zip with a changed byte") << u"flipped"_s << false;
+    QTest::newRow("7z with a changed byte") << u"flipped"_s << true;
+}
+
+void tst_Extractor::brokenArchiveChangesNothing()
+{
+    QFETCH(QString, damage);
+    QFETCH(bool, sevenZip);
+
+    // Random bytes do not compress, so they appear in the archive as they are and can be found there.
+    QByteArray noise(256 * 1024, Qt::Uninitialized);
+    QRandomGenerator generator(42);
+    generator.fillRange(reinterpret_cast<quint32 *>(noise.data()), noise.size() / 4);
+    writeFile(app(u"Pkg/Pkg.exe"_s), "installed earlier");
+    const QString archive = app(u"pkg.zip"_s);
+    QVERIFY(writeArchive(archive, sevenZip,
+                         {ArchiveMember::file(u"Pkg.exe"_s, "new program"), ArchiveMember::file(u"data.bin"_s, noise),
+                          ArchiveMember::file(u"zz-last.txt"_s, "last member")}));
+    QFile file(archive);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QByteArray bytes = file.readAll();
+    if (damage == u"missing") {
+        QVERIFY(file.remove());
+    } else if (damage == u"empty") {
+        QVERIFY(file.resize(0));
+    } else if (damage == u"garbage") {
+        QVERIFY(file.resize(0));
+        file.write(noise.left(4096));
+    } else if (damage == u"truncated") {
+        QVERIFY(file.resize(bytes.size() / 2));
+    } else if (damage == u"flipped") {
+        // In the middle of the noise: in a zip it is stored as it is, in a 7z it is the middle of the stream.
+        const qsizetype stored = bytes.indexOf(noise.mid(100000, 32));
+        const qsizetype at = stored > 0 ? stored : bytes.size() / 2;
+        bytes[at] = char(~bytes[at]);
+        file.seek(0);
+        file.write(bytes);
+    }
+    file.close();
+    const auto before = snapshot(m_root->path());
+
+    const ExtractResult result = Extractor::runAndWait(app(), u"\\unzip.exe -o -d Pkg pkg.zip"_s);
+
+    QVERIFY(!result.ok);
+    QVERIFY(!result.message.isEmpty());
+    QCOMPARE(result.filesWritten, 0);
+    QCOMPARE(snapshot(m_root->path()), before);
+}
+
+void tst_Extractor::failureWhileMovingRestoresEverything()
+{
+    writeFile(app(u"Pkg/a.txt"_s), "old a");
+    writeFile(app(u"Pkg/z/user.txt"_s), "the user's file");
+    // Moved in name order: "a.txt" is replaced and "m.txt" added before the file "z" meets the folder "z".
+    QVERIFY(ArchiveWriter::writeZip(app(u"pkg.zip"_s),
+                                    {ArchiveMember::file(u"a.txt"_s, "new a"), ArchiveMember::file(u"m.txt"_s, "new m"),
+                                     ArchiveMember::file(u"z"_s, "a file now")}));
+    const auto before = snapshot(m_root->path());
+
+    const ExtractResult result = Extractor::runAndWait(app(), u"\\unzip.exe -o -d Pkg pkg.zip"_s);
+
+    QVERIFY(!result.ok);
+    QVERIFY(!result.message.isEmpty());
+    QCOMPARE(snapshot(m_root->path()), before);
+}
+
+void tst_Extractor::runReportsOnCallersThread_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<bool>("ok");
+
+    QTest::newRow("extraction") << u"\\unzip.exe -o -d X x.zip"_s << true;
+    QTest::newRow("missing archive") << u"\\unzip.exe -o -d X nothing.zip"_s << false;
+    QTest::newRow("command not understood") << u"\\tar.exe -xf x.zip"_s << false;
+}
+
+void tst_Extractor::runReportsOnCallersThread()
+{
+    QFETCH(QString, command);
+    QFETCH(bool, ok);
+
+    QVERIFY(ArchiveWriter::writeZip(app(u"x.zip"_s), {ArchiveMember::file(u"x.txt"_s, "x")}));
+    Extractor extractor;
+    QThread *reportedOn = nullptr;
+    connect(&extractor, &Extractor::finished, this, [&reportedOn] { reportedOn = QThread::currentThread(); });
+    QSignalSpy spy(&extractor, &Extractor::finished);
+
+    extractor.run(app(), command);
+    QCOMPARE(spy.size(), 0);
+    QVERIFY(spy.wait(30000));
+
+    QCOMPARE(reportedOn, QThread::currentThread());
+    QCOMPARE(spy.first().first().value<ExtractResult>().ok, ok);
+    QCOMPARE(QFileInfo::exists(app(u"X/x.txt"_s)), ok);
+    QTest::qWait(50);
+    QCOMPARE(spy.size(), 1);
+}
+
+void tst_Extractor::runAndWaitKeepsEventsFlowing()
+{
+    QList<ArchiveMember> members;
+    const QByteArray block(1024 * 1024, 'q');
+    for (int i = 0; i < 48; ++i) {
+        members.append(ArchiveMember::file(u"Big/part%1.bin"_s.arg(i), block));
+    }
+    QVERIFY(ArchiveWriter::writeZip(app(u"big.zip"_s), members));
+
+    bool returned = false;
+    int ticksWhileRunning = 0;
+    QTimer timer;
+    timer.setInterval(1);
+    connect(&timer, &QTimer::timeout, this, [&] {
+        if (!returned) {
+            ++ticksWhileRunning;
+        }
+    });
+    timer.start();
+
+    const ExtractResult result = Extractor::runAndWait(app(), u"\\unzip.exe -o big.zip"_s);
+    returned = true;
+
+    QVERIFY2(result.ok, qPrintable(result.message));
+    QCOMPARE(result.filesWritten, 48);
+    QVERIFY(ticksWhileRunning > 0);
+}
+
+void tst_Extractor::parallelExtractionsKeepWorkingFolder()
+{
+    const QString workingFolder = QDir::currentPath();
+    QVERIFY(ArchiveWriter::writeZip(app(u"a.zip"_s), {ArchiveMember::file(u"A/a.txt"_s, "a")}));
+    QVERIFY(ArchiveWriter::writeSevenZip(app(u"b.7z"_s), {ArchiveMember::file(u"B/b.txt"_s, "b")}));
+
+    ExtractResult first;
+    ExtractResult second;
+    std::unique_ptr<QThread> thread(
+        QThread::create([&] { first = Trivet::ArchiveExtractor().extract(app(u"a.zip"_s), app(u"One"_s)); }));
+    thread->start();
+    second = Trivet::ArchiveExtractor().extract(app(u"b.7z"_s), app(u"Two"_s));
+    QVERIFY(thread->wait(30000));
+
+    QVERIFY2(first.ok, qPrintable(first.message));
+    QVERIFY2(second.ok, qPrintable(second.message));
+    QVERIFY(QFileInfo::exists(app(u"One/A/a.txt"_s)));
+    QVERIFY(QFileInfo::exists(app(u"Two/B/b.txt"_s)));
+    QCOMPARE(QDir::currentPath(), workingFolder);
+}
+
+QTEST_GUILESS_MAIN(tst_Extractor)
+#include "tst_extractor.moc"
