@@ -30,6 +30,10 @@ constexpr int MaximumRedirects = 10;
 
 constexpr qint64 ReadChunkSize = 64 * 1024;
 
+// With a slow target (a USB stick) the network outruns the disk; a bounded buffer makes the socket wait
+// instead of letting the body pile up in memory.
+constexpr qint64 ReadBufferSize = 1024 * 1024;
+
 } // namespace
 
 struct Downloader::Transfer
@@ -146,6 +150,7 @@ bool Downloader::BeginDownload(const QString &url, const QString &SaveFile)
 
     m_manager->setProxy(m_proxy);
     t->reply = m_manager->get(request);
+    t->reply->setReadBufferSize(ReadBufferSize);
     m_transfers.insert(t->key, std::move(transfer));
     qCInfo(lcDownload, "Fetching %ls into %ls", qUtf16Printable(target.toDisplayString()), qUtf16Printable(SaveFile));
 
