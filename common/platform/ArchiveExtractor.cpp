@@ -15,6 +15,10 @@
 #include <type_traits>
 #include <vector>
 
+#ifndef Q_OS_WIN
+#include <locale.h>
+#endif
+
 using namespace Qt::StringLiterals;
 namespace fs = std::filesystem;
 
@@ -49,13 +53,16 @@ using ReadArchive = std::unique_ptr<archive, ArchiveReadDeleter>;
 using WriteArchive = std::unique_ptr<archive, ArchiveWriteDeleter>;
 
 // libarchive offers char and wchar_t flavours of every name function; these pick the one that matches
-// fs::path on the platform at hand.
+// fs::path on the platform at hand. On POSIX, names are taken as UTF-8 whatever the locale, as Qt does for
+// file names, so a 7z (whose names are UTF-16) unpacks the same under LANG=C; a name that cannot be converted
+// (an old zip in a DOS code page) is used as the bytes it is.
 template <typename C> const C *entryPathname(archive_entry *entry)
 {
     if constexpr (std::is_same_v<C, wchar_t>) {
         return archive_entry_pathname_w(entry);
     } else {
-        return archive_entry_pathname(entry);
+        const char *utf8 = archive_entry_pathname_utf8(entry);
+        return utf8 ? utf8 : archive_entry_pathname(entry);
     }
 }
 
@@ -64,7 +71,8 @@ template <typename C> const C *entryHardlink(archive_entry *entry)
     if constexpr (std::is_same_v<C, wchar_t>) {
         return archive_entry_hardlink_w(entry);
     } else {
-        return archive_entry_hardlink(entry);
+        const char *utf8 = archive_entry_hardlink_utf8(entry);
+        return utf8 ? utf8 : archive_entry_hardlink(entry);
     }
 }
 
@@ -73,7 +81,18 @@ template <typename C> const C *entrySymlink(archive_entry *entry)
     if constexpr (std::is_same_v<C, wchar_t>) {
         return archive_entry_symlink_w(entry);
     } else {
-        return archive_entry_symlink(entry);
+        const char *utf8 = archive_entry_symlink_utf8(entry);
+        return utf8 ? utf8 : archive_entry_symlink(entry);
+    }
+}
+
+// The setters store the name in the form archive_write_disk reads, so it is used without another conversion.
+template <typename C> void setEntrySymlink(archive_entry *entry, const C *name)
+{
+    if constexpr (std::is_same_v<C, wchar_t>) {
+        archive_entry_copy_symlink_w(entry, name);
+    } else {
+        archive_entry_copy_symlink(entry, name);
     }
 }
 
@@ -271,6 +290,47 @@ bool linkStaysInside(const fs::path &root, Components linkFolder, const NativeSt
     return resolvesInside(root, linkFolder, target, hopsLeft);
 }
 
+#ifndef Q_OS_WIN
+// libarchive converts names through the character set of the locale; under LANG=C every name beyond ASCII in
+// a 7z (whose names are UTF-16) would be lost. Qt takes file names as UTF-8 whatever the locale, so the
+// extracting thread does the same. uselocale() changes this thread only, never the rest of the program.
+class Utf8Names final
+{
+public:
+    Utf8Names()
+    {
+        const locale_t base = duplocale(LC_GLOBAL_LOCALE);
+        if (base == locale_t(nullptr)) {
+            return;
+        }
+        m_utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", base);
+        if (m_utf8 == locale_t(nullptr)) {
+            freelocale(base);
+            return;
+        }
+        m_previous = uselocale(m_utf8);
+    }
+    ~Utf8Names()
+    {
+        if (m_utf8 != locale_t(nullptr)) {
+            uselocale(m_previous);
+            freelocale(m_utf8);
+        }
+    }
+    Utf8Names(const Utf8Names &) = delete;
+    Utf8Names &operator=(const Utf8Names &) = delete;
+
+private:
+    locale_t m_utf8 = locale_t(nullptr);
+    locale_t m_previous = locale_t(nullptr);
+};
+#else
+// Windows names go through libarchive's wide-character functions and need no locale.
+struct Utf8Names
+{
+};
+#endif
+
 QString archiveFileName(const QString &archivePath)
 {
     return QFileInfo(archivePath).fileName();
@@ -403,6 +463,7 @@ public:
     {
         const QString archiveName = archiveFileName(archivePath);
         m_archiveName = archiveName;
+        const Utf8Names utf8Names;
         ReadArchive reader(archive_read_new());
         WriteArchive writer(archive_write_disk_new());
         if (!reader || !writer) {
@@ -489,12 +550,14 @@ private:
         if (passesThroughLink(m_root, *components)) {
             return refuse(reader, name, "inside a linked folder");
         }
+        NativeString linkTarget;
         if (type == AE_IFLNK && !hardlink) {
-            const NativeChar *linkTarget = entrySymlink<NativeChar>(entry);
+            const NativeChar *stored = entrySymlink<NativeChar>(entry);
             const Components linkFolder(components->begin(), components->end() - 1);
-            if (!linkTarget || !linkStaysInside(m_root, linkFolder, linkTarget)) {
+            if (!stored || !linkStaysInside(m_root, linkFolder, stored)) {
                 return refuse(reader, name, "link leading outside");
             }
+            linkTarget = stored;
         }
         std::optional<fs::path> hardlinkTarget;
         if (hardlink) {
@@ -519,6 +582,9 @@ private:
         const auto permissions = (archive_entry_perm(entry) & 0777) | (type == AE_IFDIR ? 0700 : 0600);
         archive_entry_set_perm(entry, permissions);
         setEntryPathname(entry, target.c_str());
+        if (!linkTarget.empty()) {
+            setEntrySymlink(entry, linkTarget.c_str());
+        }
         if (hardlinkTarget) {
             setEntryHardlink(entry, hardlinkTarget->c_str());
         }

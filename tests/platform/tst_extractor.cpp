@@ -13,6 +13,7 @@
 #include <QTest>
 #include <QThread>
 #include <QTimer>
+#include <clocale>
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -152,6 +153,8 @@ private:
 void tst_Extractor::initTestCase()
 {
     QVERIFY(m_outside.isValid());
+    // The plainest locale there is, as on a machine without LANG: names beyond ASCII must still arrive intact.
+    QVERIFY(std::setlocale(LC_CTYPE, "C"));
 }
 
 void tst_Extractor::init()
@@ -191,6 +194,12 @@ void tst_Extractor::installsWhereTheCommandSays_data()
     QTest::newRow("existing folder found whatever its case")
         << u"\\unzip.exe -o -d Deepburn Deepburn.zip"_s << u"Deepburn.zip"_s << false
         << QStringList{u"DeepBurner.exe"_s} << u"DeepBurn"_s << QStringList{u"DeepBurn/DeepBurner.exe"_s};
+    QTest::newRow("names beyond ASCII") << u"\\unzip.exe -o -d Lösung Lösung.zip"_s << u"Lösung.zip"_s << false
+                                        << QStringList{u"Büro/Straße.txt"_s} << QString()
+                                        << QStringList{u"Lösung/Büro/Straße.txt"_s};
+    QTest::newRow("7z names beyond ASCII")
+        << u"\\7za.exe x -aoa Lösung.7z"_s << u"Lösung.7z"_s << true << QStringList{u"Büro/Straße.txt"_s} << QString()
+        << QStringList{u"Büro/Straße.txt"_s};
     QTest::newRow("backslash separators")
         << u"\\unzip -o -d Spread32 Spread32.zip"_s << u"Spread32.zip"_s << false << QStringList{u"bin\\Spread32.exe"_s}
         << QString() << QStringList{u"Spread32/bin/Spread32.exe"_s};
