@@ -54,6 +54,7 @@ Downloader::Downloader(QObject *parent)
     : QObject(parent)
     , m_manager(new QNetworkAccessManager(this))
 {
+    m_manager->setProxy(m_proxy);
 }
 
 Downloader::~Downloader()
@@ -88,7 +89,9 @@ int Downloader::activeCount() const
 
 void Downloader::setProxy(const QNetworkProxy &proxy)
 {
+    // Reads already in flight keep the proxy they started with.
     m_proxy = proxy;
+    m_manager->setProxy(m_proxy);
 }
 
 void Downloader::setStallTimeout(std::chrono::milliseconds timeout)
@@ -148,7 +151,6 @@ bool Downloader::BeginDownload(const QString &url, const QString &SaveFile)
     // Without compression the bytes received are the bytes announced, so a short body is recognised.
     request.setRawHeader("Accept-Encoding", "identity");
 
-    m_manager->setProxy(m_proxy);
     t->reply = m_manager->get(request);
     t->reply->setReadBufferSize(ReadBufferSize);
     m_transfers.insert(t->key, std::move(transfer));

@@ -133,6 +133,7 @@ private Q_SLOTS:
     void progressCountsUpToAnnouncedSize();
     void completionHandlerMayFetchSameTargetAgain();
     void deletingAbandonsReads();
+    void proxyCarriesTheRequest();
 
 private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
@@ -224,16 +225,23 @@ void TestDownloader::failedReadKeepsOldTarget_data()
     QTest::addColumn<Misbehaviour>("misbehaviour");
     QTest::addColumn<qint64>("maximumSize");
     QTest::addColumn<DownloadStatus>("status");
+    QTest::addColumn<QString>("redirectTarget");
 
     const qint64 noLimit = qint64(4) << 30;
-    QTest::newRow("not found") << Misbehaviour::NotFound << noLimit << DownloadStatus::HttpError;
-    QTest::newRow("shorter than announced") << Misbehaviour::WrongLength << noLimit << DownloadStatus::LengthMismatch;
-    QTest::newRow("dropped connection") << Misbehaviour::DropConnection << noLimit << DownloadStatus::LengthMismatch;
-    QTest::newRow("stall") << Misbehaviour::Stall << noLimit << DownloadStatus::Stalled;
-    QTest::newRow("redirect loop") << Misbehaviour::RedirectLoop << noLimit << DownloadStatus::NetworkError;
-    QTest::newRow("announced size over maximum") << Misbehaviour::None << qint64(1000) << DownloadStatus::TooLarge;
+    QTest::newRow("not found") << Misbehaviour::NotFound << noLimit << DownloadStatus::HttpError << QString();
+    QTest::newRow("shorter than announced")
+        << Misbehaviour::WrongLength << noLimit << DownloadStatus::LengthMismatch << QString();
+    QTest::newRow("dropped connection") << Misbehaviour::DropConnection << noLimit << DownloadStatus::LengthMismatch
+                                        << QString();
+    QTest::newRow("stall") << Misbehaviour::Stall << noLimit << DownloadStatus::Stalled << QString();
+    QTest::newRow("redirect loop") << Misbehaviour::RedirectLoop << noLimit << DownloadStatus::NetworkError
+                                   << QString();
+    QTest::newRow("announced size over maximum")
+        << Misbehaviour::None << qint64(1000) << DownloadStatus::TooLarge << QString();
     QTest::newRow("unannounced size over maximum")
-        << Misbehaviour::NoContentLength << qint64(1000) << DownloadStatus::TooLarge;
+        << Misbehaviour::NoContentLength << qint64(1000) << DownloadStatus::TooLarge << QString();
+    QTest::newRow("redirect to a local file")
+        << Misbehaviour::Redirect << noLimit << DownloadStatus::NetworkError << u"file:///etc/hostname"_s;
 }
 
 void TestDownloader::failedReadKeepsOldTarget()
@@ -241,9 +249,10 @@ void TestDownloader::failedReadKeepsOldTarget()
     QFETCH(Misbehaviour, misbehaviour);
     QFETCH(qint64, maximumSize);
     QFETCH(DownloadStatus, status);
+    QFETCH(QString, redirectTarget);
 
     m_server->setBody(u"/file.zip"_s, payload(200000));
-    m_server->setMisbehaviour(u"/file.zip"_s, misbehaviour);
+    m_server->setMisbehaviour(u"/file.zip"_s, misbehaviour, redirectTarget);
     const QString target = path(u"file.zip"_s);
     const QByteArray old = "the package fetched last week";
     QVERIFY(writeFile(target, old));
@@ -467,6 +476,24 @@ void TestDownloader::deletingAbandonsReads()
     QCOMPARE(readFile(target), old);
     QTRY_COMPARE_WITH_TIMEOUT(m_server->openConnectionCount(), 0, Timeout);
     QCOMPARE(signalsAfterDeletion, 0);
+}
+
+void TestDownloader::proxyCarriesTheRequest()
+{
+    // The mirror answers a proxy's request for an absolute URL like any other, so the read can only
+    // succeed if it went through the proxy: the host name does not exist.
+    const QByteArray body = payload(3000);
+    m_server->setBody(u"/file.zip"_s, body);
+    const QString target = path(u"file.zip"_s);
+
+    auto d = downloader();
+    d->setProxy(QNetworkProxy(QNetworkProxy::HttpProxy, u"127.0.0.1"_s, m_server->port()));
+    Recorder recorder(d.get());
+    QVERIFY(d->BeginDownload(u"http://mirror.invalid/file.zip"_s, target));
+    QVERIFY(recorder.waitForCompletes(1));
+
+    QCOMPARE(recorder.outline(), u"finished complete"_s);
+    QCOMPARE(readFile(target), body);
 }
 
 QTEST_GUILESS_MAIN(TestDownloader)

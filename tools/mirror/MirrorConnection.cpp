@@ -182,7 +182,7 @@ void MirrorConnection::finishBody()
 {
     m_bodyDone = true;
     m_source.reset();
-    if (m_chunked) {
+    if (m_chunked && !m_response.headOnly) {
         m_socket->write("0\r\n\r\n");
     }
     if (m_response.misbehaviour == MirrorServer::Misbehaviour::Stall && !m_response.headOnly) {

@@ -163,8 +163,8 @@ QString MirrorServer::normalisePath(const QString &target)
 
 QString MirrorServer::locationFor(const QString &target) const
 {
-    if (target.startsWith(u"http://", Qt::CaseInsensitive) || target.startsWith(u"https://", Qt::CaseInsensitive)) {
-        return target;
+    if (target.contains(u"://")) {
+        return target; // an absolute URL, possibly of another scheme, to see what a client does with it
     }
     return url(target).toString(QUrl::FullyEncoded);
 }
