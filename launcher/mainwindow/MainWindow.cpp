@@ -6,6 +6,7 @@
 #include "common/settings/TextKeys.h"
 #include "launcher/art/ArtCatalogue.h"
 #include "launcher/catalogue/Catalogue.h"
+#include "launcher/catalogue/LaunchController.h"
 #include "launcher/mainwindow/IconButton.h"
 #include "launcher/mainwindow/LanguageItems.h"
 #include "launcher/mainwindow/MessageBox.h"
@@ -88,6 +89,7 @@ MainWindow::MainWindow(LauncherContext context, QWidget *parent)
     setWindowIcon(QIcon(Art::productPicture(64)));
     buildMenus();
     buildCentralArea();
+    m_launcher = new LaunchController(this);
 }
 
 MainWindow::~MainWindow() = default;

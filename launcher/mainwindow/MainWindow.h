@@ -16,6 +16,7 @@ class QTabWidget;
 namespace Trivet {
 
 class IconButton;
+class LaunchController;
 class TabPage;
 
 // The launcher's main window: five tabs of program icons, the menus, the information lines and the
@@ -53,6 +54,7 @@ public:
     QLabel *downloadLine(int tab) const;
     QProgressBar *progressBar() const { return m_progress; }
     QTabWidget *tabs() const { return m_tabs; }
+    LaunchController *launchController() const { return m_launcher; }
 
     // Colours of the information lines.
     static QColor offlineColour();
@@ -121,6 +123,7 @@ private:
     std::array<QAction *, 10> m_languageActions{};
     QAction *m_openOfficeAction = nullptr;
     QAction *m_exitAction = nullptr;
+    LaunchController *m_launcher = nullptr;
 };
 
 } // namespace Trivet

@@ -1,0 +1,92 @@
+#pragma once
+
+#include "common/download/DownloadResult.h"
+#include "common/platform/ArchiveExtractor.h"
+#include "launcher/catalogue/Catalogue.h"
+
+#include <QHash>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <chrono>
+
+namespace Trivet {
+
+class Downloader;
+class MainWindow;
+
+// What a click on a catalogue icon does, and what happens when its package has arrived: the program
+// is started from its folder, or its package is downloaded, unpacked, checked and the program started;
+// off-line, the tab's information line says why nothing starts. Also the hover texts and the AntiVir
+// definition update.
+//
+// Every download remembers which entry it is for, so a completion installs what it fetched even when
+// other clicks came meanwhile, and an entry whose package is already on its way is not fetched twice.
+class LaunchController final : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit LaunchController(MainWindow *window);
+    ~LaunchController() override;
+
+    Downloader *packageDownloader() const { return m_downloader; }     // Downloader1
+    Downloader *definitionDownloader() const { return m_definitions; } // DownloadUpdate1
+
+    // The identifier of the most recent package request ("OFF-6"), and "1bis" once a definition
+    // download was started.
+    QString downloadAppId() const { return m_downloadAppId; }
+    QString updateDownloadId() const { return m_updateDownloadId; }
+    QString downloadUrl() const { return m_downloadUrl; }
+
+    // Whether a download or an installation of the entry is under way.
+    bool isBusy(const QString &id) const;
+
+    // One second of settling time after an extraction, and of the pause before the definitions are
+    // announced, lasts this long. Tests shorten it.
+    void setSecond(std::chrono::milliseconds second) { m_second = second; }
+
+    void launch(int tab, int slot);
+    void hover(int tab, int slot);
+    void startDefinitionDownload();
+
+signals:
+    // An installation ended: the program was started (ok) or the failure message was shown.
+    void installationFinished(const QString &id, bool ok);
+    // A definition download ended with its message; ok when new definitions arrived.
+    void definitionUpdateFinished(bool ok);
+
+private:
+    void beginPackageDownload(const CatalogueEntry &entry, const QString &package);
+    bool startProgram(const QString &path, bool minimized = false);
+    void showDownloading(bool visible);
+    void updateBusyState();
+
+    void onProgress(qint64 current, qint64 total, const QString &saveFile);
+    void onDefinitionProgress(qint64 current, qint64 total, const QString &saveFile);
+    void onFinished(const QString &saveFile, const Trivet::DownloadResult &result);
+    void onComplete(qint64 total, const QString &saveFile);
+    void onDefinitionComplete(qint64 total, const QString &saveFile);
+    void onDefinitionsSettled(bool downloaded);
+
+    void install(const CatalogueEntry &entry, bool downloaded);
+    void extract(const CatalogueEntry &entry, bool downloaded);
+    void afterExtraction(const CatalogueEntry &entry, const ExtractResult &result);
+    void installAntiVir(const ExtractResult &result);
+    void succeed(const CatalogueEntry &entry);
+    void fail(const CatalogueEntry &entry, const QString &reason);
+
+    MainWindow *m_window;
+    Downloader *m_downloader;
+    Downloader *m_definitions;
+    QString m_downloadAppId;
+    QString m_updateDownloadId;
+    QString m_downloadUrl;
+    QHash<QString, QString> m_pending;        // package path → entry id
+    QHash<QString, DownloadResult> m_results; // package path → how its read ended
+    QSet<QString> m_installing;               // entry ids between completion and start
+    bool m_definitionsOk = false;
+    std::chrono::milliseconds m_second{1000};
+};
+
+} // namespace Trivet

@@ -1,0 +1,436 @@
+#include "common/download/Downloader.h"
+#include "common/settings/IniFile.h"
+#include "common/settings/LangHandler.h"
+#include "launcher/catalogue/Catalogue.h"
+#include "launcher/catalogue/LaunchController.h"
+#include "launcher/mainwindow/IconButton.h"
+#include "launcher/mainwindow/MainWindow.h"
+#include "launcher/mainwindow/MessageBox.h"
+#include "tests/support/ArchiveWriter.h"
+#include "tests/support/PortableFolder.h"
+#include "tests/support/RecordingProcessStarter.h"
+#include "tools/mirror/MirrorServer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QProgressBar>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using namespace Trivet;
+using Test::ArchiveMember;
+using Test::ArchiveWriter;
+using Misbehaviour = MirrorServer::Misbehaviour;
+
+namespace {
+
+const QString online = u"192.168.1.20"_s;
+const QString offline = u"127.0.0.1"_s;
+
+QByteArray zipOf(const QList<ArchiveMember> &members)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"a.zip"_s);
+    if (!ArchiveWriter::writeZip(path, members)) {
+        return {};
+    }
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QByteArray sevenZipOf(const QList<ArchiveMember> &members)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"a.7z"_s);
+    if (!ArchiveWriter::writeSevenZip(path, members)) {
+        return {};
+    }
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// A program that proves it ran by leaving a file beside itself.
+const QByteArray markerScript = "#!/bin/sh\necho started > \"$(dirname \"$0\")/started.marker\"\n";
+
+} // namespace
+
+class TestLaunch : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<Test::PortableFolder> m_folder;
+    std::unique_ptr<MirrorServer> m_mirror;
+    std::shared_ptr<Test::RecordingProcessStarter> m_recorder;
+    std::unique_ptr<MainWindow> m_window;
+
+    LaunchController *controller() const { return m_window->launchController(); }
+    QString path(const QString &relative) const { return QDir::cleanPath(m_folder->path(relative)); }
+    QString T(const QString &key) const { return translation(key, m_folder->path(u"Languages/English.lng"_s)); }
+    QLabel *label(const QString &name) const { return m_window->findChild<QLabel *>(name); }
+
+    // Serves body for the entry's URL key.
+    void serve(const QString &urlKey, const QByteArray &body, Misbehaviour misbehaviour = Misbehaviour::None)
+    {
+        const QString urlPath = u"/packages/"_s + urlKey;
+        m_mirror->setBody(urlPath, body);
+        m_mirror->setMisbehaviour(urlPath, misbehaviour);
+        QVERIFY(
+            WriteIni(u"Applications"_s, urlKey, m_mirror->url(urlPath).toString(), m_folder->appFolder().iniPath()));
+    }
+    int requests(const QString &urlKey) const { return m_mirror->requestCount(u"/packages/"_s + urlKey); }
+
+    void startWindow(const QString &address, std::shared_ptr<ProcessStarter> starter = {})
+    {
+        LauncherContext context{m_folder->appFolder(), std::make_shared<FixedAddressSource>(address),
+                                starter ? starter : m_recorder};
+        m_window = std::make_unique<MainWindow>(context);
+        QVERIFY(m_window->startUp());
+        controller()->setSecond(std::chrono::milliseconds(5));
+    }
+
+    void click(int tab, int slot)
+    {
+        auto *icon = m_window->catalogueIcon(tab, slot);
+        QVERIFY(icon);
+        icon->click();
+    }
+
+    // Clicks and waits until the installation of id has ended; returns whether it succeeded.
+    bool clickAndInstall(int tab, int slot, const QString &id)
+    {
+        QSignalSpy finished(controller(), &LaunchController::installationFinished);
+        click(tab, slot);
+        for (int i = 0; i < 200 && finished.isEmpty(); ++i) {
+            finished.wait(100);
+        }
+        if (finished.isEmpty()) {
+            return false;
+        }
+        return finished.first().at(0).toString() == id && finished.first().at(1).toBool();
+    }
+
+private slots:
+    void initTestCase() { MessageBox::setRecording(true); }
+
+    void init()
+    {
+        m_folder = std::make_unique<Test::PortableFolder>();
+        m_folder->copyShippedFiles();
+        m_mirror = std::make_unique<MirrorServer>();
+        QVERIFY(m_mirror->listen());
+        m_recorder = std::make_shared<Test::RecordingProcessStarter>();
+        MessageBox::takeShown();
+    }
+
+    void cleanup()
+    {
+        m_window.reset();
+        m_mirror.reset();
+        m_folder.reset();
+    }
+
+    void unzipEntryInstallsAndStarts()
+    {
+        serve(u"URLOFF-6"_s, zipOf({ArchiveMember::file(u"Metapad.exe"_s, "program", 0755)}));
+        startWindow(online);
+        QSignalSpy finished(controller(), &LaunchController::installationFinished);
+        click(1, 5);
+        QCOMPARE(controller()->downloadAppId(), u"OFF-6"_s);
+        QCOMPARE(label(u"LbOffInfo"_s)->text(), T(u"lbMeta2"_s));
+        QVERIFY(m_window->progressBar()->isVisibleTo(m_window.get()));
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(finished.first().at(1).toBool(), true);
+
+        QCOMPARE(m_recorder->programs(), QStringList{path(u"Metapad/Metapad.exe"_s)});
+        QCOMPARE(m_recorder->started.first().style, WindowStyle::Normal);
+        QVERIFY(!m_folder->exists(u"mpad35.zip"_s));
+        QCOMPARE(label(u"LbOffInfo"_s)->text(), T(u"lbExtract"_s));
+        QCOMPARE(label(u"LbSysDownload"_s)->text(), T(u"lbDownloadOK"_s));
+        QVERIFY(!m_window->progressBar()->isVisibleTo(m_window.get()));
+        QVERIFY(MessageBox::takeShown().isEmpty());
+    }
+
+    void sevenZipEntryUsesItsSettingsFolder()
+    {
+        serve(u"URLOFF-4"_s, sevenZipOf({ArchiveMember::dir(u"FirefoxPortable"_s),
+                                         ArchiveMember::file(u"FirefoxPortable/FirefoxPortable.exe"_s, "program", 0755),
+                                         ArchiveMember::file(u"FirefoxPortable/App/readme.txt"_s, "text")}));
+        startWindow(online);
+        QVERIFY(clickAndInstall(1, 3, u"OFF-4"_s));
+        QCOMPARE(m_recorder->programs(), QStringList{path(u"FirefoxPortable/FirefoxPortable.exe"_s)});
+        QVERIFY(m_folder->exists(u"FirefoxPortable/App/readme.txt"_s));
+        QVERIFY(!m_folder->exists(u"PortFireFox.zip"_s));
+    }
+
+    void startPathMayDifferFromTheTestedFile()
+    {
+        serve(u"URLMISC-10"_s,
+              zipOf({ArchiveMember::file(u"operausb.exe"_s, "x", 0755), ArchiveMember::file(u"op.com"_s, "x", 0755)}));
+        startWindow(online);
+        QVERIFY(clickAndInstall(3, 9, u"MISC-10"_s));
+        QCOMPARE(m_recorder->programs(), QStringList{path(u"OperaUSB/op.com"_s)});
+    }
+
+    void antivirusToolsAreFetchedAgainWhenOnline()
+    {
+        m_folder->writeFile(u"aswclnr.exe"_s, "old copy");
+        serve(u"URLAV-2"_s, "new copy");
+        startWindow(online);
+        QVERIFY(clickAndInstall(0, 1, u"AV-2"_s));
+        QCOMPARE(requests(u"URLAV-2"_s), 1);
+        QCOMPARE(m_folder->readFile(u"aswclnr.exe"_s), QByteArray("new copy"));
+        QCOMPARE(m_recorder->programs(), QStringList{path(u"aswclnr.exe"_s)});
+        QCOMPARE(controller()->downloadAppId(), u"AV-2"_s);
+    }
+
+    void selfExtractingPackageIsStartedMinimized()
+    {
+        serve(u"URLAV-5"_s, "self-extracting");
+        startWindow(online);
+        QVERIFY(clickAndInstall(0, 4, u"AV-5"_s));
+        QCOMPARE(m_recorder->programs(), QStringList{path(u"Windows-KB890830-ENU.exe"_s)});
+        QCOMPARE(m_recorder->started.first().style, WindowStyle::Minimized);
+        QCOMPARE(label(u"LbAVInfo"_s)->text(), T(u"lbExtract"_s));
+        QVERIFY(m_folder->exists(u"Windows-KB890830-ENU.exe"_s));
+    }
+
+    void antiVirInstallsAndFetchesItsDefinitions()
+    {
+        QList<ArchiveMember> members{ArchiveMember::dir(u"Basic"_s),
+                                     ArchiveMember::file(u"Basic/avcenter.exe"_s, "centre", 0755)};
+        for (const QStringView name : Catalogue::antiVirFiles()) {
+            members.append(ArchiveMember::file(name.toString(), name.toUtf8()));
+        }
+        serve(u"URLAV-1"_s, zipOf(members));
+        m_mirror->setBody(u"/defs.zip"_s, "definitions");
+        QVERIFY(WriteIni(u"Applications"_s, u"URLUpd"_s, m_mirror->url(u"/defs.zip"_s).toString(),
+                         m_folder->appFolder().iniPath()));
+        startWindow(online);
+        QSignalSpy definitions(controller(), &LaunchController::definitionUpdateFinished);
+        QVERIFY(clickAndInstall(0, 0, u"AV-1"_s));
+        QCOMPARE(controller()->updateDownloadId(), u"1bis"_s);
+        QVERIFY(definitions.wait(10000));
+        QCOMPARE(definitions.first().at(0).toBool(), true);
+
+        QVERIFY(m_folder->exists(u"AntivirPE/Basic/alldiscs.avp"_s));
+        QVERIFY(!m_folder->exists(u"AntivirPE/alldiscs.avp"_s));
+        QVERIFY(m_folder->exists(u"AntivirPE/Basic/wksstats.dll"_s));
+        QVERIFY(m_folder->exists(u"ivdf_fusebundle_nt_en.zip"_s));
+        QVERIFY(!m_folder->exists(u"AntivirPE.zip"_s));
+        QCOMPARE(m_recorder->programs(), QStringList{path(u"AntivirPE/Basic/avcenter.exe"_s)});
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first().title, u"Quillory Vidi - AntiVir® Virus Definition Update Info"_s);
+        QCOMPARE(shown.first().text, T(u"MsgAntivirUpdt"_s));
+
+        // Present now: the next on-line click fetches only the definitions.
+        m_recorder->started.clear();
+        const QString idBefore = controller()->downloadAppId();
+        click(0, 0);
+        QCOMPARE(controller()->downloadAppId(), idBefore);
+        QCOMPARE(label(u"LbAVInfo"_s)->text(), T(u"lbWaitupd"_s));
+        QVERIFY(definitions.wait(10000));
+        QCOMPARE(requests(u"URLAV-1"_s), 1);
+        MessageBox::takeShown();
+    }
+
+    void failedDefinitionDownloadIsNotAnnouncedAsUpdate()
+    {
+        m_folder->writeFile(u"AntivirPE/Basic/avcenter.exe"_s, "centre");
+        m_mirror->setMisbehaviour(u"/defs.zip"_s, Misbehaviour::NotFound);
+        QVERIFY(WriteIni(u"Applications"_s, u"URLUpd"_s, m_mirror->url(u"/defs.zip"_s).toString(),
+                         m_folder->appFolder().iniPath()));
+        startWindow(online);
+        QSignalSpy definitions(controller(), &LaunchController::definitionUpdateFinished);
+        click(0, 0);
+        QVERIFY(definitions.wait(10000));
+        QCOMPARE(definitions.first().at(0).toBool(), false);
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first().text, T(u"errMsg3"_s));
+        QVERIFY(!m_folder->exists(u"ivdf_fusebundle_nt_en.zip"_s));
+        QCOMPARE(m_recorder->programs(), QStringList{path(u"AntivirPE/Basic/avcenter.exe"_s)});
+    }
+
+    void realProgramsStartAfterInstallation_data()
+    {
+        QTest::addColumn<int>("tab");
+        QTest::addColumn<int>("slot");
+        QTest::addColumn<QString>("id");
+        QTest::addColumn<QString>("urlKey");
+        QTest::addColumn<bool>("zipped");
+        QTest::addColumn<QString>("marker");
+        QTest::newRow("unzip without .exe")
+            << 2 << 3 << u"SYS-4"_s << u"URLSYS-4"_s << true << u"Trout/started.marker"_s;
+        QTest::newRow("direct") << 2 << 8 << u"SYS-9"_s << u"URLSYS-9"_s << false << u"started.marker"_s;
+    }
+
+    void realProgramsStartAfterInstallation()
+    {
+        QFETCH(int, tab);
+        QFETCH(int, slot);
+        QFETCH(QString, id);
+        QFETCH(QString, urlKey);
+        QFETCH(bool, zipped);
+        QFETCH(QString, marker);
+        serve(urlKey, zipped ? zipOf({ArchiveMember::file(u"Trout.exe"_s, markerScript, 0755)}) : markerScript);
+        startWindow(online, std::make_shared<DetachedProcessStarter>());
+        QVERIFY(clickAndInstall(tab, slot, id));
+        QTRY_VERIFY_WITH_TIMEOUT(m_folder->exists(marker), 5000);
+    }
+
+    void clickPolicies()
+    {
+        m_folder->writeFile(u"aswclnr.exe"_s, "present");
+        m_folder->writeFile(u"Metapad/Metapad.exe"_s, "present");
+        serve(u"URLOFF-6"_s, "never fetched");
+        startWindow(offline);
+
+        // Off-line, a present antivirus tool starts with key 1.
+        click(0, 1);
+        QCOMPARE(m_recorder->programs(), QStringList{path(u"aswclnr.exe"_s)});
+        QCOMPARE(label(u"LbAVInfo"_s)->text(), T(u"lbAvast1"_s));
+        // Off-line, a missing one shows key 2 in red.
+        click(0, 3);
+        QCOMPARE(label(u"LbAVInfo"_s)->text(), T(u"lbMwav2"_s));
+        QCOMPARE(label(u"LbAVInfo"_s)->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+        // AntiVir missing off-line: key 2 in red, the download identifier untouched.
+        const QString before = controller()->downloadAppId();
+        click(0, 0);
+        QCOMPARE(label(u"LbAVInfo"_s)->text(), T(u"lbAntivir2"_s));
+        QCOMPARE(controller()->downloadAppId(), before);
+        // Present programs of the other tabs start, on-line or off-line, without a download.
+        click(1, 5);
+        QCOMPARE(m_recorder->programs().last(), path(u"Metapad/Metapad.exe"_s));
+        // Missing ones off-line: key 1 in red, nothing started, nothing fetched.
+        label(u"LbAVDownload"_s)->setText(u"stale"_s);
+        click(2, 3);
+        QCOMPARE(label(u"LbSysInfo"_s)->text(), T(u"lbTrout1"_s));
+        QCOMPARE(label(u"LbSysInfo"_s)->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+        QVERIFY(label(u"LbAVDownload"_s)->text().isEmpty());
+        QCOMPARE(m_recorder->started.size(), 2);
+        QCOMPARE(requests(u"URLOFF-6"_s), 0);
+        QVERIFY(!m_window->progressBar()->isVisibleTo(m_window.get()));
+    }
+
+    void failuresShowTheMessageAndKeepThePackage_data()
+    {
+        QTest::addColumn<int>("misbehaviour");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<bool>("packageKept");
+        QTest::newRow("damaged archive") << int(Misbehaviour::None) << QByteArray("PK\x03\x04 not really a zip")
+                                         << true;
+        QTest::newRow("not found") << int(Misbehaviour::NotFound) << QByteArray("x") << false;
+        QTest::newRow("connection dropped")
+            << int(Misbehaviour::DropConnection) << zipOf({ArchiveMember::file(u"Trout.exe"_s, QByteArray(4096, 'x'))})
+            << false;
+    }
+
+    void failuresShowTheMessageAndKeepThePackage()
+    {
+        QFETCH(int, misbehaviour);
+        QFETCH(QByteArray, body);
+        QFETCH(bool, packageKept);
+        serve(u"URLSYS-4"_s, body, Misbehaviour(misbehaviour));
+        startWindow(online);
+        QSignalSpy finished(controller(), &LaunchController::installationFinished);
+        click(2, 3);
+        label(u"LbAVDownload"_s)->setText(u"something"_s);
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(finished.first().at(1).toBool(), false);
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first().icon, QMessageBox::Warning);
+        QCOMPARE(shown.first().title, u"TrivetDesk"_s);
+        QCOMPARE(shown.first().text, T(u"errMsg3"_s));
+        QVERIFY(label(u"LbAVDownload"_s)->text().isEmpty());
+        QVERIFY(m_recorder->started.isEmpty());
+        QCOMPARE(m_folder->exists(u"Trout.zip"_s), packageKept);
+        QVERIFY(!m_folder->exists(u"Trout/Trout.exe"_s));
+    }
+
+    void packageWithoutLengthStillInstalls()
+    {
+        serve(u"URLOFF-6"_s, zipOf({ArchiveMember::file(u"Metapad.exe"_s, "program", 0755)}),
+              Misbehaviour::NoContentLength);
+        startWindow(online);
+        QVERIFY(clickAndInstall(1, 5, u"OFF-6"_s));
+        QCOMPARE(m_recorder->programs(), QStringList{path(u"Metapad/Metapad.exe"_s)});
+    }
+
+    void twoDownloadsEachInstallTheirOwnEntry()
+    {
+        m_mirror->setSlowPace(256, std::chrono::milliseconds(20));
+        serve(u"URLOFF-6"_s, zipOf({ArchiveMember::file(u"Metapad.exe"_s, QByteArray(3000, 'm'), 0755)}),
+              Misbehaviour::Slow);
+        serve(u"URLSYS-4"_s, zipOf({ArchiveMember::file(u"Trout.exe"_s, QByteArray(3000, 't'), 0755)}),
+              Misbehaviour::Slow);
+        startWindow(online);
+        QSignalSpy finished(controller(), &LaunchController::installationFinished);
+        click(1, 5);
+        click(2, 3);
+        click(1, 5); // already on its way: not fetched again, and no new request
+        QCOMPARE(controller()->downloadAppId(), u"SYS-4"_s);
+        QVERIFY(controller()->isBusy(u"OFF-6"_s));
+        QVERIFY(controller()->isBusy(u"SYS-4"_s));
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 2, 15000);
+        QStringList ids{finished.at(0).at(0).toString(), finished.at(1).at(0).toString()};
+        ids.sort();
+        QCOMPARE(ids, (QStringList{u"OFF-6"_s, u"SYS-4"_s}));
+        QVERIFY(finished.at(0).at(1).toBool() && finished.at(1).at(1).toBool());
+        QCOMPARE(requests(u"URLOFF-6"_s), 1);
+        QStringList started = m_recorder->programs();
+        started.sort();
+        QCOMPARE(started, (QStringList{path(u"Metapad/Metapad.exe"_s), path(u"Trout/Trout.exe"_s)}));
+    }
+
+    void progressShowsBytesOfTotal()
+    {
+        startWindow(online);
+        emit controller()->packageDownloader()->DownloadProgress(1024, 4096, path(u"mpad35.zip"_s));
+        QCOMPARE(m_window->progressBar()->maximum(), 4096);
+        QCOMPARE(m_window->progressBar()->value(), 1024);
+        for (const QString &name : {u"LbAVDownload"_s, u"LbOffDownload"_s, u"LbSysDownload"_s, u"LbMiscDownload"_s}) {
+            QCOMPARE(label(name)->text(), u"1024 of 4096"_s);
+        }
+    }
+
+    void hoverDescribesTheProgram()
+    {
+        startWindow(online);
+        m_window->setInfoLine(2, u"red"_s, QColor(255, 0, 0));
+        label(u"LbSysDownload"_s)->setText(u"1 of 2"_s);
+        label(u"LbOffDownload"_s)->setText(u"1 of 2"_s);
+        emit m_window->catalogueIcon(2, 6)->hovered();
+        QCOMPARE(label(u"LbSysInfo"_s)->text(), T(u"lbEasyClean"_s));
+        QVERIFY(!T(u"lbEasyClean"_s).isEmpty());
+        QCOMPARE(label(u"LbSysInfo"_s)->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+        QVERIFY(label(u"LbSysDownload"_s)->text().isEmpty());
+        QCOMPARE(label(u"LbOffDownload"_s)->text(), u"1 of 2"_s);
+        QVERIFY(label(u"LbSYS7"_s)->font().bold());
+        emit m_window->catalogueIcon(2, 7)->hovered();
+        QVERIFY(label(u"LbSYS7"_s)->font().bold());
+        QVERIFY(label(u"LbSYS8"_s)->font().bold());
+    }
+
+    void unconfiguredEntryIsNeverSavedAsTheFolder()
+    {
+        QVERIFY(WriteIni(u"Applications"_s, u"appAV-3exe"_s, QString(), m_folder->appFolder().iniPath()));
+        serve(u"URLAV-3"_s, "stinger");
+        startWindow(online);
+        QSignalSpy finished(controller(), &LaunchController::installationFinished);
+        click(0, 2);
+        QCOMPARE(finished.count(), 1);
+        QCOMPARE(finished.first().at(1).toBool(), false);
+        QCOMPARE(requests(u"URLAV-3"_s), 0);
+        QCOMPARE(MessageBox::takeShown().size(), 1);
+        QVERIFY(QFileInfo(m_folder->root()).isDir());
+    }
+};
+
+QTEST_MAIN(TestLaunch)
+#include "tst_launch.moc"
