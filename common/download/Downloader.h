@@ -52,11 +52,12 @@ public:
     void setProxy(const QNetworkProxy &proxy);
     QNetworkProxy proxy() const { return m_proxy; }
 
-    // A read that receives no bytes for this long fails. Default 30 s.
+    // A read that receives no bytes for this long fails. Default 30 s. Applies to reads started afterwards.
     void setStallTimeout(std::chrono::milliseconds timeout);
     std::chrono::milliseconds stallTimeout() const { return m_stallTimeout; }
 
-    // A body larger than this fails, whether announced or only received. Default 4 GiB.
+    // A body larger than this fails, whether announced or only received. Default 4 GiB. Applies to reads
+    // started afterwards.
     void setMaximumSize(qint64 bytes);
     qint64 maximumSize() const { return m_maximumSize; }
 
