@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <system_error>
 #include <type_traits>
 #include <vector>
 
@@ -141,6 +142,15 @@ QString libarchiveError(archive *a)
 {
     const char *text = archive_error_string(a);
     return text ? QString::fromLocal8Bit(text) : u"the data is incomplete or unreadable"_s;
+}
+
+// Writing fails with texts like "Write failed"; the system's reason ("No space left on device") is what the
+// user can act on.
+QString diskError(archive *writer)
+{
+    const int code = archive_errno(writer);
+    const QString text = libarchiveError(writer);
+    return code > 0 ? text + u" ("_s + QString::fromLocal8Bit(std::generic_category().message(code)) + u')' : text;
 }
 
 QString systemError(const std::error_code &error)
@@ -499,7 +509,7 @@ public:
             }
         }
         if (archive_write_close(writer.get()) < ARCHIVE_WARN) {
-            return fail(u"Cannot finish unpacking "_s + archiveName + u": "_s + libarchiveError(writer.get()));
+            return fail(u"Cannot finish unpacking "_s + archiveName + u": "_s + diskError(writer.get()));
         }
         if (!m_result.refused.isEmpty()) {
             return fail(u"The archive "_s + archiveName + u" has members that would be written outside the folder, "_s +
@@ -590,13 +600,13 @@ private:
         }
 
         if (archive_write_header(writer, entry) < ARCHIVE_WARN) {
-            return fail(u"Cannot write "_s + name + u" from "_s + archiveName + u": "_s + libarchiveError(writer));
+            return fail(u"Cannot write "_s + name + u" from "_s + archiveName + u": "_s + diskError(writer));
         }
         if (type == AE_IFREG && !hardlinkTarget && !copyData(reader, writer, name, archiveName)) {
             return false;
         }
         if (archive_write_finish_entry(writer) < ARCHIVE_WARN) {
-            return fail(u"Cannot write "_s + name + u" from "_s + archiveName + u": "_s + libarchiveError(writer));
+            return fail(u"Cannot write "_s + name + u" from "_s + archiveName + u": "_s + diskError(writer));
         }
         if (type != AE_IFDIR) {
             ++m_files;
@@ -620,7 +630,7 @@ private:
                             libarchiveError(reader));
             }
             if (archive_write_data_block(writer, block, size, offset) != ARCHIVE_OK) {
-                return fail(u"Cannot write "_s + name + u" from "_s + archiveName + u": "_s + libarchiveError(writer));
+                return fail(u"Cannot write "_s + name + u" from "_s + archiveName + u": "_s + diskError(writer));
             }
         }
     }
@@ -833,9 +843,15 @@ ExtractResult ArchiveExtractor::extract(const QString &archivePath, const QStrin
         qCWarning(lcExtract) << result.message;
         return result;
     }
+    // Spelled like the staging folder (which is canonical), so the installer recognises it inside the target.
+    std::error_code error;
+    fs::path target = fs::weakly_canonical(toPath(destination), error);
+    if (error) {
+        target = toPath(destination);
+    }
     Unpacker unpacker(staging.root(), result);
     if (!unpacker.run(archivePath) || !checkFinalLinks(staging.root(), result) ||
-        !Installer(staging, result).install(toPath(destination))) {
+        !Installer(staging, result).install(target)) {
         qCWarning(lcExtract) << result.message;
         return result;
     }

@@ -14,7 +14,9 @@
 #include <QThread>
 #include <QTimer>
 #include <clocale>
+#include <csignal>
 #include <memory>
+#include <sys/resource.h>
 
 using namespace Qt::StringLiterals;
 using Trivet::Extractor;
@@ -126,6 +128,7 @@ private slots:
     void brokenArchiveChangesNothing_data();
     void brokenArchiveChangesNothing();
     void failureWhileMovingRestoresEverything();
+    void fullDiskChangesNothing();
     void runReportsOnCallersThread_data();
     void runReportsOnCallersThread();
     void runAndWaitKeepsEventsFlowing();
@@ -298,7 +301,8 @@ void tst_Extractor::keepsExecutableBits()
     process.start(app(u"Tool/run.sh"_s), {});
     QVERIFY2(process.waitForFinished(30000), qPrintable(process.errorString()));
     QCOMPARE(process.readAllStandardOutput(), "started from the stick\n");
-    QVERIFY(!QFileInfo(app(u"Tool/notes.txt"_s)).isExecutable());
+    const QFile::Permissions exec = QFile::ExeOwner | QFile::ExeUser | QFile::ExeGroup | QFile::ExeOther;
+    QVERIFY(!(QFileInfo(app(u"Tool/notes.txt"_s)).permissions() & exec));
 }
 
 void tst_Extractor::windowsZipGetsOrdinaryPermissions()
@@ -308,11 +312,11 @@ void tst_Extractor::windowsZipGetsOrdinaryPermissions()
     const ExtractResult result = Extractor::runAndWait(app(), u"\\unzip.exe -o win.zip"_s);
 
     QVERIFY2(result.ok, qPrintable(result.message));
-    const QFileInfo info(app(u"Win/readme.txt"_s));
-    QVERIFY(info.isReadable());
-    QVERIFY(info.isWritable());
-    QVERIFY(info.permissions().testFlag(QFileDevice::ReadOther));
-    QVERIFY(QFileInfo(app(u"Win"_s)).isExecutable());
+    const QFile::Permissions exec = QFile::ExeOwner | QFile::ExeUser | QFile::ExeGroup | QFile::ExeOther;
+    const QFile::Permissions file = QFileInfo(app(u"Win/readme.txt"_s)).permissions();
+    QVERIFY(file.testFlags(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
+    QVERIFY(!(file & exec));
+    QVERIFY(QFileInfo(app(u"Win"_s)).permissions().testFlags(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     QCOMPARE(snapshot(app(u"Win"_s)).value(u"readme.txt"_s), "made on Windows");
 }
 
@@ -443,6 +447,29 @@ void tst_Extractor::failureWhileMovingRestoresEverything()
 
     QVERIFY(!result.ok);
     QVERIFY(!result.message.isEmpty());
+    QCOMPARE(snapshot(m_root->path()), before);
+}
+
+void tst_Extractor::fullDiskChangesNothing()
+{
+    writeFile(app(u"Pkg/Pkg.exe"_s), "installed earlier");
+    QVERIFY(ArchiveWriter::writeZip(app(u"pkg.zip"_s), {ArchiveMember::file(u"Pkg.exe"_s, "new program"),
+                                                        ArchiveMember::file(u"big.bin"_s, QByteArray(1 << 20, 'x'))}));
+    const auto before = snapshot(m_root->path());
+
+    // A file size limit makes writes fail the way a full stick does, without needing a full stick.
+    struct rlimit previous = {};
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &previous), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = previous;
+    small.rlim_cur = 64 * 1024;
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const ExtractResult result = Extractor::runAndWait(app(), u"\\unzip.exe -o -d Pkg pkg.zip"_s);
+    setrlimit(RLIMIT_FSIZE, &previous);
+    std::signal(SIGXFSZ, previousHandler);
+
+    QVERIFY(!result.ok);
+    QVERIFY2(result.message.contains(u"big.bin"_s), qPrintable(result.message));
     QCOMPARE(snapshot(m_root->path()), before);
 }
 
