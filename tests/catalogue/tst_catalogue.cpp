@@ -1,5 +1,6 @@
 #include "common/platform/AppFolder.h"
 #include "common/platform/ExtractorCommand.h"
+#include "common/settings/TextKeys.h"
 #include "launcher/catalogue/Catalogue.h"
 
 #include <QDir>
@@ -105,6 +106,10 @@ void tst_Catalogue::textKeysFollowTheIdentifier()
         // Keys are matched without regard to case: the two spellings must name one key.
         QVERIFY2(e.launchExeKey.compare(e.installExeKey, Qt::CaseInsensitive) == 0, qPrintable(id));
         QVERIFY2(e.launchDirKey.compare(e.installDirKey, Qt::CaseInsensitive) == 0, qPrintable(id));
+        // The language files are checked against the key registry, so every text the entry shows must be in it.
+        for (const QStringView key : {e.hoverKey, e.key1, e.key2}) {
+            QVERIFY2(isTextKey(key), qPrintable(id + u": "_s + key.toString()));
+        }
     }
 }
 
