@@ -56,6 +56,9 @@ void IconButton::mouseMoveEvent(QMouseEvent *event)
 {
     emit hovered();
     QAbstractButton::mouseMoveEvent(event);
+    // The button ignores moves without a pressed button; passed on, they would reach the tab surface,
+    // which undoes the hover highlight at once.
+    event->accept();
 }
 
 void IconButton::keyPressEvent(QKeyEvent *event)

@@ -11,7 +11,9 @@
 #include "tests/support/RecordingProcessStarter.h"
 #include "tools/mirror/MirrorServer.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QMouseEvent>
 #include <QFile>
 #include <QLabel>
 #include <QProgressBar>
@@ -405,7 +407,11 @@ private slots:
         m_window->setInfoLine(2, u"red"_s, QColor(255, 0, 0));
         label(u"LbSysDownload"_s)->setText(u"1 of 2"_s);
         label(u"LbOffDownload"_s)->setText(u"1 of 2"_s);
-        emit m_window->catalogueIcon(2, 6)->hovered();
+        // A real pointer movement, delivered the way the window system delivers it.
+        auto *icon = m_window->catalogueIcon(2, 6);
+        QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), icon->mapToGlobal(QPointF(5, 5)), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(icon, &move);
         QCOMPARE(label(u"LbSysInfo"_s)->text(), T(u"lbEasyClean"_s));
         QVERIFY(!T(u"lbEasyClean"_s).isEmpty());
         QCOMPARE(label(u"LbSysInfo"_s)->palette().color(QPalette::WindowText), QColor(255, 0, 0));
