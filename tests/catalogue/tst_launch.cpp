@@ -13,9 +13,9 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QMouseEvent>
 #include <QFile>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QProgressBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -409,8 +409,8 @@ private slots:
         label(u"LbOffDownload"_s)->setText(u"1 of 2"_s);
         // A real pointer movement, delivered the way the window system delivers it.
         auto *icon = m_window->catalogueIcon(2, 6);
-        QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), icon->mapToGlobal(QPointF(5, 5)), Qt::NoButton,
-                         Qt::NoButton, Qt::NoModifier);
+        QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), icon->mapToGlobal(QPointF(5, 5)), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
         QApplication::sendEvent(icon, &move);
         QCOMPARE(label(u"LbSysInfo"_s)->text(), T(u"lbEasyClean"_s));
         QVERIFY(!T(u"lbEasyClean"_s).isEmpty());

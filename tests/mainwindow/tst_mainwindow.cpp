@@ -28,7 +28,8 @@ QStringList unexpectedWarnings;
 // a setting that could not be saved).
 void failOnOwnWarnings(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
-    if ((type == QtWarningMsg || type == QtCriticalMsg) && context.category && QByteArray(context.category).startsWith("trivet.")) {
+    if ((type == QtWarningMsg || type == QtCriticalMsg) && context.category &&
+        QByteArray(context.category).startsWith("trivet.")) {
         unexpectedWarnings.append(message);
     }
     previousHandler(type, context, message);
