@@ -32,26 +32,24 @@ namespace {
 const QString online = u"192.168.1.20"_s;
 const QString offline = u"127.0.0.1"_s;
 
-QByteArray zipOf(const QList<ArchiveMember> &members)
+QByteArray archiveOf(const QList<ArchiveMember> &members, bool sevenZip = false)
 {
     QTemporaryDir dir;
-    const QString path = dir.filePath(u"a.zip"_s);
-    if (!ArchiveWriter::writeZip(path, members)) {
-        return {};
-    }
+    const QString path = dir.filePath(u"package"_s);
+    const bool written =
+        sevenZip ? ArchiveWriter::writeSevenZip(path, members) : ArchiveWriter::writeZip(path, members);
     QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    return written && f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QByteArray zipOf(const QList<ArchiveMember> &members)
+{
+    return archiveOf(members);
 }
 
 QByteArray sevenZipOf(const QList<ArchiveMember> &members)
 {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(u"a.7z"_s);
-    if (!ArchiveWriter::writeSevenZip(path, members)) {
-        return {};
-    }
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    return archiveOf(members, true);
 }
 
 // A program that proves it ran by leaving a file beside itself.

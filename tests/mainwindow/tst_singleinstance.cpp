@@ -1,44 +1,57 @@
 #include "tests/support/PortableFolder.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
 
-// Starts the real launcher twice on one portable folder.
+// Starts the real launcher several times on one portable folder.
 class TestSingleInstance : public QObject
 {
     Q_OBJECT
 
+private:
+    Trivet::Test::PortableFolder m_folder;
+    QString m_program;
+
+    // Starts the launcher and waits until its window is up.
+    bool startLauncher(QProcess &process)
+    {
+        process.start(m_program, {});
+        QByteArray output;
+        for (int i = 0; i < 100 && !output.contains("started in"); ++i) {
+            process.waitForReadyRead(100);
+            output += process.readAllStandardError();
+        }
+        return output.contains("started in") && process.state() == QProcess::Running;
+    }
+
 private slots:
+    void init()
+    {
+        m_folder.copyShippedFiles();
+        m_program = m_folder.path(u"TrivetDesk"_s);
+        QFile::remove(m_program);
+        QVERIFY(QFile::copy(QStringLiteral(TRIVET_DESK_EXE), m_program));
+        QFile::setPermissions(m_program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+
     void secondStartEndsAtOnceAndLeavesTheFirstAlone()
     {
-        Trivet::Test::PortableFolder folder;
-        folder.copyShippedFiles();
-        const QString program = folder.path(u"TrivetDesk"_s);
-        QVERIFY(QFile::copy(QStringLiteral(TRIVET_DESK_EXE), program));
-        QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-
         QProcess first;
-        first.start(program, {});
-        QByteArray output;
-        QTRY_VERIFY_WITH_TIMEOUT((output += first.readAllStandardError()).contains("started in"), 10000);
+        QVERIFY(startLauncher(first));
 
         // A version file the running launcher fetched must survive the second start.
-        folder.writeFile(u"update.dat"_s, "1.2.9\r\n");
+        m_folder.writeFile(u"update.dat"_s, "1.2.9\r\n");
 
         QProcess second;
-        second.setProgram(program);
-        QElapsedTimer clock;
-        clock.start();
-        second.start();
+        second.start(m_program, {});
         QVERIFY(second.waitForFinished(10000));
         QCOMPARE(second.exitStatus(), QProcess::NormalExit);
         QCOMPARE(second.exitCode(), 0);
         QVERIFY(!second.readAllStandardError().contains("started in"));
-        QVERIFY(folder.exists(u"update.dat"_s));
+        QVERIFY(m_folder.exists(u"update.dat"_s));
         QCOMPARE(first.state(), QProcess::Running);
 
         first.kill();
@@ -47,24 +60,13 @@ private slots:
 
     void aCrashedLauncherDoesNotBlockTheNextStart()
     {
-        Trivet::Test::PortableFolder folder;
-        folder.copyShippedFiles();
-        const QString program = folder.path(u"TrivetDesk"_s);
-        QVERIFY(QFile::copy(QStringLiteral(TRIVET_DESK_EXE), program));
-        QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-
         QProcess first;
-        first.start(program, {});
-        QByteArray output;
-        QTRY_VERIFY_WITH_TIMEOUT((output += first.readAllStandardError()).contains("started in"), 10000);
+        QVERIFY(startLauncher(first));
         first.kill(); // leaves its lock behind
         QVERIFY(first.waitForFinished(5000));
 
         QProcess next;
-        next.start(program, {});
-        output.clear();
-        QTRY_VERIFY_WITH_TIMEOUT((output += next.readAllStandardError()).contains("started in"), 10000);
-        QCOMPARE(next.state(), QProcess::Running);
+        QVERIFY(startLauncher(next));
         next.kill();
         next.waitForFinished(5000);
     }
