@@ -110,7 +110,6 @@ void LaunchController::launch(int tab, int slot)
             return;
         }
         m_downloadAppId = entry->id.toString();
-        m_window->infoLine(0)->setText(T(u"lbWaitProg"));
         m_window->downloadLine(0)->setText(T(u"lbDownload"));
         beginPackageDownload(*entry, paths.package);
         return;
