@@ -7,7 +7,7 @@
 
 namespace Trivet {
 
-bool FileExists(const QString &path)
+bool fileExists(const QString &path)
 {
     if (path.isEmpty()) {
         return false;

@@ -6,6 +6,6 @@ namespace Trivet {
 
 // Whether the file at path can be opened for reading. Folders, missing files, an empty path and files
 // without read permission give false. The path's letter case is resolved first, as everywhere.
-bool FileExists(const QString &path);
+bool fileExists(const QString &path);
 
 } // namespace Trivet

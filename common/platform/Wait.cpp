@@ -22,7 +22,7 @@ void waitMilliseconds(int milliseconds)
     } while (!deadline.hasExpired());
 }
 
-void Wait(int seconds)
+void waitSeconds(int seconds)
 {
     waitMilliseconds(std::max(0, seconds) * 1000);
 }

@@ -3,8 +3,8 @@
 namespace Trivet {
 
 // Keeps events flowing for the given number of seconds, then returns: never earlier, and without
-// using the processor meanwhile. Handlers of the window, including another Wait, may run inside it.
-void Wait(int seconds);
+// using the processor meanwhile. Handlers of the window, including another waitSeconds, may run inside it.
+void waitSeconds(int seconds);
 
 // The same in milliseconds, for callers and tests that need less than a second.
 void waitMilliseconds(int milliseconds);

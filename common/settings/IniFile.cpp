@@ -4,24 +4,24 @@
 
 namespace Trivet {
 
-QString ReadIni(const QString &section, const QString &key, const QString &file)
+QString readIni(const QString &section, const QString &key, const QString &file)
 {
     return IniDocument::fromFile(file).value(section, key).value_or(QString());
 }
 
-bool WriteIni(const QString &section, const QString &key, const QString &value, const QString &file)
+bool writeIni(const QString &section, const QString &key, const QString &value, const QString &file)
 {
     IniDocument doc = IniDocument::fromFile(file);
     doc.setValue(section, key, value);
     return doc.save(file);
 }
 
-QString ReadIniSection(const QString &file, const QString &section)
+QString readIniSection(const QString &file, const QString &section)
 {
     return IniDocument::fromFile(file).sectionEntries(section).join(QChar(u'\0'));
 }
 
-bool WriteIniSection(const QString &file, const QString &section, const QStringList &lines)
+bool writeIniSection(const QString &file, const QString &section, const QStringList &lines)
 {
     IniDocument doc = IniDocument::fromFile(file);
     doc.replaceSection(section, lines);

@@ -12,18 +12,18 @@
 namespace Trivet {
 
 // Returns the value of key in section, or an empty text when the file, section or key is absent.
-QString ReadIni(const QString &section, const QString &key, const QString &file);
+QString readIni(const QString &section, const QString &key, const QString &file);
 
 // Creates or replaces the key's line in section, creating the section and the file when needed.
 // Returns false when the file could not be written; the old file is then left as it was.
-bool WriteIni(const QString &section, const QString &key, const QString &value, const QString &file);
+bool writeIni(const QString &section, const QString &key, const QString &value, const QString &file);
 
 // The section's key=value lines in file order, joined by single NUL characters (none after the last).
 // Empty when the file or section is absent or the section has no entries.
-QString ReadIniSection(const QString &file, const QString &section);
+QString readIniSection(const QString &file, const QString &section);
 
 // Replaces the key lines of section with lines, keeping the section's place in the file (or appending
 // it). Comment lines inside the section are kept. Returns false when the file could not be written.
-bool WriteIniSection(const QString &file, const QString &section, const QStringList &lines);
+bool writeIniSection(const QString &file, const QString &section, const QStringList &lines);
 
 } // namespace Trivet

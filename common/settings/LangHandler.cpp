@@ -6,14 +6,14 @@ using namespace Qt::StringLiterals;
 
 namespace Trivet {
 
-QString ReadLangText(const QString &section, const QString &key, const QString &file)
+QString readLangText(const QString &section, const QString &key, const QString &file)
 {
-    return ReadIni(section, key, file);
+    return readIni(section, key, file);
 }
 
 QString translation(const QString &key, const QString &languageFile)
 {
-    return ReadLangText(u"Translation"_s, key, languageFile);
+    return readLangText(u"Translation"_s, key, languageFile);
 }
 
 } // namespace Trivet

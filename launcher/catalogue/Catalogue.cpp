@@ -643,8 +643,8 @@ EntryTails resolveTails(const CatalogueEntry &entry, const QString &settingsFile
     const QString section = ApplicationsSection.toString();
     const QStringView dirKey = phase == Phase::Launch ? entry.launchDirKey : entry.installDirKey;
     const QStringView exeKey = phase == Phase::Launch ? entry.launchExeKey : entry.installExeKey;
-    const QString exe = ReadIni(section, exeKey.toString(), settingsFile);
-    const QString dir = dirKey.isEmpty() ? QString() : ReadIni(section, dirKey.toString(), settingsFile);
+    const QString exe = readIni(section, exeKey.toString(), settingsFile);
+    const QString dir = dirKey.isEmpty() ? QString() : readIni(section, dirKey.toString(), settingsFile);
 
     const bool dirOk = dirKey.isEmpty() || staysInFolder(dir, false);
     if (!dirOk || !staysInFolder(exe, true)) {

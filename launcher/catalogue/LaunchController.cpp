@@ -89,12 +89,12 @@ void LaunchController::launch(int tab, int slot)
     const AppFolder &folder = m_window->folder();
     const QString ini = folder.iniPath();
     const EntryPaths paths = Catalogue::resolvePaths(*entry, folder, Phase::Launch);
-    m_downloadUrl = ReadIni(Catalogue::ApplicationsSection.toString(), entry->urlKey.toString(), ini);
+    m_downloadUrl = readIni(Catalogue::ApplicationsSection.toString(), entry->urlKey.toString(), ini);
     const bool offline = m_window->isOffline();
     const auto T = [this](QStringView key) { return m_window->T(key.toString()); };
 
     if (tab == 0 && entry->kind == InstallKind::AntiVir) {
-        const bool present = FileExists(folder.path(Catalogue::AntiVirControlCentre));
+        const bool present = fileExists(folder.path(Catalogue::AntiVirControlCentre));
         if (offline) {
             if (present) {
                 startProgram(folder.path(Catalogue::AntiVirControlCentre));
@@ -118,7 +118,7 @@ void LaunchController::launch(int tab, int slot)
     if (tab == 0) {
         m_downloadAppId = entry->id.toString();
         if (offline) {
-            if (FileExists(paths.executable)) {
+            if (fileExists(paths.executable)) {
                 startProgram(paths.executable);
                 m_window->infoLine(0)->setText(T(entry->key1));
             } else {
@@ -134,7 +134,7 @@ void LaunchController::launch(int tab, int slot)
     }
 
     m_downloadAppId = entry->id.toString();
-    if (FileExists(paths.executable)) {
+    if (fileExists(paths.executable)) {
         startProgram(paths.startPath);
         return;
     }
@@ -275,7 +275,7 @@ void LaunchController::install(const CatalogueEntry &entry, bool downloaded)
         if (downloaded) {
             makeExecutable(paths.executable);
         }
-        if (FileExists(paths.executable) && startProgram(paths.startPath)) {
+        if (fileExists(paths.executable) && startProgram(paths.startPath)) {
             succeed(entry);
         } else {
             fail(entry, downloaded ? u"program missing"_s : u"download failed"_s);
@@ -284,7 +284,7 @@ void LaunchController::install(const CatalogueEntry &entry, bool downloaded)
     }
     case InstallKind::SelfExtracting: {
         const EntryPaths paths = Catalogue::resolvePaths(entry, folder, Phase::Install);
-        if (downloaded && FileExists(paths.package) && makeExecutable(paths.package) &&
+        if (downloaded && fileExists(paths.package) && makeExecutable(paths.package) &&
             startProgram(paths.package, true)) {
             m_window->infoLine(0)->setText(m_window->T(u"lbExtract"_s));
             succeed(entry);
@@ -333,7 +333,7 @@ void LaunchController::afterExtraction(const CatalogueEntry &entry, const Extrac
         return;
     }
     const EntryPaths paths = Catalogue::resolvePaths(entry, m_window->folder(), Phase::Install);
-    if (FileExists(paths.executable)) {
+    if (fileExists(paths.executable)) {
         QFile::remove(paths.package);
         startProgram(paths.startPath);
         succeed(entry);
@@ -397,7 +397,7 @@ void LaunchController::startDefinitionDownload()
     const AppFolder &folder = m_window->folder();
     m_updateDownloadId = definitionMarker;
     const QString url =
-        ReadIni(Catalogue::ApplicationsSection.toString(), Catalogue::DefinitionUrlKey.toString(), folder.iniPath());
+        readIni(Catalogue::ApplicationsSection.toString(), Catalogue::DefinitionUrlKey.toString(), folder.iniPath());
     m_window->infoLine(0)->setText(m_window->T(u"lbWaitupd"_s));
     m_window->downloadLine(0)->setText(m_window->T(u"lbDownload"_s));
     m_definitionsOk = false;
@@ -420,7 +420,7 @@ void LaunchController::onDefinitionsSettled(bool downloaded)
 {
     const AppFolder &folder = m_window->folder();
     const QString centre = folder.path(Catalogue::AntiVirControlCentre);
-    if (!FileExists(centre)) {
+    if (!fileExists(centre)) {
         m_window->downloadLine(0)->clear();
         MessageBox::warning(m_window, programTitle, m_window->T(u"errMsg3"_s));
         emit definitionUpdateFinished(false);

@@ -344,7 +344,7 @@ bool MainWindow::startUp()
     selectTab(0);
 
     m_iniPath = m_context.folder.iniPath();
-    const QString language = ReadIni(u"Language"_s, u"Default"_s, m_iniPath);
+    const QString language = readIni(u"Language"_s, u"Default"_s, m_iniPath);
     m_langFile = joinTail(m_context.folder.root(), QString(u"\\Languages\\"_s + language));
     if (!language.isEmpty()) {
         m_langFile = resolveCaseInsensitive(m_langFile);
@@ -357,13 +357,13 @@ bool MainWindow::startUp()
         }
     }
 
-    if (!FileExists(m_context.folder.path(u"\\Trivet.ini"))) {
+    if (!fileExists(m_context.folder.path(u"\\Trivet.ini"))) {
         MessageBox::warning(this, programTitle,
                             messageText(u"errMsg1"_s, u"The settings file \"Trivet.ini\" was not found beside the "
                                                       u"launcher. Please download \"Quillory\" again!"_s));
         return false;
     }
-    if (!FileExists(m_context.folder.path(u"\\Languages\\English.lng"))) {
+    if (!fileExists(m_context.folder.path(u"\\Languages\\English.lng"))) {
         MessageBox::warning(this, programTitle,
                             u"Default Language file \"English.lng\" not found! please download \"Quillory\" again!"_s);
         return false;
@@ -434,7 +434,7 @@ void MainWindow::applyCatalogueCaptions()
     for (int tab = 0; tab < 4; ++tab) {
         for (int slot = 0; slot < m_captions[tab].size(); ++slot) {
             const QString key = u"app%1-%2"_s.arg(catalogueTabNames[tab].prefix).arg(slot + 1);
-            m_captions[tab][slot]->setText(ReadIni(u"Applications"_s, key, m_iniPath));
+            m_captions[tab][slot]->setText(readIni(u"Applications"_s, key, m_iniPath));
         }
     }
     updateAccessibleNames();
@@ -544,7 +544,7 @@ void MainWindow::switchLanguage(int item)
         m_languageActions[i]->setChecked(i == item);
     }
     m_langFile = m_context.folder.languageFile(chosen.fileName.toString());
-    if (!WriteIni(u"Language"_s, u"Default"_s, chosen.fileName.toString(), m_context.folder.iniPath())) {
+    if (!writeIni(u"Language"_s, u"Default"_s, chosen.fileName.toString(), m_context.folder.iniPath())) {
         qCWarning(lcMainWindow) << "the language choice could not be saved";
     }
     applyLanguageTexts();

@@ -215,7 +215,7 @@ void tst_DemoMirror::everyAddressOfTheSettingsFileIsServed()
         keys.append({u"Applications"_s, e.urlKey.toString()});
     }
     for (const auto &[section, key] : keys) {
-        const QUrl url(ReadIni(section, key, shippedSettings()));
+        const QUrl url(readIni(section, key, shippedSettings()));
         QVERIFY2(url.isValid() && !url.path().isEmpty(), qPrintable(key));
         QVERIFY2(QFileInfo(mirrorFile(url.path().mid(1))).isFile(), qPrintable(key + u" → "_s + url.path()));
     }
@@ -224,11 +224,11 @@ void tst_DemoMirror::everyAddressOfTheSettingsFileIsServed()
 void tst_DemoMirror::extrasAreLaidOutForTheirInstallers()
 {
     const QString section = u"OpenOffice.orgPortable"_s;
-    const QString folder = ReadIni(section, u"OOP-Dir"_s, shippedSettings());
+    const QString folder = readIni(section, u"OOP-Dir"_s, shippedSettings());
     const Listing suite = listArchive(mirrorFile(u"packages/OpenOfficePortable.zip"_s));
     QVERIFY(suite.ok);
     for (int n = 1; n <= 7; ++n) {
-        const QString program = ReadIni(section, u"OOP-App"_s + QString::number(n), shippedSettings());
+        const QString program = readIni(section, u"OOP-App"_s + QString::number(n), shippedSettings());
         QVERIFY(!program.isEmpty());
         const QString member = folder + u'/' + program;
         QVERIFY2(suite.members.contains(member), qPrintable(member));

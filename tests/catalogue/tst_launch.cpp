@@ -79,7 +79,7 @@ private:
         m_mirror->setBody(urlPath, body);
         m_mirror->setMisbehaviour(urlPath, misbehaviour);
         QVERIFY(
-            WriteIni(u"Applications"_s, urlKey, m_mirror->url(urlPath).toString(), m_folder->appFolder().iniPath()));
+            writeIni(u"Applications"_s, urlKey, m_mirror->url(urlPath).toString(), m_folder->appFolder().iniPath()));
     }
     int requests(const QString &urlKey) const { return m_mirror->requestCount(u"/packages/"_s + urlKey); }
 
@@ -207,7 +207,7 @@ private slots:
         }
         serve(u"URLAV-1"_s, zipOf(members));
         m_mirror->setBody(u"/defs.zip"_s, "definitions");
-        QVERIFY(WriteIni(u"Applications"_s, u"URLUpd"_s, m_mirror->url(u"/defs.zip"_s).toString(),
+        QVERIFY(writeIni(u"Applications"_s, u"URLUpd"_s, m_mirror->url(u"/defs.zip"_s).toString(),
                          m_folder->appFolder().iniPath()));
         startWindow(online);
         QSignalSpy definitions(controller(), &LaunchController::definitionUpdateFinished);
@@ -242,7 +242,7 @@ private slots:
     {
         m_folder->writeFile(u"AntivirPE/Basic/avcenter.exe"_s, "centre");
         m_mirror->setMisbehaviour(u"/defs.zip"_s, Misbehaviour::NotFound);
-        QVERIFY(WriteIni(u"Applications"_s, u"URLUpd"_s, m_mirror->url(u"/defs.zip"_s).toString(),
+        QVERIFY(writeIni(u"Applications"_s, u"URLUpd"_s, m_mirror->url(u"/defs.zip"_s).toString(),
                          m_folder->appFolder().iniPath()));
         startWindow(online);
         QSignalSpy definitions(controller(), &LaunchController::definitionUpdateFinished);
@@ -423,7 +423,7 @@ private slots:
 
     void unconfiguredEntryIsNeverSavedAsTheFolder()
     {
-        QVERIFY(WriteIni(u"Applications"_s, u"appAV-3exe"_s, QString(), m_folder->appFolder().iniPath()));
+        QVERIFY(writeIni(u"Applications"_s, u"appAV-3exe"_s, QString(), m_folder->appFolder().iniPath()));
         serve(u"URLAV-3"_s, "stinger");
         startWindow(online);
         QSignalSpy finished(controller(), &LaunchController::installationFinished);

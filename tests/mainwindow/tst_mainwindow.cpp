@@ -161,7 +161,7 @@ private slots:
         QCOMPARE(clicks.at(0).at(1).toInt(), 5);
 
         // An empty caption still leaves the icon a name.
-        QVERIFY(WriteIni(u"Applications"_s, u"appSYS-4"_s, QString(), m_folder->appFolder().iniPath()));
+        QVERIFY(writeIni(u"Applications"_s, u"appSYS-4"_s, QString(), m_folder->appFolder().iniPath()));
         auto second = startWindow();
         QVERIFY(second->findChild<QLabel *>(u"LbSYS4"_s)->text().isEmpty());
         QCOMPARE(second->findChild<IconButton *>(u"Image3_3"_s)->accessibleName(), u"Trout"_s);
@@ -275,7 +275,7 @@ private slots:
     void unknownLanguageChecksNothing()
     {
         m_folder->writeFile(u"Languages/Custom.lng"_s, "[Translation]\r\nstab1=Custom tab\r\n");
-        QVERIFY(WriteIni(u"Language"_s, u"Default"_s, u"Custom.lng"_s, m_folder->appFolder().iniPath()));
+        QVERIFY(writeIni(u"Language"_s, u"Default"_s, u"Custom.lng"_s, m_folder->appFolder().iniPath()));
         auto window = startWindow();
         QVERIFY(window);
         for (const LanguageItem &item : languageItems()) {
@@ -285,14 +285,14 @@ private slots:
         QVERIFY(window->findChild<QTabWidget *>(u"SSTab1"_s)->tabText(1).isEmpty());
 
         // A language value spelled in other letters is not the same menu item.
-        QVERIFY(WriteIni(u"Language"_s, u"Default"_s, u"english.lng"_s, m_folder->appFolder().iniPath()));
+        QVERIFY(writeIni(u"Language"_s, u"Default"_s, u"english.lng"_s, m_folder->appFolder().iniPath()));
         auto second = startWindow();
         QVERIFY(!second->findChild<QAction *>(u"mnuEnglish"_s)->isChecked());
     }
 
     void missingLanguageFileGivesEmptyCaptions()
     {
-        QVERIFY(WriteIni(u"Language"_s, u"Default"_s, u"Klingon.lng"_s, m_folder->appFolder().iniPath()));
+        QVERIFY(writeIni(u"Language"_s, u"Default"_s, u"Klingon.lng"_s, m_folder->appFolder().iniPath()));
         auto window = startWindow();
         QVERIFY(window);
         QVERIFY(window->findChild<QTabWidget *>(u"SSTab1"_s)->tabText(0).isEmpty());
@@ -322,7 +322,7 @@ private slots:
         action->trigger();
         action->trigger(); // choosing the checked item again changes nothing
 
-        QCOMPARE(ReadIni(u"Language"_s, u"Default"_s, m_folder->appFolder().iniPath()), language.fileName.toString());
+        QCOMPARE(readIni(u"Language"_s, u"Default"_s, m_folder->appFolder().iniPath()), language.fileName.toString());
         auto *tabs = window->findChild<QTabWidget *>(u"SSTab1"_s);
         for (int i = 0; i < 5; ++i) {
             QVERIFY(!text(u"stab%1"_s.arg(i + 1)).isEmpty());

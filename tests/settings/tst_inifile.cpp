@@ -87,22 +87,22 @@ private slots:
         QFETCH(QString, key);
         QFETCH(QString, expected);
         write(file);
-        QCOMPARE(ReadIni(section, key, m_file), expected);
+        QCOMPARE(readIni(section, key, m_file), expected);
     }
 
     void longValuesAreReadWhole()
     {
         const QString longValue(300, u'x');
         write("[A]\r\nk=" + longValue.toLatin1() + "\r\n");
-        QCOMPARE(ReadIni(u"A"_s, u"k"_s, m_file), longValue);
-        QVERIFY(WriteIni(u"A"_s, u"j"_s, longValue + u'y', m_file));
-        QCOMPARE(ReadIni(u"A"_s, u"j"_s, m_file), longValue + u'y');
+        QCOMPARE(readIni(u"A"_s, u"k"_s, m_file), longValue);
+        QVERIFY(writeIni(u"A"_s, u"j"_s, longValue + u'y', m_file));
+        QCOMPARE(readIni(u"A"_s, u"j"_s, m_file), longValue + u'y');
     }
 
     void missingFileReadsEmptyAndCreatesNothing()
     {
-        QCOMPARE(ReadIni(u"A"_s, u"k"_s, m_file), QString());
-        QCOMPARE(ReadIniSection(m_file, u"A"_s), QString());
+        QCOMPARE(readIni(u"A"_s, u"k"_s, m_file), QString());
+        QCOMPARE(readIniSection(m_file, u"A"_s), QString());
         QVERIFY(!QFileInfo::exists(m_file));
     }
 
@@ -119,10 +119,10 @@ private slots:
     {
         QFETCH(QByteArray, file);
         write(file);
-        QCOMPARE(ReadIni(u"A"_s, u"k"_s, m_file), QString());
-        ReadIniSection(m_file, u""_s);
-        QVERIFY(WriteIni(u"A"_s, u"k"_s, u"v"_s, m_file));
-        QCOMPARE(ReadIni(u"A"_s, u"k"_s, m_file), u"v"_s);
+        QCOMPARE(readIni(u"A"_s, u"k"_s, m_file), QString());
+        readIniSection(m_file, u""_s);
+        QVERIFY(writeIni(u"A"_s, u"k"_s, u"v"_s, m_file));
+        QCOMPARE(readIni(u"A"_s, u"k"_s, m_file), u"v"_s);
     }
 
     void writeReplacesOnlyThatLine()
@@ -130,7 +130,7 @@ private slots:
         const QByteArray before = "; hand-written\r\n[Language]\r\n  Default = English.lng   \r\n"
                                   "[MyOwnApps]\nMyOwnAppName1=Tool ;x\n\n[Other]\r\nz=1";
         write(before);
-        QVERIFY(WriteIni(u"language"_s, u"DEFAULT"_s, u"Deutsch.lng"_s, m_file));
+        QVERIFY(writeIni(u"language"_s, u"DEFAULT"_s, u"Deutsch.lng"_s, m_file));
         QByteArray expected = before;
         expected.replace("  Default = English.lng   ", "Default=Deutsch.lng");
         QCOMPARE(contents(), expected);
@@ -139,17 +139,17 @@ private slots:
     void writeAddsMissingKeyToItsSection()
     {
         write("[A]\r\nk=1\r\n\r\n[B]\r\nx=2\r\n");
-        QVERIFY(WriteIni(u"A"_s, u"j"_s, u"3"_s, m_file));
+        QVERIFY(writeIni(u"A"_s, u"j"_s, u"3"_s, m_file));
         QCOMPARE(contents(), QByteArray("[A]\r\nk=1\r\nj=3\r\n\r\n[B]\r\nx=2\r\n"));
     }
 
     void writeAppendsMissingSectionAndCreatesFile()
     {
-        QVERIFY(WriteIni(u"USBDriveLetter"_s, u"NewDriveLetter"_s, u"/media/stick"_s, m_file));
+        QVERIFY(writeIni(u"USBDriveLetter"_s, u"NewDriveLetter"_s, u"/media/stick"_s, m_file));
         QCOMPARE(contents(), QByteArray("[USBDriveLetter]\r\nNewDriveLetter=/media/stick\r\n"));
 
         write("[A]\nk=1");
-        QVERIFY(WriteIni(u"B"_s, u"x"_s, u"2"_s, m_file));
+        QVERIFY(writeIni(u"B"_s, u"x"_s, u"2"_s, m_file));
         QCOMPARE(contents(), QByteArray("[A]\nk=1\n\n[B]\nx=2\n"));
     }
 
@@ -166,29 +166,29 @@ private slots:
     void writtenValuesReadBackUnchanged()
     {
         QFETCH(QString, value);
-        QVERIFY(WriteIni(u"A"_s, u"k"_s, value, m_file));
-        QCOMPARE(ReadIni(u"A"_s, u"k"_s, m_file), value);
+        QVERIFY(writeIni(u"A"_s, u"k"_s, value, m_file));
+        QCOMPARE(readIni(u"A"_s, u"k"_s, m_file), value);
     }
 
     void lineBreaksInValuesCannotAddEntries()
     {
-        QVERIFY(WriteIni(u"A"_s, u"k"_s, u"x\r\n[B]\r\nevil=1"_s, m_file));
-        QCOMPARE(ReadIni(u"B"_s, u"evil"_s, m_file), QString());
-        QVERIFY(ReadIni(u"A"_s, u"k"_s, m_file).startsWith(u"x"_s));
+        QVERIFY(writeIni(u"A"_s, u"k"_s, u"x\r\n[B]\r\nevil=1"_s, m_file));
+        QCOMPARE(readIni(u"B"_s, u"evil"_s, m_file), QString());
+        QVERIFY(readIni(u"A"_s, u"k"_s, m_file).startsWith(u"x"_s));
     }
 
     void legacyFileKeepsItsEncoding()
     {
         write("[Language]\r\nDefault=Fran\xE7"
               "ais.lng\r\n[X]\r\nname=Caf\xE9\r\n");
-        QVERIFY(WriteIni(u"X"_s, u"name"_s, u"Crème"_s, m_file));
+        QVERIFY(writeIni(u"X"_s, u"name"_s, u"Crème"_s, m_file));
         QCOMPARE(contents(), QByteArray("[Language]\r\nDefault=Fran\xE7"
                                         "ais.lng\r\n[X]\r\nname=Cr\xE8me\r\n"));
 
         // A character the code page cannot hold turns the file into UTF-8 without losing anything.
-        QVERIFY(WriteIni(u"X"_s, u"name"_s, u"Ω"_s, m_file));
-        QCOMPARE(ReadIni(u"Language"_s, u"Default"_s, m_file), u"Français.lng"_s);
-        QCOMPARE(ReadIni(u"X"_s, u"name"_s, m_file), u"Ω"_s);
+        QVERIFY(writeIni(u"X"_s, u"name"_s, u"Ω"_s, m_file));
+        QCOMPARE(readIni(u"Language"_s, u"Default"_s, m_file), u"Français.lng"_s);
+        QCOMPARE(readIni(u"X"_s, u"name"_s, m_file), u"Ω"_s);
     }
 
     void legacyLanguageFilesUseTheirCodePage()
@@ -198,7 +198,7 @@ private slots:
         QVERIFY(b.open(QIODevice::WriteOnly));
         b.write("[Translation]\r\nmnuFile=\xD4\xE0\xE9\xEB\r\n"); // "Файл" in Windows-1251
         b.close();
-        QCOMPARE(ReadLangText(u"Translation"_s, u"mnufile"_s, bulgarian), u"Файл"_s);
+        QCOMPARE(readLangText(u"Translation"_s, u"mnufile"_s, bulgarian), u"Файл"_s);
 
         const QString greek = m_dir.filePath(u"Greek.lng"_s);
         QFile g(greek);
@@ -214,7 +214,7 @@ private slots:
         QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::ExeOwner);
         const bool writable =
             QFileInfo(m_dir.path()).isWritable() && QFile(m_dir.filePath(u"probe"_s)).open(QIODevice::WriteOnly);
-        const bool written = WriteIni(u"A"_s, u"k"_s, u"2"_s, m_file);
+        const bool written = writeIni(u"A"_s, u"k"_s, u"2"_s, m_file);
         QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QFile::remove(m_dir.filePath(u"probe"_s));
         if (writable) {
@@ -232,8 +232,8 @@ private slots:
         const QString oldName = m_dir.filePath(u"old.ini"_s);
         QFile::remove(oldName);
         QCOMPARE(::link(QFile::encodeName(m_file).constData(), QFile::encodeName(oldName).constData()), 0);
-        QVERIFY(WriteIni(u"A"_s, u"k"_s, u"2"_s, m_file));
-        QCOMPARE(ReadIni(u"A"_s, u"k"_s, m_file), u"2"_s);
+        QVERIFY(writeIni(u"A"_s, u"k"_s, u"2"_s, m_file));
+        QCOMPARE(readIni(u"A"_s, u"k"_s, m_file), u"2"_s);
         QFile old(oldName);
         QVERIFY(old.open(QIODevice::ReadOnly));
         QCOMPARE(old.readAll(), QByteArray("[A]\r\nk=1\r\n"));
@@ -244,25 +244,25 @@ private slots:
     void readSectionJoinsEntriesWithNul()
     {
         write("[MyOwnApps]\r\nA=1\r\n; note\r\n\r\nB=2\r\n[Next]\r\nC=3\r\n");
-        const QString section = ReadIniSection(m_file, u"myownapps"_s);
+        const QString section = readIniSection(m_file, u"myownapps"_s);
         QCOMPARE(section.size(), 7);
         QCOMPARE(section, u"A=1"_s + QChar(u'\0') + u"B=2"_s);
-        QCOMPARE(ReadIniSection(m_file, u"Absent"_s), QString());
+        QCOMPARE(readIniSection(m_file, u"Absent"_s), QString());
     }
 
     void writeSectionKeepsItsPlace()
     {
         write("[Language]\r\nDefault=English.lng\r\n\r\n[MyOwnApps]\r\n; mine\r\nA=1\r\nB=2\r\n\r\n[Z]\r\nz=1\r\n");
-        QVERIFY(WriteIniSection(m_file, u"MyOwnApps"_s, {u"A=9"_s, u"C=3"_s}));
+        QVERIFY(writeIniSection(m_file, u"MyOwnApps"_s, {u"A=9"_s, u"C=3"_s}));
         QCOMPARE(
             contents(),
             QByteArray(
                 "[Language]\r\nDefault=English.lng\r\n\r\n[MyOwnApps]\r\n; mine\r\nA=9\r\nC=3\r\n\r\n[Z]\r\nz=1\r\n"));
-        QCOMPARE(ReadIni(u"MyOwnApps"_s, u"B"_s, m_file), QString());
+        QCOMPARE(readIni(u"MyOwnApps"_s, u"B"_s, m_file), QString());
 
-        QVERIFY(WriteIniSection(m_file, u"USBDriveLetter"_s, {u"OldDriveLetter=E:"_s}));
-        QCOMPARE(ReadIni(u"USBDriveLetter"_s, u"OldDriveLetter"_s, m_file), u"E:"_s);
-        QCOMPARE(ReadIni(u"Z"_s, u"z"_s, m_file), u"1"_s);
+        QVERIFY(writeIniSection(m_file, u"USBDriveLetter"_s, {u"OldDriveLetter=E:"_s}));
+        QCOMPARE(readIni(u"USBDriveLetter"_s, u"OldDriveLetter"_s, m_file), u"E:"_s);
+        QCOMPARE(readIni(u"Z"_s, u"z"_s, m_file), u"1"_s);
     }
 };
 

@@ -232,7 +232,7 @@ private slots:
         const QString path = QDir(languagesDir).filePath(fileName);
         const QHash<QString, QString> texts = textsByFoldedKey(raw);
         for (const TextKey &k : allTextKeys()) {
-            const QString text = ReadIni(u"Translation"_s, k.key, path);
+            const QString text = readIni(u"Translation"_s, k.key, path);
             if (!firstLine.contains(k.key.toCaseFolded())) {
                 faults << u"%1 is missing"_s.arg(k.key);
             } else if (text.isEmpty()) {

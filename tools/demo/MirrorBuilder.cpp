@@ -64,7 +64,7 @@ public:
     QString error() const { return m_error; }
     bool failed() const { return !m_error.isEmpty(); }
 
-    QString read(const QString &section, const QString &key) const { return ReadIni(section, key, m_settingsFile); }
+    QString read(const QString &section, const QString &key) const { return readIni(section, key, m_settingsFile); }
 
     void fail(const QString &message)
     {
