@@ -27,3 +27,41 @@ QString readIniSection(const QString &file, const QString &section);
 bool writeIniSection(const QString &file, const QString &section, const QStringList &lines);
 
 } // namespace Trivet
+
+#include "common/settings/SaveResult.h"
+
+#include <QFileInfo>
+
+namespace Trivet {
+
+// PROVISIONAL: replaced by the cached document.
+class IniFile final
+{
+public:
+    explicit IniFile(QString path)
+        : m_path(std::move(path))
+    {
+    }
+    QString path() const { return m_path; }
+    QString value(QStringView section, QStringView key) const
+    {
+        return readIni(section.toString(), key.toString(), m_path);
+    }
+    QStringList sectionEntries(QStringView section) const
+    {
+        const QString all = readIniSection(m_path, section.toString());
+        return all.isEmpty() ? QStringList() : all.split(QChar(u'\0'));
+    }
+    SaveResult setValue(const QString &section, const QString &key, const QString &value)
+    {
+        return writeIni(section, key, value, m_path) ? SaveResult{}
+                                                     : SaveResult{SaveResult::Status::WriteFailed, QString()};
+    }
+    bool exists() const { return QFileInfo::exists(m_path); }
+    int parseCount() const { return 0; }
+
+private:
+    QString m_path;
+};
+
+} // namespace Trivet

@@ -559,6 +559,13 @@ constexpr std::array<CatalogueEntry, Catalogue::EntryCount> Table{
 constexpr std::array<int, Catalogue::TabCount> FirstIndexOfTab{0, 6, 16, 26};
 constexpr std::array<int, Catalogue::TabCount> SlotsOfTab{6, 10, 10, 10};
 
+constexpr std::array<CatalogueTab, Catalogue::TabCount> Tabs{{
+    {u"AV", u"LbAVInfo", u"LbAVDownload", u"lbWelcome1", u"stab1", u"Antivirus Tools", 3},
+    {u"OFF", u"LbOffInfo", u"LbOffDownload", u"LbWelcome2", u"stab2", u"Office Tools", 5},
+    {u"SYS", u"LbSysInfo", u"LbSysDownload", u"LbWelcome2", u"stab3", u"System Tools", 5},
+    {u"MISC", u"LbMiscInfo", u"LbMiscDownload", u"LbWelcome2", u"stab4", u"Nice to Have", 5},
+}};
+
 constexpr std::array<QStringView, 33> AntiVirFileList{
     u"alldiscs.avp", u"alldrives.avp", u"antivir.oem",  u"avw7sfxu_en.pkg", u"avwin.chm",   u"avwin.conf",
     u"build.dat",    u"ccplg.xml",     u"eula.txt",     u"filelist.ini",    u"folder.avp",  u"guardevt.dll",
@@ -606,6 +613,11 @@ const std::array<QStringView, 33> &antiVirFiles()
     return AntiVirFileList;
 }
 
+const std::array<CatalogueTab, TabCount> &tabs()
+{
+    return Tabs;
+}
+
 const std::array<CatalogueEntry, EntryCount> &entries()
 {
     return Table;
@@ -630,7 +642,7 @@ const CatalogueEntry *entryById(QStringView id)
     return it == Table.end() ? nullptr : &*it;
 }
 
-EntryTails resolveTails(const CatalogueEntry &entry, const QString &settingsFile, Phase phase)
+EntryTails resolveTails(const CatalogueEntry &entry, const IniFile &settings, Phase phase)
 {
     EntryTails tails;
     tails.executable = entry.executable.toString();
@@ -640,11 +652,10 @@ EntryTails resolveTails(const CatalogueEntry &entry, const QString &settingsFile
         return tails;
     }
 
-    const QString section = ApplicationsSection.toString();
     const QStringView dirKey = phase == Phase::Launch ? entry.launchDirKey : entry.installDirKey;
     const QStringView exeKey = phase == Phase::Launch ? entry.launchExeKey : entry.installExeKey;
-    const QString exe = readIni(section, exeKey.toString(), settingsFile);
-    const QString dir = dirKey.isEmpty() ? QString() : readIni(section, dirKey.toString(), settingsFile);
+    const QString exe = settings.value(ApplicationsSection, exeKey);
+    const QString dir = dirKey.isEmpty() ? QString() : settings.value(ApplicationsSection, dirKey);
 
     const bool dirOk = dirKey.isEmpty() || staysInFolder(dir, false);
     if (!dirOk || !staysInFolder(exe, true)) {
@@ -664,9 +675,9 @@ EntryTails resolveTails(const CatalogueEntry &entry, const QString &settingsFile
     return tails;
 }
 
-EntryPaths resolvePaths(const CatalogueEntry &entry, const AppFolder &folder, Phase phase)
+EntryPaths resolvePaths(const CatalogueEntry &entry, const AppFolder &folder, const IniFile &settings, Phase phase)
 {
-    const EntryTails tails = resolveTails(entry, folder.iniPath(), phase);
+    const EntryTails tails = resolveTails(entry, settings, phase);
     // An empty tail must stay empty: joined, it would name the application folder itself.
     const auto full = [&folder](const QString &tail) { return tail.isEmpty() ? QString() : folder.path(tail); };
     return EntryPaths{full(tails.executable), full(tails.startPath), full(tails.package), tails.configured};

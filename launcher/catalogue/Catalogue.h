@@ -7,6 +7,7 @@
 namespace Trivet {
 
 class AppFolder;
+class IniFile;
 
 // How a downloaded package turns into an installed program.
 enum class InstallKind {
@@ -80,6 +81,18 @@ struct EntryPaths
     bool configured = true;
 };
 
+// One tab of the catalogue: the spelling of its controls and keys, and how its icons are laid out.
+struct CatalogueTab
+{
+    QStringView prefix = {};       // caption labels "LbOFF1" …, settings keys "appOFF-1" …
+    QStringView infoLine = {};     // object name of the information line, "LbOffInfo"
+    QStringView downloadLine = {}; // object name of the download line, "LbOffDownload"
+    QStringView welcomeKey = {};   // language key of the information line while on-line
+    QStringView titleKey = {};     // language key of the tab's title and File-menu item, "stab2"
+    QStringView initialTitle = {}; // the title before the language file is read
+    int columns = 0;               // icons per row
+};
+
 namespace Catalogue {
 
 inline constexpr int EntryCount = 36;
@@ -98,6 +111,9 @@ inline constexpr QStringView AntiVirDefinitionBundle = u"\\ivdf_fusebundle_nt_en
 // Files moved from AntiVirFolder into AntiVirBasicFolder after unpacking, in the order they are copied.
 const std::array<QStringView, 33> &antiVirFiles();
 
+// The four catalogue tabs, in window order.
+const std::array<CatalogueTab, TabCount> &tabs();
+
 // All entries, ordered by tab and slot.
 const std::array<CatalogueEntry, EntryCount> &entries();
 
@@ -111,14 +127,13 @@ const CatalogueEntry *entryAt(int tab, int slot);
 // identifiers "A", "0" and "OOP".
 const CatalogueEntry *entryById(QStringView id);
 
-// The entry's tails, reading the configurable entries' values from settingsFile now. A value is refused
+// The entry's tails, reading the configurable entries' values from settings now. A value is refused
 // (configured = false) when it is empty or would leave the application folder ("..", "." components).
-EntryTails resolveTails(const CatalogueEntry &entry, const QString &settingsFile, Phase phase);
+EntryTails resolveTails(const CatalogueEntry &entry, const IniFile &settings, Phase phase);
 
-// Resolves the entry's paths below folder, reading the settings file (folder.iniPath()) now for the
-// configurable entries. Paths go through AppFolder::path, so an existing file is found whatever the
-// letter case of the tail.
-EntryPaths resolvePaths(const CatalogueEntry &entry, const AppFolder &folder, Phase phase);
+// Resolves the entry's paths below folder, reading the settings now for the configurable entries. Paths go through
+// AppFolder::path, so an existing file is found whatever the letter case of the tail.
+EntryPaths resolvePaths(const CatalogueEntry &entry, const AppFolder &folder, const IniFile &settings, Phase phase);
 
 } // namespace Catalogue
 } // namespace Trivet

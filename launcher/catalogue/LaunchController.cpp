@@ -4,18 +4,15 @@
 #include "common/platform/Executable.h"
 #include "common/platform/Extractor.h"
 #include "common/platform/FileExists.h"
+#include "common/platform/ProcessStarter.h"
 #include "common/settings/IniFile.h"
-#include "launcher/mainwindow/MainWindow.h"
-#include "launcher/mainwindow/MessageBox.h"
+#include "common/settings/LanguageTexts.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLabel>
 #include <QLoggingCategory>
-#include <QProgressBar>
 #include <QTimer>
-#include <limits>
 
 using namespace Qt::StringLiterals;
 
@@ -29,17 +26,19 @@ const QString definitionMarker = u"1bis"_s;
 
 namespace Trivet {
 
-LaunchController::LaunchController(MainWindow *window)
-    : QObject(window)
-    , m_window(window)
+LaunchController::LaunchController(const AppFolder &folder, IniFile &settings, const LanguageTexts &texts,
+                                   std::shared_ptr<ProcessStarter> processes, CatalogueView &view, QObject *parent)
+    : QObject(parent)
+    , m_folder(folder)
+    , m_settings(settings)
+    , m_texts(texts)
+    , m_processes(std::move(processes))
+    , m_view(view)
     , m_downloader(new Downloader(this))
     , m_definitions(new Downloader(this))
 {
     m_downloader->setObjectName(u"Downloader1"_s);
     m_definitions->setObjectName(u"DownloadUpdate1"_s);
-
-    connect(window, &MainWindow::catalogueIconClicked, this, &LaunchController::launch);
-    connect(window, &MainWindow::catalogueIconHovered, this, &LaunchController::hover);
 
     connect(m_downloader, &Downloader::DownloadProgress, this, &LaunchController::onProgress);
     connect(m_downloader, &Downloader::DownloadFinished, this, &LaunchController::onFinished);
@@ -49,8 +48,9 @@ LaunchController::LaunchController(MainWindow *window)
             [this](const QString &, const DownloadResult &result) { m_definitionsOk = result.ok(); });
     connect(m_definitions, &Downloader::DownloadComplete, this, &LaunchController::onDefinitionComplete);
     for (Downloader *downloader : {m_downloader, m_definitions}) {
-        connect(downloader, &Downloader::BeginDownloadFailed, this,
-                [this](const QString &message) { MessageBox::critical(m_window, u"Warning"_s, message); });
+        connect(downloader, &Downloader::BeginDownloadFailed, this, [this](const QString &message) {
+            m_view.showMessage(CatalogueView::MessageKind::Critical, u"Warning"_s, message);
+        });
     }
 }
 
@@ -78,39 +78,37 @@ void LaunchController::launch(int tab, int slot)
     if (!entry) {
         return;
     }
-    for (int t = 0; t < Catalogue::TabCount; ++t) {
-        m_window->downloadLine(t)->clear();
-    }
+    showOnAllTabs(QString());
     // An entry that is already being fetched or unpacked is not fetched a second time.
     if (isBusy(entry->id.toString())) {
         return;
     }
 
-    const AppFolder &folder = m_window->folder();
-    const QString ini = folder.iniPath();
-    const EntryPaths paths = Catalogue::resolvePaths(*entry, folder, Phase::Launch);
-    m_downloadUrl = readIni(Catalogue::ApplicationsSection.toString(), entry->urlKey.toString(), ini);
-    const bool offline = m_window->isOffline();
-    const auto T = [this](QStringView key) { return m_window->T(key.toString()); };
+    const AppFolder &folder = m_folder;
+    const EntryPaths paths = Catalogue::resolvePaths(*entry, folder, m_settings, Phase::Launch);
+    m_downloadUrl = m_settings.value(Catalogue::ApplicationsSection, entry->urlKey);
+    const bool offline = m_offline;
+    const auto T = [this](QStringView key) { return text(key); };
+    using Tone = CatalogueView::Tone;
 
     if (tab == 0 && entry->kind == InstallKind::AntiVir) {
         const bool present = fileExists(folder.path(Catalogue::AntiVirControlCentre));
         if (offline) {
             if (present) {
                 startProgram(folder.path(Catalogue::AntiVirControlCentre));
-                m_window->infoLine(0)->setText(T(entry->key1));
+                m_view.showInfo(0, T(entry->key1));
             } else {
-                m_window->setInfoLine(0, T(entry->key2), MainWindow::offlineColour());
+                m_view.showInfo(0, T(entry->key2), Tone::Offline);
             }
             return;
         }
-        m_window->setInfoLine(0, T(u"lbWaitProg"), m_window->normalTextColour());
+        m_view.showInfo(0, T(u"lbWaitProg"), Tone::Normal);
         if (present) {
             startDefinitionDownload();
             return;
         }
         m_downloadAppId = entry->id.toString();
-        m_window->downloadLine(0)->setText(T(u"lbDownload"));
+        m_view.showDownloadLine(0, T(u"lbDownload"));
         beginPackageDownload(*entry, paths.package);
         return;
     }
@@ -120,15 +118,15 @@ void LaunchController::launch(int tab, int slot)
         if (offline) {
             if (fileExists(paths.executable)) {
                 startProgram(paths.executable);
-                m_window->infoLine(0)->setText(T(entry->key1));
+                m_view.showInfo(0, T(entry->key1));
             } else {
-                m_window->setInfoLine(0, T(entry->key2), MainWindow::offlineColour());
+                m_view.showInfo(0, T(entry->key2), Tone::Offline);
             }
             return;
         }
         // The antivirus tools are fetched afresh at every on-line click: yesterday's copy is stale.
-        m_window->setInfoLine(0, T(u"lbWaitProg"), m_window->normalTextColour());
-        m_window->downloadLine(0)->setText(T(u"lbDownload"));
+        m_view.showInfo(0, T(u"lbWaitProg"), Tone::Normal);
+        m_view.showDownloadLine(0, T(u"lbDownload"));
         beginPackageDownload(*entry, paths.package);
         return;
     }
@@ -139,10 +137,10 @@ void LaunchController::launch(int tab, int slot)
         return;
     }
     if (offline) {
-        m_window->setInfoLine(tab, T(entry->key1), MainWindow::offlineColour());
+        m_view.showInfo(tab, T(entry->key1), Tone::Offline);
         return;
     }
-    m_window->infoLine(tab)->setText(T(entry->key2));
+    m_view.showInfo(tab, T(entry->key2));
     beginPackageDownload(*entry, paths.package);
 }
 
@@ -152,13 +150,50 @@ void LaunchController::hover(int tab, int slot)
     if (!entry) {
         return;
     }
-    m_window->infoLine(tab)->setText(m_window->T(entry->hoverKey.toString()));
-    m_window->downloadLine(tab)->clear();
-    if (QLabel *caption = m_window->catalogueCaption(tab, slot)) {
-        QFont font = caption->font();
-        font.setBold(true);
-        caption->setFont(font);
+    m_view.showInfo(tab, text(entry->hoverKey));
+    m_view.showDownloadLine(tab, QString());
+    m_view.emphasizeCaption(tab, slot);
+}
+
+void LaunchController::surfaceHovered()
+{
+    for (int tab = 1; tab < Catalogue::TabCount; ++tab) {
+        m_view.showDownloadLine(tab, QString());
     }
+    showWelcome(0);
+    m_view.resetCaptions();
+    for (int tab = 1; tab < Catalogue::TabCount; ++tab) {
+        showWelcome(tab);
+    }
+}
+
+void LaunchController::showWelcome(int tab)
+{
+    if (m_offline) {
+        m_view.showInfo(tab, text(u"lbNoInet"), CatalogueView::Tone::Offline);
+    } else {
+        m_view.showInfo(tab, text(Catalogue::tabs().at(tab).welcomeKey), CatalogueView::Tone::Normal);
+    }
+}
+
+void LaunchController::showStartState()
+{
+    m_view.showBusy(false);
+    showWelcome(0);
+    for (int tab = 0; tab < Catalogue::TabCount; ++tab) {
+        if (tab > 0) {
+            m_view.showInfo(tab, QString());
+        }
+        m_view.showDownloadLine(tab, QString());
+    }
+    for (const CatalogueEntry &entry : Catalogue::entries()) {
+        m_view.showCaption(entry.tab, entry.slot, m_settings.value(Catalogue::ApplicationsSection, entry.captionKey));
+    }
+}
+
+QString LaunchController::text(QStringView key) const
+{
+    return m_texts.text(key);
 }
 
 void LaunchController::beginPackageDownload(const CatalogueEntry &entry, const QString &package)
@@ -173,14 +208,13 @@ void LaunchController::beginPackageDownload(const CatalogueEntry &entry, const Q
         return; // already on its way
     }
     m_pending.insert(QDir::cleanPath(package), entry.id.toString());
-    showDownloading(true);
+    m_view.showBusy(true);
 }
 
 bool LaunchController::startProgram(const QString &path, bool minimized)
 {
-    const std::shared_ptr<ProcessStarter> &starter = m_window->context().processes;
     const bool started =
-        starter && starter->start({path, {}, {}, minimized ? WindowStyle::Minimized : WindowStyle::Normal});
+        m_processes && m_processes->start({path, {}, {}, minimized ? WindowStyle::Minimized : WindowStyle::Normal});
     if (!started) {
         qCWarning(lcLaunch) << "could not start" << path;
     }
@@ -190,16 +224,10 @@ bool LaunchController::startProgram(const QString &path, bool minimized)
 // ---------------------------------------------------------------------------------------------
 // Progress and completion
 
-void LaunchController::showDownloading(bool visible)
+void LaunchController::showOnAllTabs(const QString &downloadLine)
 {
-    QProgressBar *bar = m_window->progressBar();
-    if (visible) {
-        bar->setValue(0);
-        bar->setVisible(true);
-        m_window->setCursor(Qt::BusyCursor);
-    } else {
-        bar->setVisible(false);
-        m_window->unsetCursor();
+    for (int tab = 0; tab < Catalogue::TabCount; ++tab) {
+        m_view.showDownloadLine(tab, downloadLine);
     }
 }
 
@@ -207,35 +235,20 @@ void LaunchController::updateBusyState()
 {
     // With several downloads at once, the bar and the pointer stay until the last one has ended.
     if (m_downloader->activeCount() + m_definitions->activeCount() == 0) {
-        showDownloading(false);
+        m_view.showBusy(false);
     }
 }
-
-namespace {
-
-void showProgress(QProgressBar *bar, qint64 current, qint64 total)
-{
-    // The bar counts in int; larger files are shown in KiB.
-    const bool large = total > std::numeric_limits<int>::max();
-    bar->setMaximum(int(large ? total / 1024 : total));
-    bar->setValue(int(large ? current / 1024 : current));
-}
-
-} // namespace
 
 void LaunchController::onProgress(qint64 current, qint64 total, const QString &)
 {
-    showProgress(m_window->progressBar(), current, total);
-    const QString text = QString::number(current) + u" of "_s + QString::number(total);
-    for (int tab = 0; tab < Catalogue::TabCount; ++tab) {
-        m_window->downloadLine(tab)->setText(text);
-    }
+    m_view.showProgress(current, total);
+    showOnAllTabs(QString::number(current) + u" of "_s + QString::number(total));
 }
 
 void LaunchController::onDefinitionProgress(qint64 current, qint64 total, const QString &)
 {
-    showProgress(m_window->progressBar(), current, total);
-    m_window->downloadLine(0)->setText(QString::number(current) + u" of "_s + QString::number(total));
+    m_view.showProgress(current, total);
+    m_view.showDownloadLine(0, QString::number(current) + u" of "_s + QString::number(total));
 }
 
 void LaunchController::onFinished(const QString &saveFile, const DownloadResult &result)
@@ -253,10 +266,7 @@ void LaunchController::onComplete(qint64, const QString &saveFile)
     const DownloadResult result = m_results.take(key);
 
     updateBusyState();
-    const QString done = m_window->T(u"lbDownloadOK"_s);
-    for (int tab = 0; tab < Catalogue::TabCount; ++tab) {
-        m_window->downloadLine(tab)->setText(done);
-    }
+    showOnAllTabs(text(u"lbDownloadOK"));
     if (const CatalogueEntry *entry = Catalogue::entryById(id)) {
         install(*entry, result.ok());
     }
@@ -267,11 +277,11 @@ void LaunchController::onComplete(qint64, const QString &saveFile)
 
 void LaunchController::install(const CatalogueEntry &entry, bool downloaded)
 {
-    const AppFolder &folder = m_window->folder();
+    const AppFolder &folder = m_folder;
     switch (entry.kind) {
     case InstallKind::Direct: {
         // The package is the program itself; a failed download left the previous copy, if any.
-        const EntryPaths paths = Catalogue::resolvePaths(entry, folder, Phase::Install);
+        const EntryPaths paths = Catalogue::resolvePaths(entry, folder, m_settings, Phase::Install);
         if (downloaded) {
             makeExecutable(paths.executable);
         }
@@ -283,10 +293,10 @@ void LaunchController::install(const CatalogueEntry &entry, bool downloaded)
         return;
     }
     case InstallKind::SelfExtracting: {
-        const EntryPaths paths = Catalogue::resolvePaths(entry, folder, Phase::Install);
+        const EntryPaths paths = Catalogue::resolvePaths(entry, folder, m_settings, Phase::Install);
         if (downloaded && fileExists(paths.package) && makeExecutable(paths.package) &&
             startProgram(paths.package, true)) {
-            m_window->infoLine(0)->setText(m_window->T(u"lbExtract"_s));
+            m_view.showInfo(0, text(u"lbExtract"));
             succeed(entry);
         } else {
             fail(entry, u"package missing"_s);
@@ -310,8 +320,7 @@ void LaunchController::extract(const CatalogueEntry &entry, bool downloaded)
         return;
     }
     m_installing.insert(id);
-    m_window->infoLine(entry.tab)->setText(entry.extractNotice.isEmpty() ? m_window->T(u"lbExtract"_s)
-                                                                         : entry.extractNotice.toString());
+    m_view.showInfo(entry.tab, entry.extractNotice.isEmpty() ? text(u"lbExtract") : entry.extractNotice.toString());
     auto *extractor = new Extractor(this);
     connect(extractor, &Extractor::finished, this, [this, extractor, &entry](const ExtractResult &result) {
         extractor->deleteLater();
@@ -322,7 +331,7 @@ void LaunchController::extract(const CatalogueEntry &entry, bool downloaded)
         QTimer::singleShot(m_second * entry.settleSeconds, this,
                            [this, &entry, result] { afterExtraction(entry, result); });
     });
-    extractor->run(m_window->folder().root(), entry.command.toString());
+    extractor->run(m_folder.root(), entry.command.toString());
 }
 
 void LaunchController::afterExtraction(const CatalogueEntry &entry, const ExtractResult &result)
@@ -332,7 +341,7 @@ void LaunchController::afterExtraction(const CatalogueEntry &entry, const Extrac
         installAntiVir(result);
         return;
     }
-    const EntryPaths paths = Catalogue::resolvePaths(entry, m_window->folder(), Phase::Install);
+    const EntryPaths paths = Catalogue::resolvePaths(entry, m_folder, m_settings, Phase::Install);
     if (fileExists(paths.executable)) {
         QFile::remove(paths.package);
         startProgram(paths.startPath);
@@ -349,7 +358,7 @@ void LaunchController::installAntiVir(const ExtractResult &result)
         fail(entry, result.message);
         return;
     }
-    const AppFolder &folder = m_window->folder();
+    const AppFolder &folder = m_folder;
     const QString source = folder.path(Catalogue::AntiVirFolder);
     const QString basic = folder.path(Catalogue::AntiVirBasicFolder);
     QDir().mkpath(basic);
@@ -381,8 +390,8 @@ void LaunchController::succeed(const CatalogueEntry &entry)
 void LaunchController::fail(const CatalogueEntry &entry, const QString &reason)
 {
     qCInfo(lcLaunch) << "installation of" << entry.id << "failed:" << reason;
-    m_window->downloadLine(0)->clear();
-    MessageBox::warning(m_window, programTitle, m_window->T(u"errMsg3"_s));
+    m_view.showDownloadLine(0, QString());
+    m_view.showMessage(CatalogueView::MessageKind::Warning, programTitle, text(u"errMsg3"));
     emit installationFinished(entry.id.toString(), false);
 }
 
@@ -394,21 +403,20 @@ void LaunchController::startDefinitionDownload()
     if (m_definitions->activeCount() > 0) {
         return;
     }
-    const AppFolder &folder = m_window->folder();
+    const AppFolder &folder = m_folder;
     m_updateDownloadId = definitionMarker;
-    const QString url =
-        readIni(Catalogue::ApplicationsSection.toString(), Catalogue::DefinitionUrlKey.toString(), folder.iniPath());
-    m_window->infoLine(0)->setText(m_window->T(u"lbWaitupd"_s));
-    m_window->downloadLine(0)->setText(m_window->T(u"lbDownload"_s));
+    const QString url = m_settings.value(Catalogue::ApplicationsSection, Catalogue::DefinitionUrlKey);
+    m_view.showInfo(0, text(u"lbWaitupd"));
+    m_view.showDownloadLine(0, text(u"lbDownload"));
     m_definitionsOk = false;
     m_definitions->BeginDownload(url, folder.path(Catalogue::AntiVirDefinitionBundle));
-    showDownloading(true);
+    m_view.showBusy(true);
 }
 
 void LaunchController::onDefinitionComplete(qint64, const QString &)
 {
     updateBusyState();
-    m_window->downloadLine(0)->setText(m_window->T(u"lbDownloadOK"_s));
+    m_view.showDownloadLine(0, text(u"lbDownloadOK"));
     if (m_updateDownloadId != definitionMarker) {
         return;
     }
@@ -418,20 +426,20 @@ void LaunchController::onDefinitionComplete(qint64, const QString &)
 
 void LaunchController::onDefinitionsSettled(bool downloaded)
 {
-    const AppFolder &folder = m_window->folder();
+    const AppFolder &folder = m_folder;
     const QString centre = folder.path(Catalogue::AntiVirControlCentre);
     if (!fileExists(centre)) {
-        m_window->downloadLine(0)->clear();
-        MessageBox::warning(m_window, programTitle, m_window->T(u"errMsg3"_s));
+        m_view.showDownloadLine(0, QString());
+        m_view.showMessage(CatalogueView::MessageKind::Warning, programTitle, text(u"errMsg3"));
         emit definitionUpdateFinished(false);
         return;
     }
     QFile::remove(folder.path(Catalogue::AntiVirPackage));
     if (downloaded) {
-        MessageBox::information(m_window, definitionTitle, m_window->T(u"MsgAntivirUpdt"_s));
+        m_view.showMessage(CatalogueView::MessageKind::Information, definitionTitle, text(u"MsgAntivirUpdt"));
     } else {
         // The scanner still runs with the definitions it has; it is never announced as updated.
-        MessageBox::warning(m_window, programTitle, m_window->T(u"errMsg3"_s));
+        m_view.showMessage(CatalogueView::MessageKind::Warning, programTitle, text(u"errMsg3"));
     }
     startProgram(centre);
     emit definitionUpdateFinished(downloaded);

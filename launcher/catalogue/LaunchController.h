@@ -1,19 +1,24 @@
 #pragma once
 
 #include "common/download/DownloadResult.h"
+#include "common/platform/AppFolder.h"
 #include "common/platform/ArchiveExtractor.h"
 #include "launcher/catalogue/Catalogue.h"
+#include "launcher/catalogue/CatalogueView.h"
 
 #include <QHash>
 #include <QObject>
 #include <QSet>
 #include <QString>
 #include <chrono>
+#include <memory>
 
 namespace Trivet {
 
 class Downloader;
-class MainWindow;
+class IniFile;
+class LanguageTexts;
+class ProcessStarter;
 
 // What a click on a catalogue icon does, and what happens when its package has arrived: the program
 // is started from its folder, or its package is downloaded, unpacked, checked and the program started;
@@ -22,13 +27,21 @@ class MainWindow;
 //
 // Every download remembers which entry it is for, so a completion installs what it fetched even when
 // other clicks came meanwhile, and an entry whose package is already on its way is not fetched twice.
+//
+// It shows everything through a CatalogueView and reads settings and texts through the documents the
+// window holds, so it runs without a window.
 class LaunchController final : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit LaunchController(MainWindow *window);
+    LaunchController(const AppFolder &folder, IniFile &settings, const LanguageTexts &texts,
+                     std::shared_ptr<ProcessStarter> processes, CatalogueView &view, QObject *parent = nullptr);
     ~LaunchController() override;
+
+    // Decided once at start-up from the local address.
+    void setOffline(bool offline) { m_offline = offline; }
+    bool isOffline() const { return m_offline; }
 
     Downloader *packageDownloader() const { return m_downloader; }     // Downloader1
     Downloader *definitionDownloader() const { return m_definitions; } // DownloadUpdate1
@@ -50,6 +63,15 @@ public:
     void hover(int tab, int slot);
     void startDefinitionDownload();
 
+    // The lines as start-up leaves them: the welcome line on the first tab, the others empty, and the
+    // captions the settings give.
+    void showStartState();
+    // The welcome line of one tab in the current language and connectivity state.
+    void showWelcome(int tab);
+    // The pointer moved over the free surface of a tab: the descriptions of icons give way to the
+    // welcome lines, and bold captions turn back.
+    void surfaceHovered();
+
 signals:
     // An installation ended: the program was started (ok) or the failure message was shown.
     void installationFinished(const QString &id, bool ok);
@@ -59,7 +81,8 @@ signals:
 private:
     void beginPackageDownload(const CatalogueEntry &entry, const QString &package);
     bool startProgram(const QString &path, bool minimized = false);
-    void showDownloading(bool visible);
+    QString text(QStringView key) const;
+    void showOnAllTabs(const QString &downloadLine);
     void updateBusyState();
 
     void onProgress(qint64 current, qint64 total, const QString &saveFile);
@@ -76,7 +99,12 @@ private:
     void succeed(const CatalogueEntry &entry);
     void fail(const CatalogueEntry &entry, const QString &reason);
 
-    MainWindow *m_window;
+    AppFolder m_folder;
+    IniFile &m_settings;
+    const LanguageTexts &m_texts;
+    std::shared_ptr<ProcessStarter> m_processes;
+    CatalogueView &m_view;
+    bool m_offline = true;
     Downloader *m_downloader;
     Downloader *m_definitions;
     QString m_downloadAppId;

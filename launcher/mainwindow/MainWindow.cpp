@@ -1,16 +1,14 @@
 #include "launcher/mainwindow/MainWindow.h"
 
 #include "common/platform/FileExists.h"
-#include "common/settings/IniFile.h"
-#include "common/settings/LangHandler.h"
-#include "common/settings/TextKeys.h"
 #include "launcher/art/ArtCatalogue.h"
 #include "launcher/catalogue/Catalogue.h"
 #include "launcher/catalogue/LaunchController.h"
+#include "launcher/mainwindow/CatalogueTabPage.h"
 #include "launcher/mainwindow/IconButton.h"
 #include "launcher/mainwindow/LanguageItems.h"
 #include "launcher/mainwindow/MessageBox.h"
-#include "launcher/mainwindow/TabPage.h"
+#include "launcher/mainwindow/OwnAppsTabPage.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -28,6 +26,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <limits>
 
 using namespace Qt::StringLiterals;
 
@@ -39,43 +38,10 @@ namespace {
 const QString windowTitleText = u"Quillory Vidi"_s;
 const QString programTitle = u"TrivetDesk"_s;
 
-struct CatalogueTabNames
+// The language key of a tab's title, which is also the text of its File-menu item.
+QString tabTitleKey(int tab)
 {
-    QStringView prefix;       // caption labels "LbOFF1" …, settings keys "appOFF-1" …
-    QStringView infoLine;     // "LbOffInfo"
-    QStringView downloadLine; // "LbOffDownload"
-    QStringView welcomeKey;   // text of the information line while on-line
-};
-
-constexpr std::array<CatalogueTabNames, 4> catalogueTabNames{{
-    {u"AV", u"LbAVInfo", u"LbAVDownload", u"lbWelcome1"},
-    {u"OFF", u"LbOffInfo", u"LbOffDownload", u"LbWelcome2"},
-    {u"SYS", u"LbSysInfo", u"LbSysDownload", u"LbWelcome2"},
-    {u"MISC", u"LbMiscInfo", u"LbMiscDownload", u"LbWelcome2"},
-}};
-
-constexpr int catalogueIconSize = 48;
-constexpr int ownIconSize = 49;
-
-QLabel *makeLine(const QString &name, QWidget *parent)
-{
-    auto *label = new QLabel(parent);
-    label->setObjectName(name);
-    label->setWordWrap(true);
-    label->setMinimumHeight(label->fontMetrics().height() * 2 + 4);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    return label;
-}
-
-QLabel *makeCaption(const QString &name, const QString &text, QWidget *parent)
-{
-    auto *label = new QLabel(text, parent);
-    label->setObjectName(name);
-    label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    label->setWordWrap(true);
-    label->setFixedWidth(104);
-    label->setMinimumHeight(label->fontMetrics().height() * 2 + 2);
-    return label;
+    return u"stab%1"_s.arg(tab + 1);
 }
 
 } // namespace
@@ -83,74 +49,31 @@ QLabel *makeCaption(const QString &name, const QString &text, QWidget *parent)
 MainWindow::MainWindow(LauncherContext context, QWidget *parent)
     : QMainWindow(parent)
     , m_context(std::move(context))
+    , m_settings(m_context.folder.iniPath())
+    , m_texts(m_context.folder.root())
 {
     setObjectName(u"Form1"_s);
     setWindowTitle(windowTitleText);
     setWindowIcon(QIcon(Art::productPicture(64)));
-    buildMenus();
     buildCentralArea();
-    m_launcher = new LaunchController(this);
+    buildMenus();
+
+    m_launcher = new LaunchController(m_context.folder, m_settings, m_texts, m_context.processes, *this, this);
+    for (CatalogueTabPage *page : std::as_const(m_catalogueTabs)) {
+        const int tab = int(m_catalogueTabs.indexOf(page));
+        connect(page, &CatalogueTabPage::iconClicked, m_launcher,
+                [this, tab](int slot) { m_launcher->launch(tab, slot); });
+        connect(page, &CatalogueTabPage::iconHovered, m_launcher,
+                [this, tab](int slot) { m_launcher->hover(tab, slot); });
+        connect(page, &CatalogueTabPage::surfaceHovered, m_launcher, &LaunchController::surfaceHovered);
+    }
+    connect(m_ownTab, &OwnAppsTabPage::surfaceHovered, m_launcher, &LaunchController::surfaceHovered);
 }
 
 MainWindow::~MainWindow() = default;
 
 // ---------------------------------------------------------------------------------------------
 // Building the window
-
-void MainWindow::buildMenus()
-{
-    QMenuBar *bar = menuBar();
-
-    m_fileMenu = bar->addMenu(u"File"_s);
-    m_fileMenu->setObjectName(u"mnuFile"_s);
-    for (int i = 0; i < 5; ++i) {
-        QAction *action = m_fileMenu->addAction(QString());
-        action->setObjectName(u"mnustab%1"_s.arg(i + 1));
-        action->setCheckable(true);
-        connect(action, &QAction::triggered, this, [this, i] { selectTab(i); });
-        m_tabActions[i] = action;
-    }
-    m_fileMenu->addSeparator();
-    m_openOfficeAction = m_fileMenu->addAction(u"OpenOffice.org Portable"_s);
-    m_openOfficeAction->setObjectName(u"mnuOpenOfficePortable"_s);
-    m_openOfficeAction->setEnabled(false); // the office suite's window is not part of this build yet
-    m_fileMenu->addSeparator();
-    m_exitAction = m_fileMenu->addAction(QString());
-    m_exitAction->setObjectName(u"mnuExit"_s);
-    connect(m_exitAction, &QAction::triggered, this, &MainWindow::shutDown);
-
-    m_settingsMenu = bar->addMenu(u"Settings"_s);
-    m_settingsMenu->setObjectName(u"mnuSettings"_s);
-    for (const QString &name : {u"mnuDownloadUpdate"_s, u"mnuDownloadIni"_s, u"mnuEditIniFile"_s}) {
-        QAction *action = m_settingsMenu->addAction(QString());
-        action->setObjectName(name);
-        action->setEnabled(false); // wired up with the update and settings features
-    }
-
-    m_languageMenu = bar->addMenu(u"Language"_s);
-    m_languageMenu->setObjectName(u"mnuLanguage"_s);
-    const auto &items = languageItems();
-    for (int i = 0; i < int(items.size()); ++i) {
-        QAction *action = m_languageMenu->addAction(items[i].caption.toString());
-        action->setObjectName(items[i].objectName.toString());
-        action->setCheckable(true);
-        connect(action, &QAction::triggered, this, [this, i] { switchLanguage(i); });
-        m_languageActions[i] = action;
-    }
-
-    m_helpMenu = bar->addMenu(u"Help"_s);
-    m_helpMenu->setObjectName(u"mnuHelpRoot"_s);
-    QAction *help = m_helpMenu->addAction(QString());
-    help->setObjectName(u"mnuHelp"_s);
-    m_helpMenu->addSeparator();
-    QAction *about = m_helpMenu->addAction(QString());
-    about->setObjectName(u"mnuAbout"_s);
-    QAction *home = m_helpMenu->addAction(QString());
-    home->setObjectName(u"mnuHomePage"_s);
-    for (QAction *action : {help, about, home}) {
-        action->setEnabled(false); // wired up with the help and about features
-    }
-}
 
 void MainWindow::buildCentralArea()
 {
@@ -176,12 +99,15 @@ void MainWindow::buildCentralArea()
 
     m_tabs = new QTabWidget(central);
     m_tabs->setObjectName(u"SSTab1"_s);
-    const QStringList initialCaptions{u"Antivirus Tools"_s, u"Office Tools"_s, u"System Tools"_s, u"Nice to Have"_s,
-                                      u"My Own"_s};
-    for (int tab = 0; tab < 4; ++tab) {
-        m_tabs->addTab(buildCatalogueTab(tab), initialCaptions[tab]);
+    for (int tab = 0; tab < Catalogue::TabCount; ++tab) {
+        const CatalogueTab &names = Catalogue::tabs()[tab];
+        auto *page = new CatalogueTabPage(tab, names);
+        m_catalogueTabs.append(page);
+        m_tabs->addTab(page, names.initialTitle.toString());
     }
-    m_tabs->addTab(buildOwnAppsTab(), initialCaptions[4]);
+    m_catalogueTabs.front()->setSideWidget(buildProxyFrame(m_catalogueTabs.front()));
+    m_ownTab = new OwnAppsTabPage(Catalogue::TabCount + 1);
+    m_tabs->addTab(m_ownTab, u"My Own"_s);
     connect(m_tabs, &QTabWidget::currentChanged, this, &MainWindow::syncTabMenu);
     layout->addWidget(m_tabs, 1);
 
@@ -206,81 +132,81 @@ void MainWindow::buildCentralArea()
     setMinimumSize(660, 560);
 }
 
-QWidget *MainWindow::buildCatalogueTab(int tab)
+void MainWindow::buildMenus()
 {
-    const CatalogueTabNames &names = catalogueTabNames[tab];
-    auto *page = new TabPage;
-    m_pages[tab] = page;
-    connect(page, &TabPage::mouseMoved, this, &MainWindow::onTabSurfaceMoved);
+    QMenuBar *bar = menuBar();
 
-    auto *layout = new QVBoxLayout(page);
-    layout->setContentsMargins(12, 12, 12, 8);
-    auto *grid = new QGridLayout;
-    grid->setHorizontalSpacing(6);
-    grid->setVerticalSpacing(4);
-    const int slotTotal = Catalogue::slotCount(tab);
-    const int columns = tab == 0 ? 3 : 5;
-    for (int slot = 0; slot < slotTotal; ++slot) {
-        const CatalogueEntry *entry = Catalogue::entryAt(tab, slot);
-        auto *icon = new IconButton(catalogueIconSize, page);
-        icon->setObjectName(u"Image%1_%2"_s.arg(tab + 1).arg(slot));
-        if (entry) {
-            icon->setPicture(Art::catalogueIcon(entry->id, catalogueIconSize));
-        }
-        auto *caption = makeCaption(u"Lb%1%2"_s.arg(names.prefix).arg(slot + 1), QString(), page);
-        connect(icon, &IconButton::clicked, this, [this, tab, slot] { emit catalogueIconClicked(tab, slot); });
-        connect(icon, &IconButton::hovered, this, [this, tab, slot] { emit catalogueIconHovered(tab, slot); });
-        auto *cell = new QVBoxLayout;
-        cell->setSpacing(2);
-        cell->addWidget(icon, 0, Qt::AlignHCenter);
-        cell->addWidget(caption, 0, Qt::AlignHCenter);
-        grid->addLayout(cell, (slot / columns) * 2, slot % columns, Qt::AlignHCenter | Qt::AlignTop);
-        m_icons[tab].append(icon);
-        m_captions[tab].append(caption);
+    m_fileMenu = bar->addMenu(u"File"_s);
+    m_fileMenu->setObjectName(u"mnuFile"_s);
+    for (int i = 0; i < m_tabs->count(); ++i) {
+        QAction *action = m_fileMenu->addAction(QString());
+        action->setObjectName(u"mnustab%1"_s.arg(i + 1));
+        action->setCheckable(true);
+        connect(action, &QAction::triggered, this, [this, i] { selectTab(i); });
+        m_tabActions.append(action);
     }
-    if (tab == 0) {
-        auto *row = new QHBoxLayout;
-        row->addLayout(grid);
-        row->addSpacing(12);
-        buildProxyFrame(page);
-        row->addWidget(m_proxyFrame, 0, Qt::AlignTop);
-        row->addStretch(1);
-        layout->addLayout(row);
-    } else {
-        layout->addLayout(grid);
-    }
-    layout->addStretch(1);
+    m_fileMenu->addSeparator();
+    m_openOfficeAction = m_fileMenu->addAction(u"OpenOffice.org Portable"_s);
+    m_openOfficeAction->setObjectName(u"mnuOpenOfficePortable"_s);
+    m_openOfficeAction->setEnabled(false); // the office suite's window is not part of this build yet
+    m_fileMenu->addSeparator();
+    m_exitAction = m_fileMenu->addAction(QString());
+    m_exitAction->setObjectName(u"mnuExit"_s);
+    connect(m_exitAction, &QAction::triggered, this, &MainWindow::shutDown);
+    m_translatedActions.append(m_exitAction);
 
-    m_infoLines[tab] = makeLine(names.infoLine.toString(), page);
-    m_downloadLines[tab] = makeLine(names.downloadLine.toString(), page);
-    m_downloadLines[tab]->setMinimumHeight(m_downloadLines[tab]->fontMetrics().height() + 4);
-    layout->addWidget(m_infoLines[tab]);
-    layout->addWidget(m_downloadLines[tab]);
-    m_translated[tab] = new QLabel(page);
-    m_translated[tab]->setObjectName(u"LbTranslate%1"_s.arg(tab + 1));
-    m_translated[tab]->setAlignment(Qt::AlignRight);
-    m_translated[tab]->setEnabled(false);
-    layout->addWidget(m_translated[tab]);
-    return page;
+    m_settingsMenu = bar->addMenu(u"Settings"_s);
+    m_settingsMenu->setObjectName(u"mnuSettings"_s);
+    for (const QString &name : {u"mnuDownloadUpdate"_s, u"mnuDownloadIni"_s, u"mnuEditIniFile"_s}) {
+        QAction *action = m_settingsMenu->addAction(QString());
+        action->setObjectName(name);
+        action->setEnabled(false); // wired up with the update and settings features
+        m_translatedActions.append(action);
+    }
+
+    m_languageMenu = bar->addMenu(u"Language"_s);
+    m_languageMenu->setObjectName(u"mnuLanguage"_s);
+    const auto &items = languageItems();
+    for (int i = 0; i < int(items.size()); ++i) {
+        QAction *action = m_languageMenu->addAction(items[i].caption.toString());
+        action->setObjectName(items[i].objectName.toString());
+        action->setCheckable(true);
+        connect(action, &QAction::triggered, this, [this, i] { switchLanguage(i); });
+        m_languageActions.append(action);
+    }
+
+    m_helpMenu = bar->addMenu(u"Help"_s);
+    m_helpMenu->setObjectName(u"mnuHelpRoot"_s);
+    QAction *help = m_helpMenu->addAction(QString());
+    help->setObjectName(u"mnuHelp"_s);
+    m_helpMenu->addSeparator();
+    QAction *about = m_helpMenu->addAction(QString());
+    about->setObjectName(u"mnuAbout"_s);
+    QAction *home = m_helpMenu->addAction(QString());
+    home->setObjectName(u"mnuHomePage"_s);
+    for (QAction *action : {help, about, home}) {
+        action->setEnabled(false); // wired up with the help and about features
+        m_translatedActions.append(action);
+    }
 }
 
-void MainWindow::buildProxyFrame(QWidget *page)
+QGroupBox *MainWindow::buildProxyFrame(QWidget *page)
 {
-    m_proxyFrame = new QGroupBox(page);
-    m_proxyFrame->setObjectName(u"Frame1"_s);
-    auto *form = new QGridLayout(m_proxyFrame);
-    auto *check = new QCheckBox(m_proxyFrame);
+    auto *frame = new QGroupBox(page);
+    frame->setObjectName(u"Frame1"_s);
+    auto *form = new QGridLayout(frame);
+    auto *check = new QCheckBox(frame);
     check->setObjectName(u"ChkProxy"_s);
-    auto *addressLabel = new QLabel(m_proxyFrame);
+    auto *addressLabel = new QLabel(frame);
     addressLabel->setObjectName(u"LbAdress"_s);
-    auto *address = new QLineEdit(m_proxyFrame);
+    auto *address = new QLineEdit(frame);
     address->setObjectName(u"TxtProxyIP"_s);
-    auto *portLabel = new QLabel(m_proxyFrame);
+    auto *portLabel = new QLabel(frame);
     portLabel->setObjectName(u"LbProxyPort"_s);
-    auto *port = new QLineEdit(m_proxyFrame);
+    auto *port = new QLineEdit(frame);
     port->setObjectName(u"TxtProxyPort"_s);
     port->setMaximumWidth(70);
-    auto *set = new QPushButton(m_proxyFrame);
+    auto *set = new QPushButton(frame);
     set->setObjectName(u"CmdSetProxy"_s);
     form->addWidget(check, 0, 0, 1, 2);
     form->addWidget(addressLabel, 1, 0);
@@ -290,50 +216,8 @@ void MainWindow::buildProxyFrame(QWidget *page)
     form->addWidget(set, 3, 1, Qt::AlignRight);
     // The proxy controls get their captions with the rest of the window; the frame is shown once the
     // launcher reads and writes the user's proxy settings.
-    m_proxyFrame->setVisible(false);
-}
-
-QWidget *MainWindow::buildOwnAppsTab()
-{
-    auto *page = new TabPage;
-    m_pages[4] = page;
-    connect(page, &TabPage::mouseMoved, this, &MainWindow::onTabSurfaceMoved);
-    auto *layout = new QVBoxLayout(page);
-    layout->setContentsMargins(12, 12, 12, 8);
-    auto *grid = new QGridLayout;
-    grid->setHorizontalSpacing(6);
-    for (int slot = 0; slot < 10; ++slot) {
-        auto *icon = new IconButton(ownIconSize, page);
-        icon->setObjectName(u"Image5_%1"_s.arg(slot));
-        auto *caption = makeCaption(u"lbMyOwnApp%1"_s.arg(slot + 1), u"MyOwnApp%1"_s.arg(slot + 1), page);
-        auto *cell = new QVBoxLayout;
-        cell->setSpacing(2);
-        cell->addWidget(icon, 0, Qt::AlignHCenter);
-        cell->addWidget(caption, 0, Qt::AlignHCenter);
-        grid->addLayout(cell, (slot / 5) * 2, slot % 5, Qt::AlignHCenter | Qt::AlignTop);
-        m_icons[4].append(icon);
-        m_captions[4].append(caption);
-    }
-    layout->addLayout(grid);
-    layout->addStretch(1);
-    auto *buttons = new QHBoxLayout;
-    m_ownSettings = new QPushButton(u"My Own Settings..."_s, page);
-    m_ownSettings->setObjectName(u"cmdSettings"_s);
-    m_adjustDrive = new QPushButton(u"Adjust USB-Drive Letter..."_s, page);
-    m_adjustDrive->setObjectName(u"cmdAdjustDriveLetter"_s);
-    // Both open features that are wired up with the own-application slots.
-    m_ownSettings->setEnabled(false);
-    m_adjustDrive->setEnabled(false);
-    buttons->addWidget(m_ownSettings);
-    buttons->addWidget(m_adjustDrive);
-    buttons->addStretch(1);
-    layout->addLayout(buttons);
-    m_translated[4] = new QLabel(page);
-    m_translated[4]->setObjectName(u"LbTranslate5"_s);
-    m_translated[4]->setAlignment(Qt::AlignRight);
-    m_translated[4]->setEnabled(false);
-    layout->addWidget(m_translated[4]);
-    return page;
+    frame->setVisible(false);
+    return frame;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -343,24 +227,14 @@ bool MainWindow::startUp()
 {
     selectTab(0);
 
-    m_iniPath = m_context.folder.iniPath();
-    const QString language = readIni(u"Language"_s, u"Default"_s, m_iniPath);
-    m_langFile = joinTail(m_context.folder.root(), QString(u"\\Languages\\"_s + language));
-    if (!language.isEmpty()) {
-        m_langFile = resolveCaseInsensitive(m_langFile);
-    }
+    const QString language = m_settings.value(u"Language", u"Default");
+    m_texts.select(language);
+    checkLanguageItem(language);
 
-    const auto &items = languageItems();
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        if (language == items[i].fileName) {
-            m_languageActions[i]->setChecked(true);
-        }
-    }
-
-    if (!fileExists(m_context.folder.path(u"\\Trivet.ini"))) {
+    if (!fileExists(m_settings.path())) {
         MessageBox::warning(this, programTitle,
-                            messageText(u"errMsg1"_s, u"The settings file \"Trivet.ini\" was not found beside the "
-                                                      u"launcher. Please download \"Quillory\" again!"_s));
+                            m_texts.text(u"errMsg1", u"The settings file \"Trivet.ini\" was not found beside the "
+                                                     u"launcher. Please download \"Quillory\" again!"_s));
         return false;
     }
     if (!fileExists(m_context.folder.path(u"\\Languages\\English.lng"))) {
@@ -370,17 +244,8 @@ bool MainWindow::startUp()
     }
 
     m_localAddress = m_context.addresses ? m_context.addresses->localAddress() : loopbackAddress();
-
-    m_progress->setVisible(false);
-    showWelcomeLine(0);
-    for (int tab = 1; tab < 4; ++tab) {
-        m_infoLines[tab]->clear();
-    }
-    for (QLabel *line : m_downloadLines) {
-        line->clear();
-    }
-
-    applyCatalogueCaptions();
+    m_launcher->setOffline(isOffline());
+    m_launcher->showStartState();
     applyLanguageTexts();
     applyMenuPictures();
     qCInfo(lcMainWindow) << "started in" << m_context.folder.root() << (isOffline() ? "off-line" : "on-line");
@@ -408,43 +273,14 @@ void MainWindow::closeEvent(QCloseEvent *event)
     event->accept();
 }
 
-QString MainWindow::messageText(const QString &key, const QString &builtIn) const
-{
-    QString text = T(key);
-    if (text.isEmpty()) {
-        text = translation(key, m_context.folder.path(u"\\Languages\\English.lng"));
-    }
-    return text.isEmpty() ? builtIn : text;
-}
-
 // ---------------------------------------------------------------------------------------------
 // Texts
 
-QString MainWindow::T(const QString &key) const
-{
-    if (!isTextKey(key)) {
-        // Every key the window reads must be one the language files are checked to carry.
-        qCWarning(lcMainWindow) << "text key missing from the registry:" << key;
-    }
-    return translation(key, m_langFile);
-}
-
-void MainWindow::applyCatalogueCaptions()
-{
-    for (int tab = 0; tab < 4; ++tab) {
-        for (int slot = 0; slot < m_captions[tab].size(); ++slot) {
-            const QString key = u"app%1-%2"_s.arg(catalogueTabNames[tab].prefix).arg(slot + 1);
-            m_captions[tab][slot]->setText(readIni(u"Applications"_s, key, m_iniPath));
-        }
-    }
-    updateAccessibleNames();
-}
-
 void MainWindow::applyLanguageTexts()
 {
-    const auto setText = [this](const char16_t *objectName, const QString &key) {
+    const auto setText = [this](const char16_t *objectName, QStringView key) {
         if (auto *w = findChild<QWidget *>(QString::fromUtf16(objectName))) {
-            const QString text = T(key);
+            const QString text = m_texts.text(key);
             if (auto *label = qobject_cast<QLabel *>(w)) {
                 label->setText(text);
             } else if (auto *button = qobject_cast<QAbstractButton *>(w)) {
@@ -454,43 +290,37 @@ void MainWindow::applyLanguageTexts()
             }
         }
     };
-    setText(u"Frame1", u"FrmProxy"_s);
-    setText(u"ChkProxy", u"chkProxy"_s);
-    setText(u"LbAdress", u"lbAddress"_s);
-    setText(u"LbProxyPort", u"lbProxPort"_s);
-    setText(u"Command1", u"cmdExit"_s);
-    setText(u"CmdSetProxy", u"cmdSet"_s);
-    setText(u"cmdSettings", u"cmdSettings"_s);
-    setText(u"cmdAdjustDriveLetter", u"cmdUSBDrive"_s);
-    for (int i = 0; i < 5; ++i) {
-        m_tabs->setTabText(i, T(u"stab%1"_s.arg(i + 1)));
+    setText(u"Frame1", u"FrmProxy");
+    setText(u"ChkProxy", u"chkProxy");
+    setText(u"LbAdress", u"lbAddress");
+    setText(u"LbProxyPort", u"lbProxPort");
+    setText(u"Command1", u"cmdExit");
+    setText(u"CmdSetProxy", u"cmdSet");
+    setText(u"cmdSettings", u"cmdSettings");
+    setText(u"cmdAdjustDriveLetter", u"cmdUSBDrive");
+    for (int i = 0; i < m_tabs->count(); ++i) {
+        const QString title = m_texts.text(tabTitleKey(i));
+        m_tabs->setTabText(i, title);
+        m_tabActions[i]->setText(title);
     }
-    const QList<QMenu *> menus{m_languageMenu, m_settingsMenu, m_helpMenu, m_fileMenu};
-    for (QMenu *menu : menus) {
-        menu->setTitle(T(menu->objectName()));
+    for (QMenu *menu : {m_languageMenu, m_settingsMenu, m_helpMenu, m_fileMenu}) {
+        menu->setTitle(m_texts.text(menu->objectName()));
     }
-    for (QAction *action : findChildren<QAction *>()) {
-        const QString name = action->objectName();
-        if (name == u"mnuAbout"_s || name == u"mnuDownloadIni"_s || name == u"mnuEditIniFile"_s ||
-            name == u"mnuDownloadUpdate"_s || name == u"mnuHelp"_s || name == u"mnuExit"_s ||
-            name == u"mnuHomePage"_s) {
-            action->setText(T(name));
-        }
+    for (QAction *action : std::as_const(m_translatedActions)) {
+        action->setText(m_texts.text(action->objectName()));
     }
-    for (int i = 0; i < 5; ++i) {
-        m_tabActions[i]->setText(T(u"stab%1"_s.arg(i + 1)));
+    const QString translated = m_texts.text(u"Translated");
+    for (CatalogueTabPage *page : std::as_const(m_catalogueTabs)) {
+        page->showTranslatedBy(translated);
     }
-    const QString translated = T(u"Translated"_s);
-    for (QLabel *label : m_translated) {
-        label->setText(translated);
-    }
+    m_ownTab->showTranslatedBy(translated);
 }
 
 void MainWindow::applyMenuPictures()
 {
     const auto &items = languageItems();
     for (std::size_t i = 0; i < items.size(); ++i) {
-        m_languageActions[i]->setIcon(Art::menuIcon(items[i].picture, items[i].picture));
+        m_languageActions[qsizetype(i)]->setIcon(Art::menuIcon(items[i].picture, items[i].picture));
     }
     if (auto *help = findChild<QAction *>(u"mnuHelp"_s)) {
         help->setIcon(Art::menuIcon(11, 10));
@@ -502,27 +332,8 @@ void MainWindow::applyMenuPictures()
     m_openOfficeAction->setIcon(Art::menuIcon(14, 12));
 }
 
-void MainWindow::updateAccessibleNames()
-{
-    for (int tab = 0; tab < 4; ++tab) {
-        for (int slot = 0; slot < m_icons[tab].size(); ++slot) {
-            QString name = m_captions[tab][slot]->text();
-            if (name.isEmpty()) {
-                if (const CatalogueEntry *entry = Catalogue::entryAt(tab, slot)) {
-                    name = entry->name.toString();
-                }
-            }
-            m_icons[tab][slot]->setAccessibleName(name);
-            m_icons[tab][slot]->setToolTip(name);
-        }
-    }
-    for (int slot = 0; slot < m_icons[4].size(); ++slot) {
-        m_icons[4][slot]->setAccessibleName(m_captions[4][slot]->text());
-    }
-}
-
 // ---------------------------------------------------------------------------------------------
-// Tabs, language switching, information lines
+// Tabs and languages
 
 void MainWindow::selectTab(int index)
 {
@@ -532,87 +343,47 @@ void MainWindow::selectTab(int index)
 
 void MainWindow::syncTabMenu(int index)
 {
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < m_tabActions.size(); ++i) {
         m_tabActions[i]->setChecked(i == index);
+    }
+}
+
+void MainWindow::checkLanguageItem(const QString &defaultValue)
+{
+    // A language file that could not be used gives way to English, and the menu says so.
+    const QString checked = m_texts.current().fellBack ? u"English.lng"_s : defaultValue;
+    const auto &items = languageItems();
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        m_languageActions[qsizetype(i)]->setChecked(items[i].fileName == checked);
     }
 }
 
 void MainWindow::switchLanguage(int item)
 {
     const LanguageItem &chosen = languageItems()[item];
-    for (int i = 0; i < int(m_languageActions.size()); ++i) {
+    for (int i = 0; i < m_languageActions.size(); ++i) {
         m_languageActions[i]->setChecked(i == item);
     }
-    m_langFile = m_context.folder.languageFile(chosen.fileName.toString());
-    if (!writeIni(u"Language"_s, u"Default"_s, chosen.fileName.toString(), m_context.folder.iniPath())) {
-        qCWarning(lcMainWindow) << "the language choice could not be saved";
-    }
-    applyLanguageTexts();
-    showWelcomeLine(0);
-}
-
-bool MainWindow::isOffline() const
-{
-    return m_localAddress == loopbackAddress();
-}
-
-QColor MainWindow::offlineColour()
-{
-    return QColor(255, 0, 0);
-}
-
-QColor MainWindow::normalTextColour() const
-{
-    return palette().color(QPalette::ButtonText);
-}
-
-void MainWindow::setInfoLine(int tab, const QString &text, const QColor &colour)
-{
-    QLabel *line = m_infoLines.at(tab);
-    QPalette p = line->palette();
-    p.setColor(QPalette::WindowText, colour);
-    line->setPalette(p);
-    line->setText(text);
-}
-
-void MainWindow::showWelcomeLine(int tab)
-{
-    if (isOffline()) {
-        setInfoLine(tab, T(u"lbNoInet"_s), offlineColour());
-    } else {
-        setInfoLine(tab, T(catalogueTabNames[tab].welcomeKey.toString()), normalTextColour());
-    }
-}
-
-void MainWindow::resetCaptionFonts()
-{
-    for (const auto &captions : m_captions) {
-        for (QLabel *caption : captions) {
-            QFont font = caption->font();
-            font.setBold(false);
-            caption->setFont(font);
+    m_texts.select(chosen.fileName.toString());
+    const SaveResult saved = m_settings.setValue(u"Language"_s, u"Default"_s, chosen.fileName.toString());
+    if (!saved.ok()) {
+        qCWarning(lcMainWindow) << "the language choice could not be saved:" << saved.message;
+        // Said once per run: the choice still holds until the launcher ends.
+        if (!m_toldSaveFailed) {
+            m_toldSaveFailed = true;
+            MessageBox::warning(this, programTitle, m_texts.text(u"errMsgSave"));
         }
     }
-}
-
-void MainWindow::onTabSurfaceMoved()
-{
-    for (int tab = 1; tab < 4; ++tab) {
-        m_downloadLines[tab]->clear();
-    }
-    showWelcomeLine(0);
-    resetCaptionFonts();
-    for (int tab = 1; tab < 4; ++tab) {
-        showWelcomeLine(tab);
-    }
+    applyLanguageTexts();
+    m_launcher->showWelcome(0);
 }
 
 QString MainWindow::checkedLanguageFile() const
 {
+    const auto &items = languageItems();
     for (const QStringView name : languageCheckOrder()) {
-        const auto &items = languageItems();
         for (std::size_t i = 0; i < items.size(); ++i) {
-            if (items[i].objectName == name && m_languageActions[i]->isChecked()) {
+            if (items[i].objectName == name && m_languageActions[qsizetype(i)]->isChecked()) {
                 return items[i].fileName.toString();
             }
         }
@@ -620,33 +391,96 @@ QString MainWindow::checkedLanguageFile() const
     return {};
 }
 
-// ---------------------------------------------------------------------------------------------
-// Controls for the catalogue logic
+bool MainWindow::isOffline() const
+{
+    return m_localAddress == loopbackAddress();
+}
 
 IconButton *MainWindow::catalogueIcon(int tab, int slot) const
 {
-    if (tab < 0 || tab >= 4 || slot < 0 || slot >= m_icons[tab].size()) {
-        return nullptr;
+    const CatalogueTabPage *page = m_catalogueTabs.value(tab);
+    return page ? page->icon(slot) : nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------
+// What the catalogue's controller shows
+
+void MainWindow::showInfo(int tab, const QString &text)
+{
+    if (CatalogueTabPage *page = m_catalogueTabs.value(tab)) {
+        page->showInfo(text);
     }
-    return m_icons[tab][slot];
 }
 
-QLabel *MainWindow::catalogueCaption(int tab, int slot) const
+void MainWindow::showInfo(int tab, const QString &text, Tone tone)
 {
-    if (tab < 0 || tab >= 4 || slot < 0 || slot >= m_captions[tab].size()) {
-        return nullptr;
+    if (CatalogueTabPage *page = m_catalogueTabs.value(tab)) {
+        page->showInfo(text, tone);
     }
-    return m_captions[tab][slot];
 }
 
-QLabel *MainWindow::infoLine(int tab) const
+void MainWindow::showDownloadLine(int tab, const QString &text)
 {
-    return m_infoLines.at(tab);
+    if (CatalogueTabPage *page = m_catalogueTabs.value(tab)) {
+        page->showDownloadLine(text);
+    }
 }
 
-QLabel *MainWindow::downloadLine(int tab) const
+void MainWindow::showCaption(int tab, int slot, const QString &text)
 {
-    return m_downloadLines.at(tab);
+    if (CatalogueTabPage *page = m_catalogueTabs.value(tab)) {
+        page->showCaption(slot, text);
+    }
+}
+
+void MainWindow::emphasizeCaption(int tab, int slot)
+{
+    if (CatalogueTabPage *page = m_catalogueTabs.value(tab)) {
+        page->emphasizeCaption(slot);
+    }
+}
+
+void MainWindow::resetCaptions()
+{
+    for (CatalogueTabPage *page : std::as_const(m_catalogueTabs)) {
+        page->resetCaptions();
+    }
+    m_ownTab->resetCaptions();
+}
+
+void MainWindow::showBusy(bool busy)
+{
+    if (busy) {
+        m_progress->setValue(0);
+        m_progress->setVisible(true);
+        setCursor(Qt::BusyCursor);
+    } else {
+        m_progress->setVisible(false);
+        unsetCursor();
+    }
+}
+
+void MainWindow::showProgress(qint64 received, qint64 total)
+{
+    // The bar counts in int; larger files are shown in KiB.
+    const bool large = total > std::numeric_limits<int>::max();
+    m_progress->setMaximum(int(large ? total / 1024 : total));
+    m_progress->setValue(int(large ? received / 1024 : received));
+}
+
+void MainWindow::showMessage(MessageKind kind, const QString &title, const QString &text)
+{
+    switch (kind) {
+    case MessageKind::Information:
+        MessageBox::information(this, title, text);
+        return;
+    case MessageKind::Warning:
+        MessageBox::warning(this, title, text);
+        return;
+    case MessageKind::Critical:
+        MessageBox::critical(this, title, text);
+        return;
+    }
 }
 
 } // namespace Trivet

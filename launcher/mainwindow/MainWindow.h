@@ -1,13 +1,15 @@
 #pragma once
 
+#include "common/settings/IniFile.h"
+#include "common/settings/LanguageTexts.h"
+#include "launcher/catalogue/CatalogueView.h"
 #include "launcher/mainwindow/LauncherContext.h"
 
+#include <QList>
 #include <QMainWindow>
-#include <array>
 
 class QAction;
 class QGroupBox;
-class QLabel;
 class QMenu;
 class QProgressBar;
 class QPushButton;
@@ -15,14 +17,15 @@ class QTabWidget;
 
 namespace Trivet {
 
+class CatalogueTabPage;
 class IconButton;
 class LaunchController;
-class TabPage;
+class OwnAppsTabPage;
 
-// The launcher's main window: five tabs of program icons, the menus, the information lines and the
-// shared progress bar. It owns the state its handlers share (settings and language file paths, the
-// connectivity state). The work behind a click lives in classes of its own that the window wires up.
-class MainWindow final : public QMainWindow
+// The launcher's main window: the tabs of program icons, the menus, the shared progress bar and the exit
+// button. It holds what its parts share (the settings document, the language texts, the connectivity
+// state), shows what the controllers decide through their view interfaces, and keeps no rules of theirs.
+class MainWindow final : public QMainWindow, private CatalogueView
 {
     Q_OBJECT
 
@@ -37,90 +40,72 @@ public:
     // Leaves the launcher: the same steps whichever way the user chose. Emits shutDownFinished once.
     void shutDown();
 
-    const LauncherContext &context() const { return m_context; }
     const AppFolder &folder() const { return m_context.folder; }
-    QString iniPath() const { return m_iniPath; }
-    QString langFile() const { return m_langFile; }
     QString localAddress() const { return m_localAddress; }
     bool isOffline() const;
 
-    // Text of key in the active language file; empty when absent.
-    QString T(const QString &key) const;
+    // The documents every part reads, parsed once and refreshed when the files change.
+    const IniFile &settings() const { return m_settings; }
+    const LanguageTexts &texts() const { return m_texts; }
 
-    // Controls the catalogue logic works on, by catalogue tab 0..3.
-    IconButton *catalogueIcon(int tab, int slot) const;
-    QLabel *catalogueCaption(int tab, int slot) const;
-    QLabel *infoLine(int tab) const;
-    QLabel *downloadLine(int tab) const;
-    QProgressBar *progressBar() const { return m_progress; }
-    QTabWidget *tabs() const { return m_tabs; }
     LaunchController *launchController() const { return m_launcher; }
-
-    // Colours of the information lines.
-    static QColor offlineColour();
-    QColor normalTextColour() const;
-    void setInfoLine(int tab, const QString &text, const QColor &colour);
-
-    // The welcome line of one catalogue tab in the current language and connectivity state.
-    void showWelcomeLine(int tab);
-    // All caption labels of all tabs back to normal weight.
-    void resetCaptionFonts();
+    CatalogueTabPage *catalogueTab(int tab) const { return m_catalogueTabs.value(tab); }
+    OwnAppsTabPage *ownAppsTab() const { return m_ownTab; }
+    IconButton *catalogueIcon(int tab, int slot) const;
+    QProgressBar *progressBar() const { return m_progress; }
 
     // The language item of the Language menu that carries the check mark; empty when none does.
     QString checkedLanguageFile() const;
 
 signals:
     void shutDownFinished();
-    void catalogueIconClicked(int tab, int slot);
-    void catalogueIconHovered(int tab, int slot);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // CatalogueView
+    void showInfo(int tab, const QString &text) override;
+    void showInfo(int tab, const QString &text, Tone tone) override;
+    void showDownloadLine(int tab, const QString &text) override;
+    void showCaption(int tab, int slot, const QString &text) override;
+    void emphasizeCaption(int tab, int slot) override;
+    void resetCaptions() override;
+    void showBusy(bool busy) override;
+    void showProgress(qint64 received, qint64 total) override;
+    void showMessage(MessageKind kind, const QString &title, const QString &text) override;
+
     void buildMenus();
     void buildCentralArea();
-    QWidget *buildCatalogueTab(int tab);
-    QWidget *buildOwnAppsTab();
-    void buildProxyFrame(QWidget *page);
+    QGroupBox *buildProxyFrame(QWidget *page);
 
     void selectTab(int index);
     void syncTabMenu(int index);
-    void onTabSurfaceMoved();
     void switchLanguage(int item);
+    void checkLanguageItem(const QString &defaultValue);
     void applyLanguageTexts();
-    void applyCatalogueCaptions();
     void applyMenuPictures();
-    void updateAccessibleNames();
-
-    // A message that must never show empty: active language, then English, then the built-in text.
-    QString messageText(const QString &key, const QString &builtIn) const;
 
     LauncherContext m_context;
-    QString m_iniPath;
-    QString m_langFile;
+    IniFile m_settings;
+    LanguageTexts m_texts;
     QString m_localAddress;
     bool m_shutDown = false;
+    bool m_toldSaveFailed = false;
 
     QTabWidget *m_tabs = nullptr;
-    std::array<TabPage *, 5> m_pages{};
-    std::array<QList<IconButton *>, 5> m_icons;
-    std::array<QList<QLabel *>, 5> m_captions;
-    std::array<QLabel *, 4> m_infoLines{};
-    std::array<QLabel *, 4> m_downloadLines{};
-    std::array<QLabel *, 5> m_translated{};
+    QList<CatalogueTabPage *> m_catalogueTabs;
+    OwnAppsTabPage *m_ownTab = nullptr;
     QProgressBar *m_progress = nullptr;
     QPushButton *m_exitButton = nullptr;
-    QPushButton *m_ownSettings = nullptr;
-    QPushButton *m_adjustDrive = nullptr;
-    QGroupBox *m_proxyFrame = nullptr;
 
     QMenu *m_fileMenu = nullptr;
     QMenu *m_settingsMenu = nullptr;
     QMenu *m_languageMenu = nullptr;
     QMenu *m_helpMenu = nullptr;
-    std::array<QAction *, 5> m_tabActions{};
-    std::array<QAction *, 10> m_languageActions{};
+    QList<QAction *> m_tabActions;
+    QList<QAction *> m_languageActions;
+    QList<QAction *> m_translatedActions;
     QAction *m_openOfficeAction = nullptr;
     QAction *m_exitAction = nullptr;
     LaunchController *m_launcher = nullptr;

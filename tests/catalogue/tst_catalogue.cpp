@@ -1,7 +1,8 @@
 #include "common/platform/AppFolder.h"
 #include "common/platform/ExtractorCommand.h"
-#include "common/settings/TextKeys.h"
+#include "common/settings/IniFile.h"
 #include "launcher/catalogue/Catalogue.h"
+#include "launcher/texts/TextKeys.h"
 
 #include <QDir>
 #include <QFile>
@@ -362,7 +363,7 @@ void tst_Catalogue::configurableEntries()
         return relative.isEmpty() ? QString() : dir.path() + u'/' + relative;
     };
     for (const Phase phase : {Phase::Launch, Phase::Install}) {
-        const EntryPaths paths = Catalogue::resolvePaths(e, folder, phase);
+        const EntryPaths paths = Catalogue::resolvePaths(e, folder, IniFile(folder.iniPath()), phase);
         QCOMPARE(paths.configured, configured);
         QCOMPARE(paths.executable, full(executable));
         QCOMPARE(paths.startPath, full(executable));
@@ -383,25 +384,30 @@ void tst_Catalogue::fixedEntriesResolveBelowTheFolder()
     const QString root = dir.path() + u'/';
 
     // A folder without a settings file: fixed entries do not need one.
-    const EntryPaths opera = Catalogue::resolvePaths(entry(u"MISC-10"), folder, Phase::Launch);
+    const EntryPaths opera =
+        Catalogue::resolvePaths(entry(u"MISC-10"), folder, IniFile(folder.iniPath()), Phase::Launch);
     QVERIFY(opera.configured);
     QCOMPARE(opera.executable, root + u"OperaUSB/operausb.exe"_s);
     QCOMPARE(opera.startPath, root + u"OperaUSB/op.com"_s);
     QCOMPARE(opera.package, root + u"OperaUSB.zip"_s);
 
-    const EntryPaths erunt = Catalogue::resolvePaths(entry(u"SYS-2"), folder, Phase::Install);
-    const EntryPaths ntregopt = Catalogue::resolvePaths(entry(u"SYS-3"), folder, Phase::Install);
+    const EntryPaths erunt =
+        Catalogue::resolvePaths(entry(u"SYS-2"), folder, IniFile(folder.iniPath()), Phase::Install);
+    const EntryPaths ntregopt =
+        Catalogue::resolvePaths(entry(u"SYS-3"), folder, IniFile(folder.iniPath()), Phase::Install);
     QCOMPARE(erunt.package, root + u"erunt.zip"_s);
     QCOMPARE(ntregopt.package, erunt.package);
     QCOMPARE(erunt.executable, root + u"erunt/erunt.exe"_s);
     QCOMPARE(ntregopt.executable, root + u"erunt/NTREGOPT.EXE"_s);
 
-    const EntryPaths winamp = Catalogue::resolvePaths(entry(u"MISC-9"), folder, Phase::Launch);
+    const EntryPaths winamp =
+        Catalogue::resolvePaths(entry(u"MISC-9"), folder, IniFile(folder.iniPath()), Phase::Launch);
     QCOMPARE(winamp.executable, root + u"Portable Winamp/winamp.exe"_s);
 
     // Settings values of configurable entries must not leak into fixed ones.
     writeText(folder.iniPath(), "[Applications]\nappOFF-6exe=other.exe\nappOFF-6dir=Other\n");
-    const EntryPaths metapad = Catalogue::resolvePaths(entry(u"OFF-6"), folder, Phase::Launch);
+    const EntryPaths metapad =
+        Catalogue::resolvePaths(entry(u"OFF-6"), folder, IniFile(folder.iniPath()), Phase::Launch);
     QCOMPARE(metapad.executable, root + u"Metapad/Metapad.exe"_s);
     QCOMPARE(metapad.package, root + u"mpad35.zip"_s);
 }
@@ -418,15 +424,17 @@ void tst_Catalogue::existingFilesAreFoundWhateverTheCase()
     writeText(folder.iniPath(), "[Applications]\nappOFF-3dir=Foxit\nappOFF-3exe=Reader.exe\n");
 
     // Saved as "\PuTTY.exe", looked for as "\putty.exe": one file.
-    const EntryPaths putty = Catalogue::resolvePaths(entry(u"SYS-9"), folder, Phase::Install);
+    const EntryPaths putty =
+        Catalogue::resolvePaths(entry(u"SYS-9"), folder, IniFile(folder.iniPath()), Phase::Install);
     QCOMPARE(putty.package, root + u"putty.exe"_s);
     QCOMPARE(putty.executable, root + u"putty.exe"_s);
 
-    const EntryPaths deepBurner = Catalogue::resolvePaths(entry(u"OFF-1"), folder, Phase::Launch);
+    const EntryPaths deepBurner =
+        Catalogue::resolvePaths(entry(u"OFF-1"), folder, IniFile(folder.iniPath()), Phase::Launch);
     QCOMPARE(deepBurner.executable, root + u"deepburn/deepburner.EXE"_s);
     QVERIFY(QFileInfo::exists(deepBurner.executable));
 
-    const EntryPaths foxit = Catalogue::resolvePaths(entry(u"OFF-3"), folder, Phase::Launch);
+    const EntryPaths foxit = Catalogue::resolvePaths(entry(u"OFF-3"), folder, IniFile(folder.iniPath()), Phase::Launch);
     QCOMPARE(foxit.executable, root + u"FOXIT/reader.exe"_s);
 }
 

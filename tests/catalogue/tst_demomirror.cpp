@@ -163,7 +163,7 @@ void tst_DemoMirror::packageHoldsTheProgramWhereTheCommandPutsIt()
 
     const CatalogueEntry *e = Catalogue::entryById(id);
     QVERIFY(e);
-    const EntryTails tails = Catalogue::resolveTails(*e, shippedSettings(), Phase::Install);
+    const EntryTails tails = Catalogue::resolveTails(*e, IniFile(shippedSettings()), Phase::Install);
     QVERIFY(tails.configured);
     const QString package = mirrorFile(u"packages"_s + slashPath(tails.package).prepend(u'/'));
     QVERIFY2(QFileInfo::exists(package), qPrintable(package));
@@ -256,7 +256,7 @@ void tst_DemoMirror::installingFromTheMirrorGivesEveryProgram()
     QVERIFY(QFile::copy(shippedSettings(), folder.iniPath()));
 
     for (const CatalogueEntry &e : Catalogue::entries()) {
-        const EntryPaths paths = Catalogue::resolvePaths(e, folder, Phase::Install);
+        const EntryPaths paths = Catalogue::resolvePaths(e, folder, IniFile(folder.iniPath()), Phase::Install);
         const QString mirrored = mirrorFile(u"packages/"_s + QFileInfo(paths.package).fileName());
         QFile::remove(paths.package);
         QVERIFY2(QFile::copy(mirrored, paths.package), qPrintable(mirrored));
@@ -267,7 +267,7 @@ void tst_DemoMirror::installingFromTheMirrorGivesEveryProgram()
         if (e.kind == InstallKind::SelfExtracting) {
             continue; // the package unpacks itself when started; nothing is looked for
         }
-        const EntryPaths installed = Catalogue::resolvePaths(e, folder, Phase::Launch);
+        const EntryPaths installed = Catalogue::resolvePaths(e, folder, IniFile(folder.iniPath()), Phase::Launch);
         QVERIFY2(QFileInfo(installed.executable).isFile(), qPrintable(e.id.toString()));
         QVERIFY2(QFileInfo(installed.startPath).isExecutable(), qPrintable(e.id.toString()));
     }

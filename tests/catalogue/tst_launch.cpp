@@ -3,6 +3,7 @@
 #include "common/settings/LangHandler.h"
 #include "launcher/catalogue/Catalogue.h"
 #include "launcher/catalogue/LaunchController.h"
+#include "launcher/mainwindow/CatalogueTabPage.h"
 #include "launcher/mainwindow/IconButton.h"
 #include "launcher/mainwindow/MainWindow.h"
 #include "launcher/mainwindow/MessageBox.h"
@@ -402,7 +403,7 @@ private slots:
     void hoverDescribesTheProgram()
     {
         startWindow(online);
-        m_window->setInfoLine(2, u"red"_s, QColor(255, 0, 0));
+        m_window->catalogueTab(2)->showInfo(u"red"_s, CatalogueView::Tone::Offline);
         label(u"LbSysDownload"_s)->setText(u"1 of 2"_s);
         label(u"LbOffDownload"_s)->setText(u"1 of 2"_s);
         // A real pointer movement, delivered the way the window system delivers it.

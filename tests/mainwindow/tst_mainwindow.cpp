@@ -1,10 +1,10 @@
 #include "common/settings/IniFile.h"
 #include "common/settings/LangHandler.h"
+#include "launcher/mainwindow/CatalogueTabPage.h"
 #include "launcher/mainwindow/IconButton.h"
 #include "launcher/mainwindow/LanguageItems.h"
 #include "launcher/mainwindow/MainWindow.h"
 #include "launcher/mainwindow/MessageBox.h"
-#include "launcher/mainwindow/TabPage.h"
 #include "tests/support/PortableFolder.h"
 
 #include <QAction>
@@ -153,12 +153,11 @@ private slots:
         QCOMPARE(icon->accessibleName(), u"Metapad"_s);
         QCOMPARE(icon->focusPolicy(), Qt::StrongFocus);
 
-        QSignalSpy clicks(window.get(), &MainWindow::catalogueIconClicked);
+        QSignalSpy clicks(window->catalogueTab(1), &CatalogueTabPage::iconClicked);
         QTest::keyClick(icon, Qt::Key_Return);
         QTest::keyClick(icon, Qt::Key_Space);
         QCOMPARE(clicks.count(), 2);
-        QCOMPARE(clicks.at(0).at(0).toInt(), 1);
-        QCOMPARE(clicks.at(0).at(1).toInt(), 5);
+        QCOMPARE(clicks.at(0).at(0).toInt(), 5);
 
         // An empty caption still leaves the icon a name.
         QVERIFY(writeIni(u"Applications"_s, u"appSYS-4"_s, QString(), m_folder->appFolder().iniPath()));
@@ -196,7 +195,7 @@ private slots:
         for (const QString &name : {u"LbAVDownload"_s, u"LbOffDownload"_s, u"LbSysDownload"_s, u"LbMiscDownload"_s}) {
             window->findChild<QLabel *>(name)->setText(u"1024 of 4096"_s);
         }
-        window->setInfoLine(1, u"hover text"_s, QColor(255, 0, 0));
+        window->catalogueTab(1)->showInfo(u"hover text"_s, CatalogueView::Tone::Offline);
 
         moveOver(window->findChild<QTabWidget *>(u"SSTab1"_s)->widget(0));
 
@@ -282,7 +281,8 @@ private slots:
             QVERIFY(!window->findChild<QAction *>(item.objectName.toString())->isChecked());
         }
         QCOMPARE(window->findChild<QTabWidget *>(u"SSTab1"_s)->tabText(0), u"Custom tab"_s);
-        QVERIFY(window->findChild<QTabWidget *>(u"SSTab1"_s)->tabText(1).isEmpty());
+        // A key the chosen file lacks shows in English rather than as an empty caption.
+        QCOMPARE(window->findChild<QTabWidget *>(u"SSTab1"_s)->tabText(1), english(u"stab2"_s));
 
         // A language value spelled in other letters is not the same menu item.
         QVERIFY(writeIni(u"Language"_s, u"Default"_s, u"english.lng"_s, m_folder->appFolder().iniPath()));
@@ -290,14 +290,36 @@ private slots:
         QVERIFY(!second->findChild<QAction *>(u"mnuEnglish"_s)->isChecked());
     }
 
-    void missingLanguageFileGivesEmptyCaptions()
+    void unusableLanguageFallsBackToEnglish_data()
     {
-        QVERIFY(writeIni(u"Language"_s, u"Default"_s, u"Klingon.lng"_s, m_folder->appFolder().iniPath()));
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QByteArray>("settings"); // replaces Trivet.ini when not empty
+        QTest::newRow("empty") << QString() << QByteArray();
+        QTest::newRow("missing file") << u"Klingon.lng"_s << QByteArray();
+        QTest::newRow("outside Languages") << u"../../etc/passwd"_s << QByteArray();
+        QTest::newRow("endless device") << u"../../../../../../../dev/zero"_s << QByteArray();
+        QTest::newRow("folder") << u"."_s << QByteArray();
+        QTest::newRow("no keys") << u"Empty.lng"_s << QByteArray();
+        QTest::newRow("garbage settings") << QString() << QByteArray("\x00\xff\xfe[Language\x01\r\n=\x00", 14);
+    }
+
+    void unusableLanguageFallsBackToEnglish()
+    {
+        QFETCH(QString, value);
+        QFETCH(QByteArray, settings);
+        m_folder->writeFile(u"Languages/Empty.lng"_s, "[Translation]\r\n");
+        if (settings.isEmpty()) {
+            QVERIFY(writeIni(u"Language"_s, u"Default"_s, value, m_folder->appFolder().iniPath()));
+        } else {
+            m_folder->writeFile(u"Trivet.ini"_s, settings);
+        }
         auto window = startWindow();
         QVERIFY(window);
-        QVERIFY(window->findChild<QTabWidget *>(u"SSTab1"_s)->tabText(0).isEmpty());
-        QVERIFY(window->findChild<QLabel *>(u"LbAVInfo"_s)->text().isEmpty());
-        QCOMPARE(window->findChild<QLabel *>(u"LbAV1"_s)->text(), u"AntiVir PE"_s);
+        QCOMPARE(window->findChild<QTabWidget *>(u"SSTab1"_s)->tabText(0), english(u"stab1"_s));
+        QCOMPARE(window->findChild<QPushButton *>(u"Command1"_s)->text(), english(u"cmdExit"_s));
+        QCOMPARE(window->findChild<QMenu *>(u"mnuLanguage"_s)->title(), english(u"mnuLanguage"_s));
+        QCOMPARE(window->findChild<QLabel *>(u"LbAVInfo"_s)->text(), english(u"lbWelcome1"_s));
+        QCOMPARE(window->checkedLanguageFile(), u"English.lng"_s);
     }
 
     void everyLanguageSwitchesTheWindowAndIsRemembered_data()

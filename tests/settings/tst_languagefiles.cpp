@@ -1,5 +1,5 @@
 #include "common/settings/IniFile.h"
-#include "common/settings/TextKeys.h"
+#include "launcher/texts/TextKeys.h"
 
 #include <QDir>
 #include <QFile>

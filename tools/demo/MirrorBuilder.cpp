@@ -155,7 +155,7 @@ private:
 void addCatalogueEntry(MirrorPlan &plan, const CatalogueEntry &e)
 {
     const QString id = e.id.toString();
-    const EntryTails tails = Catalogue::resolveTails(e, plan.settingsFile(), Phase::Install);
+    const EntryTails tails = Catalogue::resolveTails(e, IniFile(plan.settingsFile()), Phase::Install);
     if (!tails.configured) {
         const QString keys = e.installDirKey.isEmpty()
                                  ? e.installExeKey.toString()

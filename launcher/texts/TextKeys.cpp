@@ -1,4 +1,6 @@
-#include "common/settings/TextKeys.h"
+#include "launcher/texts/TextKeys.h"
+
+#include "launcher/catalogue/Catalogue.h"
 
 #include <QSet>
 
@@ -8,34 +10,33 @@ namespace Trivet {
 
 namespace {
 
-struct CatalogueTexts
-{
-    QString hoverKey;
-    QString key1;
-    QString key2;
-    QString program;
-};
-
 // The two message keys of an entry mean opposite things on the antivirus tab, which fetches afresh at
 // every on-line click and falls back to the copy on the drive off-line, and on the other tabs, which start
 // what is there and fetch only what is missing. Spelling the notes out here keeps translators from
 // writing an "is missing" text where the program will show it after a successful start.
-void appendCatalogueTab(QList<TextKey> &keys, const QString &tab, bool antivirusTab,
-                        const QList<CatalogueTexts> &entries)
+void appendCatalogueTab(QList<TextKey> &keys, const CatalogueTab &tab)
 {
-    for (const CatalogueTexts &e : entries) {
-        keys.append({e.hoverKey, u"Information line of the %1 tab while the mouse is over the %2 icon: "
-                                 u"what %2 does, in one sentence"_s.arg(tab, e.program)});
+    const QString tabName = tab.initialTitle.toString();
+    const bool antivirusTab = &tab == &Catalogue::tabs().front();
+    for (const CatalogueEntry &e : Catalogue::entries()) {
+        if (&Catalogue::tabs()[e.tab] != &tab) {
+            continue;
+        }
+        const QString program = e.name.toString();
+        keys.append({e.hoverKey.toString(), u"Information line of the %1 tab while the mouse is over the %2 icon: "
+                                            u"what %2 does, in one sentence"_s.arg(tabName, program)});
         if (antivirusTab) {
-            keys.append({e.key1, u"Information line of the %1 tab after %2 was started off-line from the copy "
-                                 u"on the drive"_s.arg(tab, e.program)});
-            keys.append({e.key2, u"Information line of the %1 tab, in red: %2 is not on the drive and the "
-                                 u"computer is off-line, so it cannot be downloaded"_s.arg(tab, e.program)});
-        } else {
-            keys.append({e.key1, u"Information line of the %1 tab, in red: %2 is not on the drive and the "
-                                 u"computer is off-line, so it cannot be downloaded"_s.arg(tab, e.program)});
+            keys.append({e.key1.toString(), u"Information line of the %1 tab after %2 was started off-line from "
+                                            u"the copy on the drive"_s.arg(tabName, program)});
             keys.append(
-                {e.key2, u"Information line of the %1 tab: the download of %2 has started"_s.arg(tab, e.program)});
+                {e.key2.toString(), u"Information line of the %1 tab, in red: %2 is not on the drive and "
+                                    u"the computer is off-line, so it cannot be downloaded"_s.arg(tabName, program)});
+        } else {
+            keys.append(
+                {e.key1.toString(), u"Information line of the %1 tab, in red: %2 is not on the drive and "
+                                    u"the computer is off-line, so it cannot be downloaded"_s.arg(tabName, program)});
+            keys.append({e.key2.toString(),
+                         u"Information line of the %1 tab: the download of %2 has started"_s.arg(tabName, program)});
         }
     }
 }
@@ -102,56 +103,9 @@ QList<TextKey> buildTextKeys()
                               u"AntiVir opens"_s},
     };
 
-    appendCatalogueTab(keys, u"Antivirus Tools"_s, true,
-                       {
-                           {u"lbAntiVir"_s, u"lbAntivir1"_s, u"lbAntivir2"_s, u"AntiVir PE"_s},
-                           {u"lbAvast"_s, u"lbAvast1"_s, u"lbAvast2"_s, u"Avast cleaner"_s},
-                           {u"lbStinger"_s, u"lbStinger1"_s, u"lbStinger2"_s, u"Stinger"_s},
-                           {u"lbMwav"_s, u"lbMwav1"_s, u"lbMwav2"_s, u"MWAV"_s},
-                           {u"lbMrt"_s, u"lbMrt1"_s, u"lbMrt2"_s, u"MRT"_s},
-                           {u"lbHiJack"_s, u"lbHiJack1"_s, u"lbHiJack2"_s, u"HiJackFree"_s},
-                       });
-    appendCatalogueTab(keys, u"Office Tools"_s, false,
-                       {
-                           {u"lbDB"_s, u"lbDB1"_s, u"lbDB2"_s, u"DeepBurner"_s},
-                           {u"lbFreeByte"_s, u"lbFreebyte1"_s, u"lbFreeByte2"_s, u"Freebyte Zip"_s},
-                           {u"lbFoxit"_s, u"lbFoxIt1"_s, u"lbFoxIt2"_s, u"Foxit Reader"_s},
-                           {u"lbFireFox"_s, u"lbFireFox1"_s, u"lbFireFox2"_s, u"Firefox Portable"_s},
-                           {u"lbThunderB"_s, u"lbThunderB1"_s, u"lbThunderB2"_s, u"Thunderbird Portable"_s},
-                           {u"lbMeta"_s, u"lbMeta1"_s, u"lbMeta2"_s, u"Metapad"_s},
-                           {u"lbftpW"_s, u"lbftpW1"_s, u"lbftpW2"_s, u"FTP Wanderer"_s},
-                           {u"lbAbiW"_s, u"lbAbiW1"_s, u"lbAbiW2"_s, u"AbiWord Portable"_s},
-                           {u"lbSpread"_s, u"lbSpread1"_s, u"lbSpread2"_s, u"Spread32"_s},
-                           {u"lbEssPIM"_s, u"lbEssPIM1"_s, u"lbEssPIM2"_s, u"EssentialPIM"_s},
-                       });
-    // llbEasyClean1 and llbMemTest1 keep their doubled first letter: that is the spelling the launcher reads
-    // and that every language file already carries.
-    appendCatalogueTab(keys, u"System Tools"_s, false,
-                       {
-                           {u"lbResysInfo"_s, u"lbResysInfo1"_s, u"lbResysInfo2"_s, u"ReSysInfo"_s},
-                           {u"lbERU"_s, u"lbERU1"_s, u"lbERU2"_s, u"ERUNT"_s},
-                           {u"lbRegOpt"_s, u"lbRegOpt1"_s, u"lbRegOpt2"_s, u"NTREGOPT"_s},
-                           {u"lbTrout"_s, u"lbTrout1"_s, u"lbTrout2"_s, u"Trout"_s},
-                           {u"lbRegSeek"_s, u"lbRegSeek1"_s, u"lbRegSeek2"_s, u"RegSeeker"_s},
-                           {u"lbProcExp"_s, u"lbProcExp1"_s, u"lbProcExp2"_s, u"Process Explorer"_s},
-                           {u"lbEasyClean"_s, u"llbEasyClean1"_s, u"lbEasyClean2"_s, u"EasyClean"_s},
-                           {u"lbMemTest"_s, u"llbMemTest1"_s, u"lbMemTest2"_s, u"MemTest"_s},
-                           {u"lbPuTTY"_s, u"lbPuTTY1"_s, u"lbPuTTY2"_s, u"PuTTY"_s},
-                           {u"lbRestoration"_s, u"lbRestoration1"_s, u"lbRestoration2"_s, u"Restoration"_s},
-                       });
-    appendCatalogueTab(keys, u"Nice to Have"_s, false,
-                       {
-                           {u"lbHover"_s, u"lbHover1"_s, u"lbHover2"_s, u"HoverSnap"_s},
-                           {u"lbDiskDect"_s, u"lbDiskDect1"_s, u"lbDiskDect2"_s, u"DiskTective"_s},
-                           {u"lbDriver"_s, u"lbDriver1"_s, u"lbDriver2"_s, u"DriverView"_s},
-                           {u"lbFBB"_s, u"lbFBB1"_s, u"lbFBB2"_s, u"FBBackup"_s},
-                           {u"lbUninstall"_s, u"lbUninstall1"_s, u"lbUninstall2"_s, u"MyUninst"_s},
-                           {u"lbProdKey"_s, u"lbProdkey1"_s, u"lbProdKey2"_s, u"ProduKey"_s},
-                           {u"lbxnview"_s, u"lbxnview1"_s, u"lbxnview2"_s, u"XnView"_s},
-                           {u"lbMiranda"_s, u"lbMiranda1"_s, u"lbMiranda2"_s, u"Miranda"_s},
-                           {u"lbWinamp"_s, u"lbWinamp1"_s, u"lbWinamp2"_s, u"Winamp Portable"_s},
-                           {u"lbOperaUSB"_s, u"lbOperaUSB1"_s, u"lbOperaUSB2"_s, u"Opera USB"_s},
-                       });
+    for (const CatalogueTab &tab : Catalogue::tabs()) {
+        appendCatalogueTab(keys, tab);
+    }
 
     keys.append({
         // OpenOffice.org Portable, which has a File-menu item and a window of its own instead of an icon.

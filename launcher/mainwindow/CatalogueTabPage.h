@@ -1,0 +1,64 @@
+#pragma once
+
+#include "launcher/catalogue/CatalogueView.h"
+
+#include <QList>
+#include <QWidget>
+#include <optional>
+
+class QHBoxLayout;
+class QLabel;
+
+namespace Trivet {
+
+class IconButton;
+struct CatalogueTab;
+
+// One tab of the catalogue: its icons with their captions, the information line and the download line.
+// It shows what it is told and reports what the pointer does; what a click means is decided elsewhere.
+// Setting a text, tone or weight that is already shown changes nothing, so the texts that follow every
+// pointer move cost next to nothing.
+class CatalogueTabPage final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    CatalogueTabPage(int tab, const CatalogueTab &names, QWidget *parent = nullptr);
+
+    int iconCount() const { return int(m_icons.size()); }
+    IconButton *icon(int slot) const { return m_icons.value(slot); }
+
+    void showInfo(const QString &text);
+    void showInfo(const QString &text, CatalogueView::Tone tone);
+    void showDownloadLine(const QString &text);
+    void showCaption(int slot, const QString &text);
+    void emphasizeCaption(int slot);
+    void resetCaptions();
+    void showTranslatedBy(const QString &text);
+
+    // A widget beside the icons, such as the proxy frame of the first tab.
+    void setSideWidget(QWidget *widget);
+
+signals:
+    void iconClicked(int slot);
+    void iconHovered(int slot);
+    // The pointer moved over the tab's free surface, not over an icon.
+    void surfaceHovered();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+
+private:
+    int m_tab;
+    QList<IconButton *> m_icons;
+    QList<QLabel *> m_captions;
+    QLabel *m_info = nullptr;
+    QLabel *m_download = nullptr;
+    QLabel *m_translated = nullptr;
+    QHBoxLayout *m_row = nullptr;
+    std::optional<CatalogueView::Tone> m_tone;
+    bool m_picturesDrawn = false;
+};
+
+} // namespace Trivet

@@ -1,0 +1,88 @@
+#include "launcher/mainwindow/OwnAppsTabPage.h"
+
+#include "launcher/mainwindow/IconButton.h"
+#include "launcher/mainwindow/TabLayout.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+namespace Trivet {
+namespace {
+
+constexpr int iconSize = 49;
+constexpr int columns = 5;
+
+} // namespace
+
+OwnAppsTabPage::OwnAppsTabPage(int number, QWidget *parent)
+    : QWidget(parent)
+{
+    setMouseTracking(true);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(12, 12, 12, 8);
+    auto *grid = new QGridLayout;
+    grid->setHorizontalSpacing(6);
+    for (int slot = 0; slot < SlotCount; ++slot) {
+        auto *icon = new IconButton(iconSize, this);
+        icon->setObjectName(u"Image5_%1"_s.arg(slot));
+        auto *caption = makeCaption(u"lbMyOwnApp%1"_s.arg(slot + 1), QString(), this);
+        connect(icon, &IconButton::clicked, this, [this, slot] { emit slotClicked(slot); });
+        connect(icon, &IconButton::hovered, this, [this, slot] { emit slotHovered(slot); });
+        addIconCell(grid, slot, columns, icon, caption);
+        m_icons.append(icon);
+        m_captions.append(caption);
+        showCaption(slot, u"MyOwnApp%1"_s.arg(slot + 1));
+    }
+    layout->addLayout(grid);
+    layout->addStretch(1);
+
+    auto *buttons = new QHBoxLayout;
+    m_settings = new QPushButton(u"My Own Settings..."_s, this);
+    m_settings->setObjectName(u"cmdSettings"_s);
+    m_adjustDrive = new QPushButton(u"Adjust USB-Drive Letter..."_s, this);
+    m_adjustDrive->setObjectName(u"cmdAdjustDriveLetter"_s);
+    // Both open features that come with the editor of the own programs.
+    m_settings->setEnabled(false);
+    m_adjustDrive->setEnabled(false);
+    buttons->addWidget(m_settings);
+    buttons->addWidget(m_adjustDrive);
+    buttons->addStretch(1);
+    layout->addLayout(buttons);
+    m_translated = makeTranslatedLabel(number, this);
+    layout->addWidget(m_translated);
+}
+
+void OwnAppsTabPage::showCaption(int slot, const QString &text)
+{
+    if (slot < 0 || slot >= SlotCount) {
+        return;
+    }
+    m_captions[slot]->setText(text);
+    m_icons[slot]->setAccessibleName(text);
+}
+
+void OwnAppsTabPage::resetCaptions()
+{
+    for (QLabel *caption : std::as_const(m_captions)) {
+        setCaptionBold(caption, false);
+    }
+}
+
+void OwnAppsTabPage::showTranslatedBy(const QString &text)
+{
+    m_translated->setText(text);
+}
+
+void OwnAppsTabPage::mouseMoveEvent(QMouseEvent *event)
+{
+    emit surfaceHovered();
+    QWidget::mouseMoveEvent(event);
+}
+
+} // namespace Trivet

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QList>
+#include <QWidget>
+
+class QLabel;
+class QPushButton;
+
+namespace Trivet {
+
+class IconButton;
+
+// The tab of the user's own programs: its slots of icons with captions, and the buttons that open the
+// editor and adjust the paths after the drive moved. Like the catalogue tabs it shows and reports; what
+// a slot starts is decided elsewhere.
+class OwnAppsTabPage final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    static constexpr int SlotCount = 10;
+
+    explicit OwnAppsTabPage(int number, QWidget *parent = nullptr);
+
+    IconButton *icon(int slot) const { return m_icons.value(slot); }
+    QLabel *caption(int slot) const { return m_captions.value(slot); }
+    QPushButton *settingsButton() const { return m_settings; }
+    QPushButton *adjustDriveButton() const { return m_adjustDrive; }
+
+    void showCaption(int slot, const QString &text);
+    void showTranslatedBy(const QString &text);
+    void resetCaptions();
+
+signals:
+    void slotClicked(int slot);
+    void slotHovered(int slot);
+    void surfaceHovered();
+
+protected:
+    void mouseMoveEvent(QMouseEvent *event) override;
+
+private:
+    QList<IconButton *> m_icons;
+    QList<QLabel *> m_captions;
+    QPushButton *m_settings = nullptr;
+    QPushButton *m_adjustDrive = nullptr;
+    QLabel *m_translated = nullptr;
+};
+
+} // namespace Trivet
