@@ -371,7 +371,10 @@ void MainWindow::switchLanguage(int item)
         // Said once per run: the choice still holds until the launcher ends.
         if (!m_toldSaveFailed) {
             m_toldSaveFailed = true;
-            MessageBox::warning(this, programTitle, m_texts.text(u"errMsgSave"));
+            MessageBox::warning(this, programTitle,
+                                m_texts.text(u"errMsgSave", u"The setting could not be saved, because the drive "
+                                                            u"cannot be written. It holds until Quillory Vidi is "
+                                                            u"closed."_s));
         }
     }
     applyLanguageTexts();

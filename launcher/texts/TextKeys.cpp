@@ -101,6 +101,8 @@ QList<TextKey> buildTextKeys()
                        u"failed"_s},
         {u"MsgAntivirUpdt"_s, u"Message box after new AntiVir virus definitions were downloaded, just before "
                               u"AntiVir opens"_s},
+        {u"errMsgSave"_s, u"Warning box, once per run: a setting the user chose (such as the language) could not be "
+                          u"saved because the drive cannot be written; it holds until the launcher ends"_s},
     };
 
     for (const CatalogueTab &tab : Catalogue::tabs()) {

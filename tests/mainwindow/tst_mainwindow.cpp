@@ -8,6 +8,7 @@
 #include "tests/support/PortableFolder.h"
 
 #include <QAction>
+#include <QDir>
 #include <QLabel>
 #include <QMenu>
 #include <QProgressBar>
@@ -368,6 +369,23 @@ private slots:
         auto restarted = startWindow();
         QVERIFY(restarted->findChild<QAction *>(language.objectName.toString())->isChecked());
         QCOMPARE(restarted->findChild<QTabWidget *>(u"SSTab1"_s)->tabText(0), text(u"stab1"_s));
+    }
+
+    void choiceThatCannotBeSavedIsToldOnce()
+    {
+        auto window = startWindow();
+        QVERIFY(window);
+        MessageBox::takeShown();
+        // The stick is pulled: nothing can be written any more.
+        QVERIFY(QDir(m_folder->root()).removeRecursively());
+        window->findChild<QAction *>(u"mnuGerman"_s)->trigger();
+        window->findChild<QAction *>(u"mnuFrench"_s)->trigger();
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first().icon, QMessageBox::Warning);
+        QVERIFY(!shown.first().text.isEmpty());
+        QCOMPARE(window->checkedLanguageFile(), u"Français.lng"_s);
+        unexpectedWarnings.clear(); // the failed writes are logged as well
     }
 
     void everyWayOutEndsTheSame_data()
