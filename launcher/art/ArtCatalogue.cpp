@@ -1,6 +1,7 @@
 #include "launcher/art/ArtCatalogue.h"
 
 #include <QGuiApplication>
+#include <QIconEngine>
 #include <QImage>
 #include <QPainter>
 #include <QPixmapCache>
@@ -114,14 +115,67 @@ QPixmap menuPicture(int number, int size)
     return render(menuResources[std::size_t(number - 1)].toString(), size);
 }
 
+namespace {
+
+// Draws a menu picture only when a menu first shows it: a start that never opens the Language menu
+// renders none of its ten pictures.
+// The picture of a disabled item: grey and faint, as styles draw them.
+QPixmap greyed(const QPixmap &picture)
+{
+    QImage image = picture.toImage().convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const int grey = qGray(line[x]);
+            line[x] = qRgba(grey, grey, grey, qAlpha(line[x]) / 2);
+        }
+    }
+    QPixmap result = QPixmap::fromImage(image);
+    result.setDevicePixelRatio(picture.devicePixelRatio());
+    return result;
+}
+
+class MenuIconEngine final : public QIconEngine
+{
+public:
+    MenuIconEngine(int picture, int checkedPicture)
+        : m_picture(picture)
+        , m_checkedPicture(checkedPicture)
+    {
+    }
+
+    QPixmap pixmap(const QSize &size, QIcon::Mode mode, QIcon::State state) override
+    {
+        QPixmap picture =
+            menuPicture(state == QIcon::On ? m_checkedPicture : m_picture, qMin(size.width(), size.height()));
+        return mode == QIcon::Disabled ? greyed(picture) : picture;
+    }
+
+    void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        painter->drawPixmap(rect, pixmap(rect.size(), mode, state));
+    }
+
+    QSize actualSize(const QSize &size, QIcon::Mode, QIcon::State) override
+    {
+        const int side = qMin(size.width(), size.height());
+        return {side, side};
+    }
+
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override { return {{16, 16}, {32, 32}}; }
+    QString key() const override { return u"trivet-menu"_s; }
+    QIconEngine *clone() const override { return new MenuIconEngine(m_picture, m_checkedPicture); }
+
+private:
+    int m_picture;
+    int m_checkedPicture;
+};
+
+} // namespace
+
 QIcon menuIcon(int picture, int checkedPicture)
 {
-    QIcon icon;
-    for (const int size : {16, 32}) {
-        icon.addPixmap(menuPicture(picture, size), QIcon::Normal, QIcon::Off);
-        icon.addPixmap(menuPicture(checkedPicture, size), QIcon::Normal, QIcon::On);
-    }
-    return icon;
+    return QIcon(new MenuIconEngine(picture, checkedPicture));
 }
 
 QPixmap productPicture(int size)
