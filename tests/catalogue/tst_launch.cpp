@@ -1,23 +1,17 @@
 #include "common/download/Downloader.h"
 #include "common/settings/IniFile.h"
 #include "common/settings/LangHandler.h"
+#include "common/settings/LanguageTexts.h"
 #include "launcher/catalogue/Catalogue.h"
 #include "launcher/catalogue/LaunchController.h"
-#include "launcher/mainwindow/CatalogueTabPage.h"
-#include "launcher/mainwindow/IconButton.h"
-#include "launcher/mainwindow/MainWindow.h"
-#include "launcher/mainwindow/MessageBox.h"
 #include "tests/support/ArchiveWriter.h"
 #include "tests/support/PortableFolder.h"
+#include "tests/support/RecordingCatalogueView.h"
 #include "tests/support/RecordingProcessStarter.h"
 #include "tools/mirror/MirrorServer.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QLabel>
-#include <QMouseEvent>
-#include <QProgressBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -66,12 +60,14 @@ private:
     std::unique_ptr<Test::PortableFolder> m_folder;
     std::unique_ptr<MirrorServer> m_mirror;
     std::shared_ptr<Test::RecordingProcessStarter> m_recorder;
-    std::unique_ptr<MainWindow> m_window;
+    std::unique_ptr<IniFile> m_settings;
+    std::unique_ptr<LanguageTexts> m_texts;
+    Test::RecordingCatalogueView m_view;
+    std::unique_ptr<LaunchController> m_controller;
 
-    LaunchController *controller() const { return m_window->launchController(); }
+    LaunchController *controller() const { return m_controller.get(); }
     QString path(const QString &relative) const { return QDir::cleanPath(m_folder->path(relative)); }
     QString T(const QString &key) const { return translation(key, m_folder->path(u"Languages/English.lng"_s)); }
-    QLabel *label(const QString &name) const { return m_window->findChild<QLabel *>(name); }
 
     // Serves body for the entry's URL key.
     void serve(const QString &urlKey, const QByteArray &body, Misbehaviour misbehaviour = Misbehaviour::None)
@@ -84,21 +80,22 @@ private:
     }
     int requests(const QString &urlKey) const { return m_mirror->requestCount(u"/packages/"_s + urlKey); }
 
-    void startWindow(const QString &address, std::shared_ptr<ProcessStarter> starter = {})
+    // The controller as the window sets it up at start-up, with a recorder in the window's place.
+    void startController(const QString &address, std::shared_ptr<ProcessStarter> starter = {})
     {
-        LauncherContext context{m_folder->appFolder(), std::make_shared<FixedAddressSource>(address),
-                                starter ? starter : m_recorder};
-        m_window = std::make_unique<MainWindow>(context);
-        QVERIFY(m_window->startUp());
-        controller()->setSecond(std::chrono::milliseconds(5));
+        const AppFolder folder = m_folder->appFolder();
+        m_settings = std::make_unique<IniFile>(folder.iniPath());
+        m_texts = std::make_unique<LanguageTexts>(folder.root());
+        m_texts->select(m_settings->value(u"Language", u"Default"));
+        m_view = {};
+        m_controller =
+            std::make_unique<LaunchController>(folder, *m_settings, *m_texts, starter ? starter : m_recorder, m_view);
+        m_controller->setOffline(address == offline);
+        m_controller->showStartState();
+        m_controller->setSecond(std::chrono::milliseconds(5));
     }
 
-    void click(int tab, int slot)
-    {
-        auto *icon = m_window->catalogueIcon(tab, slot);
-        QVERIFY(icon);
-        icon->click();
-    }
+    void click(int tab, int slot) { m_controller->launch(tab, slot); }
 
     // Clicks and waits until the installation of id has ended; returns whether it succeeded.
     bool clickAndInstall(int tab, int slot, const QString &id)
@@ -115,8 +112,6 @@ private:
     }
 
 private slots:
-    void initTestCase() { MessageBox::setRecording(true); }
-
     void init()
     {
         m_folder = std::make_unique<Test::PortableFolder>();
@@ -124,12 +119,12 @@ private slots:
         m_mirror = std::make_unique<MirrorServer>();
         QVERIFY(m_mirror->listen());
         m_recorder = std::make_shared<Test::RecordingProcessStarter>();
-        MessageBox::takeShown();
+        m_view.takeMessages();
     }
 
     void cleanup()
     {
-        m_window.reset();
+        m_controller.reset();
         m_mirror.reset();
         m_folder.reset();
     }
@@ -137,22 +132,22 @@ private slots:
     void unzipEntryInstallsAndStarts()
     {
         serve(u"URLOFF-6"_s, zipOf({ArchiveMember::file(u"Metapad.exe"_s, "program", 0755)}));
-        startWindow(online);
+        startController(online);
         QSignalSpy finished(controller(), &LaunchController::installationFinished);
         click(1, 5);
         QCOMPARE(controller()->downloadAppId(), u"OFF-6"_s);
-        QCOMPARE(label(u"LbOffInfo"_s)->text(), T(u"lbMeta2"_s));
-        QVERIFY(m_window->progressBar()->isVisibleTo(m_window.get()));
+        QCOMPARE(m_view.info(1).text, T(u"lbMeta2"_s));
+        QVERIFY(m_view.busy);
         QVERIFY(finished.wait(10000));
         QCOMPARE(finished.first().at(1).toBool(), true);
 
         QCOMPARE(m_recorder->programs(), QStringList{path(u"Metapad/Metapad.exe"_s)});
         QCOMPARE(m_recorder->started.first().style, WindowStyle::Normal);
         QVERIFY(!m_folder->exists(u"mpad35.zip"_s));
-        QCOMPARE(label(u"LbOffInfo"_s)->text(), T(u"lbExtract"_s));
-        QCOMPARE(label(u"LbSysDownload"_s)->text(), T(u"lbDownloadOK"_s));
-        QVERIFY(!m_window->progressBar()->isVisibleTo(m_window.get()));
-        QVERIFY(MessageBox::takeShown().isEmpty());
+        QCOMPARE(m_view.info(1).text, T(u"lbExtract"_s));
+        QCOMPARE(m_view.downloadLine(2), T(u"lbDownloadOK"_s));
+        QVERIFY(!m_view.busy);
+        QVERIFY(m_view.takeMessages().isEmpty());
     }
 
     void sevenZipEntryUsesItsSettingsFolder()
@@ -160,7 +155,7 @@ private slots:
         serve(u"URLOFF-4"_s, sevenZipOf({ArchiveMember::dir(u"FirefoxPortable"_s),
                                          ArchiveMember::file(u"FirefoxPortable/FirefoxPortable.exe"_s, "program", 0755),
                                          ArchiveMember::file(u"FirefoxPortable/App/readme.txt"_s, "text")}));
-        startWindow(online);
+        startController(online);
         QVERIFY(clickAndInstall(1, 3, u"OFF-4"_s));
         QCOMPARE(m_recorder->programs(), QStringList{path(u"FirefoxPortable/FirefoxPortable.exe"_s)});
         QVERIFY(m_folder->exists(u"FirefoxPortable/App/readme.txt"_s));
@@ -171,7 +166,7 @@ private slots:
     {
         serve(u"URLMISC-10"_s,
               zipOf({ArchiveMember::file(u"operausb.exe"_s, "x", 0755), ArchiveMember::file(u"op.com"_s, "x", 0755)}));
-        startWindow(online);
+        startController(online);
         QVERIFY(clickAndInstall(3, 9, u"MISC-10"_s));
         QCOMPARE(m_recorder->programs(), QStringList{path(u"OperaUSB/op.com"_s)});
     }
@@ -180,7 +175,7 @@ private slots:
     {
         m_folder->writeFile(u"aswclnr.exe"_s, "old copy");
         serve(u"URLAV-2"_s, "new copy");
-        startWindow(online);
+        startController(online);
         QVERIFY(clickAndInstall(0, 1, u"AV-2"_s));
         QCOMPARE(requests(u"URLAV-2"_s), 1);
         QCOMPARE(m_folder->readFile(u"aswclnr.exe"_s), QByteArray("new copy"));
@@ -191,11 +186,11 @@ private slots:
     void selfExtractingPackageIsStartedMinimized()
     {
         serve(u"URLAV-5"_s, "self-extracting");
-        startWindow(online);
+        startController(online);
         QVERIFY(clickAndInstall(0, 4, u"AV-5"_s));
         QCOMPARE(m_recorder->programs(), QStringList{path(u"Windows-KB890830-ENU.exe"_s)});
         QCOMPARE(m_recorder->started.first().style, WindowStyle::Minimized);
-        QCOMPARE(label(u"LbAVInfo"_s)->text(), T(u"lbExtract"_s));
+        QCOMPARE(m_view.info(0).text, T(u"lbExtract"_s));
         QVERIFY(m_folder->exists(u"Windows-KB890830-ENU.exe"_s));
     }
 
@@ -210,7 +205,7 @@ private slots:
         m_mirror->setBody(u"/defs.zip"_s, "definitions");
         QVERIFY(writeIni(u"Applications"_s, u"URLUpd"_s, m_mirror->url(u"/defs.zip"_s).toString(),
                          m_folder->appFolder().iniPath()));
-        startWindow(online);
+        startController(online);
         QSignalSpy definitions(controller(), &LaunchController::definitionUpdateFinished);
         QVERIFY(clickAndInstall(0, 0, u"AV-1"_s));
         QCOMPARE(controller()->updateDownloadId(), u"1bis"_s);
@@ -223,7 +218,7 @@ private slots:
         QVERIFY(m_folder->exists(u"ivdf_fusebundle_nt_en.zip"_s));
         QVERIFY(!m_folder->exists(u"AntivirPE.zip"_s));
         QCOMPARE(m_recorder->programs(), QStringList{path(u"AntivirPE/Basic/avcenter.exe"_s)});
-        const auto shown = MessageBox::takeShown();
+        const auto shown = m_view.takeMessages();
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown.first().title, u"Quillory Vidi - AntiVir® Virus Definition Update Info"_s);
         QCOMPARE(shown.first().text, T(u"MsgAntivirUpdt"_s));
@@ -233,10 +228,10 @@ private slots:
         const QString idBefore = controller()->downloadAppId();
         click(0, 0);
         QCOMPARE(controller()->downloadAppId(), idBefore);
-        QCOMPARE(label(u"LbAVInfo"_s)->text(), T(u"lbWaitupd"_s));
+        QCOMPARE(m_view.info(0).text, T(u"lbWaitupd"_s));
         QVERIFY(definitions.wait(10000));
         QCOMPARE(requests(u"URLAV-1"_s), 1);
-        MessageBox::takeShown();
+        m_view.takeMessages();
     }
 
     void failedDefinitionDownloadIsNotAnnouncedAsUpdate()
@@ -245,12 +240,12 @@ private slots:
         m_mirror->setMisbehaviour(u"/defs.zip"_s, Misbehaviour::NotFound);
         QVERIFY(writeIni(u"Applications"_s, u"URLUpd"_s, m_mirror->url(u"/defs.zip"_s).toString(),
                          m_folder->appFolder().iniPath()));
-        startWindow(online);
+        startController(online);
         QSignalSpy definitions(controller(), &LaunchController::definitionUpdateFinished);
         click(0, 0);
         QVERIFY(definitions.wait(10000));
         QCOMPARE(definitions.first().at(0).toBool(), false);
-        const auto shown = MessageBox::takeShown();
+        const auto shown = m_view.takeMessages();
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown.first().text, T(u"errMsg3"_s));
         QVERIFY(!m_folder->exists(u"ivdf_fusebundle_nt_en.zip"_s));
@@ -279,7 +274,7 @@ private slots:
         QFETCH(bool, zipped);
         QFETCH(QString, marker);
         serve(urlKey, zipped ? zipOf({ArchiveMember::file(u"Trout.exe"_s, markerScript, 0755)}) : markerScript);
-        startWindow(online, std::make_shared<DetachedProcessStarter>());
+        startController(online, std::make_shared<DetachedProcessStarter>());
         QVERIFY(clickAndInstall(tab, slot, id));
         QTRY_VERIFY_WITH_TIMEOUT(m_folder->exists(marker), 5000);
     }
@@ -289,33 +284,33 @@ private slots:
         m_folder->writeFile(u"aswclnr.exe"_s, "present");
         m_folder->writeFile(u"Metapad/Metapad.exe"_s, "present");
         serve(u"URLOFF-6"_s, "never fetched");
-        startWindow(offline);
+        startController(offline);
 
         // Off-line, a present antivirus tool starts with key 1.
         click(0, 1);
         QCOMPARE(m_recorder->programs(), QStringList{path(u"aswclnr.exe"_s)});
-        QCOMPARE(label(u"LbAVInfo"_s)->text(), T(u"lbAvast1"_s));
+        QCOMPARE(m_view.info(0).text, T(u"lbAvast1"_s));
         // Off-line, a missing one shows key 2 in red.
         click(0, 3);
-        QCOMPARE(label(u"LbAVInfo"_s)->text(), T(u"lbMwav2"_s));
-        QCOMPARE(label(u"LbAVInfo"_s)->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+        QCOMPARE(m_view.info(0).text, T(u"lbMwav2"_s));
+        QCOMPARE(m_view.info(0).tone, CatalogueView::Tone::Offline);
         // AntiVir missing off-line: key 2 in red, the download identifier untouched.
         const QString before = controller()->downloadAppId();
         click(0, 0);
-        QCOMPARE(label(u"LbAVInfo"_s)->text(), T(u"lbAntivir2"_s));
+        QCOMPARE(m_view.info(0).text, T(u"lbAntivir2"_s));
         QCOMPARE(controller()->downloadAppId(), before);
         // Present programs of the other tabs start, on-line or off-line, without a download.
         click(1, 5);
         QCOMPARE(m_recorder->programs().last(), path(u"Metapad/Metapad.exe"_s));
         // Missing ones off-line: key 1 in red, nothing started, nothing fetched.
-        label(u"LbAVDownload"_s)->setText(u"stale"_s);
+        m_view.showDownloadLine(0, u"stale"_s);
         click(2, 3);
-        QCOMPARE(label(u"LbSysInfo"_s)->text(), T(u"lbTrout1"_s));
-        QCOMPARE(label(u"LbSysInfo"_s)->palette().color(QPalette::WindowText), QColor(255, 0, 0));
-        QVERIFY(label(u"LbAVDownload"_s)->text().isEmpty());
+        QCOMPARE(m_view.info(2).text, T(u"lbTrout1"_s));
+        QCOMPARE(m_view.info(2).tone, CatalogueView::Tone::Offline);
+        QVERIFY(m_view.downloadLine(0).isEmpty());
         QCOMPARE(m_recorder->started.size(), 2);
         QCOMPARE(requests(u"URLOFF-6"_s), 0);
-        QVERIFY(!m_window->progressBar()->isVisibleTo(m_window.get()));
+        QVERIFY(!m_view.busy);
     }
 
     void failuresShowTheMessageAndKeepThePackage_data()
@@ -337,18 +332,18 @@ private slots:
         QFETCH(QByteArray, body);
         QFETCH(bool, packageKept);
         serve(u"URLSYS-4"_s, body, Misbehaviour(misbehaviour));
-        startWindow(online);
+        startController(online);
         QSignalSpy finished(controller(), &LaunchController::installationFinished);
         click(2, 3);
-        label(u"LbAVDownload"_s)->setText(u"something"_s);
+        m_view.showDownloadLine(0, u"something"_s);
         QVERIFY(finished.wait(10000));
         QCOMPARE(finished.first().at(1).toBool(), false);
-        const auto shown = MessageBox::takeShown();
+        const auto shown = m_view.takeMessages();
         QCOMPARE(shown.size(), 1);
-        QCOMPARE(shown.first().icon, QMessageBox::Warning);
+        QCOMPARE(shown.first().kind, CatalogueView::MessageKind::Warning);
         QCOMPARE(shown.first().title, u"TrivetDesk"_s);
         QCOMPARE(shown.first().text, T(u"errMsg3"_s));
-        QVERIFY(label(u"LbAVDownload"_s)->text().isEmpty());
+        QVERIFY(m_view.downloadLine(0).isEmpty());
         QVERIFY(m_recorder->started.isEmpty());
         QCOMPARE(m_folder->exists(u"Trout.zip"_s), packageKept);
         QVERIFY(!m_folder->exists(u"Trout/Trout.exe"_s));
@@ -358,7 +353,7 @@ private slots:
     {
         serve(u"URLOFF-6"_s, zipOf({ArchiveMember::file(u"Metapad.exe"_s, "program", 0755)}),
               Misbehaviour::NoContentLength);
-        startWindow(online);
+        startController(online);
         QVERIFY(clickAndInstall(1, 5, u"OFF-6"_s));
         QCOMPARE(m_recorder->programs(), QStringList{path(u"Metapad/Metapad.exe"_s)});
     }
@@ -370,7 +365,7 @@ private slots:
               Misbehaviour::Slow);
         serve(u"URLSYS-4"_s, zipOf({ArchiveMember::file(u"Trout.exe"_s, QByteArray(3000, 't'), 0755)}),
               Misbehaviour::Slow);
-        startWindow(online);
+        startController(online);
         QSignalSpy finished(controller(), &LaunchController::installationFinished);
         click(1, 5);
         click(2, 3);
@@ -391,51 +386,28 @@ private slots:
 
     void progressShowsBytesOfTotal()
     {
-        startWindow(online);
+        startController(online);
         emit controller()->packageDownloader()->DownloadProgress(1024, 4096, path(u"mpad35.zip"_s));
-        QCOMPARE(m_window->progressBar()->maximum(), 4096);
-        QCOMPARE(m_window->progressBar()->value(), 1024);
-        for (const QString &name : {u"LbAVDownload"_s, u"LbOffDownload"_s, u"LbSysDownload"_s, u"LbMiscDownload"_s}) {
-            QCOMPARE(label(name)->text(), u"1024 of 4096"_s);
+        QCOMPARE(m_view.progress, (QPair<qint64, qint64>(1024, 4096)));
+        for (int tab = 0; tab < Catalogue::TabCount; ++tab) {
+            QCOMPARE(m_view.downloadLine(tab), u"1024 of 4096"_s);
         }
-    }
-
-    void hoverDescribesTheProgram()
-    {
-        startWindow(online);
-        m_window->catalogueTab(2)->showInfo(u"red"_s, CatalogueView::Tone::Offline);
-        label(u"LbSysDownload"_s)->setText(u"1 of 2"_s);
-        label(u"LbOffDownload"_s)->setText(u"1 of 2"_s);
-        // A real pointer movement, delivered the way the window system delivers it.
-        auto *icon = m_window->catalogueIcon(2, 6);
-        QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), icon->mapToGlobal(QPointF(5, 5)), Qt::NoButton, Qt::NoButton,
-                         Qt::NoModifier);
-        QApplication::sendEvent(icon, &move);
-        QCOMPARE(label(u"LbSysInfo"_s)->text(), T(u"lbEasyClean"_s));
-        QVERIFY(!T(u"lbEasyClean"_s).isEmpty());
-        QCOMPARE(label(u"LbSysInfo"_s)->palette().color(QPalette::WindowText), QColor(255, 0, 0));
-        QVERIFY(label(u"LbSysDownload"_s)->text().isEmpty());
-        QCOMPARE(label(u"LbOffDownload"_s)->text(), u"1 of 2"_s);
-        QVERIFY(label(u"LbSYS7"_s)->font().bold());
-        emit m_window->catalogueIcon(2, 7)->hovered();
-        QVERIFY(label(u"LbSYS7"_s)->font().bold());
-        QVERIFY(label(u"LbSYS8"_s)->font().bold());
     }
 
     void unconfiguredEntryIsNeverSavedAsTheFolder()
     {
         QVERIFY(writeIni(u"Applications"_s, u"appAV-3exe"_s, QString(), m_folder->appFolder().iniPath()));
         serve(u"URLAV-3"_s, "stinger");
-        startWindow(online);
+        startController(online);
         QSignalSpy finished(controller(), &LaunchController::installationFinished);
         click(0, 2);
         QCOMPARE(finished.count(), 1);
         QCOMPARE(finished.first().at(1).toBool(), false);
         QCOMPARE(requests(u"URLAV-3"_s), 0);
-        QCOMPARE(MessageBox::takeShown().size(), 1);
+        QCOMPARE(m_view.takeMessages().size(), 1);
         QVERIFY(QFileInfo(m_folder->root()).isDir());
     }
 };
 
-QTEST_MAIN(TestLaunch)
+QTEST_GUILESS_MAIN(TestLaunch)
 #include "tst_launch.moc"

@@ -211,6 +211,27 @@ private slots:
         QCOMPARE(window->findChild<QLabel *>(u"LbAVInfo"_s)->text(), english(u"lbWelcome1"_s));
     }
 
+    void hoverDescribesTheProgram()
+    {
+        auto window = startWindow();
+        QVERIFY(window);
+        window->catalogueTab(2)->showInfo(u"red"_s, CatalogueView::Tone::Offline);
+        window->catalogueTab(2)->showDownloadLine(u"1 of 2"_s);
+        window->catalogueTab(1)->showDownloadLine(u"1 of 2"_s);
+        // A real pointer movement, delivered the way the window system delivers it.
+        moveOver(window->catalogueIcon(2, 6));
+        auto *info = window->findChild<QLabel *>(u"LbSysInfo"_s);
+        QVERIFY(!english(u"lbEasyClean"_s).isEmpty());
+        QCOMPARE(info->text(), english(u"lbEasyClean"_s));
+        QCOMPARE(textColour(info), QColor(255, 0, 0));
+        QVERIFY(window->findChild<QLabel *>(u"LbSysDownload"_s)->text().isEmpty());
+        QCOMPARE(window->findChild<QLabel *>(u"LbOffDownload"_s)->text(), u"1 of 2"_s);
+        QVERIFY(window->findChild<QLabel *>(u"LbSYS7"_s)->font().bold());
+        moveOver(window->catalogueIcon(2, 7));
+        QVERIFY(window->findChild<QLabel *>(u"LbSYS7"_s)->font().bold());
+        QVERIFY(window->findChild<QLabel *>(u"LbSYS8"_s)->font().bold());
+    }
+
     void tabsAndFileMenuMoveTogether()
     {
         auto window = startWindow();

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "launcher/catalogue/CatalogueView.h"
+
+#include <QHash>
+#include <QList>
+#include <QPair>
+
+namespace Trivet::Test {
+
+// Keeps what the catalogue's controller shows, so its decisions are checked without a window.
+class RecordingCatalogueView final : public CatalogueView
+{
+public:
+    struct Line
+    {
+        QString text;
+        Tone tone = Tone::Normal;
+    };
+    struct Message
+    {
+        MessageKind kind;
+        QString title;
+        QString text;
+    };
+
+    void showInfo(int tab, const QString &text) override { m_info[tab].text = text; }
+    void showInfo(int tab, const QString &text, Tone tone) override { m_info[tab] = {text, tone}; }
+    void showDownloadLine(int tab, const QString &text) override { m_download[tab] = text; }
+    void showCaption(int tab, int slot, const QString &text) override { captions[{tab, slot}] = text; }
+    void emphasizeCaption(int tab, int slot) override { emphasized.append({tab, slot}); }
+    void resetCaptions() override { emphasized.clear(); }
+    void showBusy(bool on) override { busy = on; }
+    void showProgress(qint64 received, qint64 total) override { progress = {received, total}; }
+    void showMessage(MessageKind kind, const QString &title, const QString &text) override
+    {
+        messages.append({kind, title, text});
+    }
+
+    Line info(int tab) const { return m_info.value(tab); }
+    QString downloadLine(int tab) const { return m_download.value(tab); }
+    QList<Message> takeMessages() { return std::exchange(messages, {}); }
+
+    QHash<QPair<int, int>, QString> captions;
+    QList<QPair<int, int>> emphasized;
+    bool busy = false;
+    QPair<qint64, qint64> progress;
+    QList<Message> messages;
+
+private:
+    QHash<int, Line> m_info;
+    QHash<int, QString> m_download;
+};
+
+} // namespace Trivet::Test
