@@ -22,6 +22,16 @@ Q_LOGGING_CATEGORY(lcLaunch, "trivet.launch")
 const QString programTitle = u"TrivetDesk"_s;
 const QString definitionTitle = u"Quillory Vidi - AntiVir® Virus Definition Update Info"_s;
 const QString definitionMarker = u"1bis"_s;
+
+// A package or stale file that cannot be removed costs space, not function: said in the log, not to the user.
+void removeFile(const QString &path)
+{
+    QFile file(path);
+    if (file.exists() && !file.remove()) {
+        qCWarning(lcLaunch) << "cannot remove" << path << file.errorString();
+    }
+}
+
 } // namespace
 
 namespace Trivet {
@@ -343,7 +353,7 @@ void LaunchController::afterExtraction(const CatalogueEntry &entry, const Extrac
     }
     const EntryPaths paths = Catalogue::resolvePaths(entry, m_folder, m_settings, Phase::Install);
     if (fileExists(paths.executable)) {
-        QFile::remove(paths.package);
+        removeFile(paths.package);
         startProgram(paths.startPath);
         succeed(entry);
     } else {
@@ -361,14 +371,16 @@ void LaunchController::installAntiVir(const ExtractResult &result)
     const AppFolder &folder = m_folder;
     const QString source = folder.path(Catalogue::AntiVirFolder);
     const QString basic = folder.path(Catalogue::AntiVirBasicFolder);
-    QDir().mkpath(basic);
+    if (!QDir().mkpath(basic)) {
+        qCWarning(lcLaunch) << "cannot create" << basic;
+    }
     for (const QStringView name : Catalogue::antiVirFiles()) {
         const QString from = resolveCaseInsensitive(source + u'/' + name.toString());
         if (!QFileInfo(from).isFile()) {
             continue;
         }
         const QString to = resolveCaseInsensitive(basic + u'/' + name.toString());
-        QFile::remove(to);
+        removeFile(to);
         if (!QFile::copy(from, to)) {
             qCWarning(lcLaunch) << "could not copy" << from << "to" << to;
         }
@@ -376,7 +388,7 @@ void LaunchController::installAntiVir(const ExtractResult &result)
     // Only the loose files of the package folder go; Basic and other folders stay.
     const QFileInfoList loose = QDir(source).entryInfoList(QDir::Files | QDir::Hidden | QDir::System);
     for (const QFileInfo &file : loose) {
-        QFile::remove(file.absoluteFilePath());
+        removeFile(file.absoluteFilePath());
     }
     emit installationFinished(entry.id.toString(), true);
     startDefinitionDownload();
@@ -434,7 +446,7 @@ void LaunchController::onDefinitionsSettled(bool downloaded)
         emit definitionUpdateFinished(false);
         return;
     }
-    QFile::remove(folder.path(Catalogue::AntiVirPackage));
+    removeFile(folder.path(Catalogue::AntiVirPackage));
     if (downloaded) {
         m_view.showMessage(CatalogueView::MessageKind::Information, definitionTitle, text(u"MsgAntivirUpdt"));
     } else {
