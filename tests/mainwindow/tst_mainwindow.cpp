@@ -236,7 +236,11 @@ private slots:
     {
         auto window = startWindow();
         QVERIFY(window);
+        window->show();
         auto *tabs = window->findChild<QTabWidget *>(u"SSTab1"_s);
+        // Pictures are drawn for the tab on show, and for a hidden one when it is first shown.
+        QVERIFY(window->catalogueIcon(0, 5)->hasPicture());
+        QVERIFY(!window->catalogueIcon(2, 0)->hasPicture());
         const auto checkedItems = [&window] {
             QList<int> checked;
             for (int i = 1; i <= 5; ++i) {
@@ -249,6 +253,7 @@ private slots:
         window->findChild<QAction *>(u"mnustab3"_s)->trigger();
         QCOMPARE(tabs->currentIndex(), 2);
         QCOMPARE(checkedItems(), QList<int>{3});
+        QVERIFY(window->catalogueIcon(2, 9)->hasPicture());
         // Choosing the checked item again keeps it checked.
         window->findChild<QAction *>(u"mnustab3"_s)->trigger();
         QCOMPARE(checkedItems(), QList<int>{3});
