@@ -3,7 +3,6 @@
 #include "common/settings/SettingsLogging.h"
 
 #include <QDateTime>
-#include <QFileInfo>
 
 using namespace Qt::StringLiterals;
 
@@ -20,22 +19,16 @@ IniFile::IniFile(QString path)
 {
 }
 
-IniFile::Stamp IniFile::stampOf(const QString &path)
+IniFile::IniFile(QString path, FileStamp (*stampOf)(const QString &path))
+    : m_path(std::move(path))
+    , m_stampOf(stampOf)
 {
-    const QFileInfo info(path);
-    Stamp stamp;
-    stamp.regular = info.isFile();
-    if (stamp.regular) {
-        stamp.size = info.size();
-        stamp.modified = info.lastModified().toMSecsSinceEpoch();
-    }
-    return stamp;
 }
 
 const IniDocument &IniFile::document() const
 {
-    const Stamp now = stampOf(m_path);
-    const bool timeAmbiguous = now.regular && now.modified >= m_knownAt - AmbiguousTimeMs;
+    const FileStamp now = m_stampOf(m_path);
+    const bool timeAmbiguous = now.regular && now.modifiedMs >= m_knownAt - AmbiguousTimeMs;
     if (m_loaded && now == m_stamp && !timeAmbiguous) {
         return m_document;
     }
@@ -96,7 +89,7 @@ SaveResult IniFile::commit(IniDocument edited)
         return result;
     }
     m_document = std::move(edited);
-    m_stamp = stampOf(m_path);
+    m_stamp = m_stampOf(m_path);
     m_knownAt = writtenAt;
     m_contentHash = qHash(bytes);
     m_contentSize = bytes.size();
@@ -106,7 +99,7 @@ SaveResult IniFile::commit(IniDocument edited)
 
 bool IniFile::exists() const
 {
-    return QFileInfo(m_path).isFile();
+    return m_stampOf(m_path).regular;
 }
 
 QString readIni(const QString &section, const QString &key, const QString &file)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/settings/FileStamp.h"
 #include "common/settings/IniDocument.h"
 #include "common/settings/SaveResult.h"
 
@@ -32,6 +33,8 @@ class IniFile final
 {
 public:
     explicit IniFile(QString path);
+    // With another way to look at the file, so tests can give the coarse times of a FAT stick.
+    IniFile(QString path, FileStamp (*stampOf)(const QString &path));
 
     QString path() const { return m_path; }
 
@@ -55,24 +58,16 @@ public:
     int parseCount() const { return m_parseCount; }
 
 private:
-    struct Stamp
-    {
-        bool regular = false;
-        qint64 size = -1;
-        qint64 modified = 0; // ms since the epoch
-        bool operator==(const Stamp &) const = default;
-    };
-    static Stamp stampOf(const QString &path);
-
     const IniDocument &document() const;
     SaveResult commit(IniDocument edited);
 
     QString m_path;
+    FileStamp (*m_stampOf)(const QString &path) = fileStampOf;
     qint64 m_maximumSize = IniDocument::NoLimit;
     mutable IniDocument m_document;
     mutable bool m_loaded = false;
     mutable bool m_unreadable = false;
-    mutable Stamp m_stamp;
+    mutable FileStamp m_stamp;
     mutable qint64 m_knownAt = 0; // ms since the epoch when the held content was read or written
     mutable size_t m_contentHash = 0;
     mutable qsizetype m_contentSize = 0;
