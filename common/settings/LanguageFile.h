@@ -23,7 +23,7 @@ inline constexpr QStringView TranslationSection = u"Translation";
 // no "..", no drive prefix) of a regular, readable file in <appRoot>/Languages (letter case resolved as
 // AppFolder does), at most MaxLanguageFileSize bytes, with at least one key in [Translation]. Otherwise
 // (empty, missing, unreadable, a device or folder, too big, keyless) English.lng is used and fellBack is
-// set. The named file is read at most once and never beyond its first MiB.
+// set. No more than MaxLanguageFileSize + 1 bytes of a file are read (the one byte tells a file too big).
 LanguageFile resolveLanguageFile(const QString &appRoot, const QString &defaultValue);
 
 // As above, with the entries of [Translation] given by translationEntries(path), for a caller that holds

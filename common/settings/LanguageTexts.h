@@ -11,7 +11,8 @@ namespace Trivet {
 
 // The texts of the windows, looked up in the chosen language file with English.lng behind it. Each
 // language file is parsed once and kept, so switching languages back and forth parses nothing again,
-// and a file edited by hand is seen at the next lookup. No file is read beyond its first MiB.
+// and a file edited by hand is seen at the next lookup. No file is read beyond its first MiB (and a
+// byte); a file that grew past that reads as empty, so its texts come from English.lng.
 // Until select() is called, English.lng is used. Not thread-safe.
 class LanguageTexts final
 {
