@@ -1,8 +1,12 @@
 #include "common/settings/IniDocument.h"
 
+#include "common/settings/SettingsLogging.h"
+
 #include <QFile>
-#include <QLoggingCategory>
-#include <QSaveFile>
+#include <QFileInfo>
+#include <QVarLengthArray>
+#include <algorithm>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -13,9 +17,44 @@ namespace {
 
 const QByteArray utf8Bom("\xEF\xBB\xBF");
 
+QByteArrayView lineEndBytes(int end)
+{
+    static constexpr const char *ends[] = {"", "\n", "\r", "\r\n"};
+    return QByteArrayView(ends[end]);
+}
+
 bool isQuote(QChar c)
 {
     return c == u'"' || c == u'\'';
+}
+
+QStringView unquoted(QStringView rawValue)
+{
+    if (rawValue.size() >= 2 && isQuote(rawValue.front()) && rawValue.front() == rawValue.back()) {
+        return rawValue.sliced(1, rawValue.size() - 2);
+    }
+    return rawValue;
+}
+
+// Names are looked up without regard to case. The hash is taken over the simple case folding that
+// QString::compare(..., Qt::CaseInsensitive) applies, so names that compare equal hash equal; every
+// candidate is still compared before it counts.
+size_t foldedHash(QStringView name)
+{
+    QVarLengthArray<char16_t, 128> folded;
+    folded.reserve(name.size());
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const char16_t c = name[i].unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < name.size() && QChar::isLowSurrogate(name[i + 1].unicode())) {
+            const char32_t f = QChar::toCaseFolded(QChar::surrogateToUcs4(c, name[i + 1].unicode()));
+            folded.append(QChar::highSurrogate(f));
+            folded.append(QChar::lowSurrogate(f));
+            ++i;
+        } else {
+            folded.append(char16_t(QChar::toCaseFolded(char32_t(c))));
+        }
+    }
+    return qHash(QStringView(folded.constData(), folded.size()));
 }
 
 // Values written by the program must read back unchanged and must not break the file's structure.
@@ -42,122 +81,226 @@ QString sanitizedLine(QString text)
 
 QString unquoteIniValue(const QString &rawValue)
 {
-    if (rawValue.size() >= 2 && isQuote(rawValue.front()) && rawValue.front() == rawValue.back()) {
-        return rawValue.mid(1, rawValue.size() - 2);
-    }
-    return rawValue;
+    return unquoted(rawValue).toString();
 }
 
-IniDocument::Line IniDocument::parseLine(const QString &text)
+QByteArray readIniBytes(const QString &path, qint64 maxSize, bool *unreadable)
 {
-    Line line;
-    line.text = text;
-    const QString trimmed = text.trimmed();
+    if (unreadable) {
+        *unreadable = false;
+    }
+    // Devices and pipes never end or block; only regular files are read.
+    if (!QFileInfo(path).isFile()) {
+        return {};
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        qCWarning(lcSettings) << "cannot read" << path << file.errorString();
+        if (unreadable) {
+            *unreadable = true;
+        }
+        return {};
+    }
+    if (maxSize < 0) {
+        return file.readAll();
+    }
+    QByteArray bytes = file.read(maxSize + 1);
+    if (bytes.size() > maxSize) {
+        qCWarning(lcSettings) << path << "is larger than" << maxSize << "bytes and is not read";
+        if (unreadable) {
+            *unreadable = true;
+        }
+        return {};
+    }
+    return bytes;
+}
+
+IniDocument::Parsed IniDocument::parse(QString text)
+{
+    Parsed p;
+    p.text = std::move(text);
+    const QStringView trimmed = QStringView(p.text).trimmed();
     if (trimmed.isEmpty()) {
-        line.kind = Kind::Blank;
+        p.kind = Kind::Blank;
     } else if (trimmed.startsWith(u';')) {
-        line.kind = Kind::Comment;
+        p.kind = Kind::Comment;
     } else if (trimmed.startsWith(u'[')) {
         const qsizetype close = trimmed.indexOf(u']');
         if (close > 0) {
-            line.kind = Kind::Section;
-            line.name = trimmed.mid(1, close - 1).trimmed();
+            p.kind = Kind::Section;
+            p.name = trimmed.sliced(1, close - 1).trimmed();
         } else {
-            line.kind = Kind::Other;
+            p.kind = Kind::Other;
         }
     } else {
         const qsizetype eq = trimmed.indexOf(u'=');
-        line.kind = Kind::Entry;
+        p.kind = Kind::Entry;
+        p.hasEquals = eq >= 0;
         if (eq < 0) {
-            line.name = trimmed;
+            p.name = trimmed;
         } else {
-            line.name = trimmed.left(eq).trimmed();
-            line.rawValue = trimmed.mid(eq + 1).trimmed();
+            p.name = trimmed.first(eq).trimmed();
+            p.rawValue = trimmed.sliced(eq + 1).trimmed();
         }
     }
-    return line;
+    return p;
 }
 
-IniDocument IniDocument::fromBytes(const QByteArray &input, TextEncoding legacy)
+QString IniDocument::lineText(const Line &line) const
+{
+    if (line.edited) {
+        return m_edited.at(line.start);
+    }
+    return decodeText(QByteArrayView(m_source).sliced(line.start, line.length), m_sourceEncoding);
+}
+
+IniDocument::Parsed IniDocument::parsedLine(const Line &line) const
+{
+    return parse(lineText(line));
+}
+
+IniDocument IniDocument::fromBytes(const QByteArray &bytes, TextEncoding legacy)
 {
     IniDocument doc;
-    QByteArray bytes = input;
+    doc.m_source = bytes;
+    qsizetype pos = 0;
     if (bytes.startsWith(utf8Bom)) {
         doc.m_bom = true;
-        bytes.remove(0, utf8Bom.size());
+        pos = utf8Bom.size();
     }
-    doc.m_encoding = (doc.m_bom || isValidUtf8(bytes)) ? TextEncoding::Utf8 : legacy;
+    const bool utf8 = doc.m_bom || isValidUtf8(QByteArrayView(bytes).sliced(pos));
+    doc.m_sourceEncoding = utf8 ? TextEncoding::Utf8 : legacy;
+    doc.m_encoding = doc.m_sourceEncoding;
 
     bool newlineKnown = false;
-    qsizetype start = 0;
-    while (start < bytes.size()) {
-        qsizetype end = start;
-        while (end < bytes.size() && bytes.at(end) != '\n' && bytes.at(end) != '\r') {
+    const char *data = bytes.constData();
+    const qsizetype size = bytes.size();
+    while (pos < size) {
+        qsizetype end = pos;
+        while (end < size && data[end] != '\n' && data[end] != '\r') {
             ++end;
         }
-        QByteArray eol;
-        if (end < bytes.size()) {
-            if (bytes.at(end) == '\r' && end + 1 < bytes.size() && bytes.at(end + 1) == '\n') {
-                eol = "\r\n";
+        Line line;
+        line.start = pos;
+        line.length = end - pos;
+        pos = end;
+        if (end < size) {
+            if (data[end] == '\r' && end + 1 < size && data[end + 1] == '\n') {
+                line.end = LineEnd::CrLf;
+                pos += 2;
             } else {
-                eol = QByteArray(1, bytes.at(end));
+                line.end = data[end] == '\r' ? LineEnd::Cr : LineEnd::Lf;
+                pos += 1;
+            }
+            if (!newlineKnown) {
+                doc.m_newline = line.end;
+                newlineKnown = true;
             }
         }
-        const QByteArray raw = bytes.mid(start, end - start);
-        Line line = parseLine(decodeText(raw, doc.m_encoding));
-        line.raw = raw;
-        line.eol = eol;
-        if (!newlineKnown && !eol.isEmpty()) {
-            doc.m_newline = eol;
-            newlineKnown = true;
-        }
-        doc.m_lines.append(line);
-        start = end + eol.size();
+        const Parsed parsed = doc.parsedLine(line);
+        line.kind = parsed.kind;
+        doc.appendLine(line, parsed);
     }
+    doc.finishIndex();
     return doc;
 }
 
-IniDocument IniDocument::fromFile(const QString &path)
+IniDocument IniDocument::fromFile(const QString &path, qint64 maxSize)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        IniDocument doc;
-        doc.m_encoding = TextEncoding::Utf8;
-        return doc;
-    }
-    return fromBytes(file.readAll(), legacyEncodingFor(path));
+    return fromBytes(readIniBytes(path, maxSize), legacyEncodingFor(path));
 }
 
-qsizetype IniDocument::findSection(QStringView section) const
+void IniDocument::appendLine(const Line &line, const Parsed &parsed)
 {
-    const QString wanted = section.trimmed().toString();
-    for (qsizetype i = 0; i < m_lines.size(); ++i) {
-        const Line &line = m_lines.at(i);
-        if (line.kind == Kind::Section && line.name.compare(wanted, Qt::CaseInsensitive) == 0) {
-            return i;
+    if (parsed.kind == Kind::Section) {
+        m_sections.append(Section());
+        m_sectionNames.append({foldedHash(parsed.name), m_sections.size() - 1});
+    }
+    Section &section = m_sections.last();
+    if (parsed.kind == Kind::Entry && m_sections.size() > 1) {
+        section.keys.append({foldedHash(parsed.name), section.lines.size()});
+    }
+    section.lines.append(line);
+}
+
+void IniDocument::finishIndex()
+{
+    for (Section &section : m_sections) {
+        std::sort(section.keys.begin(), section.keys.end());
+        section.lines.squeeze();
+        section.keys.squeeze();
+    }
+    std::sort(m_sectionNames.begin(), m_sectionNames.end());
+}
+
+void IniDocument::rebuild()
+{
+    // A written line that reads as a section header splits its section, as a fresh read of the file
+    // would; the lines are grouped and indexed again from the start.
+    const QList<Section> old = std::exchange(m_sections, {Section()});
+    m_sectionNames.clear();
+    for (const Section &section : old) {
+        for (const Line &line : section.lines) {
+            appendLine(line, parsedLine(line));
+        }
+    }
+    finishIndex();
+}
+
+void IniDocument::indexKeys(qsizetype sectionIndex)
+{
+    Section &section = m_sections[sectionIndex];
+    section.keys.clear();
+    for (qsizetype i = 1; i < section.lines.size(); ++i) {
+        if (section.lines.at(i).kind == Kind::Entry) {
+            section.keys.append({foldedHash(parsedLine(section.lines.at(i)).name), i});
+        }
+    }
+    std::sort(section.keys.begin(), section.keys.end());
+}
+
+template <typename Matches> qsizetype IniDocument::findRef(const QList<NameRef> &refs, size_t hash, Matches matches)
+{
+    auto it = std::lower_bound(refs.begin(), refs.end(), NameRef{hash, 0});
+    for (; it != refs.end() && it->hash == hash; ++it) {
+        if (matches(it->index)) {
+            return it->index;
         }
     }
     return -1;
 }
 
-qsizetype IniDocument::sectionEnd(qsizetype header) const
+qsizetype IniDocument::findSection(QStringView section) const
 {
-    qsizetype i = header + 1;
-    while (i < m_lines.size() && m_lines.at(i).kind != Kind::Section) {
-        ++i;
-    }
-    return i;
+    const QStringView wanted = section.trimmed();
+    return findRef(m_sectionNames, foldedHash(wanted), [&](qsizetype i) {
+        return parsedLine(m_sections.at(i).lines.first()).name.compare(wanted, Qt::CaseInsensitive) == 0;
+    });
 }
 
-qsizetype IniDocument::lastContentLine(qsizetype header) const
+qsizetype IniDocument::findKey(const Section &section, QStringView key, Parsed *found) const
 {
-    qsizetype last = header;
-    for (qsizetype i = header + 1; i < sectionEnd(header); ++i) {
-        if (m_lines.at(i).kind != Kind::Blank) {
-            last = i;
+    const QStringView wanted = key.trimmed();
+    return findRef(section.keys, foldedHash(wanted), [&](qsizetype i) {
+        Parsed parsed = parsedLine(section.lines.at(i));
+        if (parsed.name.compare(wanted, Qt::CaseInsensitive) != 0) {
+            return false;
+        }
+        if (found) {
+            *found = std::move(parsed);
+        }
+        return true;
+    });
+}
+
+qsizetype IniDocument::lastContentLine(const QList<Line> &lines)
+{
+    for (qsizetype i = lines.size() - 1; i > 0; --i) {
+        if (lines.at(i).kind != Kind::Blank) {
+            return i;
         }
     }
-    return last;
+    return 0;
 }
 
 bool IniDocument::hasSection(QStringView section) const
@@ -167,157 +310,214 @@ bool IniDocument::hasSection(QStringView section) const
 
 std::optional<QString> IniDocument::value(QStringView section, QStringView key) const
 {
-    const qsizetype header = findSection(section);
-    if (header < 0) {
+    const qsizetype s = findSection(section);
+    if (s < 0) {
         return std::nullopt;
     }
-    const QString wanted = key.trimmed().toString();
-    for (qsizetype i = header + 1; i < sectionEnd(header); ++i) {
-        const Line &line = m_lines.at(i);
-        if (line.kind == Kind::Entry && line.name.compare(wanted, Qt::CaseInsensitive) == 0) {
-            return unquoteIniValue(line.rawValue);
-        }
+    Parsed parsed;
+    if (findKey(m_sections.at(s), key, &parsed) < 0) {
+        return std::nullopt;
     }
-    return std::nullopt;
+    return unquoted(parsed.rawValue).toString();
 }
 
 QStringList IniDocument::sectionEntries(QStringView section) const
 {
     QStringList entries;
-    const qsizetype header = findSection(section);
-    if (header < 0) {
+    const qsizetype s = findSection(section);
+    if (s < 0) {
         return entries;
     }
-    for (qsizetype i = header + 1; i < sectionEnd(header); ++i) {
-        const Line &line = m_lines.at(i);
-        if (line.kind == Kind::Entry) {
-            entries.append(line.text.contains(u'=') ? line.name + u'=' + line.rawValue : line.name);
+    const QList<Line> &lines = m_sections.at(s).lines;
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        if (lines.at(i).kind != Kind::Entry) {
+            continue;
         }
+        const Parsed parsed = parsedLine(lines.at(i));
+        QString entry = parsed.name.toString();
+        if (parsed.hasEquals) {
+            entry += u'=';
+            entry += parsed.rawValue;
+        }
+        entries.append(entry);
     }
     return entries;
 }
 
-IniDocument::Line IniDocument::makeLine(const QString &text) const
+IniDocument::Line IniDocument::newLine(const QString &text)
 {
-    Line line = parseLine(text);
-    line.eol = m_newline;
-    line.dirty = true;
+    // A text the file's code page cannot hold turns the whole file into UTF-8 without losing anything.
+    if (m_encoding != TextEncoding::Utf8 && !encodeText(text, m_encoding)) {
+        m_encoding = TextEncoding::Utf8;
+    }
+    Line line;
+    line.edited = true;
+    line.start = m_edited.size();
+    line.kind = parse(text).kind;
+    line.end = m_newline;
+    m_edited.append(text);
     return line;
 }
 
-void IniDocument::insertLine(qsizetype at, const Line &line)
+void IniDocument::endPreviousLine(qsizetype sectionIndex, qsizetype at)
 {
-    // The line before a new one may be the file's last line without a line end.
-    if (at > 0 && m_lines.at(at - 1).eol.isEmpty()) {
-        m_lines[at - 1].eol = m_newline;
+    // Only the file's last line can lack a line end, and a new line after it needs one.
+    for (qsizetype s = sectionIndex; s >= 0; --s) {
+        QList<Line> &lines = m_sections[s].lines;
+        const qsizetype previous = s == sectionIndex ? at - 1 : lines.size() - 1;
+        if (previous >= 0) {
+            if (lines.at(previous).end == LineEnd::None) {
+                lines[previous].end = m_newline;
+            }
+            return;
+        }
     }
-    m_lines.insert(at, line);
+}
+
+void IniDocument::insertLine(qsizetype sectionIndex, qsizetype at, const QString &text)
+{
+    const Line line = newLine(text);
+    endPreviousLine(sectionIndex, at);
+    Section &section = m_sections[sectionIndex];
+    section.lines.insert(at, line);
+    if (line.kind == Kind::Section) {
+        rebuild();
+        return;
+    }
+    if (sectionIndex == 0) {
+        return;
+    }
+    for (NameRef &ref : section.keys) {
+        if (ref.index >= at) {
+            ++ref.index;
+        }
+    }
+    if (line.kind == Kind::Entry) {
+        const NameRef ref{foldedHash(parse(text).name), at};
+        section.keys.insert(std::upper_bound(section.keys.begin(), section.keys.end(), ref), ref);
+    }
+}
+
+qsizetype IniDocument::appendSection(const QString &name)
+{
+    qsizetype last = m_sections.size() - 1;
+    while (last > 0 && m_sections.at(last).lines.isEmpty()) {
+        --last;
+    }
+    const QList<Line> &lastLines = m_sections.at(last).lines;
+    if (!lastLines.isEmpty() && lastLines.last().kind != Kind::Blank) {
+        insertLine(last, lastLines.size(), QString());
+    }
+    const QString header = u'[' + sanitizedLine(name) + u']';
+    const Line line = newLine(header);
+    endPreviousLine(m_sections.size() - 1, m_sections.last().lines.size());
+    Section section;
+    section.lines.append(line);
+    m_sections.append(section);
+    const NameRef ref{foldedHash(parse(header).name), m_sections.size() - 1};
+    m_sectionNames.insert(std::upper_bound(m_sectionNames.begin(), m_sectionNames.end(), ref), ref);
+    return ref.index;
 }
 
 void IniDocument::setValue(const QString &section, const QString &key, const QString &value)
 {
     const QString written = valueForWriting(value);
-    const qsizetype header = findSection(section);
-    if (header < 0) {
-        if (!m_lines.isEmpty() && m_lines.last().kind != Kind::Blank) {
-            insertLine(m_lines.size(), makeLine(QString()));
-        }
-        insertLine(m_lines.size(), makeLine(u'[' + sanitizedLine(section) + u']'));
-        insertLine(m_lines.size(), makeLine(sanitizedLine(key) + u'=' + written));
+    qsizetype s = findSection(section);
+    if (s < 0) {
+        s = appendSection(section);
+        insertLine(s, m_sections.at(s).lines.size(), sanitizedLine(key) + u'=' + written);
         return;
     }
-    const QString wanted = key.trimmed();
-    for (qsizetype i = header + 1; i < sectionEnd(header); ++i) {
-        Line &line = m_lines[i];
-        if (line.kind == Kind::Entry && line.name.compare(wanted, Qt::CaseInsensitive) == 0) {
-            const QByteArray eol = line.eol;
-            line = makeLine(line.name + u'=' + written);
-            line.eol = eol;
-            return;
-        }
+    Parsed parsed;
+    const qsizetype at = findKey(m_sections.at(s), key, &parsed);
+    if (at < 0) {
+        insertLine(s, lastContentLine(m_sections.at(s).lines) + 1, sanitizedLine(key) + u'=' + written);
+        return;
     }
-    insertLine(lastContentLine(header) + 1, makeLine(sanitizedLine(key) + u'=' + written));
+    // The key keeps its spelling; the line keeps its line end. Its name is unchanged, so is the index.
+    const QString text = parsed.name.toString() + u'=' + written;
+    Line &line = m_sections[s].lines[at];
+    if (line.edited) {
+        if (m_encoding != TextEncoding::Utf8 && !encodeText(text, m_encoding)) {
+            m_encoding = TextEncoding::Utf8;
+        }
+        m_edited[line.start] = text;
+    } else {
+        const LineEnd end = line.end;
+        line = newLine(text);
+        line.end = end;
+    }
 }
 
 void IniDocument::replaceSection(const QString &section, const QStringList &entries)
 {
-    qsizetype header = findSection(section);
-    if (header < 0) {
-        if (!m_lines.isEmpty() && m_lines.last().kind != Kind::Blank) {
-            insertLine(m_lines.size(), makeLine(QString()));
-        }
-        insertLine(m_lines.size(), makeLine(u'[' + sanitizedLine(section) + u']'));
-        header = m_lines.size() - 1;
+    qsizetype s = findSection(section);
+    if (s < 0) {
+        s = appendSection(section);
     }
+    const QList<Line> &old = m_sections.at(s).lines;
+    QList<Line> lines;
+    lines.reserve(old.size() + entries.size());
     qsizetype insertAt = -1;
-    for (qsizetype i = sectionEnd(header) - 1; i > header; --i) {
-        const Kind kind = m_lines.at(i).kind;
-        if (kind == Kind::Entry || kind == Kind::Other) {
-            m_lines.removeAt(i);
-            insertAt = i;
+    for (qsizetype i = 0; i < old.size(); ++i) {
+        const Kind kind = old.at(i).kind;
+        if (i > 0 && (kind == Kind::Entry || kind == Kind::Other)) {
+            if (insertAt < 0) {
+                insertAt = lines.size();
+            }
+            continue;
         }
+        lines.append(old.at(i));
     }
     if (insertAt < 0) {
-        insertAt = lastContentLine(header) + 1;
+        insertAt = lastContentLine(lines) + 1;
     }
+    bool splits = false;
     for (const QString &entry : entries) {
         const QString text = sanitizedLine(entry);
         if (text.trimmed().isEmpty()) {
             continue;
         }
-        insertLine(insertAt++, makeLine(text));
+        if (lines.at(insertAt - 1).end == LineEnd::None) {
+            lines[insertAt - 1].end = m_newline;
+        }
+        const Line line = newLine(text);
+        splits = splits || line.kind == Kind::Section;
+        lines.insert(insertAt++, line);
+    }
+    m_sections[s].lines = lines;
+    if (splits) {
+        rebuild();
+    } else {
+        indexKeys(s);
     }
 }
 
 QByteArray IniDocument::toBytes() const
 {
-    // A line that the encoding of the file cannot hold turns the whole file into UTF-8.
-    TextEncoding encoding = m_encoding;
-    if (encoding != TextEncoding::Utf8) {
-        for (const Line &line : m_lines) {
-            if (line.dirty && !encodeText(line.text, encoding)) {
-                encoding = TextEncoding::Utf8;
-                break;
-            }
-        }
-    }
     QByteArray out;
+    out.reserve(m_source.size() + m_edited.size() * 64);
     if (m_bom) {
         out += utf8Bom;
     }
-    for (const Line &line : m_lines) {
-        if (!line.dirty && encoding == m_encoding) {
-            out += line.raw;
-        } else {
-            out += encodeText(line.text, encoding).value_or(line.text.toUtf8());
+    const bool sameEncoding = m_encoding == m_sourceEncoding;
+    for (const Section &section : m_sections) {
+        for (const Line &line : section.lines) {
+            if (!line.edited && sameEncoding) {
+                out += QByteArrayView(m_source).sliced(line.start, line.length);
+            } else {
+                const QString text = lineText(line);
+                out += encodeText(text, m_encoding).value_or(text.toUtf8());
+            }
+            out += lineEndBytes(int(line.end));
         }
-        out += line.eol;
     }
     return out;
 }
 
-bool IniDocument::save(const QString &path) const
+SaveResult IniDocument::save(const QString &path) const
 {
-    // Never write the settings in place: a crash or an unplugged drive in the middle of a write
-    // would leave a truncated file and lose the user's entries. QSaveFile writes a temporary file
-    // and renames it over the old one only when everything was written.
-    QSaveFile file(path);
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly)) {
-        qCWarning(lcSettings) << "cannot write" << path << file.errorString();
-        return false;
-    }
-    const QByteArray bytes = toBytes();
-    if (file.write(bytes) != bytes.size()) {
-        qCWarning(lcSettings) << "cannot write" << path << file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        qCWarning(lcSettings) << "cannot replace" << path << file.errorString();
-        return false;
-    }
-    return true;
+    return saveAtomically(path, toBytes());
 }
 
 } // namespace Trivet

@@ -1,8 +1,106 @@
 #include "common/settings/IniFile.h"
 
-#include "common/settings/IniDocument.h"
+#include "common/settings/SettingsLogging.h"
+
+#include <QDateTime>
+
+using namespace Qt::StringLiterals;
 
 namespace Trivet {
+namespace {
+
+// FAT stores modification times in 2-second steps; within that span a time says nothing about order.
+constexpr qint64 AmbiguousTimeMs = 2000;
+
+} // namespace
+
+IniFile::IniFile(QString path)
+    : m_path(std::move(path))
+{
+}
+
+IniFile::IniFile(QString path, FileStamp (*stampOf)(const QString &path))
+    : m_path(std::move(path))
+    , m_stampOf(stampOf)
+{
+}
+
+const IniDocument &IniFile::document() const
+{
+    const FileStamp now = m_stampOf(m_path);
+    const bool timeAmbiguous = now.regular && now.modifiedMs >= m_knownAt - AmbiguousTimeMs;
+    if (m_loaded && now == m_stamp && !timeAmbiguous) {
+        return m_document;
+    }
+    const qint64 readAt = QDateTime::currentMSecsSinceEpoch();
+    bool unreadable = false;
+    const QByteArray bytes = now.regular ? readIniBytes(m_path, m_maximumSize, &unreadable) : QByteArray();
+    const size_t hash = qHash(bytes);
+    m_stamp = now;
+    m_knownAt = readAt;
+    m_unreadable = unreadable;
+    if (m_loaded && hash == m_contentHash && bytes.size() == m_contentSize) {
+        return m_document;
+    }
+    m_document = IniDocument::fromBytes(bytes, legacyEncodingFor(m_path));
+    m_contentHash = hash;
+    m_contentSize = bytes.size();
+    m_loaded = true;
+    ++m_parseCount;
+    return m_document;
+}
+
+QString IniFile::value(QStringView section, QStringView key) const
+{
+    return document().value(section, key).value_or(QString());
+}
+
+QStringList IniFile::sectionEntries(QStringView section) const
+{
+    return document().sectionEntries(section);
+}
+
+SaveResult IniFile::setValue(const QString &section, const QString &key, const QString &value)
+{
+    IniDocument edited = document();
+    edited.setValue(section, key, value);
+    return commit(std::move(edited));
+}
+
+SaveResult IniFile::replaceSection(const QString &section, const QStringList &entries)
+{
+    IniDocument edited = document();
+    edited.replaceSection(section, entries);
+    return commit(std::move(edited));
+}
+
+SaveResult IniFile::commit(IniDocument edited)
+{
+    // Writing what was read of a file that could not be read whole would throw away the rest of it.
+    if (m_unreadable) {
+        qCWarning(lcSettings) << "not writing" << m_path << "because it could not be read";
+        return {SaveResult::Status::OpenFailed, u"%1 could not be read and is left as it is"_s.arg(m_path)};
+    }
+    const QByteArray bytes = edited.toBytes();
+    const qint64 writtenAt = QDateTime::currentMSecsSinceEpoch();
+    SaveResult result = saveAtomically(m_path, bytes);
+    if (!result.ok()) {
+        // The old file is still there, and the held document still matches it.
+        return result;
+    }
+    m_document = std::move(edited);
+    m_stamp = m_stampOf(m_path);
+    m_knownAt = writtenAt;
+    m_contentHash = qHash(bytes);
+    m_contentSize = bytes.size();
+    m_loaded = true;
+    return result;
+}
+
+bool IniFile::exists() const
+{
+    return m_stampOf(m_path).regular;
+}
 
 QString readIni(const QString &section, const QString &key, const QString &file)
 {
@@ -13,7 +111,7 @@ bool writeIni(const QString &section, const QString &key, const QString &value, 
 {
     IniDocument doc = IniDocument::fromFile(file);
     doc.setValue(section, key, value);
-    return doc.save(file);
+    return doc.save(file).ok();
 }
 
 QString readIniSection(const QString &file, const QString &section)
@@ -25,7 +123,7 @@ bool writeIniSection(const QString &file, const QString &section, const QStringL
 {
     IniDocument doc = IniDocument::fromFile(file);
     doc.replaceSection(section, lines);
-    return doc.save(file);
+    return doc.save(file).ok();
 }
 
 } // namespace Trivet

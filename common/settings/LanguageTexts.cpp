@@ -1,45 +1,59 @@
 #include "common/settings/LanguageTexts.h"
 
 #include "common/platform/AppFolder.h"
-#include "common/settings/IniFile.h"
-#include "common/settings/LangHandler.h"
 
 #include <QFileInfo>
 
-using namespace Qt::StringLiterals;
-
 namespace Trivet {
 
-// PROVISIONAL
 LanguageTexts::LanguageTexts(QString appRoot)
-    : m_root(std::move(appRoot))
+    : m_appRoot(std::move(appRoot))
+    , m_englishPath(AppFolder(m_appRoot).languageFile(EnglishLanguageFile.toString()))
+    , m_current{QFileInfo(m_englishPath).fileName(), m_englishPath, false, {}}
 {
-    select(u"English.lng"_s);
 }
 
 LanguageFile LanguageTexts::select(const QString &defaultValue)
 {
-    const AppFolder folder(m_root);
-    LanguageFile file{defaultValue, folder.languageFile(defaultValue), false, {}};
-    if (defaultValue.isEmpty() || defaultValue.contains(u'/') || defaultValue.contains(u'\\') ||
-        !QFileInfo(file.path).isFile() || QFileInfo(file.path).size() > (1 << 20) ||
-        readIniSection(file.path, u"Translation"_s).isEmpty()) {
-        file = {u"English.lng"_s, folder.languageFile(u"English.lng"_s), true, u"unusable"_s};
+    m_englishPath = AppFolder(m_appRoot).languageFile(EnglishLanguageFile.toString());
+    m_current = resolveLanguageFile(m_appRoot, defaultValue, [this](const QString &path) {
+        return fileAt(path).sectionEntries(TranslationSection);
+    });
+    return m_current;
+}
+
+IniFile &LanguageTexts::fileAt(const QString &path) const
+{
+    std::unique_ptr<IniFile> &file = m_files[path];
+    if (!file) {
+        file = std::make_unique<IniFile>(path);
+        file->setMaximumSize(MaxLanguageFileSize);
     }
-    m_current = file;
-    return file;
+    return *file;
 }
 
 QString LanguageTexts::text(QStringView key) const
 {
-    const QString found = translation(key.toString(), m_current.path);
-    return found.isEmpty() ? translation(key.toString(), AppFolder(m_root).languageFile(u"English.lng"_s)) : found;
+    QString text = fileAt(m_current.path).value(TranslationSection, key);
+    if (text.isEmpty() && m_current.path != m_englishPath) {
+        text = fileAt(m_englishPath).value(TranslationSection, key);
+    }
+    return text;
 }
 
 QString LanguageTexts::text(QStringView key, const QString &builtIn) const
 {
     const QString found = text(key);
     return found.isEmpty() ? builtIn : found;
+}
+
+int LanguageTexts::parseCount() const
+{
+    int count = 0;
+    for (const auto &[path, file] : m_files) {
+        count += file->parseCount();
+    }
+    return count;
 }
 
 } // namespace Trivet

@@ -3,7 +3,6 @@
 #include "common/settings/CodePageTables.h"
 
 #include <QFileInfo>
-#include <QStringDecoder>
 
 using namespace Qt::StringLiterals;
 
@@ -38,14 +37,13 @@ TextEncoding legacyEncodingFor(const QString &filePath)
     return TextEncoding::Cp1252;
 }
 
-bool isValidUtf8(const QByteArray &bytes)
+bool isValidUtf8(QByteArrayView bytes)
 {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString ignored = decoder.decode(bytes);
-    return !decoder.hasError();
+    // Checked in place: decoding a large file only to look at the error flag would hold it twice.
+    return bytes.isValidUtf8();
 }
 
-QString decodeText(const QByteArray &bytes, TextEncoding encoding)
+QString decodeText(QByteArrayView bytes, TextEncoding encoding)
 {
     if (encoding == TextEncoding::Utf8) {
         return QString::fromUtf8(bytes);

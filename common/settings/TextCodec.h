@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <optional>
 
@@ -12,10 +13,10 @@ enum class TextEncoding { Utf8, Cp1251, Cp1252, Cp1253 };
 
 TextEncoding legacyEncodingFor(const QString &filePath);
 
-bool isValidUtf8(const QByteArray &bytes);
+bool isValidUtf8(QByteArrayView bytes);
 
 // Decodes bytes that hold no BOM: as UTF-8 when they are valid UTF-8, else in the legacy code page.
-QString decodeText(const QByteArray &bytes, TextEncoding encoding);
+QString decodeText(QByteArrayView bytes, TextEncoding encoding);
 
 // Encodes text; empty optional when the encoding cannot represent every character.
 std::optional<QByteArray> encodeText(const QString &text, TextEncoding encoding);

@@ -1,15 +1,95 @@
 #include "common/settings/IniFile.h"
 #include "common/settings/LangHandler.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
 using namespace Trivet;
+
+namespace QTest {
+template <> char *toString(const SaveResult::Status &status)
+{
+    static const char *const names[] = {"Success", "OpenFailed", "WriteFailed", "CommitFailed"};
+    return qstrdup(names[int(status)]);
+}
+} // namespace QTest
+
+namespace {
+
+void setModified(const QString &path, const QDateTime &time)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::Append));
+    QVERIFY(file.setFileTime(time, QFileDevice::FileModificationTime));
+}
+
+// The file as a FAT stick shows it: times in 2-second steps, nothing else that would tell a change.
+FileStamp fatStamp(const QString &path)
+{
+    FileStamp stamp = fileStampOf(path);
+    stamp.modifiedMs -= stamp.modifiedMs % 2000;
+    stamp.modifiedNs = 0;
+    stamp.changedNs = 0;
+    stamp.identity = 0;
+    return stamp;
+}
+
+// Makes a file or folder unwritable for this process while it lives. Permissions do not stop root, so
+// root also sets the file system's immutable flag where it has one.
+class WriteProtection final
+{
+public:
+    explicit WriteProtection(const QString &path)
+        : m_path(path)
+        , m_permissions(QFile::permissions(path))
+    {
+        QFile::setPermissions(
+            path, m_permissions & ~(QFile::WriteOwner | QFile::WriteUser | QFile::WriteGroup | QFile::WriteOther));
+        m_immutable = geteuid() == 0 && setImmutable(true);
+    }
+    ~WriteProtection()
+    {
+        if (m_immutable) {
+            setImmutable(false);
+        }
+        QFile::setPermissions(m_path, m_permissions);
+    }
+    WriteProtection(const WriteProtection &) = delete;
+    WriteProtection &operator=(const WriteProtection &) = delete;
+
+private:
+    bool setImmutable(bool on) const
+    {
+        const int fd = ::open(QFile::encodeName(m_path).constData(), O_RDONLY);
+        if (fd < 0) {
+            return false;
+        }
+        int flags = 0;
+        bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+        flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+        done = done && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        ::close(fd);
+        return done;
+    }
+
+    QString m_path;
+    QFile::Permissions m_permissions;
+    bool m_immutable = false;
+};
+
+// An edit of an IniFile: {"set", section, key, value} or {"section", section, entries...}.
+using Edits = QList<QStringList>;
+
+} // namespace
 
 class TestIniFile : public QObject
 {
@@ -263,6 +343,214 @@ private slots:
         QVERIFY(writeIniSection(m_file, u"USBDriveLetter"_s, {u"OldDriveLetter=E:"_s}));
         QCOMPARE(readIni(u"USBDriveLetter"_s, u"OldDriveLetter"_s, m_file), u"E:"_s);
         QCOMPARE(readIni(u"Z"_s, u"z"_s, m_file), u"1"_s);
+    }
+
+    // A file edited by hand between two reads is seen at the next read, even on a FAT stick where an edit
+    // of the same length within the same 2-second step keeps the file's time; a file whose bytes did not
+    // change is not parsed again.
+    void iniFileSeesHandEdits_data()
+    {
+        QTest::addColumn<bool>("aged");
+        QTest::addColumn<QByteArray>("edited");
+        QTest::addColumn<bool>("sameTime");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<int>("parses");
+
+        const QByteArray before = "[A]\r\nk=1\r\n";
+        QTest::newRow("longer value") << false << QByteArray("[A]\r\nk=10\r\n") << false << u"10"_s << 2;
+        QTest::newRow("same size, same time") << false << QByteArray("[A]\r\nk=2\r\n") << true << u"2"_s << 2;
+        QTest::newRow("old file, same size") << true << QByteArray("[A]\r\nk=2\r\n") << false << u"2"_s << 2;
+        QTest::newRow("same bytes written again") << false << before << false << u"1"_s << 1;
+        QTest::newRow("old file touched") << true << before << false << u"1"_s << 1;
+        QTest::newRow("removed") << false << QByteArray() << false << QString() << 2;
+    }
+
+    void iniFileSeesHandEdits()
+    {
+        QFETCH(bool, aged);
+        QFETCH(QByteArray, edited);
+        QFETCH(bool, sameTime);
+        QFETCH(QString, expected);
+        QFETCH(int, parses);
+
+        write("[A]\r\nk=1\r\n");
+        if (aged) {
+            setModified(m_file, QDateTime::currentDateTime().addSecs(-3600));
+        }
+        const IniFile file(m_file, fatStamp);
+        QCOMPARE(file.value(u"A", u"k"), u"1"_s);
+        const QDateTime time = QFileInfo(m_file).lastModified();
+        if (edited.isNull()) {
+            QVERIFY(QFile::remove(m_file));
+        } else {
+            write(edited);
+        }
+        if (sameTime) {
+            setModified(m_file, time);
+            QCOMPARE(fatStamp(m_file).modifiedMs, time.toMSecsSinceEpoch() - time.toMSecsSinceEpoch() % 2000);
+        }
+        QCOMPARE(file.value(u"A", u"k"), expected);
+        QCOMPARE(file.value(u"a", u"K"), expected);
+        QCOMPARE(file.parseCount(), parses);
+    }
+
+    void iniFileParsesOnceForManyReads()
+    {
+        QVERIFY(QFile::copy(QStringLiteral(TRIVET_SOURCE_DIR "/portable/Trivet.ini"), m_file));
+        QFile::setPermissions(m_file, QFile::ReadOwner | QFile::WriteOwner);
+        const IniFile file(m_file);
+        QVERIFY(file.exists());
+        // Just copied, the file's time is too recent to trust; later it is old enough that a stat is all.
+        for (const bool aged : {false, true}) {
+            if (aged) {
+                setModified(m_file, QDateTime::currentDateTime().addSecs(-3600));
+            }
+            int compared = 0;
+            for (const QString &section : {u"Language"_s, u"MyOwnApps"_s, u"Applications"_s, u"VersionCheck"_s}) {
+                const QStringList entries = file.sectionEntries(section.toUpper());
+                QCOMPARE(entries.join(QChar(u'\0')), readIniSection(m_file, section));
+                for (const QString &entry : entries) {
+                    const QString key = entry.section(u'=', 0, 0);
+                    QCOMPARE(file.value(section, key.toLower()), readIni(section, key, m_file));
+                    ++compared;
+                }
+            }
+            QVERIFY(compared > 100);
+        }
+        QCOMPARE(file.parseCount(), 1);
+    }
+
+    void iniFileKeepsItsOwnWrites()
+    {
+        write("; mine\r\n[Language]\r\nDefault=English.lng\r\n\r\n[MyOwnApps]\r\nA=1\r\n");
+        IniFile file(m_file);
+        QCOMPARE(file.value(u"Language", u"Default"), u"English.lng"_s);
+
+        QVERIFY(file.setValue(u"language"_s, u"default"_s, u"Deutsch.lng"_s).ok());
+        QVERIFY(file.replaceSection(u"MyOwnApps"_s, {u"B=2"_s}).ok());
+        QVERIFY(file.setValue(u"Proxy"_s, u"ProxyServer"_s, u"10.0.0.1"_s).ok());
+        QCOMPARE(contents(), QByteArray("; mine\r\n[Language]\r\nDefault=Deutsch.lng\r\n\r\n[MyOwnApps]\r\nB=2\r\n"
+                                        "\r\n[Proxy]\r\nProxyServer=10.0.0.1\r\n"));
+        QCOMPARE(file.value(u"Language", u"Default"), u"Deutsch.lng"_s);
+        QCOMPARE(file.sectionEntries(u"MyOwnApps"), QStringList{u"B=2"_s});
+        QCOMPARE(file.value(u"Proxy", u"ProxyServer"), u"10.0.0.1"_s);
+        QCOMPARE(file.parseCount(), 1);
+
+        // A hand edit right after the program's own write is still seen, even where it keeps the file's time.
+        IniFile onFat(m_file, fatStamp);
+        QVERIFY(onFat.setValue(u"Proxy"_s, u"ProxyServer"_s, u"10.0.0.2"_s).ok());
+        const QDateTime time = QFileInfo(m_file).lastModified();
+        QByteArray edited = contents();
+        edited.replace("10.0.0.2", "10.0.0.3");
+        write(edited);
+        setModified(m_file, time);
+        QCOMPARE(onFat.value(u"Proxy", u"ProxyServer"), u"10.0.0.3"_s);
+        QCOMPARE(onFat.parseCount(), 2);
+    }
+
+    // After any series of writes the held document reads exactly as the written file does when read afresh.
+    void writtenDocumentMatchesTheFile_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<Edits>("edits");
+
+        const QByteArray settings = "; head\r\nk=0\r\n[A]\r\na=1\r\n; note\r\nb=2\r\n\r\n\r\n[B]\r\nx=1\r\n[a]\r\nc=3";
+        QTest::newRow("replace, add, append") << settings
+                                              << Edits{{u"set"_s, u"A"_s, u"b"_s, u"20"_s},
+                                                       {u"set"_s, u"A"_s, u"new"_s, u"n"_s},
+                                                       {u"set"_s, u"B"_s, u"y"_s, u"2"_s},
+                                                       {u"set"_s, u"C"_s, u"z"_s, u"3"_s},
+                                                       {u"set"_s, u"A"_s, u"new"_s, u"m"_s}};
+        QTest::newRow("sections replaced") << settings
+                                           << Edits{{u"section"_s, u"A"_s, u"p=1"_s, u"q=2"_s, u"r"_s},
+                                                    {u"set"_s, u"A"_s, u"s"_s, u"4"_s},
+                                                    {u"section"_s, u"B"_s},
+                                                    {u"section"_s, u"D"_s, u"d=1"_s},
+                                                    {u"set"_s, u"D"_s, u"e"_s, u"2"_s}};
+        QTest::newRow("written lines that read as headers")
+            << settings
+            << Edits{{u"set"_s, u"A"_s, u"[B]x"_s, u"1"_s},
+                     {u"set"_s, u"B"_s, u"y"_s, u"2"_s},
+                     {u"section"_s, u"A"_s, u"p=1"_s, u"[E]"_s, u"e=5"_s},
+                     {u"set"_s, u"E"_s, u"f"_s, u"6"_s},
+                     {u"set"_s, u"a]b"_s, u"k"_s, u"7"_s},
+                     {u"set"_s, u"a]b"_s, u"k"_s, u"8"_s}};
+        QTest::newRow("odd keys") << settings
+                                  << Edits{{u"set"_s, u"A"_s, u";a"_s, u"1"_s},
+                                           {u"set"_s, u"A"_s, u"k=v"_s, u"2"_s},
+                                           {u"set"_s, u"A"_s, u"Ключ"_s, u"3"_s},
+                                           {u"set"_s, u"A"_s, u"КЛЮЧ"_s, u"4"_s},
+                                           {u"set"_s, u"A"_s, QString(), u"5"_s}};
+        QTest::newRow("empty file") << QByteArray()
+                                    << Edits{{u"set"_s, u"A"_s, u"a"_s, u"1"_s},
+                                             {u"section"_s, u"B"_s, u"b=2"_s},
+                                             {u"set"_s, u"A"_s, u"c"_s, u"3"_s}};
+        QTest::newRow("legacy file turned into UTF-8")
+            << QByteArray("[A]\r\nname=Caf\xE9\r\n")
+            << Edits{{u"set"_s, u"A"_s, u"x"_s, u"Crème"_s}, {u"set"_s, u"A"_s, u"y"_s, u"Ω"_s}};
+    }
+
+    void writtenDocumentMatchesTheFile()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(Edits, edits);
+        write(file);
+        IniFile ini(m_file);
+        const QStringList sections{u"A"_s, u"a"_s, u"B"_s, u"C"_s, u"D"_s, u"E"_s, u"a]b"_s, u""_s};
+        const QStringList keys{u"a"_s, u"b"_s, u"c"_s, u"new"_s, u"[B]x"_s, u"x"_s,    u"y"_s,    u"z"_s,   u"p"_s,
+                               u"r"_s, u"s"_s, u"k"_s, u";a"_s,  u"k=v"_s,  u"ключ"_s, QString(), u"name"_s};
+        for (const QStringList &edit : edits) {
+            const SaveResult saved = edit.first() == u"set"_s ? ini.setValue(edit.at(1), edit.at(2), edit.at(3))
+                                                              : ini.replaceSection(edit.at(1), edit.mid(2));
+            QVERIFY2(saved.ok(), qPrintable(saved.message));
+            for (const QString &section : sections) {
+                QCOMPARE(ini.sectionEntries(section).join(QChar(u'\0')), readIniSection(m_file, section));
+                for (const QString &key : keys) {
+                    QCOMPARE(ini.value(section, key), readIni(section, key, m_file));
+                }
+            }
+        }
+        QCOMPARE(ini.parseCount(), 1);
+    }
+
+    void failedSaveKeepsFileAndDocument_data()
+    {
+        QTest::addColumn<bool>("protectFolder");
+        QTest::newRow("read-only folder") << true;
+        QTest::newRow("read-only file") << false;
+    }
+
+    void failedSaveKeepsFileAndDocument()
+    {
+        QFETCH(bool, protectFolder);
+        write("[A]\r\nk=1\r\n");
+        IniFile file(m_file);
+        QCOMPARE(file.value(u"A", u"k"), u"1"_s);
+
+        SaveResult saved;
+        SaveResult savedSection;
+        bool writable = false;
+        {
+            const WriteProtection protection(protectFolder ? m_dir.path() : m_file);
+            writable = protectFolder ? QFile(m_dir.filePath(u"probe"_s)).open(QIODevice::WriteOnly)
+                                     : QFile(m_file).open(QIODevice::Append);
+            saved = file.setValue(u"A"_s, u"k"_s, u"2"_s);
+            savedSection = file.replaceSection(u"B"_s, {u"x=1"_s});
+        }
+        QFile::remove(m_dir.filePath(u"probe"_s));
+        if (writable) {
+            QSKIP("neither permissions nor an immutable flag keep this process from writing");
+        }
+        QVERIFY(!saved.ok());
+        QVERIFY(!savedSection.ok());
+        QCOMPARE(saved.status, SaveResult::Status::OpenFailed);
+        QVERIFY(!saved.message.isEmpty());
+        QCOMPARE(contents(), QByteArray("[A]\r\nk=1\r\n"));
+        QCOMPARE(file.value(u"A", u"k"), u"1"_s);
+        QCOMPARE(file.sectionEntries(u"B"), QStringList());
+        QCOMPARE(file.parseCount(), 1);
+        const QStringList leftovers = QDir(m_dir.path()).entryList({u"Trivet.ini?*"_s}, QDir::Files | QDir::Hidden);
+        QVERIFY2(leftovers.isEmpty(), qPrintable(leftovers.join(u", "_s)));
     }
 };
 

@@ -1,5 +1,7 @@
 #include "common/settings/IniFile.h"
+#include "common/settings/LanguageTexts.h"
 #include "launcher/texts/TextKeys.h"
+#include "tests/support/PortableFolder.h"
 
 #include <QDir>
 #include <QFile>
@@ -158,7 +160,100 @@ class TestLanguageFiles : public QObject
 {
     Q_OBJECT
 
+    Test::PortableFolder m_folder;
+
+    QString inLanguages(const QString &name) const { return m_folder.path(u"Languages/"_s + name); }
+
 private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_folder.isValid());
+        m_folder.copyShippedFiles();
+        const QByteArray texts = "; Test\r\n[Translation]\r\nmnuFile=Secret\r\n";
+        m_folder.writeFile(u"Secret.lng"_s, texts);
+        m_folder.writeFile(u"Languages/Big.lng"_s, texts + "; " + QByteArray(MaxLanguageFileSize, 'x') + "\r\n");
+        m_folder.writeFile(u"Languages/Keyless.lng"_s, "; Test\r\n[Translation]\r\n; none yet\r\n[Other]\r\nk=v\r\n");
+        QVERIFY(QDir().mkpath(inLanguages(u"Folder.lng"_s)));
+        QVERIFY(QFile::link(u"/dev/zero"_s, inLanguages(u"Zero.lng"_s)));
+    }
+
+    // [Language] Default names a file in Languages, nothing else; anything that cannot be used gives English.
+    void resolveLanguageFile_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("expected");
+
+        const QString english = u"English.lng"_s;
+        QTest::newRow("empty") << QString() << english;
+        QTest::newRow("parent folders to passwd") << u"../../etc/passwd"_s << english;
+        QTest::newRow("parent folders to a device") << u"../../../dev/zero"_s << english;
+        QTest::newRow("good file outside Languages") << u"../Secret.lng"_s << english;
+        QTest::newRow("absolute path of a good file") << inLanguages(u"Deutsch.lng"_s) << english;
+        QTest::newRow("backslash") << u"..\\Secret.lng"_s << english;
+        QTest::newRow("drive prefix") << u"C:Deutsch.lng"_s << english;
+        QTest::newRow("parent folder itself") << u".."_s << english;
+        QTest::newRow("folder") << u"Folder.lng"_s << english;
+        QTest::newRow("device") << u"Zero.lng"_s << english;
+        QTest::newRow("missing") << u"Klingon.lng"_s << english;
+        QTest::newRow("over 1 MiB") << u"Big.lng"_s << english;
+        QTest::newRow("no keys in [Translation]") << u"Keyless.lng"_s << english;
+        QTest::newRow("good") << u"Deutsch.lng"_s << u"Deutsch.lng"_s;
+        QTest::newRow("other letter case") << u"dEUTSCH.LNG"_s << u"Deutsch.lng"_s;
+        QTest::newRow("legacy name with cedilla") << u"Français.lng"_s << u"Français.lng"_s;
+        QTest::newRow("English itself") << english << english;
+    }
+    void resolveLanguageFile()
+    {
+        QFETCH(QString, value);
+        QFETCH(QString, expected);
+        const bool fellBack = expected == u"English.lng"_s && value != expected;
+
+        const LanguageFile resolved = Trivet::resolveLanguageFile(m_folder.root(), value);
+        QCOMPARE(resolved.fileName, expected);
+        QCOMPARE(resolved.path, inLanguages(expected));
+        QCOMPARE(resolved.fellBack, fellBack);
+        QCOMPARE(resolved.reason.isEmpty(), !fellBack);
+
+        LanguageTexts texts(m_folder.root());
+        const LanguageFile selected = texts.select(value);
+        QCOMPARE(selected.path, resolved.path);
+        QCOMPARE(texts.current().fellBack, fellBack);
+        QCOMPARE(texts.text(u"MNUFILE"), readIni(u"Translation"_s, u"mnuFile"_s, resolved.path));
+        QVERIFY(!texts.text(u"mnuFile").isEmpty());
+    }
+
+    // Each language file is parsed once however often it is chosen; texts missing from it come from English,
+    // then from the program; an edit by hand is seen at the next lookup, and a file grown past 1 MiB is
+    // no longer read.
+    void languageTextsReadEachFileOnce()
+    {
+        m_folder.writeFile(u"Languages/Partial.lng"_s, "; Test\r\n[Translation]\r\nmnuFile=&Teilweise\r\n");
+        const QString english = inLanguages(u"English.lng"_s);
+        LanguageTexts texts(m_folder.root());
+        for (int round = 0; round < 3; ++round) {
+            for (const QString &name : {u"Deutsch.lng"_s, u"English.lng"_s, u"Partial.lng"_s}) {
+                QCOMPARE(texts.select(name).fileName, name);
+                for (const TextKey &k : allTextKeys()) {
+                    const QString own = readIni(u"Translation"_s, k.key, inLanguages(name));
+                    QCOMPARE(texts.text(k.key), own.isEmpty() ? readIni(u"Translation"_s, k.key, english) : own);
+                }
+            }
+        }
+        QCOMPARE(texts.parseCount(), 3);
+        QCOMPARE(texts.text(u"mnuFile"), u"&Teilweise"_s);
+        QCOMPARE(texts.text(u"noSuchKey"), QString());
+        QCOMPARE(texts.text(u"noSuchKey", u"built-in"_s), u"built-in"_s);
+        QCOMPARE(texts.text(u"mnuFile", u"built-in"_s), u"&Teilweise"_s);
+
+        m_folder.writeFile(u"Languages/Partial.lng"_s, "; Test\r\n[Translation]\r\nmnuFile=&Teil\r\ncmdExit=&Ende\r\n");
+        QCOMPARE(texts.text(u"cmdExit"), u"&Ende"_s);
+        QCOMPARE(texts.parseCount(), 4);
+
+        m_folder.writeFile(u"Languages/Partial.lng"_s,
+                           "; Test\r\n[Translation]\r\ncmdExit=&Ende\r\n; " + QByteArray(MaxLanguageFileSize, 'x'));
+        QCOMPARE(texts.text(u"cmdExit"), readIni(u"Translation"_s, u"cmdExit"_s, english));
+    }
+
     void registryHasNoDuplicateKeys()
     {
         QHash<QString, QString> seen;
