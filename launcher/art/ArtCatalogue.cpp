@@ -97,6 +97,14 @@ QPixmap render(const QString &resource, int size)
     return pixmap;
 }
 
+QString menuResource(int number)
+{
+    if (number < 1 || number > int(menuResources.size())) {
+        return fallbackResource.toString();
+    }
+    return menuResources[std::size_t(number - 1)].toString();
+}
+
 } // namespace
 
 QPixmap catalogueIcon(QStringView id, int size)
@@ -109,16 +117,11 @@ QPixmap catalogueIcon(QStringView id, int size)
 
 QPixmap menuPicture(int number, int size)
 {
-    if (number < 1 || number > int(menuResources.size())) {
-        return render(fallbackResource.toString(), size);
-    }
-    return render(menuResources[std::size_t(number - 1)].toString(), size);
+    return render(menuResource(number), size);
 }
 
 namespace {
 
-// Draws a menu picture only when a menu first shows it: a start that never opens the Language menu
-// renders none of its ten pictures.
 // The picture of a disabled item: grey and faint, as styles draw them.
 QPixmap greyed(const QPixmap &picture)
 {
@@ -135,19 +138,22 @@ QPixmap greyed(const QPixmap &picture)
     return result;
 }
 
-class MenuIconEngine final : public QIconEngine
+// Draws a picture only when it is first shown at a size: a start that never opens the Language menu
+// renders none of its ten pictures.
+class PictureIconEngine final : public QIconEngine
 {
 public:
-    MenuIconEngine(int picture, int checkedPicture)
-        : m_picture(picture)
-        , m_checkedPicture(checkedPicture)
+    // Resources of the picture while the item is unchecked and while it carries its check mark.
+    PictureIconEngine(QString picture, QString checkedPicture)
+        : m_picture(std::move(picture))
+        , m_checkedPicture(std::move(checkedPicture))
     {
     }
 
     QPixmap pixmap(const QSize &size, QIcon::Mode mode, QIcon::State state) override
     {
-        QPixmap picture =
-            menuPicture(state == QIcon::On ? m_checkedPicture : m_picture, qMin(size.width(), size.height()));
+        const QPixmap picture =
+            render(state == QIcon::On ? m_checkedPicture : m_picture, qMin(size.width(), size.height()));
         return mode == QIcon::Disabled ? greyed(picture) : picture;
     }
 
@@ -162,20 +168,26 @@ public:
         return {side, side};
     }
 
-    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override { return {{16, 16}, {32, 32}}; }
-    QString key() const override { return u"trivet-menu"_s; }
-    QIconEngine *clone() const override { return new MenuIconEngine(m_picture, m_checkedPicture); }
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override { return {{16, 16}, {32, 32}, {64, 64}}; }
+    QString key() const override { return u"trivet-picture"_s; }
+    QIconEngine *clone() const override { return new PictureIconEngine(m_picture, m_checkedPicture); }
 
 private:
-    int m_picture;
-    int m_checkedPicture;
+    QString m_picture;
+    QString m_checkedPicture;
 };
 
 } // namespace
 
 QIcon menuIcon(int picture, int checkedPicture)
 {
-    return QIcon(new MenuIconEngine(picture, checkedPicture));
+    return QIcon(new PictureIconEngine(menuResource(picture), menuResource(checkedPicture)));
+}
+
+QIcon productIcon()
+{
+    const QString product = u":/art/product.svg"_s;
+    return QIcon(new PictureIconEngine(product, product));
 }
 
 QPixmap productPicture(int size)

@@ -23,5 +23,7 @@ QIcon menuIcon(int picture, int checkedPicture);
 
 // The product picture shown beside the window title.
 QPixmap productPicture(int size = 64);
+// The same as the window's icon, drawn when the window system first asks for it.
+QIcon productIcon();
 
 } // namespace Trivet::Art

@@ -54,7 +54,7 @@ MainWindow::MainWindow(LauncherContext context, QWidget *parent)
 {
     setObjectName(u"Form1"_s);
     setWindowTitle(windowTitleText);
-    setWindowIcon(QIcon(Art::productPicture(64)));
+    setWindowIcon(Art::productIcon());
     buildCentralArea();
     buildMenus();
 
