@@ -1,21 +1,43 @@
 #pragma once
 
 #include <QMetaType>
+#include <QObject>
 #include <QString>
 #include <QStringList>
 
 namespace Trivet {
 
-struct ExtractResult
+struct [[nodiscard]] ExtractResult
 {
-    bool ok = false;
+    Q_GADGET
+
+public:
+    enum class Status {
+        NotRun,         // nothing was attempted yet
+        Success,        // every member is in place
+        BadCommand,     // the extraction command was not understood
+        ArchiveMissing, // there is no archive file
+        Damaged,        // not an archive of a known kind, truncated, or data that does not match its checksum
+        UnsafeMember,   // a member would land outside the destination, or is neither file, folder nor link
+        NoSpace,        // the volume is full, or a file is too large for it
+        WriteFailed,    // any other failure to write or move files: rights, a file in use, a file where a folder is
+    };
+    Q_ENUM(Status)
+
+    Status status = Status::NotRun;
     QString message;
-    // Files and links placed in the destination (folders are not counted); 0 whenever ok is false, because a
-    // failed extraction leaves the destination as it was.
+    // Files and links placed in the destination (folders are not counted); 0 unless ok(), because a failed
+    // extraction leaves the destination as it was.
     int filesWritten = 0;
     // Member names that were refused because they would have ended up outside the destination.
     QStringList refused;
+
+    bool ok() const { return status == Status::Success; }
+
+    static ExtractResult failure(Status status, const QString &message) { return {status, message, 0, {}}; }
 };
+
+using ExtractStatus = ExtractResult::Status;
 
 // Unpacks zip and 7z archives with libarchive, all or nothing: the archive is unpacked into a hidden
 // staging folder beside the destination, checked, and only then moved into the destination, replacing

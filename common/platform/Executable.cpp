@@ -1,16 +1,23 @@
 #include "common/platform/Executable.h"
 
+#include <QDir>
 #include <QFile>
+
+using namespace Qt::StringLiterals;
 
 namespace Trivet {
 
-bool makeExecutable(const QString &path)
+FileResult makeExecutable(const QString &path)
 {
+    QFile file(path);
+    if (!file.exists()) {
+        return FileResult::failure(FileResult::Status::NotFound,
+                                   u"There is no file "_s + QDir::toNativeSeparators(path) + u" to make executable."_s);
+    }
 #ifdef Q_OS_WIN
-    Q_UNUSED(path);
-    return true;
+    return FileResult::success();
 #else
-    QFile::Permissions permissions = QFile::permissions(path);
+    QFile::Permissions permissions = file.permissions();
     if (permissions & QFile::ReadOwner) {
         permissions |= QFile::ExeOwner | QFile::ExeUser;
     }
@@ -20,7 +27,11 @@ bool makeExecutable(const QString &path)
     if (permissions & QFile::ReadOther) {
         permissions |= QFile::ExeOther;
     }
-    return QFile::setPermissions(path, permissions);
+    if (!file.setPermissions(permissions)) {
+        return FileResult::failure(FileResult::Status::Failed, u"Cannot make "_s + QDir::toNativeSeparators(path) +
+                                                                   u" executable: "_s + file.errorString());
+    }
+    return FileResult::success();
 #endif
 }
 

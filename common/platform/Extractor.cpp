@@ -32,8 +32,7 @@ void Extractor::run(const QString &appFolder, const QString &commandTail)
     QString error;
     const std::optional<ExtractorCommand> command = ExtractorCommand::parse(commandTail, &error);
     if (!command) {
-        ExtractResult result;
-        result.message = error;
+        const ExtractResult result = ExtractResult::failure(ExtractStatus::BadCommand, error);
         qCWarning(lcExtract) << error;
         // Queued, so callers see the same order of events as for a real extraction.
         QMetaObject::invokeMethod(

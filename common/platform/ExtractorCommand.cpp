@@ -1,5 +1,7 @@
 #include "common/platform/ExtractorCommand.h"
 
+#include "common/platform/RelativePath.h"
+
 #include <QList>
 
 using namespace Qt::StringLiterals;
@@ -8,36 +10,24 @@ namespace Trivet {
 
 namespace {
 
-bool fail(QString *error, const QString &message)
+void fail(QString *error, const QString &message)
 {
     if (error) {
         *error = message;
     }
-    return false;
 }
 
-// Names in a tail are relative to the working folder. A name that could leave it (absolute, drive,
-// UNC, "..") is refused here, so a settings file cannot point an extraction somewhere else.
-std::optional<QString> relativeName(QStringView text)
+// Names in a tail are relative to the working folder; one that could leave it is refused, so a settings
+// file cannot point an extraction somewhere else.
+std::optional<QString> relativeName(QStringView text, QString *why)
 {
-    QString name = text.toString();
-    name.replace(u'\\', u'/');
-    if (name.startsWith(u'/') || name.contains(u':')) {
+    RelativePath::Refusal refusal = RelativePath::Refusal::None;
+    const std::optional<RelativePath> name = RelativePath::parse(text, {}, &refusal);
+    if (!name) {
+        *why = u"\""_s + text.toString() + u"\" "_s + RelativePath::explain(refusal);
         return std::nullopt;
     }
-    QStringList kept;
-    for (const QString &part : name.split(u'/', Qt::SkipEmptyParts)) {
-        if (part == u"..") {
-            return std::nullopt;
-        }
-        if (part != u".") {
-            kept.append(part);
-        }
-    }
-    if (kept.isEmpty()) {
-        return std::nullopt;
-    }
-    return kept.join(u'/');
+    return name->toString();
 }
 
 bool hasExtension(const QString &relative)
@@ -79,9 +69,11 @@ std::optional<ExtractorCommand> ExtractorCommand::parse(QStringView tail, QStrin
                     fail(error, u"\"-d\" needs a folder name: "_s + tail);
                     return std::nullopt;
                 }
-                const std::optional<QString> folder = relativeName(tokens.at(++next));
+                QString why;
+                const std::optional<QString> folder = relativeName(tokens.at(++next), &why);
                 if (!folder) {
-                    fail(error, u"The target folder must be a name below the working folder: "_s + tail);
+                    fail(error,
+                         u"The target folder must be a name below the working folder ("_s + why + u"): "_s + tail);
                     return std::nullopt;
                 }
                 command.targetFolder = *folder;
@@ -118,9 +110,10 @@ std::optional<ExtractorCommand> ExtractorCommand::parse(QStringView tail, QStrin
         fail(error, u"Unexpected text after the archive name: "_s + tail);
         return std::nullopt;
     }
-    const std::optional<QString> archive = relativeName(tokens.at(next));
+    QString why;
+    const std::optional<QString> archive = relativeName(tokens.at(next), &why);
     if (!archive) {
-        fail(error, u"The archive must be a name below the working folder: "_s + tail);
+        fail(error, u"The archive must be a name below the working folder ("_s + why + u"): "_s + tail);
         return std::nullopt;
     }
     command.archive = *archive;

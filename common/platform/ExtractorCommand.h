@@ -22,7 +22,7 @@ struct ExtractorCommand
     // paths go straight below the working folder.
     QString targetFolder;
 
-    static std::optional<ExtractorCommand> parse(QStringView tail, QString *error = nullptr);
+    [[nodiscard]] static std::optional<ExtractorCommand> parse(QStringView tail, QString *error = nullptr);
 
     friend bool operator==(const ExtractorCommand &, const ExtractorCommand &) = default;
 };

@@ -1,14 +1,17 @@
 #include "common/platform/ProcessStarter.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 
+using namespace Qt::StringLiterals;
+
 namespace Trivet {
 
-bool DetachedProcessStarter::start(const ProcessStart &request)
+StartResult DetachedProcessStarter::start(const ProcessStart &request)
 {
     if (request.program.isEmpty()) {
-        return false;
+        return StartResult::failure(StartResult::Status::NoProgram, u"No program was named to start."_s);
     }
     // A window style cannot be chosen for a detached process here; programs open as they like.
     QProcess process;
@@ -19,7 +22,12 @@ bool DetachedProcessStarter::start(const ProcessStart &request)
     } else {
         process.setWorkingDirectory(QFileInfo(request.program).absolutePath());
     }
-    return process.startDetached();
+    if (!process.startDetached()) {
+        return StartResult::failure(StartResult::Status::Failed, u"Cannot start "_s +
+                                                                     QDir::toNativeSeparators(request.program) +
+                                                                     u": "_s + process.errorString());
+    }
+    return StartResult::started();
 }
 
 } // namespace Trivet

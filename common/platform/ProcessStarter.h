@@ -15,20 +15,32 @@ struct ProcessStart
     WindowStyle style = WindowStyle::Normal;
 };
 
+struct [[nodiscard]] StartResult
+{
+    enum class Status { Started, NoProgram, Failed };
+
+    Status status = Status::Failed;
+    QString message; // why the program did not start; empty when it did
+
+    bool ok() const { return status == Status::Started; }
+
+    static StartResult started() { return {Status::Started, {}}; }
+    static StartResult failure(Status status, const QString &message) { return {status, message}; }
+};
+
 // Starts programs without waiting for them. Tests put a recorder in its place.
 class ProcessStarter
 {
 public:
     virtual ~ProcessStarter() = default;
-    // Returns false when the program could not be started.
-    virtual bool start(const ProcessStart &request) = 0;
+    virtual StartResult start(const ProcessStart &request) = 0;
 };
 
 // Starts detached processes with QProcess.
 class DetachedProcessStarter final : public ProcessStarter
 {
 public:
-    bool start(const ProcessStart &request) override;
+    StartResult start(const ProcessStart &request) override;
 };
 
 } // namespace Trivet

@@ -1,6 +1,7 @@
 #include "launcher/catalogue/Catalogue.h"
 
 #include "common/platform/AppFolder.h"
+#include "common/platform/RelativePath.h"
 #include "common/settings/IniFile.h"
 
 #include <QLoggingCategory>
@@ -575,35 +576,6 @@ constexpr std::array<QStringView, 33> AntiVirFileList{
     u"updjob.avj",   u"weblink",       u"wksstats.dll",
 };
 
-bool isSeparator(QChar c)
-{
-    return c == u'\\' || c == u'/';
-}
-
-// A settings value becomes part of a path below the application folder, and the package is written
-// there, so a value that climbs out of the folder (or names the folder itself) is refused. Leading and
-// doubled separators are harmless: the join collapses them.
-bool staysInFolder(const QString &value, bool namesFile)
-{
-    if (namesFile && (value.isEmpty() || isSeparator(value.back()))) {
-        return false;
-    }
-    bool hasName = false;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i <= value.size(); ++i) {
-        if (i < value.size() && !isSeparator(value.at(i))) {
-            continue;
-        }
-        const QStringView part = QStringView(value).sliced(start, i - start);
-        if (part == u"." || part == u"..") {
-            return false;
-        }
-        hasName = hasName || !part.isEmpty();
-        start = i + 1;
-    }
-    return hasName;
-}
-
 } // namespace
 
 namespace Catalogue {
@@ -657,8 +629,11 @@ EntryTails resolveTails(const CatalogueEntry &entry, const IniFile &settings, Ph
     const QString exe = settings.value(ApplicationsSection, exeKey);
     const QString dir = dirKey.isEmpty() ? QString() : settings.value(ApplicationsSection, dirKey);
 
-    const bool dirOk = dirKey.isEmpty() || staysInFolder(dir, false);
-    if (!dirOk || !staysInFolder(exe, true)) {
+    // A settings value becomes part of a path below the application folder, and the package is written
+    // there, so a value that climbs out of the folder (or names the folder itself) is refused.
+    const RelativePath::Options tail = RelativePath::Option::LeadingSeparator;
+    const bool dirOk = dirKey.isEmpty() || staysBelowFolder(dir, tail);
+    if (!dirOk || !staysBelowFolder(exe, tail | RelativePath::Option::NamesFile)) {
         qCDebug(lcCatalogue) << entry.id << "is not configured: dir" << dir << "exe" << exe;
         tails.configured = false;
         tails.executable.clear();

@@ -128,7 +128,8 @@ const CatalogueEntry *entryAt(int tab, int slot);
 const CatalogueEntry *entryById(QStringView id);
 
 // The entry's tails, reading the configurable entries' values from settings now. A value is refused
-// (configured = false) when it is empty or would leave the application folder ("..", "." components).
+// (configured = false) when it is empty or would leave the application folder or name it (a ".." component, an absolute
+// or drive path).
 EntryTails resolveTails(const CatalogueEntry &entry, const IniFile &settings, Phase phase);
 
 // Resolves the entry's paths below folder, reading the settings now for the configurable entries. Paths go through

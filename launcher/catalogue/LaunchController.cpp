@@ -223,12 +223,13 @@ void LaunchController::beginPackageDownload(const CatalogueEntry &entry, const Q
 
 bool LaunchController::startProgram(const QString &path, bool minimized)
 {
-    const bool started =
-        m_processes && m_processes->start({path, {}, {}, minimized ? WindowStyle::Minimized : WindowStyle::Normal});
-    if (!started) {
-        qCWarning(lcLaunch) << "could not start" << path;
+    const StartResult started =
+        m_processes ? m_processes->start({path, {}, {}, minimized ? WindowStyle::Minimized : WindowStyle::Normal})
+                    : StartResult::failure(StartResult::Status::Failed, u"no process starter"_s);
+    if (!started.ok()) {
+        qCWarning(lcLaunch) << "could not start" << path << started.message;
     }
-    return started;
+    return started.ok();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -293,7 +294,9 @@ void LaunchController::install(const CatalogueEntry &entry, bool downloaded)
         // The package is the program itself; a failed download left the previous copy, if any.
         const EntryPaths paths = Catalogue::resolvePaths(entry, folder, m_settings, Phase::Install);
         if (downloaded) {
-            makeExecutable(paths.executable);
+            if (const FileResult made = makeExecutable(paths.executable); !made.ok()) {
+                qCWarning(lcLaunch) << made.message;
+            }
         }
         if (fileExists(paths.executable) && startProgram(paths.startPath)) {
             succeed(entry);
@@ -304,7 +307,7 @@ void LaunchController::install(const CatalogueEntry &entry, bool downloaded)
     }
     case InstallKind::SelfExtracting: {
         const EntryPaths paths = Catalogue::resolvePaths(entry, folder, m_settings, Phase::Install);
-        if (downloaded && fileExists(paths.package) && makeExecutable(paths.package) &&
+        if (downloaded && fileExists(paths.package) && makeExecutable(paths.package).ok() &&
             startProgram(paths.package, true)) {
             m_view.showInfo(0, text(u"lbExtract"));
             succeed(entry);
@@ -326,7 +329,7 @@ void LaunchController::extract(const CatalogueEntry &entry, bool downloaded)
     const QString id = entry.id.toString();
     if (!downloaded) {
         // Unpacking a package left over from an earlier attempt would install stale or broken files.
-        afterExtraction(entry, ExtractResult{false, u"the download failed"_s, 0, {}});
+        afterExtraction(entry, ExtractResult::failure(ExtractStatus::NotRun, u"the download failed"_s));
         return;
     }
     m_installing.insert(id);
@@ -334,7 +337,7 @@ void LaunchController::extract(const CatalogueEntry &entry, bool downloaded)
     auto *extractor = new Extractor(this);
     connect(extractor, &Extractor::finished, this, [this, extractor, &entry](const ExtractResult &result) {
         extractor->deleteLater();
-        if (!result.ok) {
+        if (!result.ok()) {
             qCWarning(lcLaunch) << "unpacking" << entry.id << "failed:" << result.message;
         }
         // The window stays responsive during the settling pause; the entry stays busy until it ends.
@@ -364,7 +367,7 @@ void LaunchController::afterExtraction(const CatalogueEntry &entry, const Extrac
 void LaunchController::installAntiVir(const ExtractResult &result)
 {
     const CatalogueEntry &entry = *Catalogue::entryById(u"AV-1");
-    if (!result.ok) {
+    if (!result.ok()) {
         fail(entry, result.message);
         return;
     }

@@ -262,7 +262,7 @@ void tst_DemoMirror::installingFromTheMirrorGivesEveryProgram()
         QVERIFY2(QFile::copy(mirrored, paths.package), qPrintable(mirrored));
         if (!e.command.isEmpty()) {
             const ExtractResult result = Extractor::runAndWait(folder.root(), e.command.toString());
-            QVERIFY2(result.ok, qPrintable(e.id.toString() + u": "_s + result.message));
+            QVERIFY2(result.ok(), qPrintable(e.id.toString() + u": "_s + result.message));
         }
         if (e.kind == InstallKind::SelfExtracting) {
             continue; // the package unpacks itself when started; nothing is looked for

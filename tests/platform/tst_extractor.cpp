@@ -21,6 +21,7 @@
 using namespace Qt::StringLiterals;
 using Trivet::Extractor;
 using Trivet::ExtractResult;
+using Trivet::ExtractStatus;
 using Trivet::Test::ArchiveMember;
 using Trivet::Test::ArchiveWriter;
 
@@ -228,7 +229,7 @@ void tst_Extractor::installsWhereTheCommandSays()
 
     const ExtractResult result = Extractor::runAndWait(app(), command);
 
-    QVERIFY2(result.ok, qPrintable(result.message));
+    QVERIFY2(result.ok(), qPrintable(result.message));
     QCOMPARE(result.filesWritten, members.size());
     QVERIFY(result.refused.isEmpty());
     for (const QString &installed : std::as_const(expected)) {
@@ -271,7 +272,7 @@ void tst_Extractor::replacesFilesAndKeepsOthers()
 
     const ExtractResult result = Extractor::runAndWait(app(), command);
 
-    QVERIFY2(result.ok, qPrintable(result.message));
+    QVERIFY2(result.ok(), qPrintable(result.message));
     const auto after = snapshot(app(u"Metapad"_s));
     QCOMPARE(after.value(u"Metapad.exe"_s), "new program");
     QCOMPARE(after.value(u"Metapad.ini"_s), "the user's settings");
@@ -295,7 +296,7 @@ void tst_Extractor::keepsExecutableBits()
                          {ArchiveMember::file(u"Tool/run.sh"_s, "#!/bin/sh\necho started from the stick\n", 0755),
                           ArchiveMember::file(u"Tool/notes.txt"_s, "plain text", 0644)}));
     const ExtractResult result = Extractor::runAndWait(app(), u"\\unzip.exe -o tool.zip"_s);
-    QVERIFY2(result.ok, qPrintable(result.message));
+    QVERIFY2(result.ok(), qPrintable(result.message));
 
     QProcess process;
     process.start(app(u"Tool/run.sh"_s), {});
@@ -311,7 +312,7 @@ void tst_Extractor::windowsZipGetsOrdinaryPermissions()
 
     const ExtractResult result = Extractor::runAndWait(app(), u"\\unzip.exe -o win.zip"_s);
 
-    QVERIFY2(result.ok, qPrintable(result.message));
+    QVERIFY2(result.ok(), qPrintable(result.message));
     const QFile::Permissions exec = QFile::ExeOwner | QFile::ExeUser | QFile::ExeGroup | QFile::ExeOther;
     const QFile::Permissions file = QFileInfo(app(u"Win/readme.txt"_s)).permissions();
     QVERIFY(file.testFlags(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
@@ -366,7 +367,7 @@ void tst_Extractor::hostileArchiveChangesNothing()
 
     const ExtractResult result = Extractor::runAndWait(app(), u"\\unzip.exe -o pkg.zip"_s);
 
-    QVERIFY(!result.ok);
+    QCOMPARE(result.status, ExtractStatus::UnsafeMember);
     QVERIFY(!result.message.isEmpty());
     QVERIFY(!result.refused.isEmpty());
     QCOMPARE(result.filesWritten, 0);
@@ -378,20 +379,22 @@ void tst_Extractor::brokenArchiveChangesNothing_data()
 {
     QTest::addColumn<QString>("damage");
     QTest::addColumn<bool>("sevenZip");
+    QTest::addColumn<ExtractStatus>("status");
 
-    QTest::newRow("missing") << u"missing"_s << false;
-    QTest::newRow("empty file") << u"empty"_s << false;
-    QTest::newRow("not an archive") << u"garbage"_s << false;
-    QTest::newRow("truncated zip") << u"truncated"_s << false;
-    QTest::newRow("truncated 7z") << u"truncated"_s << true;
-    QTest::newRow("zip with a changed byte") << u"flipped"_s << false;
-    QTest::newRow("7z with a changed byte") << u"flipped"_s << true;
+    QTest::newRow("missing") << u"missing"_s << false << ExtractStatus::ArchiveMissing;
+    QTest::newRow("empty file") << u"empty"_s << false << ExtractStatus::Damaged;
+    QTest::newRow("not an archive") << u"garbage"_s << false << ExtractStatus::Damaged;
+    QTest::newRow("truncated zip") << u"truncated"_s << false << ExtractStatus::Damaged;
+    QTest::newRow("truncated 7z") << u"truncated"_s << true << ExtractStatus::Damaged;
+    QTest::newRow("zip with a changed byte") << u"flipped"_s << false << ExtractStatus::Damaged;
+    QTest::newRow("7z with a changed byte") << u"flipped"_s << true << ExtractStatus::Damaged;
 }
 
 void tst_Extractor::brokenArchiveChangesNothing()
 {
     QFETCH(QString, damage);
     QFETCH(bool, sevenZip);
+    QFETCH(ExtractStatus, status);
 
     // Random bytes do not compress, so they appear in the archive as they are and can be found there.
     QByteArray noise(256 * 1024, Qt::Uninitialized);
@@ -427,7 +430,7 @@ void tst_Extractor::brokenArchiveChangesNothing()
 
     const ExtractResult result = Extractor::runAndWait(app(), u"\\unzip.exe -o -d Pkg pkg.zip"_s);
 
-    QVERIFY(!result.ok);
+    QCOMPARE(result.status, status);
     QVERIFY(!result.message.isEmpty());
     QCOMPARE(result.filesWritten, 0);
     QCOMPARE(snapshot(m_root->path()), before);
@@ -445,7 +448,7 @@ void tst_Extractor::failureWhileMovingRestoresEverything()
 
     const ExtractResult result = Extractor::runAndWait(app(), u"\\unzip.exe -o -d Pkg pkg.zip"_s);
 
-    QVERIFY(!result.ok);
+    QCOMPARE(result.status, ExtractStatus::WriteFailed);
     QVERIFY(!result.message.isEmpty());
     QCOMPARE(snapshot(m_root->path()), before);
 }
@@ -468,7 +471,7 @@ void tst_Extractor::fullDiskChangesNothing()
     setrlimit(RLIMIT_FSIZE, &previous);
     std::signal(SIGXFSZ, previousHandler);
 
-    QVERIFY(!result.ok);
+    QCOMPARE(result.status, ExtractStatus::NoSpace);
     QVERIFY2(result.message.contains(u"big.bin"_s), qPrintable(result.message));
     QCOMPARE(snapshot(m_root->path()), before);
 }
@@ -476,17 +479,17 @@ void tst_Extractor::fullDiskChangesNothing()
 void tst_Extractor::runReportsOnCallersThread_data()
 {
     QTest::addColumn<QString>("command");
-    QTest::addColumn<bool>("ok");
+    QTest::addColumn<ExtractStatus>("status");
 
-    QTest::newRow("extraction") << u"\\unzip.exe -o -d X x.zip"_s << true;
-    QTest::newRow("missing archive") << u"\\unzip.exe -o -d X nothing.zip"_s << false;
-    QTest::newRow("command not understood") << u"\\tar.exe -xf x.zip"_s << false;
+    QTest::newRow("extraction") << u"\\unzip.exe -o -d X x.zip"_s << ExtractStatus::Success;
+    QTest::newRow("missing archive") << u"\\unzip.exe -o -d X nothing.zip"_s << ExtractStatus::ArchiveMissing;
+    QTest::newRow("command not understood") << u"\\tar.exe -xf x.zip"_s << ExtractStatus::BadCommand;
 }
 
 void tst_Extractor::runReportsOnCallersThread()
 {
     QFETCH(QString, command);
-    QFETCH(bool, ok);
+    QFETCH(ExtractStatus, status);
 
     QVERIFY(ArchiveWriter::writeZip(app(u"x.zip"_s), {ArchiveMember::file(u"x.txt"_s, "x")}));
     Extractor extractor;
@@ -499,8 +502,8 @@ void tst_Extractor::runReportsOnCallersThread()
     QVERIFY(spy.wait(30000));
 
     QCOMPARE(reportedOn, QThread::currentThread());
-    QCOMPARE(spy.first().first().value<ExtractResult>().ok, ok);
-    QCOMPARE(QFileInfo::exists(app(u"X/x.txt"_s)), ok);
+    QCOMPARE(spy.first().first().value<ExtractResult>().status, status);
+    QCOMPARE(QFileInfo::exists(app(u"X/x.txt"_s)), status == ExtractStatus::Success);
     QTest::qWait(50);
     QCOMPARE(spy.size(), 1);
 }
@@ -528,7 +531,7 @@ void tst_Extractor::runAndWaitKeepsEventsFlowing()
     const ExtractResult result = Extractor::runAndWait(app(), u"\\unzip.exe -o big.zip"_s);
     returned = true;
 
-    QVERIFY2(result.ok, qPrintable(result.message));
+    QVERIFY2(result.ok(), qPrintable(result.message));
     QCOMPARE(result.filesWritten, 48);
     QVERIFY(ticksWhileRunning > 0);
 }
@@ -547,8 +550,8 @@ void tst_Extractor::parallelExtractionsKeepWorkingFolder()
     second = Trivet::ArchiveExtractor().extract(app(u"b.7z"_s), app(u"Two"_s));
     QVERIFY(thread->wait(30000));
 
-    QVERIFY2(first.ok, qPrintable(first.message));
-    QVERIFY2(second.ok, qPrintable(second.message));
+    QVERIFY2(first.ok(), qPrintable(first.message));
+    QVERIFY2(second.ok(), qPrintable(second.message));
     QVERIFY(QFileInfo::exists(app(u"One/A/a.txt"_s)));
     QVERIFY(QFileInfo::exists(app(u"Two/B/b.txt"_s)));
     QCOMPARE(QDir::currentPath(), workingFolder);

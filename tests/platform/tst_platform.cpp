@@ -1,5 +1,6 @@
 #include "common/platform/AppFolder.h"
 #include "common/platform/FileExists.h"
+#include "common/platform/RelativePath.h"
 #include "common/platform/Wait.h"
 
 #include <QDir>
@@ -12,6 +13,10 @@
 
 using namespace Qt::StringLiterals;
 using namespace Trivet;
+using Refusal = RelativePath::Refusal;
+using Option = RelativePath::Option;
+
+Q_DECLARE_METATYPE(Trivet::RelativePath::Refusal)
 
 namespace {
 
@@ -76,6 +81,78 @@ private slots:
         touch(dir.filePath(existing));
         const AppFolder folder(dir.path());
         QCOMPARE(folder.path(tail), QDir::cleanPath(dir.filePath(expected)));
+    }
+
+    // Settings values, command names and archive member names all pass these rules; the table holds what each
+    // of them meets. expected is the name with '/' separators, empty when it is refused.
+    void relativePathRules_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("options");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<Refusal>("refusal");
+
+        const int file = int(Option::NamesFile);
+        const int tail = int(Option::LeadingSeparator) | file;
+        const QString refused;
+        QTest::newRow("plain name") << u"Metapad"_s << 0 << u"Metapad"_s << Refusal::None;
+        QTest::newRow("backslashes") << u"bin\\Spread32.exe"_s << file << u"bin/Spread32.exe"_s << Refusal::None;
+        QTest::newRow("doubled and dot components") << u"a//./b\\\\c"_s << 0 << u"a/b/c"_s << Refusal::None;
+        QTest::newRow("leading dot") << u"./a.zip"_s << file << u"a.zip"_s << Refusal::None;
+        QTest::newRow("dot file") << u".profile"_s << file << u".profile"_s << Refusal::None;
+        QTest::newRow("folder entry") << u"Basic/"_s << 0 << u"Basic"_s << Refusal::None;
+        QTest::newRow("beyond ASCII") << u"Büro/Straße.txt"_s << file << u"Büro/Straße.txt"_s << Refusal::None;
+        QTest::newRow("colon inside a name") << u"ab:c/d"_s << 0 << u"ab:c/d"_s << Refusal::None;
+        QTest::newRow("tail") << u"\\FoxitReader\\Foxit.exe"_s << tail << u"FoxitReader/Foxit.exe"_s << Refusal::None;
+
+        QTest::newRow("empty") << QString() << 0 << refused << Refusal::Empty;
+        QTest::newRow("only dots") << u"./."_s << 0 << refused << Refusal::Empty;
+        QTest::newRow("only a tail separator") << u"\\"_s << tail << refused << Refusal::Empty;
+        QTest::newRow("dot-dot") << u"../evil.txt"_s << 0 << refused << Refusal::ParentStep;
+        QTest::newRow("dot-dot alone") << u".."_s << 0 << refused << Refusal::ParentStep;
+        QTest::newRow("dot-dot with backslashes") << u"..\\..\\.profile"_s << file << refused << Refusal::ParentStep;
+        QTest::newRow("dot-dot midway") << u"sub/../../x.exe"_s << file << refused << Refusal::ParentStep;
+        QTest::newRow("dot-dot staying inside") << u"a/../b"_s << 0 << refused << Refusal::ParentStep;
+        QTest::newRow("absolute") << u"/tmp/evil.txt"_s << 0 << refused << Refusal::Absolute;
+        QTest::newRow("absolute with backslash") << u"\\evil.txt"_s << 0 << refused << Refusal::Absolute;
+        QTest::newRow("UNC") << u"\\\\server\\share\\evil.txt"_s << 0 << refused << Refusal::Unc;
+        QTest::newRow("UNC as a tail") << u"\\\\server\\share"_s << tail << refused << Refusal::Unc;
+        QTest::newRow("UNC with slashes") << u"//server/share"_s << 0 << refused << Refusal::Unc;
+        QTest::newRow("drive") << u"C:\\evil.txt"_s << 0 << refused << Refusal::Drive;
+        QTest::newRow("drive-relative") << u"c:evil.txt"_s << 0 << refused << Refusal::Drive;
+        QTest::newRow("drive in a tail") << u"\\C:\\x"_s << tail << refused << Refusal::Drive;
+        QTest::newRow("NUL") << QString(u"a"_s + QChar(0) + u"b"_s) << 0 << refused << Refusal::ControlCharacter;
+        QTest::newRow("line feed") << u"a\nb"_s << 0 << refused << Refusal::ControlCharacter;
+        QTest::newRow("DEL") << u"a\x7f"_s << 0 << refused << Refusal::ControlCharacter;
+        QTest::newRow("file wanted, folder named") << u"tools\\"_s << file << refused << Refusal::NotAFile;
+        QTest::newRow("file wanted, dot at the end") << u"tools/."_s << file << refused << Refusal::NotAFile;
+        QTest::newRow("file wanted, only a dot") << u"."_s << file << refused << Refusal::Empty;
+    }
+
+    void relativePathRules()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, options);
+        QFETCH(QString, expected);
+        QFETCH(Refusal, refusal);
+
+        Refusal found = Refusal::None;
+        const auto path = RelativePath::parse(text, RelativePath::Options(QFlag(options)), &found);
+        QCOMPARE(RelativePath::explain(found), RelativePath::explain(refusal));
+        QCOMPARE(path ? path->toString() : QString(), expected);
+        QCOMPARE(staysBelowFolder(text, RelativePath::Options(QFlag(options))), refusal == Refusal::None);
+
+        // The extractor checks names as the file system's bytes; the verdict must be the same.
+        const QByteArray utf8 = text.toUtf8();
+        QStringList components;
+        const Refusal bytes = RelativePath::split(
+            std::string_view(utf8.constData(), std::size_t(utf8.size())), RelativePath::Options(QFlag(options)),
+            RelativePath::ParentSteps::Refuse,
+            [&](std::string_view part) { components.append(QString::fromUtf8(part.data(), part.size())); });
+        QCOMPARE(RelativePath::explain(bytes), RelativePath::explain(refusal));
+        if (path) {
+            QCOMPARE(components, path->components());
+        }
     }
 
     void waitNeverReturnsEarly_data()

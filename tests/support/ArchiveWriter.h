@@ -1,40 +1,35 @@
 #pragma once
 
-#include <QByteArray>
-#include <QList>
-#include <QString>
+#include "tools/archive/ArchiveWriter.h"
+
+#include <QDebug>
 
 namespace Trivet::Test {
 
-// One member of an archive written by ArchiveWriter. The name is stored exactly as given (UTF-8), so tests
-// can also build hostile archives ("../evil", "/tmp/evil", "a\\b").
-struct ArchiveMember
-{
-    enum Kind { File, Dir, Symlink };
+using ArchiveMember = Tools::ArchiveMember;
 
-    QString name;
-    QByteArray data;
-    int mode = 0644; // Unix permission bits, stored as given
-    Kind kind = File;
-    QString linkTarget; // for Symlink
-
-    static ArchiveMember file(const QString &name, const QByteArray &data, int mode = 0644)
-    {
-        return {name, data, mode, File, {}};
-    }
-    static ArchiveMember dir(const QString &name, int mode = 0755) { return {name, {}, mode, Dir, {}}; }
-    static ArchiveMember symlink(const QString &name, const QString &target)
-    {
-        return {name, {}, 0777, Symlink, target};
-    }
-};
-
-// Writes real archives with libarchive, for tests that need packages to unpack.
+// The shared writer in the short form suites use inside QVERIFY: members are stored verbatim, so hostile
+// archives can be built too; the reason for a failure goes to the test log.
 class ArchiveWriter final
 {
 public:
-    static bool writeZip(const QString &path, const QList<ArchiveMember> &members);
-    static bool writeSevenZip(const QString &path, const QList<ArchiveMember> &members);
+    static bool writeZip(const QString &path, const QList<ArchiveMember> &members)
+    {
+        return written(Tools::ArchiveWriter::write(path, Tools::ArchiveFormat::Zip, members));
+    }
+    static bool writeSevenZip(const QString &path, const QList<ArchiveMember> &members)
+    {
+        return written(Tools::ArchiveWriter::write(path, Tools::ArchiveFormat::SevenZip, members));
+    }
+
+private:
+    static bool written(const FileResult &result)
+    {
+        if (!result.ok()) {
+            qWarning().noquote() << result.message;
+        }
+        return result.ok();
+    }
 };
 
 } // namespace Trivet::Test

@@ -10,10 +10,12 @@ namespace Trivet::Test {
 class RecordingProcessStarter final : public ProcessStarter
 {
 public:
-    bool start(const ProcessStart &request) override
+    StartResult start(const ProcessStart &request) override
     {
         started.append(request);
-        return succeed;
+        return succeed ? StartResult::started()
+                       : StartResult::failure(StartResult::Status::Failed,
+                                              QStringLiteral("The recorder was told to fail."));
     }
 
     QStringList programs() const

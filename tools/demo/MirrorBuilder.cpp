@@ -1,16 +1,16 @@
 #include "tools/demo/MirrorBuilder.h"
 
 #include "common/platform/ExtractorCommand.h"
+#include "common/platform/RelativePath.h"
 #include "common/settings/IniFile.h"
 #include "launcher/catalogue/Catalogue.h"
-#include "tools/demo/PackageWriter.h"
+#include "tools/archive/ArchiveWriter.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QUrl>
-#include <algorithm>
 #include <optional>
 
 using namespace Qt::StringLiterals;
@@ -18,11 +18,15 @@ using namespace Qt::StringLiterals;
 namespace Trivet::Demo {
 namespace {
 
+using Tools::ArchiveFormat;
+using Tools::ArchiveMember;
+using Tools::ArchiveWriter;
+
 // One file of the mirror: a plain file (a program fetched as itself, the version file) or an archive.
 struct MirrorFile
 {
     QString relativePath;
-    std::optional<PackageWriter> archive;
+    std::optional<ArchiveWriter> archive;
     QByteArray plainContent;
     bool executable = false;
 };
@@ -39,14 +43,10 @@ QString slashPath(QStringView tail)
 }
 
 // Values of the settings file become paths inside the mirror and inside archives: nothing may climb out.
-bool isSafeRelative(const QString &path)
+std::optional<QString> safeRelative(QStringView path)
 {
-    if (path.isEmpty() || path.startsWith(u'/') || path.contains(u':')) {
-        return false;
-    }
-    const QStringList parts = path.split(u'/');
-    return std::none_of(parts.begin(), parts.end(),
-                        [](const QString &p) { return p.isEmpty() || p == u"." || p == u".."; });
+    const std::optional<RelativePath> relative = RelativePath::parse(path, RelativePath::Option::NamesFile);
+    return relative ? std::optional<QString>(relative->toString()) : std::nullopt;
 }
 
 class MirrorPlan final
@@ -82,16 +82,16 @@ public:
             return fallback;
         }
         const QUrl url(address, QUrl::StrictMode);
-        const QString path = slashPath(url.path());
-        if (!url.isValid() || !isSafeRelative(path)) {
+        const std::optional<QString> path = url.isValid() ? safeRelative(slashPath(url.path())) : std::nullopt;
+        if (!path) {
             fail(urlKey + u": cannot serve the address "_s + address);
             return {};
         }
-        return path;
+        return *path;
     }
 
     // The archive at relativePath, shared by every entry that fetches the same package (erunt.zip).
-    PackageWriter *archive(const QString &relativePath, PackageWriter::Format format)
+    ArchiveWriter *archive(const QString &relativePath, ArchiveFormat format)
     {
         MirrorFile *file = fileAt(relativePath);
         if (!file) {
@@ -102,7 +102,7 @@ public:
             return nullptr;
         }
         if (!file->archive) {
-            file->archive.emplace(format);
+            file->archive.emplace(format, ArchiveWriter::Layout::Tree);
         }
         return &*file->archive;
     }
@@ -121,13 +121,14 @@ public:
         file->executable = executable;
     }
 
-    void addProgram(PackageWriter *archive, const QString &path, const QString &owner)
+    void addProgram(ArchiveWriter *archive, const QString &path, const QString &owner)
     {
-        if (!isSafeRelative(path)) {
+        const std::optional<QString> member = safeRelative(path);
+        if (!member) {
             fail(owner + u": refusing the archive member "_s + path);
             return;
         }
-        archive->addFile(path, m_standIn, true);
+        archive->add(ArchiveMember::file(*member, m_standIn, 0755));
     }
 
 private:
@@ -178,9 +179,9 @@ void addCatalogueEntry(MirrorPlan &plan, const CatalogueEntry &e)
         plan.fail(id + u": "_s + error);
         return;
     }
-    const auto format = command->tool == ExtractorCommand::Tool::SevenZip ? PackageWriter::Format::SevenZip
-                                                                          : PackageWriter::Format::Zip;
-    PackageWriter *archive = plan.archive(where, format);
+    const auto format =
+        command->tool == ExtractorCommand::Tool::SevenZip ? ArchiveFormat::SevenZip : ArchiveFormat::Zip;
+    ArchiveWriter *archive = plan.archive(where, format);
     if (!archive) {
         return;
     }
@@ -199,7 +200,7 @@ void addCatalogueEntry(MirrorPlan &plan, const CatalogueEntry &e)
     if (e.kind == InstallKind::AntiVir) {
         // Unpacked loose into the AntiVir folder; the installation moves them into Basic.
         for (const QStringView name : Catalogue::antiVirFiles()) {
-            archive->addFile(name.toString(), "AntiVir demo file " + name.toUtf8() + '\n', false);
+            archive->add(ArchiveMember::file(name.toString(), "AntiVir demo file " + name.toUtf8() + '\n'));
         }
     }
 }
@@ -207,13 +208,13 @@ void addCatalogueEntry(MirrorPlan &plan, const CatalogueEntry &e)
 void addDefinitionBundle(MirrorPlan &plan)
 {
     const QString bundleName = QFileInfo(slashPath(Catalogue::AntiVirDefinitionBundle)).fileName();
-    PackageWriter *bundle =
+    ArchiveWriter *bundle =
         plan.archive(plan.mirrorPath(Catalogue::ApplicationsSection.toString(), Catalogue::DefinitionUrlKey.toString(),
                                      u"antivir/"_s + bundleName),
-                     PackageWriter::Format::Zip);
+                     ArchiveFormat::Zip);
     if (bundle) {
-        bundle->addFile(u"vdf/demo.vdf"_s, "Quillory Vidi demo virus definitions\n", false);
-        bundle->addFile(u"vdf/version.txt"_s, "1\n", false);
+        bundle->add(ArchiveMember::file(u"vdf/demo.vdf"_s, "Quillory Vidi demo virus definitions\n"));
+        bundle->add(ArchiveMember::file(u"vdf/version.txt"_s, "1\n"));
     }
 }
 
@@ -221,8 +222,8 @@ void addOpenOffice(MirrorPlan &plan)
 {
     const QString section = u"OpenOffice.orgPortable"_s;
     const QString folder = slashPath(plan.read(section, u"OOP-Dir"_s));
-    PackageWriter *suite = plan.archive(plan.mirrorPath(section, u"URL-OOP"_s, u"packages/OpenOfficePortable.zip"_s),
-                                        PackageWriter::Format::Zip);
+    ArchiveWriter *suite =
+        plan.archive(plan.mirrorPath(section, u"URL-OOP"_s, u"packages/OpenOfficePortable.zip"_s), ArchiveFormat::Zip);
     if (!suite) {
         return;
     }
@@ -270,10 +271,10 @@ MirrorResult MirrorBuilder::build() const
                m_offeredVersion.toUtf8() + "\r\n", false);
     // The settings package carries the given settings file, so fetching fresh settings from the mirror keeps
     // pointing at the mirror.
-    if (PackageWriter *fresh = plan.archive(
+    if (ArchiveWriter *fresh = plan.archive(
             plan.mirrorPath(Catalogue::ApplicationsSection.toString(), u"URLIni"_s, u"settings/Trivet.zip"_s),
-            PackageWriter::Format::Zip)) {
-        fresh->addFile(u"Trivet.ini"_s, settings, false);
+            ArchiveFormat::Zip)) {
+        fresh->add(ArchiveMember::file(u"Trivet.ini"_s, settings));
     }
     if (plan.failed()) {
         return {false, plan.error(), {}};
@@ -287,8 +288,8 @@ MirrorResult MirrorBuilder::build() const
             return {false, u"cannot create the folder of "_s + target, result.written};
         }
         if (file.archive) {
-            const WriteResult written = file.archive->write(target);
-            if (!written.ok) {
+            const FileResult written = file.archive->write(target);
+            if (!written.ok()) {
                 return {false, written.message, result.written};
             }
         } else {
@@ -303,7 +304,9 @@ MirrorResult MirrorBuilder::build() const
         if (file.executable) {
             permissions |= QFileDevice::ExeOwner | QFileDevice::ExeGroup | QFileDevice::ExeOther;
         }
-        QFile::setPermissions(target, permissions);
+        if (!QFile::setPermissions(target, permissions)) {
+            return {false, target + u": cannot set the permissions"_s, result.written};
+        }
         result.written.append(file.relativePath);
     }
     return result;

@@ -1,0 +1,318 @@
+#include "common/platform/extract/ArchiveUnpacker.h"
+
+#include "common/platform/ExtractorLogging.h"
+#include "common/platform/Utf8Locale.h"
+
+#include <QFileInfo>
+#include <archive.h>
+#include <archive_entry.h>
+#include <memory>
+#include <type_traits>
+
+using namespace Qt::StringLiterals;
+
+namespace Trivet::Extract {
+
+namespace {
+
+constexpr int ReadBlockSize = 64 * 1024;
+// libarchive falls back to chdir() for paths longer than PATH_MAX, which would move the working folder of the
+// whole process under the feet of every other thread. Such names are refused before they get that far.
+constexpr std::size_t MaxPathLength = 4000;
+
+struct ArchiveReadDeleter
+{
+    void operator()(archive *a) const { archive_read_free(a); }
+};
+struct ArchiveWriteDeleter
+{
+    void operator()(archive *a) const { archive_write_free(a); }
+};
+using ReadArchive = std::unique_ptr<archive, ArchiveReadDeleter>;
+using WriteArchive = std::unique_ptr<archive, ArchiveWriteDeleter>;
+
+// libarchive offers char and wchar_t flavours of every name function; these pick the one that matches
+// fs::path on the platform at hand. On POSIX, names are taken as UTF-8 whatever the locale, as Qt does for
+// file names, so a 7z (whose names are UTF-16) unpacks the same under LANG=C; a name that cannot be converted
+// (an old zip in a DOS code page) is used as the bytes it is.
+template <typename C = NativeChar> const C *entryPathname(archive_entry *entry)
+{
+    if constexpr (std::is_same_v<C, wchar_t>) {
+        return archive_entry_pathname_w(entry);
+    } else {
+        const char *utf8 = archive_entry_pathname_utf8(entry);
+        return utf8 ? utf8 : archive_entry_pathname(entry);
+    }
+}
+
+template <typename C = NativeChar> const C *entryHardlink(archive_entry *entry)
+{
+    if constexpr (std::is_same_v<C, wchar_t>) {
+        return archive_entry_hardlink_w(entry);
+    } else {
+        const char *utf8 = archive_entry_hardlink_utf8(entry);
+        return utf8 ? utf8 : archive_entry_hardlink(entry);
+    }
+}
+
+template <typename C = NativeChar> const C *entrySymlink(archive_entry *entry)
+{
+    if constexpr (std::is_same_v<C, wchar_t>) {
+        return archive_entry_symlink_w(entry);
+    } else {
+        const char *utf8 = archive_entry_symlink_utf8(entry);
+        return utf8 ? utf8 : archive_entry_symlink(entry);
+    }
+}
+
+// The setters store the name in the form archive_write_disk reads, so it is used without another conversion.
+template <typename C> void setEntrySymlink(archive_entry *entry, const C *name)
+{
+    if constexpr (std::is_same_v<C, wchar_t>) {
+        archive_entry_copy_symlink_w(entry, name);
+    } else {
+        archive_entry_copy_symlink(entry, name);
+    }
+}
+
+template <typename C> void setEntryPathname(archive_entry *entry, const C *name)
+{
+    if constexpr (std::is_same_v<C, wchar_t>) {
+        archive_entry_copy_pathname_w(entry, name);
+    } else {
+        archive_entry_copy_pathname(entry, name);
+    }
+}
+
+template <typename C> void setEntryHardlink(archive_entry *entry, const C *name)
+{
+    if constexpr (std::is_same_v<C, wchar_t>) {
+        archive_entry_copy_hardlink_w(entry, name);
+    } else {
+        archive_entry_copy_hardlink(entry, name);
+    }
+}
+
+template <typename C> int openArchiveFile(archive *a, const C *name)
+{
+    if constexpr (std::is_same_v<C, wchar_t>) {
+        return archive_read_open_filename_w(a, name, ReadBlockSize);
+    } else {
+        return archive_read_open_filename(a, name, ReadBlockSize);
+    }
+}
+
+QString libarchiveError(archive *a)
+{
+    const char *text = archive_error_string(a);
+    return text ? QString::fromLocal8Bit(text) : u"the data is incomplete or unreadable"_s;
+}
+
+} // namespace
+
+ArchiveUnpacker::ArchiveUnpacker(const fs::path &root)
+    : m_root(root)
+    , m_guard(root)
+{
+}
+
+ExtractResult ArchiveUnpacker::run(const QString &archivePath)
+{
+    m_archiveName = QFileInfo(archivePath).fileName();
+    m_result = {};
+    m_files = 0;
+    if (unpackAll(archivePath)) {
+        m_result.status = ExtractStatus::Success;
+        m_result.filesWritten = m_files;
+    }
+    return m_result;
+}
+
+bool ArchiveUnpacker::unpackAll(const QString &archivePath)
+{
+    const Utf8Locale utf8Names;
+    ReadArchive reader(archive_read_new());
+    WriteArchive writer(archive_write_disk_new());
+    if (!reader || !writer) {
+        return fail(ExtractStatus::WriteFailed, u"Out of memory while opening "_s + m_archiveName);
+    }
+    // No ARCHIVE_EXTRACT_PERM: the user's umask applies and set-user-ID bits are dropped. Absolute names are
+    // what we hand over (staging root + checked member name), so only ".." and links are left to libarchive's
+    // own checks, kept as a second line behind ours; without them nothing is unpacked.
+    if (archive_read_support_format_zip(reader.get()) != ARCHIVE_OK ||
+        archive_read_support_format_7zip(reader.get()) != ARCHIVE_OK ||
+        archive_write_disk_set_options(writer.get(), ARCHIVE_EXTRACT_TIME | ARCHIVE_EXTRACT_SECURE_SYMLINKS |
+                                                         ARCHIVE_EXTRACT_SECURE_NODOTDOT) != ARCHIVE_OK) {
+        return fail(ExtractStatus::WriteFailed, u"Cannot prepare libarchive for "_s + m_archiveName);
+    }
+
+    const fs::path archiveFile = toPath(archivePath);
+    if (openArchiveFile(reader.get(), archiveFile.c_str()) != ARCHIVE_OK) {
+        return fail(ExtractStatus::Damaged,
+                    u"Cannot open the archive "_s + m_archiveName + u": "_s + libarchiveError(reader.get()));
+    }
+    for (;;) {
+        archive_entry *entry = nullptr;
+        const int status = archive_read_next_header(reader.get(), &entry);
+        if (status == ARCHIVE_EOF) {
+            break;
+        }
+        if (status < ARCHIVE_WARN) {
+            return fail(ExtractStatus::Damaged,
+                        u"The archive "_s + m_archiveName + u" is damaged: "_s + libarchiveError(reader.get()));
+        }
+        if (status == ARCHIVE_WARN) {
+            qCWarning(lcExtract) << m_archiveName << libarchiveError(reader.get());
+        }
+        if (!unpackEntry(reader.get(), writer.get(), entry)) {
+            return false;
+        }
+    }
+    if (archive_write_close(writer.get()) < ARCHIVE_WARN) {
+        return failWriting(writer.get(), u"Cannot finish unpacking "_s + m_archiveName);
+    }
+    if (!m_result.refused.isEmpty()) {
+        return fail(ExtractStatus::UnsafeMember,
+                    u"The archive "_s + m_archiveName +
+                        u" has members that would be written outside the folder, so nothing was installed: "_s +
+                        m_result.refused.join(u", "_s));
+    }
+    return true;
+}
+
+bool ArchiveUnpacker::fail(ExtractStatus status, const QString &message)
+{
+    m_result.status = status;
+    m_result.message = message;
+    return false;
+}
+
+// Writing fails with texts like "Write failed"; the system's reason ("No space left on device") is what the
+// user can act on.
+bool ArchiveUnpacker::failWriting(archive *writer, const QString &what)
+{
+    const int code = archive_errno(writer);
+    QString text = libarchiveError(writer);
+    if (code > 0) {
+        text += u" ("_s + QString::fromLocal8Bit(std::generic_category().message(code)) + u')';
+    }
+    return fail(code > 0 ? statusOfWriteError(code) : ExtractStatus::WriteFailed, what + u": "_s + text);
+}
+
+bool ArchiveUnpacker::refuse(archive *reader, const QString &name, const QString &why)
+{
+    qCWarning(lcExtract) << "refused member" << name << why;
+    m_result.refused.append(name);
+    return skip(reader);
+}
+
+bool ArchiveUnpacker::unpackEntry(archive *reader, archive *writer, archive_entry *entry)
+{
+    const NativeChar *rawName = entryPathname(entry);
+    if (!rawName) {
+        return fail(ExtractStatus::Damaged,
+                    u"The archive "_s + m_archiveName + u" has a member whose name cannot be read."_s);
+    }
+    const QString name = shown(NativeView(rawName));
+    const auto type = archive_entry_filetype(entry);
+    const NativeChar *hardlink = entryHardlink(entry);
+    Components components;
+    const RelativePath::Refusal refusal = MemberGuard::components(rawName, components);
+    if (refusal == RelativePath::Refusal::Empty && type == AE_IFDIR) {
+        // "./" as a folder entry names the extraction folder itself.
+        return skip(reader);
+    }
+    if (refusal != RelativePath::Refusal::None) {
+        return refuse(reader, name, RelativePath::explain(refusal));
+    }
+    if (type != AE_IFREG && type != AE_IFDIR && type != AE_IFLNK && !hardlink) {
+        // Devices and pipes have no place in a program folder.
+        return refuse(reader, name, u"special file"_s);
+    }
+    if (m_guard.passesThroughLink(components)) {
+        return refuse(reader, name, u"inside a linked folder"_s);
+    }
+    NativeString linkTarget;
+    if (type == AE_IFLNK && !hardlink) {
+        const NativeChar *stored = entrySymlink(entry);
+        const Components linkFolder(components.begin(), components.end() - 1);
+        if (!stored || !m_guard.linkStaysInside(linkFolder, stored)) {
+            return refuse(reader, name, u"link leading outside"_s);
+        }
+        linkTarget = stored;
+    }
+    std::optional<fs::path> hardlinkTarget;
+    if (hardlink) {
+        hardlinkTarget = m_guard.hardlinkTarget(hardlink);
+        if (!hardlinkTarget) {
+            return refuse(reader, name, u"hard link leading outside"_s);
+        }
+    }
+    // The whole extraction is going to be thrown away; the rest is only read for the names it refuses.
+    if (!m_result.refused.isEmpty()) {
+        return skip(reader);
+    }
+
+    const fs::path target = joined(m_root, components);
+    if (target.native().size() > MaxPathLength) {
+        return fail(ExtractStatus::UnsafeMember,
+                    u"The archive "_s + m_archiveName + u" has a member name that is too long: "_s + name);
+    }
+    // Zip and 7z archives made on Windows carry no Unix modes and libarchive makes some up; whatever
+    // arrives, the owner must be able to read and replace the files and enter the folders later on.
+    const auto permissions = (archive_entry_perm(entry) & 0777) | (type == AE_IFDIR ? 0700 : 0600);
+    archive_entry_set_perm(entry, permissions);
+    setEntryPathname(entry, target.c_str());
+    if (!linkTarget.empty()) {
+        setEntrySymlink(entry, linkTarget.c_str());
+    }
+    if (hardlinkTarget) {
+        setEntryHardlink(entry, hardlinkTarget->c_str());
+    }
+
+    if (archive_write_header(writer, entry) < ARCHIVE_WARN) {
+        return failWriting(writer, u"Cannot write "_s + name + u" from "_s + m_archiveName);
+    }
+    if (type == AE_IFREG && !hardlinkTarget && !copyData(reader, writer, name)) {
+        return false;
+    }
+    if (archive_write_finish_entry(writer) < ARCHIVE_WARN) {
+        return failWriting(writer, u"Cannot write "_s + name + u" from "_s + m_archiveName);
+    }
+    if (type != AE_IFDIR) {
+        ++m_files;
+    }
+    return true;
+}
+
+bool ArchiveUnpacker::copyData(archive *reader, archive *writer, const QString &name)
+{
+    for (;;) {
+        const void *block = nullptr;
+        size_t size = 0;
+        la_int64_t offset = 0;
+        const int status = archive_read_data_block(reader, &block, &size, &offset);
+        if (status == ARCHIVE_EOF) {
+            return true;
+        }
+        // A warning here is a checksum mismatch or a short member: the data is not what was packed.
+        if (status != ARCHIVE_OK) {
+            return fail(ExtractStatus::Damaged, u"The archive "_s + m_archiveName + u" is damaged at "_s + name +
+                                                    u": "_s + libarchiveError(reader));
+        }
+        if (archive_write_data_block(writer, block, size, offset) != ARCHIVE_OK) {
+            return failWriting(writer, u"Cannot write "_s + name + u" from "_s + m_archiveName);
+        }
+    }
+}
+
+bool ArchiveUnpacker::skip(archive *reader)
+{
+    if (archive_read_data_skip(reader) < ARCHIVE_WARN) {
+        return fail(ExtractStatus::Damaged,
+                    u"The archive "_s + m_archiveName + u" is damaged: "_s + libarchiveError(reader));
+    }
+    return true;
+}
+
+} // namespace Trivet::Extract

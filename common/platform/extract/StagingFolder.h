@@ -1,0 +1,42 @@
+#pragma once
+
+#include "common/platform/extract/NativePaths.h"
+
+#include <optional>
+
+namespace Trivet::Extract {
+
+// The hidden folder the archive is unpacked into before anything touches the destination, and the one that
+// keeps replaced files until the move has succeeded. Both live beside the destination, on the same volume,
+// so moving out of them is a rename. Everything left in them, and any parent folders created for the
+// destination, are removed when the extraction fails.
+class StagingFolder final
+{
+public:
+    StagingFolder() = default;
+    StagingFolder(const StagingFolder &) = delete;
+    StagingFolder &operator=(const StagingFolder &) = delete;
+    ~StagingFolder();
+
+    ExtractResult prepare(const QString &destination);
+
+    const fs::path &root() const { return m_root; }
+
+    // Created on first use: most installations replace nothing.
+    std::optional<fs::path> backupFolder();
+
+    bool isOwnFolder(const fs::path &path) const;
+
+    // The extraction succeeded: parent folders created for the destination stay.
+    void commit() { m_committed = true; }
+
+private:
+    bool createIn(const QString &base, const QString &prefix);
+
+    fs::path m_root;
+    fs::path m_backup;
+    fs::path m_createdParent;
+    bool m_committed = false;
+};
+
+} // namespace Trivet::Extract
