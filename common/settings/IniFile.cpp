@@ -55,6 +55,12 @@ QString IniFile::value(QStringView section, QStringView key) const
     return document().value(section, key).value_or(QString());
 }
 
+QString IniFile::heldValue(QStringView section, QStringView key) const
+{
+    const IniDocument &held = m_loaded ? m_document : document();
+    return held.value(section, key).value_or(QString());
+}
+
 QStringList IniFile::sectionEntries(QStringView section) const
 {
     return document().sectionEntries(section);

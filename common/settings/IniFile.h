@@ -42,6 +42,9 @@ public:
     QString value(QStringView section, QStringView key) const;
     // As IniDocument::sectionEntries.
     QStringList sectionEntries(QStringView section) const;
+    // The value as last read, without looking at the file again (it is read on first use). For what
+    // follows the pointer, where a look at the disk per move would cost more than everything else.
+    QString heldValue(QStringView section, QStringView key) const;
 
     // As writeIni and writeIniSection, with the reason when the file could not be written. A file that is
     // there but could not be read (or is over the size limit) is not overwritten.

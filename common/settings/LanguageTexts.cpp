@@ -41,6 +41,15 @@ QString LanguageTexts::text(QStringView key) const
     return text;
 }
 
+QString LanguageTexts::heldText(QStringView key) const
+{
+    QString text = fileAt(m_current.path).heldValue(TranslationSection, key);
+    if (text.isEmpty() && m_current.path != m_englishPath) {
+        text = fileAt(m_englishPath).heldValue(TranslationSection, key);
+    }
+    return text;
+}
+
 QString LanguageTexts::text(QStringView key, const QString &builtIn) const
 {
     const QString found = text(key);

@@ -28,6 +28,8 @@ public:
     QString text(QStringView key) const;
     // As above, and then builtIn.
     QString text(QStringView key, const QString &builtIn) const;
+    // As text(key), from the files as last read, without looking at the disk; for what follows the pointer.
+    QString heldText(QStringView key) const;
 
     // Parses of language files so far; for tests and benchmarks.
     int parseCount() const;

@@ -160,7 +160,9 @@ void LaunchController::hover(int tab, int slot)
     if (!entry) {
         return;
     }
-    m_view.showInfo(tab, text(entry->hoverKey));
+    // Texts that follow the pointer come from the language files as last read: a look at the disk per
+    // move would cost more than showing them. A file edited by hand is seen at the next click.
+    m_view.showInfo(tab, m_texts.heldText(entry->hoverKey));
     m_view.showDownloadLine(tab, QString());
     m_view.emphasizeCaption(tab, slot);
 }
@@ -170,20 +172,23 @@ void LaunchController::surfaceHovered()
     for (int tab = 1; tab < Catalogue::TabCount; ++tab) {
         m_view.showDownloadLine(tab, QString());
     }
-    showWelcome(0);
+    showWelcome(0, Lookup::Held);
     m_view.resetCaptions();
     for (int tab = 1; tab < Catalogue::TabCount; ++tab) {
-        showWelcome(tab);
+        showWelcome(tab, Lookup::Held);
     }
 }
 
 void LaunchController::showWelcome(int tab)
 {
-    if (m_offline) {
-        m_view.showInfo(tab, text(u"lbNoInet"), CatalogueView::Tone::Offline);
-    } else {
-        m_view.showInfo(tab, text(Catalogue::tabs().at(tab).welcomeKey), CatalogueView::Tone::Normal);
-    }
+    showWelcome(tab, Lookup::Checked);
+}
+
+void LaunchController::showWelcome(int tab, Lookup lookup)
+{
+    const QStringView key = m_offline ? QStringView(u"lbNoInet") : Catalogue::tabs().at(tab).welcomeKey;
+    const QString line = lookup == Lookup::Held ? m_texts.heldText(key) : text(key);
+    m_view.showInfo(tab, line, m_offline ? CatalogueView::Tone::Offline : CatalogueView::Tone::Normal);
 }
 
 void LaunchController::showStartState()

@@ -80,6 +80,9 @@ signals:
 
 private:
     void beginPackageDownload(const CatalogueEntry &entry, const QString &package);
+    // Whether a text is looked up afresh or taken from the files as last read.
+    enum class Lookup { Checked, Held };
+    void showWelcome(int tab, Lookup lookup);
     bool startProgram(const QString &path, bool minimized = false);
     QString text(QStringView key) const;
     void showOnAllTabs(const QString &downloadLine);
