@@ -97,6 +97,9 @@ private slots:
     {
         auto window = startWindow();
         QVERIFY(window);
+        // Every caption came from documents read once.
+        QCOMPARE(window->settings().parseCount(), 1);
+        QCOMPARE(window->texts().parseCount(), 1);
         QCOMPARE(window->windowTitle(), u"Quillory Vidi"_s);
         QCOMPARE(window->findChild<QLabel *>(u"LbTitel"_s)->text(), u"Quillory Vidi"_s);
 
