@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <sys/resource.h>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -33,6 +34,7 @@ constexpr qint64 FileSize = qint64(200) << 20;
 constexpr int DefaultRuns = 7;
 constexpr int MinimumRuns = 5;
 constexpr int GiveUpAfterMs = 5 * 60 * 1000;
+constexpr int IdleMs = 500;
 
 enum Method { ByDownloader, ByCurl, ByCurlAndSync, MethodCount };
 constexpr std::array<const char *, MethodCount> MethodLetters{"D", "C", "S"};
@@ -41,10 +43,20 @@ struct Sample
 {
     double seconds = 0;
     QString error;
+    double cpuSeconds = 0; // user and system time of the process that fetched
     // Downloader only
     qint64 memoryGrowthKiB = -1;
-    double longestBlockMs = 0;
+    double longestLateMs = 0;  // the most a 1 ms timer on the caller's thread was late
+    double longestBlockMs = 0; // the same without the time the thread waited for a processor
 };
+
+double cpuSeconds(int who)
+{
+    rusage usage{};
+    getrusage(who, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
 
 // A field of /proc/self/status in KiB, or -1 where /proc is not available.
 qint64 statusKiB(const QByteArray &field)
@@ -106,6 +118,70 @@ void clearTarget(const QString &target)
     QProcess::execute(u"sync"_s, {u"-f"_s, QFileInfo(target).absolutePath()});
 }
 
+// What the window would feel: a 1 ms timer on the thread is late by as long as its event loop did not turn.
+// On a busy machine that includes time the thread waited for a processor, which the kernel counts apart
+// (schedstat); what remains is time the thread spent working or blocked.
+class LoopWatch final
+{
+public:
+    LoopWatch()
+        : m_schedstat(u"/proc/thread-self/schedstat"_s)
+    {
+        m_schedstat.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+        m_ticker.setTimerType(Qt::PreciseTimer);
+        m_ticker.setInterval(1);
+        QObject::connect(&m_ticker, &QTimer::timeout, [this] { tick(); });
+    }
+
+    void start()
+    {
+        m_lastQueuedNs = queuedNs();
+        m_sinceTick.start();
+        m_ticker.start();
+    }
+    void stop() { m_ticker.stop(); }
+
+    double longestLateMs() const { return std::max(0.0, double(m_longestGapNs) / 1e6 - 1.0); }
+    double longestBlockMs() const { return std::max(0.0, double(m_longestBlockNs) / 1e6 - 1.0); }
+
+private:
+    qint64 queuedNs()
+    {
+        m_schedstat.seek(0);
+        return m_schedstat.read(128).split(' ').value(1).toLongLong();
+    }
+
+    void tick()
+    {
+        const qint64 gap = m_sinceTick.nsecsElapsed();
+        m_sinceTick.start();
+        const qint64 queued = queuedNs();
+        m_longestGapNs = std::max(m_longestGapNs, gap);
+        m_longestBlockNs = std::max(m_longestBlockNs, gap - (queued - m_lastQueuedNs));
+        m_lastQueuedNs = queued;
+    }
+
+    QTimer m_ticker;
+    QElapsedTimer m_sinceTick;
+    QFile m_schedstat;
+    qint64 m_lastQueuedNs = 0;
+    qint64 m_longestGapNs = 0;
+    qint64 m_longestBlockNs = 0;
+};
+
+// The same figures for an event loop that has nothing to do, to tell the machine's noise from the Downloader.
+void printIdleLoop()
+{
+    LoopWatch watch;
+    QEventLoop loop;
+    QTimer::singleShot(IdleMs, &loop, &QEventLoop::quit);
+    watch.start();
+    loop.exec();
+    watch.stop();
+    std::printf("idle event loop for %d ms: timer late by %.1f ms, blocked for %.1f ms\n", IdleMs,
+                watch.longestLateMs(), watch.longestBlockMs());
+}
+
 Sample fetchWithDownloader(const QString &url, const QString &target)
 {
     Sample sample;
@@ -113,42 +189,38 @@ Sample fetchWithDownloader(const QString &url, const QString &target)
     downloader.setProxy(QNetworkProxy::NoProxy);
     QEventLoop loop;
     qint64 reported = -1;
-    QObject::connect(&downloader, &Trivet::Downloader::DownloadError, &loop,
-                     [&](const QString &, const QString &reason) { sample.error = reason; });
-    QObject::connect(&downloader, &Trivet::Downloader::DownloadComplete, &loop, [&](qint64 maxBytes, const QString &) {
-        reported = maxBytes;
-        loop.quit();
-    });
     QTimer::singleShot(GiveUpAfterMs, &loop, [&] {
         sample.error = u"gave up after five minutes"_s;
         loop.quit();
     });
 
-    // The longest the event loop went without turning: a 1 ms timer that is late by that much.
-    QTimer ticker;
-    ticker.setTimerType(Qt::PreciseTimer);
-    ticker.setInterval(1);
-    QElapsedTimer sinceTick;
-    qint64 longestGapNs = 0;
-    QObject::connect(&ticker, &QTimer::timeout, &loop, [&] {
-        longestGapNs = std::max(longestGapNs, sinceTick.nsecsElapsed());
-        sinceTick.start();
-    });
+    LoopWatch watch;
 
     resetPeakResident();
     const qint64 residentBefore = statusKiB("VmRSS");
+    const double cpuBefore = cpuSeconds(RUSAGE_SELF);
     QElapsedTimer clock;
     clock.start();
-    sinceTick.start();
-    ticker.start();
-    downloader.BeginDownload(url, target);
-    loop.exec();
+    watch.start();
+    Trivet::DownloadHandle *handle = downloader.beginDownload({.url = url, .target = target, .id = u"bench"_s});
+    if (handle) {
+        QObject::connect(handle, &Trivet::DownloadHandle::finished, &loop, [&](const Trivet::DownloadResult &result) {
+            sample.error = result.message;
+            reported = result.bytes;
+            loop.quit();
+        });
+        loop.exec();
+    } else {
+        sample.error = u"the download did not start"_s;
+    }
     sample.seconds = double(clock.nsecsElapsed()) / 1e9;
-    ticker.stop();
+    sample.cpuSeconds = cpuSeconds(RUSAGE_SELF) - cpuBefore;
+    watch.stop();
     const qint64 peak = statusKiB("VmHWM");
 
     sample.memoryGrowthKiB = peak >= 0 && residentBefore >= 0 ? peak - residentBefore : -1;
-    sample.longestBlockMs = std::max(0.0, double(longestGapNs) / 1e6 - 1.0);
+    sample.longestLateMs = watch.longestLateMs();
+    sample.longestBlockMs = watch.longestBlockMs();
     if (sample.error.isEmpty() && (reported != FileSize || QFileInfo(target).size() != FileSize)) {
         sample.error = u"the file has the wrong size"_s;
     }
@@ -167,11 +239,13 @@ Sample fetchWithCurl(const QString &url, const QString &target, bool thenSync)
         process.setProgram(u"curl"_s);
         process.setArguments({u"-s"_s, u"-o"_s, target, url});
     }
+    const double cpuBefore = cpuSeconds(RUSAGE_CHILDREN);
     QElapsedTimer clock;
     clock.start();
     process.start();
     const bool ended = process.waitForFinished(GiveUpAfterMs);
     sample.seconds = double(clock.nsecsElapsed()) / 1e9;
+    sample.cpuSeconds = cpuSeconds(RUSAGE_CHILDREN) - cpuBefore;
     if (!ended || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
         sample.error = u"curl failed (exit code %1)"_s.arg(process.exitCode());
     } else if (QFileInfo(target).size() != FileSize) {
@@ -245,9 +319,12 @@ int main(int argc, char *argv[])
     const QString url = match.captured(1) + u"big.bin"_s;
     const QString target = saved.filePath(u"big.bin"_s);
 
-    std::printf("%d runs of 200 MiB from %s; D = Downloader, C = curl, S = curl && sync\n\n", runs, qPrintable(url));
-    std::printf("run  order   Downloader      curl  curl+sync     D/C    D/S  memory growth  GUI block\n");
-    std::vector<double> perCurl, perCurlAndSync, blocks, growths;
+    std::printf("%d runs of 200 MiB from %s; D = Downloader, C = curl, S = curl && sync\n", runs, qPrintable(url));
+    printIdleLoop();
+    std::printf("\n");
+    std::printf("run  order  Downloader (CPU)     curl (CPU)   curl+sync    D/C    D/S  memory growth  GUI late  GUI "
+                "blocked\n");
+    std::vector<double> perCurl, perCurlAndSync, lates, blocks, growths, cpuPerCurl;
     QString error;
     for (int run = 0; run < runs && error.isEmpty(); ++run) {
         std::array<Sample, MethodCount> samples;
@@ -267,11 +344,15 @@ int main(int argc, char *argv[])
         const Sample &d = samples[ByDownloader];
         perCurl.push_back(d.seconds / samples[ByCurl].seconds);
         perCurlAndSync.push_back(d.seconds / samples[ByCurlAndSync].seconds);
+        lates.push_back(d.longestLateMs);
         blocks.push_back(d.longestBlockMs);
         growths.push_back(double(d.memoryGrowthKiB));
-        std::printf("%3d  %-5s  %9.3f s %7.3f s %7.3f s  %5.2fx %5.2fx  %9lld KiB  %6.2f ms\n", run + 1,
-                    order.constData(), d.seconds, samples[ByCurl].seconds, samples[ByCurlAndSync].seconds,
-                    perCurl.back(), perCurlAndSync.back(), d.memoryGrowthKiB, d.longestBlockMs);
+        cpuPerCurl.push_back(d.cpuSeconds / samples[ByCurl].cpuSeconds);
+        std::printf(
+            "%3d  %-5s  %6.3f s (%.2f)  %6.3f s (%.2f)  %7.3f s  %5.2fx %5.2fx  %9lld KiB  %5.1f ms  %7.1f ms\n",
+            run + 1, order.constData(), d.seconds, d.cpuSeconds, samples[ByCurl].seconds, samples[ByCurl].cpuSeconds,
+            samples[ByCurlAndSync].seconds, perCurl.back(), perCurlAndSync.back(), d.memoryGrowthKiB, d.longestLateMs,
+            d.longestBlockMs);
         std::fflush(stdout);
     }
     clearTarget(target);
@@ -290,6 +371,9 @@ int main(int argc, char *argv[])
     printSpread("Downloader / curl:", perCurl, "x");
     printSpread("Downloader / (curl+sync):", perCurlAndSync, "x");
     printSpread("Downloader memory growth:", growths, " KiB");
-    printSpread("Longest GUI-thread block:", blocks, " ms");
+    printSpread("CPU time, Downloader / curl:", cpuPerCurl, "x");
+    printSpread("GUI thread, timer late by:", lates, " ms");
+    printSpread("GUI thread, blocked for:", blocks, " ms");
+    printIdleLoop();
     return 0;
 }
