@@ -1,5 +1,7 @@
 #include "common/download/DownloadWorker.h"
 
+#include "common/download/WriteBehind.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QNetworkAccessManager>
@@ -9,6 +11,7 @@
 #include <QSaveFile>
 #include <QTimer>
 #include <QUrl>
+#include <optional>
 #include <utility>
 
 using namespace Qt::StringLiterals;
@@ -42,6 +45,7 @@ struct DownloadWorker::Transfer
     DownloadRequest request;
     QNetworkReply *reply = nullptr;
     std::unique_ptr<QSaveFile> file;
+    std::optional<WriteBehind> writeBehind;
     QTimer stallTimer;
     qint64 announced = -1; // Content-Length of the accepted response, -1 when not announced
     qint64 received = 0;
@@ -64,7 +68,8 @@ DownloadWorker::~DownloadWorker()
             disconnect(transfer->reply, nullptr, this, nullptr);
             transfer->reply->abort();
         }
-        transfer->file.reset(); // an uncommitted QSaveFile removes its temporary file
+        transfer->writeBehind.reset(); // before the file it syncs is closed
+        transfer->file.reset();        // an uncommitted QSaveFile removes its temporary file
     }
     m_transfers.clear();
 }
@@ -165,6 +170,7 @@ void DownloadWorker::checkResponse(Transfer *t)
         finish(t, DownloadStatus::WriteFailed, cannotWrite(t->request.target, reason));
         return;
     }
+    t->writeBehind.emplace(t->file->handle());
     t->accepted = true;
 }
 
@@ -200,6 +206,7 @@ void DownloadWorker::receive(Transfer *t)
             finish(t, DownloadStatus::WriteFailed, cannotWrite(t->request.target, t->file->errorString()));
             return;
         }
+        t->writeBehind->written(t->received);
     }
     // Time spent waiting for the disk is no stall of the network.
     if (t->reply) {
@@ -246,10 +253,18 @@ void DownloadWorker::finishReply(Transfer *t)
 
 QString DownloadWorker::commit(Transfer *t)
 {
-    // QSaveFile::commit() syncs the file before it renames it.
-    if (!t->file->commit()) {
-        return cannotWrite(t->request.target, t->file->errorString());
+    const QString &target = t->request.target;
+    QString reason;
+    // QSaveFile::commit() syncs as well, but ignores a failure; a file that did not reach the disk must not
+    // replace the target.
+    if (!t->writeBehind->flush(&reason)) {
+        return cannotWrite(target, reason);
     }
+    if (!t->file->commit()) {
+        return cannotWrite(target, t->file->errorString());
+    }
+    // The rename is on the disk only once the folder is.
+    WriteBehind::flushFolder(QFileInfo(target).absolutePath());
     return {};
 }
 
@@ -278,7 +293,8 @@ void DownloadWorker::finish(Transfer *t, DownloadStatus status, const QString &m
             result.message = failure;
         }
     }
-    t->file.reset(); // an uncommitted QSaveFile removes its temporary file
+    t->writeBehind.reset(); // before the file it syncs is closed
+    t->file.reset();        // an uncommitted QSaveFile removes its temporary file
 
     if (result.ok()) {
         qCInfo(lcDownload, "Fetched %lld bytes into %ls", t->received, qUtf16Printable(t->request.target));

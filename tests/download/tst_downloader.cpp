@@ -175,6 +175,8 @@ void TestDownloader::writesExactBody_data()
 
     QTest::newRow("announced length") << Misbehaviour::None << qsizetype(100000) << false << true;
     QTest::newRow("several megabytes") << Misbehaviour::None << qsizetype(3 << 20) << false << true;
+    // Longer than the stretches that are flushed while the body arrives.
+    QTest::newRow("tens of megabytes") << Misbehaviour::None << qsizetype(40 << 20) << false << true;
     QTest::newRow("empty body") << Misbehaviour::None << qsizetype(0) << false << true;
     QTest::newRow("no content length") << Misbehaviour::NoContentLength << qsizetype(50000) << false << false;
     QTest::newRow("chunked") << Misbehaviour::Chunked << qsizetype(70001) << false << false;
