@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/download/DownloadRequest.h"
+
 #include <QMetaType>
 #include <QString>
 
@@ -10,22 +12,24 @@ enum class DownloadStatus {
     InvalidRequest, // empty or malformed URL, a scheme other than http/https, no target file
     NetworkError,   // connection refused, reset, TLS failure, too many redirects, ...
     HttpError,      // the server answered with a status other than 2xx
-    Stalled,        // no bytes for longer than the stall timeout
+    Stalled,        // no bytes for longer than the request's stall timeout
     LengthMismatch, // the body was shorter or longer than its Content-Length
-    TooLarge,       // the body exceeds the downloader's maximum size
-    WriteFailed,    // the target could not be created, written or replaced
+    TooLarge,       // the body exceeds the request's maximum size
+    WriteFailed,    // the target could not be created, written, flushed to the disk or replaced
 };
 
-// How one read ended. The message is meant for logs and for hosts that show the reason.
+// How one read ended, with the request it answers.
 struct DownloadResult
 {
+    DownloadRequest request;
     DownloadStatus status = DownloadStatus::Success;
+    // Why the read failed, for logs and for hosts that show the reason. For a request that could not start
+    // (InvalidRequest) it is the text hosts show in their error box:
+    // "<number>:Error in call to BeginDownload().\r\n\r\nError Description: <text>".
     QString message;
+    qint64 bytes = 0; // bytes of the body received; on success, the size of the file
 
     bool ok() const { return status == DownloadStatus::Success; }
-
-    static DownloadResult success() { return {}; }
-    static DownloadResult failure(DownloadStatus status, const QString &message) { return {status, message}; }
 };
 
 } // namespace Trivet

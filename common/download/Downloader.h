@@ -1,34 +1,38 @@
 #pragma once
 
+#include "common/download/DownloadHandle.h"
+#include "common/download/DownloadRequest.h"
 #include "common/download/DownloadResult.h"
 
 #include <QHash>
 #include <QNetworkProxy>
 #include <QObject>
+#include <QPointer>
 #include <QString>
-#include <chrono>
-#include <memory>
 
-class QNetworkAccessManager;
+class QThread;
 
 namespace Trivet {
 
-// Fetches files over HTTP(S) in the background, any number at a time. Each read is tagged with the path
-// of its target file (SaveFile) and every signal names that tag, so a host can tell its reads apart.
+class DownloadWorker;
+
+// Fetches files over HTTP(S) in the background, any number at a time. A read is a DownloadRequest; it ends
+// with exactly one DownloadResult, which carries the request back, so a host never matches signals up by path.
 //
-// The body is streamed into a temporary file beside the target and moved onto the target only when the
-// whole transfer succeeded, so memory stays flat whatever the size, and a failed or abandoned read leaves
-// an existing target exactly as it was. A read fails on a network error, an HTTP status other than 2xx,
-// a stall, a body shorter or longer than announced, a body over the maximum size, or a target that cannot
-// be written. A body without a Content-Length is fine: its size is what arrived.
+// The body is streamed into a temporary file beside the target and moved onto the target only when the whole
+// transfer succeeded and the file is on the disk, so memory stays flat whatever the size, and a failed or
+// abandoned read leaves an existing target exactly as it was. A read fails on a network error, an HTTP status
+// other than 2xx, more than ten redirects or one from https to http or to another scheme, a stall, a body
+// shorter or longer than announced, a body over the request's maximum size, or a target that cannot be
+// written. A body without a Content-Length is fine: its size is what arrived.
 //
-// For every read that BeginDownload accepted the host sees, in this order and never from inside
-// BeginDownload: zero or more DownloadProgress, DownloadError if the read failed, DownloadFinished, and
-// exactly one DownloadComplete. When the read could not be started at all, BeginDownloadFailed comes
-// first. All signals are delivered through the event loop, never from inside a network callback, so a
-// handler may start new reads (even for the same SaveFile) or get rid of the Downloader with deleteLater().
-// Deleting the Downloader abandons its reads: their signals never come and their temporary files are
-// removed.
+// The network and the disk are served on a thread of the Downloader's own, so the caller's thread never waits
+// for either. While the disk is slower than the network, the socket waits: buffers are bounded.
+//
+// Every ending, also that of a request that cannot start, arrives as the handle's finished(), through the
+// event loop and never from inside beginDownload, so connecting right after the call is safe. A handler may
+// start new reads (even for the same target) or delete the Downloader. Deleting the Downloader abandons its
+// reads: their handles go without finished() and their temporary files are removed.
 class Downloader final : public QObject
 {
     Q_OBJECT
@@ -37,60 +41,32 @@ public:
     explicit Downloader(QObject *parent = nullptr);
     ~Downloader() override;
 
-    // Starts reading url into SaveFile and returns at once.
+    // Starts the read and returns at once.
     //
-    // Returns false, and starts nothing, only when a read with the same SaveFile is still in flight:
-    // a second click on an entry that is already being fetched must not start a second download of it.
-    // Any other problem (empty, malformed or non-http(s) URL, empty SaveFile) still returns true,
-    // because the read's flow then ends through signals like every other read: BeginDownloadFailed with
-    // "<number>:Error in call to BeginDownload().\r\n\r\nError Description: <text>", then DownloadError,
-    // DownloadFinished and DownloadComplete(0, SaveFile). A host that waits for DownloadComplete is thus
-    // never left waiting.
-    bool BeginDownload(const QString &url, const QString &SaveFile);
+    // Returns nullptr, and starts nothing, only when a read with the same target (as a cleaned absolute path)
+    // is in flight: a second click on an entry that is already being fetched must not fetch it twice.
+    // Any other problem (empty, malformed or non-http(s) URL, empty target) still gives a handle, whose
+    // finished() then brings an InvalidRequest result.
+    DownloadHandle *beginDownload(const DownloadRequest &request);
 
-    // Used for every later BeginDownload. Default: the application's proxy (QNetworkProxy::DefaultProxy).
+    // Used for every later beginDownload; reads in flight keep theirs. Default: the application's proxy
+    // (QNetworkProxy::DefaultProxy).
     void setProxy(const QNetworkProxy &proxy);
     QNetworkProxy proxy() const { return m_proxy; }
 
-    // A read that receives no bytes for this long fails. Default 30 s. Applies to reads started afterwards.
-    void setStallTimeout(std::chrono::milliseconds timeout);
-    std::chrono::milliseconds stallTimeout() const { return m_stallTimeout; }
-
-    // A body larger than this fails, whether announced or only received. Default 4 GiB. Applies to reads
-    // started afterwards.
-    void setMaximumSize(qint64 bytes);
-    qint64 maximumSize() const { return m_maximumSize; }
-
-    bool isDownloading(const QString &SaveFile) const;
+    bool isDownloading(const QString &target) const;
     int activeCount() const;
 
-Q_SIGNALS:
-    // Only for reads whose total size is announced; Qt spaces the notifications out.
-    void DownloadProgress(qint64 CurBytes, qint64 MaxBytes, const QString &SaveFile);
-    void DownloadError(const QString &SaveFile, const QString &reason);
-    // The typed outcome, for hosts that want more than "the file is there or not".
-    void DownloadFinished(const QString &SaveFile, const Trivet::DownloadResult &result);
-    // MaxBytes: the announced size, or the bytes received when no size was announced (0 when nothing
-    // was received, and for reads refused by the server).
-    void DownloadComplete(qint64 MaxBytes, const QString &SaveFile);
-    void BeginDownloadFailed(const QString &message);
-
 private:
-    struct Transfer;
+    void deliverProgress(quint64 serial, qint64 received, qint64 total);
+    void deliverResult(quint64 serial, const Trivet::DownloadResult &result);
 
-    void checkResponse(Transfer *transfer);
-    void receive(Transfer *transfer);
-    void finishReply(Transfer *transfer);
-    void finish(Transfer *transfer, DownloadResult result);
-    void rejectStart(const QString &SaveFile, int number, const QString &description);
-
-    static QString key(const QString &SaveFile);
-
-    QNetworkAccessManager *m_manager = nullptr;
+    QThread *m_thread;
+    DownloadWorker *m_worker;
     QNetworkProxy m_proxy{QNetworkProxy::DefaultProxy};
-    std::chrono::milliseconds m_stallTimeout{std::chrono::seconds(30)};
-    qint64 m_maximumSize = qint64(4) << 30;
-    QHash<QString, std::shared_ptr<Transfer>> m_transfers; // by the cleaned absolute target path
+    quint64 m_nextSerial = 1;
+    QHash<quint64, QPointer<DownloadHandle>> m_handles; // reads in flight, by serial
+    QHash<QString, quint64> m_targets;                  // the same reads, by the cleaned absolute target path
 };
 
 } // namespace Trivet

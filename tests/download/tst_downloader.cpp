@@ -2,16 +2,21 @@
 #include "tools/mirror/MirrorServer.h"
 
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QNetworkProxy>
+#include <QPointer>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <memory>
 
 using namespace Qt::StringLiterals;
 using Trivet::Downloader;
+using Trivet::DownloadHandle;
+using Trivet::DownloadRequest;
 using Trivet::DownloadResult;
 using Trivet::DownloadStatus;
 using Trivet::MirrorServer;
@@ -47,67 +52,56 @@ bool writeFile(const QString &path, const QByteArray &data)
     return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
 }
 
-// Everything a Downloader tells its host, in order.
+// Everything the reads watched here tell their host, in order.
 class Recorder final : public QObject
 {
 public:
     struct Progress
     {
-        qint64 cur;
-        qint64 max;
-        QString saveFile;
-    };
-    struct Complete
-    {
-        qint64 max;
-        QString saveFile;
+        QString id;
+        qint64 received;
+        qint64 total;
     };
 
-    explicit Recorder(Downloader *downloader)
+    // Records what the read behind handle tells.
+    void watch(DownloadHandle *handle)
     {
-        connect(downloader, &Downloader::DownloadProgress, this, [this](qint64 cur, qint64 max, const QString &f) {
-            progress.append({cur, max, f});
+        QVERIFY(handle);
+        const QString id = handle->request().id;
+        connect(handle, &DownloadHandle::progress, this, [this, id](qint64 received, qint64 total) {
+            progress.append({id, received, total});
             events.append(u"progress"_s);
         });
-        connect(downloader, &Downloader::DownloadError, this, [this](const QString &f, const QString &reason) {
-            errors.append(f);
-            reasons.append(reason);
-            events.append(u"error"_s);
-        });
-        connect(downloader, &Downloader::DownloadFinished, this, [this](const QString &, const DownloadResult &r) {
-            results.append(r);
+        connect(handle, &DownloadHandle::finished, this, [this](const DownloadResult &result) {
+            results.append(result);
             events.append(u"finished"_s);
-        });
-        connect(downloader, &Downloader::DownloadComplete, this, [this](qint64 max, const QString &f) {
-            completes.append({max, f});
-            events.append(u"complete"_s);
-        });
-        connect(downloader, &Downloader::BeginDownloadFailed, this, [this](const QString &message) {
-            beginFailures.append(message);
-            events.append(u"beginFailed"_s);
+            if (m_loop && results.size() >= m_wanted) {
+                m_loop->quit();
+            }
         });
     }
 
-    bool waitForCompletes(int count, int timeout = Timeout)
+    // Runs the event loop without pauses, so that the mirror in this thread serves at full speed.
+    bool waitForResults(int count, int timeout = Timeout)
     {
-        return QTest::qWaitFor([&] { return completes.size() >= count; }, timeout);
-    }
-
-    // The events of the reads without the progress notifications, which come in varying numbers.
-    QString outline() const
-    {
-        QStringList outline = events;
-        outline.removeAll(u"progress"_s);
-        return outline.join(u' ');
+        if (results.size() < count) {
+            QEventLoop loop;
+            m_wanted = count;
+            m_loop = &loop;
+            QTimer::singleShot(timeout, &loop, &QEventLoop::quit);
+            loop.exec();
+            m_loop = nullptr;
+        }
+        return results.size() >= count;
     }
 
     QStringList events;
     QList<Progress> progress;
-    QStringList errors;
-    QStringList reasons;
     QList<DownloadResult> results;
-    QList<Complete> completes;
-    QStringList beginFailures;
+
+private:
+    QEventLoop *m_loop = nullptr;
+    qsizetype m_wanted = 0;
 };
 
 } // namespace
@@ -124,14 +118,15 @@ private Q_SLOTS:
     void writesExactBody();
     void failedReadKeepsOldTarget_data();
     void failedReadKeepsOldTarget();
-    void unusableRequestEndsThroughSignals_data();
-    void unusableRequestEndsThroughSignals();
+    void unusableRequestEndsWithInvalidRequest_data();
+    void unusableRequestEndsWithInvalidRequest();
     void missingTargetFolderFails();
     void longerTargetHoldsOnlyNewContent();
     void twoReadsReportSeparately();
     void secondReadOfSameTargetIsRefused();
     void progressCountsUpToAnnouncedSize();
-    void completionHandlerMayFetchSameTargetAgain();
+    void finishedHandlerMayRestartOrDelete_data();
+    void finishedHandlerMayRestartOrDelete();
     void deletingAbandonsReads();
     void proxyCarriesTheRequest();
 
@@ -140,6 +135,10 @@ private:
     QStringList entries() const
     {
         return QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    }
+    DownloadRequest request(const QString &serverPath, const QString &target, const QString &id = u"OFF-6"_s) const
+    {
+        return {.url = m_server->url(serverPath).toString(), .target = target, .id = id};
     }
     std::unique_ptr<Downloader> downloader() const
     {
@@ -176,6 +175,8 @@ void TestDownloader::writesExactBody_data()
 
     QTest::newRow("announced length") << Misbehaviour::None << qsizetype(100000) << false << true;
     QTest::newRow("several megabytes") << Misbehaviour::None << qsizetype(3 << 20) << false << true;
+    // Longer than the stretches that are flushed while the body arrives.
+    QTest::newRow("tens of megabytes") << Misbehaviour::None << qsizetype(40 << 20) << false << true;
     QTest::newRow("empty body") << Misbehaviour::None << qsizetype(0) << false << true;
     QTest::newRow("no content length") << Misbehaviour::NoContentLength << qsizetype(50000) << false << false;
     QTest::newRow("chunked") << Misbehaviour::Chunked << qsizetype(70001) << false << false;
@@ -193,20 +194,30 @@ void TestDownloader::writesExactBody()
     m_server->setBody(u"/pkg/file.zip"_s, body);
     m_server->setMisbehaviour(u"/pkg/file.zip"_s, misbehaviour);
     m_server->setMisbehaviour(u"/start"_s, Misbehaviour::Redirect, u"/pkg/file.zip"_s);
-    const QString requested = redirected ? u"/start"_s : u"/pkg/file.zip"_s;
+    const QString target = path(u"file.zip"_s);
+    const DownloadRequest asked = request(redirected ? u"/start"_s : u"/pkg/file.zip"_s, target);
 
     auto d = downloader();
-    Recorder recorder(d.get());
-    const QString target = path(u"file.zip"_s);
-    QVERIFY(d->BeginDownload(m_server->url(requested).toString(), target));
-    QVERIFY(recorder.waitForCompletes(1));
+    Recorder recorder;
+    const QPointer<DownloadHandle> handle = d->beginDownload(asked);
+    recorder.watch(handle);
+    // What a host finds on the disk the moment it hears of the result.
+    QByteArray atFinish;
+    QStringList entriesAtFinish;
+    connect(handle, &DownloadHandle::finished, this, [&] {
+        atFinish = readFile(target);
+        entriesAtFinish = entries();
+    });
+    QVERIFY(recorder.waitForResults(1));
 
-    QCOMPARE(recorder.outline(), u"finished complete"_s);
-    QCOMPARE(recorder.completes.at(0).max, qint64(size));
-    QCOMPARE(recorder.completes.at(0).saveFile, target);
-    QVERIFY(recorder.results.at(0).ok());
-    QCOMPARE(readFile(target), body);
-    QCOMPARE(entries(), QStringList{u"file.zip"_s});
+    const DownloadResult &result = recorder.results.at(0);
+    QVERIFY2(result.ok(), qPrintable(result.message));
+    QCOMPARE(result.request.id, asked.id);
+    QCOMPARE(result.request.url, asked.url);
+    QCOMPARE(result.request.target, target);
+    QCOMPARE(result.bytes, qint64(size));
+    QVERIFY(atFinish == body);
+    QCOMPARE(entriesAtFinish, QStringList{u"file.zip"_s});
     QCOMPARE(m_server->requestCount(u"/pkg/file.zip"_s), 1);
     QCOMPARE(d->activeCount(), 0);
     // Progress is told only when there is a size to measure it against.
@@ -215,9 +226,12 @@ void TestDownloader::writesExactBody()
     }
     for (const auto &progress : std::as_const(recorder.progress)) {
         QVERIFY(sizeAnnounced);
-        QCOMPARE(progress.max, qint64(size));
-        QCOMPARE(progress.saveFile, target);
+        QCOMPARE(progress.total, qint64(size));
     }
+    // One ending, and the handle is gone after it.
+    QTRY_VERIFY_WITH_TIMEOUT(handle.isNull(), Timeout);
+    QCOMPARE(recorder.events.count(u"finished"_s), 1);
+    QCOMPARE(recorder.events.constLast(), u"finished"_s);
 }
 
 void TestDownloader::failedReadKeepsOldTarget_data()
@@ -258,25 +272,25 @@ void TestDownloader::failedReadKeepsOldTarget()
     QVERIFY(writeFile(target, old));
 
     auto d = downloader();
-    d->setStallTimeout(std::chrono::milliseconds(300));
-    d->setMaximumSize(maximumSize);
-    Recorder recorder(d.get());
-    QVERIFY(d->BeginDownload(m_server->url(u"/file.zip"_s).toString(), target));
-    QVERIFY(recorder.waitForCompletes(1));
+    DownloadRequest asked = request(u"/file.zip"_s, target, u"1bis"_s);
+    asked.stallTimeout = std::chrono::milliseconds(300);
+    asked.maximumSize = maximumSize;
+    Recorder recorder;
+    recorder.watch(d->beginDownload(asked));
+    QVERIFY(recorder.waitForResults(1));
 
-    QCOMPARE(recorder.outline(), u"error finished complete"_s);
-    QCOMPARE(recorder.errors, QStringList{target});
-    QVERIFY(!recorder.reasons.at(0).isEmpty());
-    QCOMPARE(recorder.results.at(0).status, status);
-    QCOMPARE(recorder.completes.at(0).saveFile, target);
+    const DownloadResult &result = recorder.results.at(0);
+    QCOMPARE(result.status, status);
+    QVERIFY(!result.message.isEmpty());
+    QCOMPARE(result.request.id, u"1bis"_s);
     QCOMPARE(readFile(target), old);
     QCOMPARE(entries(), QStringList{u"file.zip"_s}); // no temporary file left behind
     QVERIFY(!d->isDownloading(target));
     QTest::qWait(50);
-    QCOMPARE(recorder.completes.size(), 1);
+    QCOMPARE(recorder.results.size(), 1);
 }
 
-void TestDownloader::unusableRequestEndsThroughSignals_data()
+void TestDownloader::unusableRequestEndsWithInvalidRequest_data()
 {
     QTest::addColumn<QString>("url");
     QTest::addColumn<QString>("saveFile");
@@ -292,28 +306,33 @@ void TestDownloader::unusableRequestEndsThroughSignals_data()
     QTest::newRow("no target") << u"http://127.0.0.1:1/x.zip"_s << QString();
 }
 
-void TestDownloader::unusableRequestEndsThroughSignals()
+void TestDownloader::unusableRequestEndsWithInvalidRequest()
 {
     QFETCH(QString, url);
     QFETCH(QString, saveFile);
     const QString target = saveFile.isEmpty() ? saveFile : path(saveFile);
 
     auto d = downloader();
-    Recorder recorder(d.get());
-    QVERIFY(d->BeginDownload(url, target));
-    // The host's own code after BeginDownload runs before any of its handlers.
+    Recorder recorder;
+    DownloadHandle *handle = d->beginDownload({.url = url, .target = target, .id = u"OFF-6"_s});
+    recorder.watch(handle);
+    // The host's own code after beginDownload runs before any of its handlers.
     QVERIFY(recorder.events.isEmpty());
     QCOMPARE(d->activeCount(), 0);
 
-    QVERIFY(recorder.waitForCompletes(1));
-    QCOMPARE(recorder.outline(), u"beginFailed error finished complete"_s);
+    QVERIFY(recorder.waitForResults(1));
+    QCOMPARE(recorder.events, QStringList{u"finished"_s});
+    const DownloadResult &result = recorder.results.at(0);
+    QCOMPARE(result.status, DownloadStatus::InvalidRequest);
+    // The text hosts show in their error box, as they always have.
     static const QRegularExpression format(
         u"^\\d+:Error in call to BeginDownload\\(\\)\\.\r\n\r\nError Description: \\S.*$"_s,
         QRegularExpression::DotMatchesEverythingOption);
-    QVERIFY2(format.match(recorder.beginFailures.at(0)).hasMatch(), qPrintable(recorder.beginFailures.at(0)));
-    QCOMPARE(recorder.results.at(0).status, DownloadStatus::InvalidRequest);
-    QCOMPARE(recorder.completes.at(0).max, qint64(0));
-    QCOMPARE(recorder.completes.at(0).saveFile, target);
+    QVERIFY2(format.match(result.message).hasMatch(), qPrintable(result.message));
+    QCOMPARE(result.request.url, url);
+    QCOMPARE(result.request.target, target);
+    QCOMPARE(result.request.id, u"OFF-6"_s);
+    QCOMPARE(result.bytes, qint64(0));
     QVERIFY(entries().isEmpty());
 }
 
@@ -323,13 +342,11 @@ void TestDownloader::missingTargetFolderFails()
     const QString target = path(u"no such folder/file.zip"_s);
 
     auto d = downloader();
-    Recorder recorder(d.get());
-    QVERIFY(d->BeginDownload(m_server->url(u"/file.zip"_s).toString(), target));
-    QVERIFY(recorder.waitForCompletes(1));
+    Recorder recorder;
+    recorder.watch(d->beginDownload(request(u"/file.zip"_s, target)));
+    QVERIFY(recorder.waitForResults(1));
 
-    QCOMPARE(recorder.outline(), u"error finished complete"_s);
     QCOMPARE(recorder.results.at(0).status, DownloadStatus::WriteFailed);
-    QCOMPARE(recorder.completes.at(0).max, qint64(5000));
     QVERIFY(entries().isEmpty());
 }
 
@@ -341,9 +358,9 @@ void TestDownloader::longerTargetHoldsOnlyNewContent()
     QVERIFY(writeFile(target, QByteArray(10000, 'x')));
 
     auto d = downloader();
-    Recorder recorder(d.get());
-    QVERIFY(d->BeginDownload(m_server->url(u"/ver.dat"_s).toString(), target));
-    QVERIFY(recorder.waitForCompletes(1));
+    Recorder recorder;
+    recorder.watch(d->beginDownload(request(u"/ver.dat"_s, target)));
+    QVERIFY(recorder.waitForResults(1));
 
     QCOMPARE(readFile(target), body);
 }
@@ -360,27 +377,29 @@ void TestDownloader::twoReadsReportSeparately()
     const QString b = path(u"b.zip"_s);
 
     auto d = downloader();
-    Recorder recorder(d.get());
-    QVERIFY(d->BeginDownload(m_server->url(u"/a.zip"_s).toString(), a));
-    QVERIFY(d->BeginDownload(m_server->url(u"/b.zip"_s).toString(), b));
+    Recorder recorder;
+    recorder.watch(d->beginDownload(request(u"/a.zip"_s, a, u"A"_s)));
+    recorder.watch(d->beginDownload(request(u"/b.zip"_s, b, u"B"_s)));
     QCOMPARE(d->activeCount(), 2);
     QVERIFY(d->isDownloading(a));
     QVERIFY(d->isDownloading(b));
-    QVERIFY(recorder.waitForCompletes(2));
+    QVERIFY(recorder.waitForResults(2));
 
     QCOMPARE(readFile(a), first);
     QCOMPARE(readFile(b), second);
-    QHash<QString, qint64> sizes{{a, first.size()}, {b, second.size()}};
-    for (const auto &complete : std::as_const(recorder.completes)) {
-        QCOMPARE(complete.max, sizes.take(complete.saveFile));
+    QHash<QString, qint64> sizes{{u"A"_s, first.size()}, {u"B"_s, second.size()}};
+    QHash<QString, QString> targets{{u"A"_s, a}, {u"B"_s, b}};
+    for (const DownloadResult &result : std::as_const(recorder.results)) {
+        QCOMPARE(result.request.target, targets.value(result.request.id));
+        QCOMPARE(result.bytes, sizes.take(result.request.id));
     }
-    QVERIFY(sizes.isEmpty()); // each target completed exactly once
+    QVERIFY(sizes.isEmpty()); // each read ended exactly once
     QSet<QString> progressed;
     for (const auto &progress : std::as_const(recorder.progress)) {
-        QCOMPARE(progress.max, progress.saveFile == a ? qint64(first.size()) : qint64(second.size()));
-        progressed.insert(progress.saveFile);
+        QCOMPARE(progress.total, progress.id == u"A" ? qint64(first.size()) : qint64(second.size()));
+        progressed.insert(progress.id);
     }
-    QCOMPARE(progressed, (QSet<QString>{a, b}));
+    QCOMPARE(progressed, (QSet<QString>{u"A"_s, u"B"_s}));
 }
 
 void TestDownloader::secondReadOfSameTargetIsRefused()
@@ -388,20 +407,20 @@ void TestDownloader::secondReadOfSameTargetIsRefused()
     m_server->setBody(u"/file.zip"_s, payload(2048));
     m_server->setMisbehaviour(u"/file.zip"_s, Misbehaviour::Slow);
     const QString target = path(u"file.zip"_s);
-    const QString url = m_server->url(u"/file.zip"_s).toString();
 
     auto d = downloader();
-    Recorder recorder(d.get());
-    QVERIFY(d->BeginDownload(url, target));
-    QVERIFY(!d->BeginDownload(url, target));
+    Recorder recorder;
+    recorder.watch(d->beginDownload(request(u"/file.zip"_s, target)));
+    QCOMPARE(d->beginDownload(request(u"/file.zip"_s, target)), nullptr);
     // Another spelling of the same file is the same target.
-    QVERIFY(!d->BeginDownload(url, m_dir->path() + u"/./sub/../file.zip"_s));
+    QCOMPARE(d->beginDownload(request(u"/other.zip"_s, m_dir->path() + u"/./sub/../file.zip"_s)), nullptr);
     QCOMPARE(d->activeCount(), 1);
 
-    QVERIFY(recorder.waitForCompletes(1));
+    QVERIFY(recorder.waitForResults(1));
     QTest::qWait(50);
-    QCOMPARE(recorder.completes.size(), 1);
+    QCOMPARE(recorder.results.size(), 1);
     QCOMPARE(m_server->requestCount(u"/file.zip"_s), 1);
+    QCOMPARE(m_server->requestCount(u"/other.zip"_s), 0);
     QVERIFY(!d->isDownloading(target));
 }
 
@@ -409,49 +428,59 @@ void TestDownloader::progressCountsUpToAnnouncedSize()
 {
     m_server->setBody(u"/file.zip"_s, payload(4096));
     m_server->setMisbehaviour(u"/file.zip"_s, Misbehaviour::Slow);
-    const QString target = path(u"file.zip"_s);
 
     auto d = downloader();
-    Recorder recorder(d.get());
-    QVERIFY(d->BeginDownload(m_server->url(u"/file.zip"_s).toString(), target));
-    QVERIFY(recorder.waitForCompletes(1));
+    Recorder recorder;
+    recorder.watch(d->beginDownload(request(u"/file.zip"_s, path(u"file.zip"_s))));
+    QVERIFY(recorder.waitForResults(1));
 
     QVERIFY(recorder.progress.size() >= 2);
     bool intermediate = false;
     qint64 previous = 0;
     for (const auto &progress : std::as_const(recorder.progress)) {
-        QCOMPARE(progress.max, qint64(4096));
-        QVERIFY(progress.cur >= previous);
-        intermediate = intermediate || (progress.cur > 0 && progress.cur < 4096);
-        previous = progress.cur;
+        QCOMPARE(progress.total, qint64(4096));
+        QVERIFY(progress.received >= previous);
+        intermediate = intermediate || (progress.received > 0 && progress.received < 4096);
+        previous = progress.received;
     }
     QVERIFY(intermediate);
-    QCOMPARE(recorder.progress.constLast().cur, qint64(4096));
-    QCOMPARE(recorder.events.constLast(), u"complete"_s);
+    QCOMPARE(recorder.progress.constLast().received, qint64(4096));
+    QCOMPARE(recorder.events.constLast(), u"finished"_s);
 }
 
-void TestDownloader::completionHandlerMayFetchSameTargetAgain()
+void TestDownloader::finishedHandlerMayRestartOrDelete_data()
 {
+    QTest::addColumn<bool>("restart");
+
+    QTest::newRow("fetch the same target again") << true;
+    QTest::newRow("delete the downloader") << false;
+}
+
+void TestDownloader::finishedHandlerMayRestartOrDelete()
+{
+    QFETCH(bool, restart);
+
     const QByteArray body = payload(1000);
     m_server->setBody(u"/file.zip"_s, body);
     const QString target = path(u"file.zip"_s);
-    const QString url = m_server->url(u"/file.zip"_s).toString();
 
     auto d = downloader();
-    Recorder recorder(d.get());
-    bool restarted = false;
-    connect(d.get(), &Downloader::DownloadComplete, this, [&](qint64, const QString &saveFile) {
-        if (!restarted) {
-            restarted = d->BeginDownload(url, saveFile);
+    Recorder recorder;
+    DownloadHandle *handle = d->beginDownload(request(u"/file.zip"_s, target));
+    recorder.watch(handle);
+    connect(handle, &DownloadHandle::finished, this, [&] {
+        if (restart) {
+            recorder.watch(d->beginDownload(request(u"/file.zip"_s, target)));
+        } else {
+            d.reset();
         }
     });
-    QVERIFY(d->BeginDownload(url, target));
-    QVERIFY(recorder.waitForCompletes(2));
+    QVERIFY(recorder.waitForResults(restart ? 2 : 1));
 
-    QVERIFY(restarted);
-    QCOMPARE(recorder.outline(), u"finished complete finished complete"_s);
-    QCOMPARE(m_server->requestCount(u"/file.zip"_s), 2);
+    QCOMPARE(recorder.events.count(u"finished"_s), restart ? 2 : 1);
+    QCOMPARE(m_server->requestCount(u"/file.zip"_s), restart ? 2 : 1);
     QCOMPARE(readFile(target), body);
+    QCOMPARE(entries(), QStringList{u"file.zip"_s});
 }
 
 void TestDownloader::deletingAbandonsReads()
@@ -463,19 +492,19 @@ void TestDownloader::deletingAbandonsReads()
     QVERIFY(writeFile(target, old));
 
     auto d = downloader();
-    int signalsAfterDeletion = 0;
-    QVERIFY(d->BeginDownload(m_server->url(u"/file.zip"_s).toString(), target));
+    const QPointer<DownloadHandle> handle = d->beginDownload(request(u"/file.zip"_s, target));
+    Recorder recorder;
+    recorder.watch(handle);
     QTRY_COMPARE_WITH_TIMEOUT(m_server->requestCount(u"/file.zip"_s), 1, Timeout);
     QTest::qWait(200); // half the body is on its way to the temporary file
 
-    connect(d.get(), &Downloader::DownloadComplete, this, [&] { ++signalsAfterDeletion; });
-    connect(d.get(), &Downloader::DownloadError, this, [&] { ++signalsAfterDeletion; });
     d.reset();
 
+    QVERIFY(handle.isNull());
     QCOMPARE(entries(), QStringList{u"file.zip"_s});
     QCOMPARE(readFile(target), old);
     QTRY_COMPARE_WITH_TIMEOUT(m_server->openConnectionCount(), 0, Timeout);
-    QCOMPARE(signalsAfterDeletion, 0);
+    QVERIFY(recorder.events.isEmpty());
 }
 
 void TestDownloader::proxyCarriesTheRequest()
@@ -488,11 +517,11 @@ void TestDownloader::proxyCarriesTheRequest()
 
     auto d = downloader();
     d->setProxy(QNetworkProxy(QNetworkProxy::HttpProxy, u"127.0.0.1"_s, m_server->port()));
-    Recorder recorder(d.get());
-    QVERIFY(d->BeginDownload(u"http://mirror.invalid/file.zip"_s, target));
-    QVERIFY(recorder.waitForCompletes(1));
+    Recorder recorder;
+    recorder.watch(d->beginDownload({.url = u"http://mirror.invalid/file.zip"_s, .target = target, .id = u"OFF-6"_s}));
+    QVERIFY(recorder.waitForResults(1));
 
-    QCOMPARE(recorder.outline(), u"finished complete"_s);
+    QVERIFY2(recorder.results.at(0).ok(), qPrintable(recorder.results.at(0).message));
     QCOMPARE(readFile(target), body);
 }
 

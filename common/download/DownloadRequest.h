@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QMetaType>
+#include <QString>
+#include <chrono>
+
+namespace Trivet {
+
+// One read: where from, where to, and what it is for. The Downloader hands it back untouched in the read's
+// result, so a host knows what a finished read was without a table of its own.
+struct DownloadRequest
+{
+    QString url;
+    QString target; // full path of the file to write
+    QString id;     // what the read is for ("OFF-6", "1bis"); carried back untouched
+    // A read that receives no bytes for this long fails.
+    std::chrono::milliseconds stallTimeout{std::chrono::seconds(30)};
+    // A body larger than this fails, whether announced or only received.
+    qint64 maximumSize = qint64(4) << 30;
+};
+
+} // namespace Trivet
+
+Q_DECLARE_METATYPE(Trivet::DownloadRequest)
