@@ -1,5 +1,6 @@
 #include "launcher/catalogue/LaunchController.h"
 
+#include "common/download/DownloadHandle.h"
 #include "common/download/Downloader.h"
 #include "common/platform/Executable.h"
 #include "common/platform/Extractor.h"
@@ -49,19 +50,6 @@ LaunchController::LaunchController(const AppFolder &folder, IniFile &settings, c
 {
     m_downloader->setObjectName(u"Downloader1"_s);
     m_definitions->setObjectName(u"DownloadUpdate1"_s);
-
-    connect(m_downloader, &Downloader::DownloadProgress, this, &LaunchController::onProgress);
-    connect(m_downloader, &Downloader::DownloadFinished, this, &LaunchController::onFinished);
-    connect(m_downloader, &Downloader::DownloadComplete, this, &LaunchController::onComplete);
-    connect(m_definitions, &Downloader::DownloadProgress, this, &LaunchController::onDefinitionProgress);
-    connect(m_definitions, &Downloader::DownloadFinished, this,
-            [this](const QString &, const DownloadResult &result) { m_definitionsOk = result.ok(); });
-    connect(m_definitions, &Downloader::DownloadComplete, this, &LaunchController::onDefinitionComplete);
-    for (Downloader *downloader : {m_downloader, m_definitions}) {
-        connect(downloader, &Downloader::BeginDownloadFailed, this, [this](const QString &message) {
-            m_view.showMessage(CatalogueView::MessageKind::Critical, u"Warning"_s, message);
-        });
-    }
 }
 
 LaunchController::~LaunchController() = default;
@@ -71,12 +59,7 @@ bool LaunchController::isBusy(const QString &id) const
     if (m_installing.contains(id)) {
         return true;
     }
-    for (auto it = m_pending.cbegin(); it != m_pending.cend(); ++it) {
-        if (it.value() == id) {
-            return true;
-        }
-    }
-    return false;
+    return m_fetching.contains(id);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -219,10 +202,13 @@ void LaunchController::beginPackageDownload(const CatalogueEntry &entry, const Q
         fail(entry, u"no package name"_s);
         return;
     }
-    if (!m_downloader->BeginDownload(m_downloadUrl, package)) {
+    DownloadHandle *read = m_downloader->beginDownload({m_downloadUrl, package, entry.id.toString()});
+    if (!read) {
         return; // already on its way
     }
-    m_pending.insert(QDir::cleanPath(package), entry.id.toString());
+    m_fetching.insert(entry.id.toString());
+    connect(read, &DownloadHandle::progress, this, &LaunchController::onProgress);
+    connect(read, &DownloadHandle::finished, this, &LaunchController::onPackageFetched);
     m_view.showBusy(true);
 }
 
@@ -255,35 +241,37 @@ void LaunchController::updateBusyState()
     }
 }
 
-void LaunchController::onProgress(qint64 current, qint64 total, const QString &)
+void LaunchController::onProgress(qint64 received, qint64 total)
 {
-    m_view.showProgress(current, total);
-    showOnAllTabs(QString::number(current) + u" of "_s + QString::number(total));
+    m_view.showProgress(received, total);
+    showOnAllTabs(QString::number(received) + u" of "_s + QString::number(total));
 }
 
-void LaunchController::onDefinitionProgress(qint64 current, qint64 total, const QString &)
+void LaunchController::onDefinitionProgress(qint64 received, qint64 total)
 {
-    m_view.showProgress(current, total);
-    m_view.showDownloadLine(0, QString::number(current) + u" of "_s + QString::number(total));
+    m_view.showProgress(received, total);
+    m_view.showDownloadLine(0, QString::number(received) + u" of "_s + QString::number(total));
 }
 
-void LaunchController::onFinished(const QString &saveFile, const DownloadResult &result)
+void LaunchController::reportFailedRead(const DownloadResult &result)
 {
-    m_results.insert(QDir::cleanPath(saveFile), result);
-    if (!result.ok()) {
-        qCWarning(lcLaunch) << "download of" << saveFile << "failed:" << result.message;
+    if (result.ok()) {
+        return;
+    }
+    qCWarning(lcLaunch) << "download of" << result.request.target << "failed:" << result.message;
+    // A read that could not even start is a fault of the settings, said in the download's own words.
+    if (result.status == DownloadStatus::InvalidRequest) {
+        m_view.showMessage(CatalogueView::MessageKind::Critical, u"Warning"_s, result.message);
     }
 }
 
-void LaunchController::onComplete(qint64, const QString &saveFile)
+void LaunchController::onPackageFetched(const DownloadResult &result)
 {
-    const QString key = QDir::cleanPath(saveFile);
-    const QString id = m_pending.take(key);
-    const DownloadResult result = m_results.take(key);
-
+    reportFailedRead(result);
+    m_fetching.remove(result.request.id);
     updateBusyState();
     showOnAllTabs(text(u"lbDownloadOK"));
-    if (const CatalogueEntry *entry = Catalogue::entryById(id)) {
+    if (const CatalogueEntry *entry = Catalogue::entryById(result.request.id)) {
         install(*entry, result.ok());
     }
 }
@@ -428,19 +416,25 @@ void LaunchController::startDefinitionDownload()
     const QString url = m_settings.value(Catalogue::ApplicationsSection, Catalogue::DefinitionUrlKey);
     m_view.showInfo(0, text(u"lbWaitupd"));
     m_view.showDownloadLine(0, text(u"lbDownload"));
-    m_definitionsOk = false;
-    m_definitions->BeginDownload(url, folder.path(Catalogue::AntiVirDefinitionBundle));
+    DownloadHandle *read =
+        m_definitions->beginDownload({url, folder.path(Catalogue::AntiVirDefinitionBundle), definitionMarker});
+    if (!read) {
+        return;
+    }
+    connect(read, &DownloadHandle::progress, this, &LaunchController::onDefinitionProgress);
+    connect(read, &DownloadHandle::finished, this, &LaunchController::onDefinitionsFetched);
     m_view.showBusy(true);
 }
 
-void LaunchController::onDefinitionComplete(qint64, const QString &)
+void LaunchController::onDefinitionsFetched(const DownloadResult &result)
 {
+    reportFailedRead(result);
     updateBusyState();
     m_view.showDownloadLine(0, text(u"lbDownloadOK"));
     if (m_updateDownloadId != definitionMarker) {
         return;
     }
-    const bool downloaded = m_definitionsOk;
+    const bool downloaded = result.ok();
     QTimer::singleShot(m_second * 2, this, [this, downloaded] { onDefinitionsSettled(downloaded); });
 }
 

@@ -88,11 +88,11 @@ private:
     void showOnAllTabs(const QString &downloadLine);
     void updateBusyState();
 
-    void onProgress(qint64 current, qint64 total, const QString &saveFile);
-    void onDefinitionProgress(qint64 current, qint64 total, const QString &saveFile);
-    void onFinished(const QString &saveFile, const Trivet::DownloadResult &result);
-    void onComplete(qint64 total, const QString &saveFile);
-    void onDefinitionComplete(qint64 total, const QString &saveFile);
+    void onProgress(qint64 received, qint64 total);
+    void onDefinitionProgress(qint64 received, qint64 total);
+    void reportFailedRead(const DownloadResult &result);
+    void onPackageFetched(const Trivet::DownloadResult &result);
+    void onDefinitionsFetched(const Trivet::DownloadResult &result);
     void onDefinitionsSettled(bool downloaded);
 
     void install(const CatalogueEntry &entry, bool downloaded);
@@ -113,10 +113,8 @@ private:
     QString m_downloadAppId;
     QString m_updateDownloadId;
     QString m_downloadUrl;
-    QHash<QString, QString> m_pending;        // package path → entry id
-    QHash<QString, DownloadResult> m_results; // package path → how its read ended
-    QSet<QString> m_installing;               // entry ids between completion and start
-    bool m_definitionsOk = false;
+    QSet<QString> m_fetching;   // entry ids whose package is on its way
+    QSet<QString> m_installing; // entry ids between completion and start
     std::chrono::milliseconds m_second{1000};
 };
 

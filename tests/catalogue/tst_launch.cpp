@@ -386,12 +386,21 @@ private slots:
 
     void progressShowsBytesOfTotal()
     {
+        m_mirror->setSlowPace(256, std::chrono::milliseconds(20));
+        const QByteArray package = zipOf({ArchiveMember::file(u"Metapad.exe"_s, QByteArray(6000, 'm'), 0755)});
+        serve(u"URLOFF-6"_s, package, Misbehaviour::Slow);
         startController(online);
-        emit controller()->packageDownloader()->DownloadProgress(1024, 4096, path(u"mpad35.zip"_s));
-        QCOMPARE(m_view.progress, (QPair<qint64, qint64>(1024, 4096)));
+        QSignalSpy finished(controller(), &LaunchController::installationFinished);
+        click(1, 5);
+        QVERIFY(m_view.busy);
+        QVERIFY(finished.wait(15000));
+        QCOMPARE(m_view.progress.second, qint64(package.size()));
+        const QString shown = u"%1 of %2"_s.arg(m_view.progress.first).arg(package.size());
         for (int tab = 0; tab < Catalogue::TabCount; ++tab) {
-            QCOMPARE(m_view.downloadLine(tab), u"1024 of 4096"_s);
+            QVERIFY2(m_view.downloadLines(tab).contains(shown), qPrintable(m_view.downloadLines(tab).join(u'|')));
+            QCOMPARE(m_view.downloadLine(tab), T(u"lbDownloadOK"_s));
         }
+        QVERIFY(!m_view.busy);
     }
 
     void unconfiguredEntryIsNeverSavedAsTheFolder()

@@ -26,7 +26,11 @@ public:
 
     void showInfo(int tab, const QString &text) override { m_info[tab].text = text; }
     void showInfo(int tab, const QString &text, Tone tone) override { m_info[tab] = {text, tone}; }
-    void showDownloadLine(int tab, const QString &text) override { m_download[tab] = text; }
+    void showDownloadLine(int tab, const QString &text) override
+    {
+        m_download[tab] = text;
+        m_downloadHistory[tab].append(text);
+    }
     void showCaption(int tab, int slot, const QString &text) override { captions[{tab, slot}] = text; }
     void emphasizeCaption(int tab, int slot) override { emphasized.append({tab, slot}); }
     void resetCaptions() override { emphasized.clear(); }
@@ -39,6 +43,8 @@ public:
 
     Line info(int tab) const { return m_info.value(tab); }
     QString downloadLine(int tab) const { return m_download.value(tab); }
+    // Every text the download line showed, oldest first.
+    QStringList downloadLines(int tab) const { return m_downloadHistory.value(tab); }
     QList<Message> takeMessages() { return std::exchange(messages, {}); }
 
     QHash<QPair<int, int>, QString> captions;
@@ -50,6 +56,7 @@ public:
 private:
     QHash<int, Line> m_info;
     QHash<int, QString> m_download;
+    QHash<int, QStringList> m_downloadHistory;
 };
 
 } // namespace Trivet::Test
