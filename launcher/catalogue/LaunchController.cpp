@@ -40,18 +40,6 @@ LaunchController::LaunchController(MainWindow *window)
 
     connect(window, &MainWindow::catalogueIconClicked, this, &LaunchController::launch);
     connect(window, &MainWindow::catalogueIconHovered, this, &LaunchController::hover);
-
-    connect(m_downloader, &Downloader::DownloadProgress, this, &LaunchController::onProgress);
-    connect(m_downloader, &Downloader::DownloadFinished, this, &LaunchController::onFinished);
-    connect(m_downloader, &Downloader::DownloadComplete, this, &LaunchController::onComplete);
-    connect(m_definitions, &Downloader::DownloadProgress, this, &LaunchController::onDefinitionProgress);
-    connect(m_definitions, &Downloader::DownloadFinished, this,
-            [this](const QString &, const DownloadResult &result) { m_definitionsOk = result.ok(); });
-    connect(m_definitions, &Downloader::DownloadComplete, this, &LaunchController::onDefinitionComplete);
-    for (Downloader *downloader : {m_downloader, m_definitions}) {
-        connect(downloader, &Downloader::BeginDownloadFailed, this,
-                [this](const QString &message) { MessageBox::critical(m_window, u"Warning"_s, message); });
-    }
 }
 
 LaunchController::~LaunchController() = default;
@@ -169,9 +157,20 @@ void LaunchController::beginPackageDownload(const CatalogueEntry &entry, const Q
         fail(entry, u"no package name"_s);
         return;
     }
-    if (!m_downloader->BeginDownload(m_downloadUrl, package)) {
+    DownloadHandle *handle =
+        m_downloader->beginDownload({.url = m_downloadUrl, .target = package, .id = entry.id.toString()});
+    if (!handle) {
         return; // already on its way
     }
+    connect(handle, &DownloadHandle::progress, this,
+            [this, package](qint64 current, qint64 total) { onProgress(current, total, package); });
+    connect(handle, &DownloadHandle::finished, this, [this, package](const DownloadResult &result) {
+        if (result.status == DownloadStatus::InvalidRequest) {
+            MessageBox::critical(m_window, u"Warning"_s, result.message);
+        }
+        onFinished(package, result);
+        onComplete(result.bytes, package);
+    });
     m_pending.insert(QDir::cleanPath(package), entry.id.toString());
     showDownloading(true);
 }
@@ -401,7 +400,18 @@ void LaunchController::startDefinitionDownload()
     m_window->infoLine(0)->setText(m_window->T(u"lbWaitupd"_s));
     m_window->downloadLine(0)->setText(m_window->T(u"lbDownload"_s));
     m_definitionsOk = false;
-    m_definitions->BeginDownload(url, folder.path(Catalogue::AntiVirDefinitionBundle));
+    const QString bundle = folder.path(Catalogue::AntiVirDefinitionBundle);
+    if (DownloadHandle *handle = m_definitions->beginDownload({.url = url, .target = bundle, .id = definitionMarker})) {
+        connect(handle, &DownloadHandle::progress, this,
+                [this, bundle](qint64 current, qint64 total) { onDefinitionProgress(current, total, bundle); });
+        connect(handle, &DownloadHandle::finished, this, [this, bundle](const DownloadResult &result) {
+            if (result.status == DownloadStatus::InvalidRequest) {
+                MessageBox::critical(m_window, u"Warning"_s, result.message);
+            }
+            m_definitionsOk = result.ok();
+            onDefinitionComplete(result.bytes, bundle);
+        });
+    }
     showDownloading(true);
 }
 
