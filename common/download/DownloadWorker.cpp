@@ -303,8 +303,10 @@ void DownloadWorker::finish(Transfer *t, DownloadStatus status, const QString &m
             emit progressed(t->serial, t->announced, t->announced);
         }
     } else {
-        qCWarning(lcDownload, "Fetching %ls failed: %ls", qUtf16Printable(t->request.target),
-                  qUtf16Printable(result.message));
+        // Not a warning of the Downloader's own: the reason goes to the host in the result, and the host knows
+        // whether a failed read is worth one.
+        qCInfo(lcDownload, "Fetching %ls failed: %ls", qUtf16Printable(t->request.target),
+               qUtf16Printable(result.message));
     }
     emit finished(t->serial, result);
 

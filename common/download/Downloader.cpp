@@ -104,11 +104,11 @@ DownloadHandle *Downloader::beginDownload(const DownloadRequest &request)
     if (const std::optional<Refusal> refused = refusal(request, url)) {
         qCWarning(lcDownload, "Cannot fetch into %ls: %ls", qUtf16Printable(request.target),
                   qUtf16Printable(refused->description));
-        const DownloadResult result{request, DownloadStatus::InvalidRequest,
-                                    QString::number(refused->number) +
-                                        u":Error in call to BeginDownload().\r\n\r\nError Description: "_s +
-                                        refused->description,
-                                    0};
+        // The text hosts have always shown in their error box.
+        const QString message = QString::number(refused->number) +
+                                u":Error in call to BeginDownload().\r\n\r\nError Description: "_s +
+                                refused->description;
+        const DownloadResult result{request, DownloadStatus::InvalidRequest, message, 0};
         QMetaObject::invokeMethod(
             handle, [handle, result] { handle->finish(result); }, Qt::QueuedConnection);
         return handle;

@@ -218,7 +218,11 @@ void TestDownloader::writesExactBody()
     QCOMPARE(result.bytes, qint64(size));
     QVERIFY(atFinish == body);
     QCOMPARE(entriesAtFinish, QStringList{u"file.zip"_s});
-    QCOMPARE(m_server->requestCount(u"/pkg/file.zip"_s), 1);
+    // One read, one request. Qt's network layer itself sends a request again when the connection closed before
+    // it took the answer in, which a server that ends the body by closing can bring about on a busy machine.
+    const int requests = m_server->requestCount(u"/pkg/file.zip"_s);
+    QVERIFY2(requests == 1 || (misbehaviour == Misbehaviour::NoContentLength && requests == 2),
+             qPrintable(QString::number(requests)));
     QCOMPARE(d->activeCount(), 0);
     // Progress is told only when there is a size to measure it against.
     if (sizeAnnounced && size > 0) {
