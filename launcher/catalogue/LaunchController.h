@@ -6,7 +6,6 @@
 #include "launcher/catalogue/Catalogue.h"
 #include "launcher/catalogue/CatalogueView.h"
 
-#include <QHash>
 #include <QObject>
 #include <QSet>
 #include <QString>
