@@ -24,6 +24,7 @@
 #include <QTabWidget>
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 
 using namespace Qt::StringLiterals;
 using namespace Trivet;
@@ -55,12 +56,16 @@ public:
         if (event->type() == QEvent::Paint && !painted) {
             painted = true;
             elapsedUs = sinceStart.nsecsElapsed() / 1000;
+            std::timespec cpu{};
+            clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu);
+            cpuUs = qint64(cpu.tv_sec) * 1000000 + cpu.tv_nsec / 1000;
             QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
         }
         return QObject::eventFilter(watched, event);
     }
     bool painted = false;
     qint64 elapsedUs = 0;
+    qint64 cpuUs = 0; // processor time of the whole process, which a busy machine disturbs less
 };
 
 // A window with the launcher's menus and five empty tabs, and nothing else.
@@ -99,18 +104,31 @@ int startChild(const QString &kind, const QString &folder)
     window->installEventFilter(&watcher);
     window->show();
     QApplication::exec();
-    std::printf("%lld\n", static_cast<long long>(watcher.elapsedUs));
+    std::printf("%lld %lld\n", static_cast<long long>(watcher.elapsedUs), static_cast<long long>(watcher.cpuUs));
     return 0;
 }
 
-qint64 runChild(const QString &kind, const QString &folder)
+struct StartFigures
+{
+    qint64 wallUs = -1;
+    qint64 cpuUs = -1;
+};
+
+StartFigures runChild(const QString &kind, const QString &folder)
 {
     QProcess child;
     child.start(QCoreApplication::applicationFilePath(), {u"--start"_s, kind, folder});
     if (!child.waitForFinished(60000) || child.exitCode() != 0) {
-        return -1;
+        return {};
     }
-    return child.readAllStandardOutput().trimmed().toLongLong();
+    const QList<QByteArray> figures = child.readAllStandardOutput().trimmed().split(' ');
+    return {figures.value(0).toLongLong(), figures.value(1).toLongLong()};
+}
+
+QString range(const QList<double> &values)
+{
+    return u"min %1, max %2"_s.arg(*std::min_element(values.begin(), values.end()), 0, 'f', 2)
+        .arg(*std::max_element(values.begin(), values.end()), 0, 'f', 2);
 }
 
 double median(QList<double> values)
@@ -121,29 +139,31 @@ double median(QList<double> values)
 
 void benchStartUp(const QString &folder)
 {
-    constexpr int runs = 9;
+    constexpr int runs = 21;
     QList<double> launcher;
     QList<double> bare;
-    QList<double> ratios;
+    QList<double> wallRatios;
+    QList<double> cpuRatios;
     for (int i = 0; i < runs; ++i) {
         // Alternating, so a machine that warms up or slows down favours neither.
         const bool launcherFirst = i % 2 == 0;
-        const qint64 a = runChild(launcherFirst ? u"launcher"_s : u"bare"_s, folder);
-        const qint64 b = runChild(launcherFirst ? u"bare"_s : u"launcher"_s, folder);
-        const qint64 l = launcherFirst ? a : b;
-        const qint64 w = launcherFirst ? b : a;
-        if (l <= 0 || w <= 0) {
+        const StartFigures a = runChild(launcherFirst ? u"launcher"_s : u"bare"_s, folder);
+        const StartFigures b = runChild(launcherFirst ? u"bare"_s : u"launcher"_s, folder);
+        const StartFigures &l = launcherFirst ? a : b;
+        const StartFigures &w = launcherFirst ? b : a;
+        if (l.wallUs <= 0 || w.wallUs <= 0 || l.cpuUs <= 0 || w.cpuUs <= 0) {
             std::printf("start-up: a child failed\n");
             return;
         }
-        launcher.append(l / 1000.0);
-        bare.append(w / 1000.0);
-        ratios.append(double(l) / double(w));
+        launcher.append(l.wallUs / 1000.0);
+        bare.append(w.wallUs / 1000.0);
+        wallRatios.append(double(l.wallUs) / double(w.wallUs));
+        cpuRatios.append(double(l.cpuUs) / double(w.cpuUs));
     }
-    std::printf("start to first paint    launcher %.1f ms, bare window %.1f ms (medians of %d), ratio %.2fx "
-                "(min %.2f, max %.2f)\n",
-                median(launcher), median(bare), runs, median(ratios), *std::min_element(ratios.begin(), ratios.end()),
-                *std::max_element(ratios.begin(), ratios.end()));
+    std::printf("start to first paint    launcher %.1f ms, bare window %.1f ms (medians of %d)\n", median(launcher),
+                median(bare), runs);
+    std::printf("                        wall time ratio %.2fx (%s), processor time ratio %.2fx (%s)\n",
+                median(wallRatios), qPrintable(range(wallRatios)), median(cpuRatios), qPrintable(range(cpuRatios)));
 }
 
 void sendMove(QWidget *target)
