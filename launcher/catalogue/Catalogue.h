@@ -39,7 +39,6 @@ struct CatalogueEntry
 
     InstallKind kind = InstallKind::Direct;
     QStringView command = {}; // extraction command tail, exactly as the extractor receives it; empty: none
-    int settleSeconds = 0;
 
     QStringView hoverKey = {}; // language keys, spelled as the language files carry them
     QStringView key1 = {};

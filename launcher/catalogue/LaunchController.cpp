@@ -13,7 +13,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
-#include <QTimer>
 
 using namespace Qt::StringLiterals;
 
@@ -333,9 +332,8 @@ void LaunchController::extract(const CatalogueEntry &entry, bool downloaded)
         if (!result.ok()) {
             qCWarning(lcLaunch) << "unpacking" << entry.id << "failed:" << result.message;
         }
-        // The window stays responsive during the settling pause; the entry stays busy until it ends.
-        QTimer::singleShot(m_second * entry.settleSeconds, this,
-                           [this, &entry, result] { afterExtraction(entry, result); });
+        // The extractor reports only when every file is in place, so the program can start at once.
+        afterExtraction(entry, result);
     });
     extractor->run(m_folder.root(), entry.command.toString());
 }
@@ -434,11 +432,10 @@ void LaunchController::onDefinitionsFetched(const DownloadResult &result)
     if (m_updateDownloadId != definitionMarker) {
         return;
     }
-    const bool downloaded = result.ok();
-    QTimer::singleShot(m_second * 2, this, [this, downloaded] { onDefinitionsSettled(downloaded); });
+    announceDefinitions(result.ok());
 }
 
-void LaunchController::onDefinitionsSettled(bool downloaded)
+void LaunchController::announceDefinitions(bool downloaded)
 {
     const AppFolder &folder = m_folder;
     const QString centre = folder.path(Catalogue::AntiVirControlCentre);

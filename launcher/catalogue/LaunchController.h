@@ -9,7 +9,6 @@
 #include <QObject>
 #include <QSet>
 #include <QString>
-#include <chrono>
 #include <memory>
 
 namespace Trivet {
@@ -54,10 +53,6 @@ public:
     // Whether a download or an installation of the entry is under way.
     bool isBusy(const QString &id) const;
 
-    // One second of settling time after an extraction, and of the pause before the definitions are
-    // announced, lasts this long. Tests shorten it.
-    void setSecond(std::chrono::milliseconds second) { m_second = second; }
-
     void launch(int tab, int slot);
     void hover(int tab, int slot);
     void startDefinitionDownload();
@@ -92,7 +87,7 @@ private:
     void reportFailedRead(const DownloadResult &result);
     void onPackageFetched(const Trivet::DownloadResult &result);
     void onDefinitionsFetched(const Trivet::DownloadResult &result);
-    void onDefinitionsSettled(bool downloaded);
+    void announceDefinitions(bool downloaded);
 
     void install(const CatalogueEntry &entry, bool downloaded);
     void extract(const CatalogueEntry &entry, bool downloaded);
@@ -114,7 +109,6 @@ private:
     QString m_downloadUrl;
     QSet<QString> m_fetching;   // entry ids whose package is on its way
     QSet<QString> m_installing; // entry ids between completion and start
-    std::chrono::milliseconds m_second{1000};
 };
 
 } // namespace Trivet

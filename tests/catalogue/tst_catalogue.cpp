@@ -183,16 +183,10 @@ void tst_Catalogue::extractionCommandsMatchPackageAndFolder()
         case InstallKind::Direct:
         case InstallKind::SelfExtracting:
             QVERIFY2(e.command.isEmpty(), id);
-            QVERIFY2(e.settleSeconds == 0, id);
             continue;
         case InstallKind::Unzip:
-            QVERIFY2(e.settleSeconds == 3, id);
-            break;
         case InstallKind::SevenZip:
-            QVERIFY2(e.settleSeconds == 8, id);
-            break;
         case InstallKind::AntiVir:
-            QVERIFY2(e.settleSeconds == 0, id);
             break;
         }
 

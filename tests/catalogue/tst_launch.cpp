@@ -92,7 +92,6 @@ private:
             std::make_unique<LaunchController>(folder, *m_settings, *m_texts, starter ? starter : m_recorder, m_view);
         m_controller->setOffline(address == offline);
         m_controller->showStartState();
-        m_controller->setSecond(std::chrono::milliseconds(5));
     }
 
     void click(int tab, int slot) { m_controller->launch(tab, slot); }
