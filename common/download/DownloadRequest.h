@@ -17,6 +17,10 @@ struct DownloadRequest
     std::chrono::milliseconds stallTimeout{std::chrono::seconds(30)};
     // A body larger than this fails, whether announced or only received.
     qint64 maximumSize = qint64(4) << 30;
+    // A read that brings fewer than minimumSpeed bytes a second over speedTime fails, so a server that
+    // trickles a byte now and then cannot keep it alive for ever. 0 switches the check off.
+    qint64 minimumSpeed = 1024;
+    std::chrono::milliseconds speedTime{std::chrono::seconds(60)};
 };
 
 } // namespace Trivet

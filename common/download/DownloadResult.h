@@ -13,6 +13,7 @@ enum class DownloadStatus {
     NetworkError,   // connection refused, reset, TLS failure, too many redirects, ...
     HttpError,      // the server answered with a status other than 2xx
     Stalled,        // no bytes for longer than the request's stall timeout
+    TooSlow,        // fewer bytes than the request's minimum speed allows over its speed time
     LengthMismatch, // the body was shorter or longer than its Content-Length
     TooLarge,       // the body exceeds the request's maximum size
     WriteFailed,    // the target could not be created, written, flushed to the disk or replaced

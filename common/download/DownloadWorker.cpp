@@ -47,6 +47,8 @@ struct DownloadWorker::Transfer
     std::unique_ptr<QSaveFile> file;
     std::optional<WriteBehind> writeBehind;
     QTimer stallTimer;
+    QTimer speedTimer;
+    qint64 arrivedAtSpeedCheck = 0;
     qint64 announced = -1; // Content-Length of the accepted response, -1 when not announced
     qint64 received = 0;
     qint64 lastProgress = -1;
@@ -64,6 +66,7 @@ DownloadWorker::~DownloadWorker()
     // worker, and the temporary files must go before the transfers do.
     for (const auto &transfer : std::as_const(m_transfers)) {
         transfer->stallTimer.stop();
+        transfer->speedTimer.stop();
         if (transfer->reply) {
             disconnect(transfer->reply, nullptr, this, nullptr);
             transfer->reply->abort();
@@ -112,6 +115,12 @@ void DownloadWorker::start(quint64 serial, const DownloadRequest &request, const
         finish(t, DownloadStatus::Stalled, u"No data arrived for %1 s."_s.arg(seconds, 0, 'f', 1));
     });
     t->stallTimer.start();
+
+    if (request.minimumSpeed > 0 && request.speedTime.count() > 0) {
+        t->speedTimer.setInterval(request.speedTime);
+        connect(&t->speedTimer, &QTimer::timeout, this, [this, t] { checkSpeed(t); });
+        t->speedTimer.start();
+    }
 
     connect(t->reply, &QNetworkReply::metaDataChanged, this, [this, t] {
         t->stallTimer.start();
@@ -268,6 +277,20 @@ QString DownloadWorker::commit(Transfer *t)
     return {};
 }
 
+void DownloadWorker::checkSpeed(Transfer *t)
+{
+    // Bytes waiting in the reply's buffer have arrived; a slow disk is not a slow server.
+    const qint64 arrived = t->received + (t->reply ? t->reply->bytesAvailable() : 0);
+    const double seconds = std::chrono::duration<double>(t->request.speedTime).count();
+    if (arrived - t->arrivedAtSpeedCheck < qint64(double(t->request.minimumSpeed) * seconds)) {
+        finish(
+            t, DownloadStatus::TooSlow,
+            u"Fewer than %1 bytes a second arrived over %2 s."_s.arg(t->request.minimumSpeed).arg(seconds, 0, 'f', 1));
+        return;
+    }
+    t->arrivedAtSpeedCheck = arrived;
+}
+
 void DownloadWorker::finish(Transfer *t, DownloadStatus status, const QString &message)
 {
     const auto it = m_transfers.constFind(t->serial);
@@ -278,6 +301,7 @@ void DownloadWorker::finish(Transfer *t, DownloadStatus status, const QString &m
     m_transfers.erase(it);
 
     t->stallTimer.stop();
+    t->speedTimer.stop();
     if (QNetworkReply *reply = std::exchange(t->reply, nullptr)) {
         disconnect(reply, nullptr, this, nullptr);
         // Not aborted right here: finish() may run inside one of the reply's own signals, and a reply aborted

@@ -43,6 +43,7 @@ private:
     void checkResponse(Transfer *transfer);
     void receive(Transfer *transfer);
     void finishReply(Transfer *transfer);
+    void checkSpeed(Transfer *transfer);
     void finish(Transfer *transfer, DownloadStatus status, const QString &message = {});
     QString commit(Transfer *transfer);
 

@@ -252,6 +252,7 @@ void TestDownloader::failedReadKeepsOldTarget_data()
     QTest::newRow("dropped connection") << Misbehaviour::DropConnection << noLimit << DownloadStatus::LengthMismatch
                                         << QString();
     QTest::newRow("stall") << Misbehaviour::Stall << noLimit << DownloadStatus::Stalled << QString();
+    QTest::newRow("trickle") << Misbehaviour::Slow << noLimit << DownloadStatus::TooSlow << QString();
     QTest::newRow("redirect loop") << Misbehaviour::RedirectLoop << noLimit << DownloadStatus::NetworkError
                                    << QString();
     QTest::newRow("announced size over maximum")
@@ -271,6 +272,8 @@ void TestDownloader::failedReadKeepsOldTarget()
 
     m_server->setBody(u"/file.zip"_s, payload(200000));
     m_server->setMisbehaviour(u"/file.zip"_s, misbehaviour, redirectTarget);
+    // A byte now and then, each in time to keep the stall timer from firing.
+    m_server->setSlowPace(16, std::chrono::milliseconds(100));
     const QString target = path(u"file.zip"_s);
     const QByteArray old = "the package fetched last week";
     QVERIFY(writeFile(target, old));
@@ -279,6 +282,7 @@ void TestDownloader::failedReadKeepsOldTarget()
     DownloadRequest asked = request(u"/file.zip"_s, target, u"1bis"_s);
     asked.stallTimeout = std::chrono::milliseconds(300);
     asked.maximumSize = maximumSize;
+    asked.speedTime = std::chrono::milliseconds(600);
     Recorder recorder;
     recorder.watch(d->beginDownload(asked));
     QVERIFY(recorder.waitForResults(1));
