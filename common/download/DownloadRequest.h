@@ -10,6 +10,14 @@ namespace Trivet {
 // result, so a host knows what a finished read was without a table of its own.
 struct DownloadRequest
 {
+    // What the body must be before it may replace the target.
+    enum class Content {
+        Any,
+        // A program fetched as itself: an empty body or a web page (the login page of a hotel or station
+        // network answers every address with one) is refused and the old program stays.
+        Program,
+    };
+
     QString url;
     QString target; // full path of the file to write
     QString id;     // what the read is for ("OFF-6", "1bis"); carried back untouched
@@ -21,6 +29,7 @@ struct DownloadRequest
     // trickles a byte now and then cannot keep it alive for ever. 0 switches the check off.
     qint64 minimumSpeed = 1024;
     std::chrono::milliseconds speedTime{std::chrono::seconds(60)};
+    Content expected = Content::Any;
 };
 
 } // namespace Trivet

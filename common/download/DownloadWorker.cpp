@@ -37,6 +37,28 @@ QString cannotWrite(const QString &target, const QString &reason)
     return u"Cannot write %1: %2"_s.arg(QDir::toNativeSeparators(target), reason);
 }
 
+constexpr qsizetype HeadSize = 512;
+
+// A body announced as HTML, or beginning like a web page whatever its announced type.
+bool isWebPage(const QByteArray &contentType, const QByteArray &head)
+{
+    if (contentType.trimmed().toLower().startsWith("text/html") ||
+        contentType.trimmed().toLower().startsWith("application/xhtml")) {
+        return true;
+    }
+    QByteArray start = head;
+    if (start.startsWith("\xEF\xBB\xBF")) {
+        start.remove(0, 3);
+    }
+    start = start.trimmed().left(64).toLower();
+    for (const char *opening : {"<!doctype html", "<html", "<head", "<body", "<?xml", "<!--"}) {
+        if (start.startsWith(opening)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 struct DownloadWorker::Transfer
@@ -49,6 +71,8 @@ struct DownloadWorker::Transfer
     QTimer stallTimer;
     QTimer speedTimer;
     qint64 arrivedAtSpeedCheck = 0;
+    QByteArray contentType;
+    QByteArray head;       // the first bytes of the body, to tell a web page from what was asked for
     qint64 announced = -1; // Content-Length of the accepted response, -1 when not announced
     qint64 received = 0;
     qint64 lastProgress = -1;
@@ -180,6 +204,7 @@ void DownloadWorker::checkResponse(Transfer *t)
         return;
     }
     t->writeBehind.emplace(t->file->handle());
+    t->contentType = t->reply->header(QNetworkRequest::ContentTypeHeader).toByteArray();
     t->accepted = true;
 }
 
@@ -210,6 +235,9 @@ void DownloadWorker::receive(Transfer *t)
             finish(t, DownloadStatus::LengthMismatch,
                    u"The server sent more than the %1 bytes it announced."_s.arg(t->announced));
             return;
+        }
+        if (t->head.size() < HeadSize) {
+            t->head.append(m_buffer.get(), qMin(count, HeadSize - t->head.size()));
         }
         if (t->file->write(m_buffer.get(), count) != count) {
             finish(t, DownloadStatus::WriteFailed, cannotWrite(t->request.target, t->file->errorString()));
@@ -310,6 +338,15 @@ void DownloadWorker::finish(Transfer *t, DownloadStatus status, const QString &m
     }
 
     DownloadResult result{t->request, status, message, t->received};
+    if (result.ok() && t->request.expected == DownloadRequest::Content::Program) {
+        if (t->received == 0) {
+            result.status = DownloadStatus::NotAProgram;
+            result.message = u"The server sent an empty file instead of a program."_s;
+        } else if (isWebPage(t->contentType, t->head)) {
+            result.status = DownloadStatus::NotAProgram;
+            result.message = u"The server sent a web page instead of a program."_s;
+        }
+    }
     if (result.ok()) {
         const QString failure = commit(t);
         if (!failure.isEmpty()) {

@@ -201,7 +201,12 @@ void LaunchController::beginPackageDownload(const CatalogueEntry &entry, const Q
         fail(entry, u"no package name"_s);
         return;
     }
-    DownloadHandle *read = m_downloader->beginDownload({m_downloadUrl, package, entry.id.toString()});
+    DownloadRequest request{m_downloadUrl, package, entry.id.toString()};
+    // A package that is the program itself replaces the working copy only when it is a program.
+    if (entry.kind == InstallKind::Direct || entry.kind == InstallKind::SelfExtracting) {
+        request.expected = DownloadRequest::Content::Program;
+    }
+    DownloadHandle *read = m_downloader->beginDownload(request);
     if (!read) {
         return; // already on its way
     }

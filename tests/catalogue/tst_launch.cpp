@@ -182,6 +182,26 @@ private slots:
         QCOMPARE(controller()->downloadAppId(), u"AV-2"_s);
     }
 
+    void pageInsteadOfAProgramKeepsTheWorkingOne_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::newRow("login page") << QByteArray("\r\n<!DOCTYPE html><html><body>Please log in</body></html>");
+        QTest::newRow("empty") << QByteArray();
+    }
+
+    // A network that answers every address with its login page must not replace a working program.
+    void pageInsteadOfAProgramKeepsTheWorkingOne()
+    {
+        QFETCH(QByteArray, body);
+        m_folder->writeFile(u"aswclnr.exe"_s, "working copy");
+        serve(u"URLAV-2"_s, body);
+        startController(online);
+        QVERIFY(clickAndInstall(0, 1, u"AV-2"_s));
+        QCOMPARE(requests(u"URLAV-2"_s), 1);
+        QCOMPARE(m_folder->readFile(u"aswclnr.exe"_s), QByteArray("working copy"));
+        QCOMPARE(m_recorder->programs(), QStringList{path(u"aswclnr.exe"_s)});
+    }
+
     void selfExtractingPackageIsStartedMinimized()
     {
         serve(u"URLAV-5"_s, "self-extracting");
