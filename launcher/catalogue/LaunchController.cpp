@@ -35,6 +35,66 @@ void removeFile(const QString &path)
 } // namespace
 
 namespace Trivet {
+namespace {
+
+QStringView reasonKey(FailureReason reason)
+{
+    switch (reason) {
+    case FailureReason::Connection:
+        return u"errReasonNet";
+    case FailureReason::NotAProgram:
+        return u"errReasonDamaged";
+    case FailureReason::NoSpace:
+        return u"errReasonSpace";
+    case FailureReason::Refused:
+        return u"errReasonRefused";
+    case FailureReason::None:
+        break;
+    }
+    return {};
+}
+
+} // namespace
+
+FailureReason failureReason(const DownloadResult &result)
+{
+    switch (result.status) {
+    case DownloadStatus::Success:
+        return FailureReason::None;
+    case DownloadStatus::InvalidRequest:
+    case DownloadStatus::NetworkError:
+    case DownloadStatus::HttpError:
+    case DownloadStatus::Stalled:
+    case DownloadStatus::TooSlow:
+    case DownloadStatus::LengthMismatch:
+        return FailureReason::Connection;
+    case DownloadStatus::TooLarge:
+    case DownloadStatus::NotAProgram:
+        return FailureReason::NotAProgram;
+    case DownloadStatus::WriteFailed:
+        return FailureReason::NoSpace;
+    }
+    return FailureReason::None;
+}
+
+FailureReason failureReason(const ExtractResult &result)
+{
+    switch (result.status) {
+    case ExtractStatus::Success:
+    case ExtractStatus::NotRun:
+        return FailureReason::None;
+    case ExtractStatus::BadCommand:
+    case ExtractStatus::ArchiveMissing:
+    case ExtractStatus::Damaged:
+        return FailureReason::NotAProgram;
+    case ExtractStatus::UnsafeMember:
+        return FailureReason::Refused;
+    case ExtractStatus::NoSpace:
+    case ExtractStatus::WriteFailed:
+        return FailureReason::NoSpace;
+    }
+    return FailureReason::None;
+}
 
 LaunchController::LaunchController(const AppFolder &folder, IniFile &settings, const LanguageTexts &texts,
                                    std::shared_ptr<ProcessStarter> processes, CatalogueView &view, QObject *parent)
@@ -198,7 +258,7 @@ void LaunchController::beginPackageDownload(const CatalogueEntry &entry, const Q
     if (package.isEmpty()) {
         // Without its settings values the entry has no file name to save the package under.
         qCWarning(lcLaunch) << entry.id << "has no package name in the settings; nothing is downloaded";
-        fail(entry, u"no package name"_s);
+        fail(entry, FailureReason::None, u"no package name"_s);
         return;
     }
     DownloadRequest request{m_downloadUrl, package, entry.id.toString()};
@@ -276,15 +336,16 @@ void LaunchController::onPackageFetched(const DownloadResult &result)
     updateBusyState();
     showOnAllTabs(text(u"lbDownloadOK"));
     if (const CatalogueEntry *entry = Catalogue::entryById(result.request.id)) {
-        install(*entry, result.ok());
+        install(*entry, result);
     }
 }
 
 // ---------------------------------------------------------------------------------------------
 // Installation
 
-void LaunchController::install(const CatalogueEntry &entry, bool downloaded)
+void LaunchController::install(const CatalogueEntry &entry, const DownloadResult &fetched)
 {
+    const bool downloaded = fetched.ok();
     const AppFolder &folder = m_folder;
     switch (entry.kind) {
     case InstallKind::Direct: {
@@ -298,7 +359,8 @@ void LaunchController::install(const CatalogueEntry &entry, bool downloaded)
         if (fileExists(paths.executable) && startProgram(paths.startPath)) {
             succeed(entry);
         } else {
-            fail(entry, downloaded ? u"program missing"_s : u"download failed"_s);
+            fail(entry, downloaded ? FailureReason::NotAProgram : failureReason(fetched),
+                 downloaded ? u"program missing"_s : fetched.message);
         }
         return;
     }
@@ -309,24 +371,25 @@ void LaunchController::install(const CatalogueEntry &entry, bool downloaded)
             m_view.showInfo(0, text(u"lbExtract"));
             succeed(entry);
         } else {
-            fail(entry, u"package missing"_s);
+            fail(entry, downloaded ? FailureReason::NotAProgram : failureReason(fetched),
+                 downloaded ? u"package cannot be started"_s : fetched.message);
         }
         return;
     }
     case InstallKind::Unzip:
     case InstallKind::SevenZip:
     case InstallKind::AntiVir:
-        extract(entry, downloaded);
+        extract(entry, fetched);
         return;
     }
 }
 
-void LaunchController::extract(const CatalogueEntry &entry, bool downloaded)
+void LaunchController::extract(const CatalogueEntry &entry, const DownloadResult &fetched)
 {
     const QString id = entry.id.toString();
-    if (!downloaded) {
+    if (!fetched.ok()) {
         // Unpacking a package left over from an earlier attempt would install stale or broken files.
-        afterExtraction(entry, ExtractResult::failure(ExtractStatus::NotRun, u"the download failed"_s));
+        afterExtraction(entry, ExtractResult::failure(ExtractStatus::NotRun, fetched.message), failureReason(fetched));
         return;
     }
     m_installing.insert(id);
@@ -338,16 +401,16 @@ void LaunchController::extract(const CatalogueEntry &entry, bool downloaded)
             qCWarning(lcLaunch) << "unpacking" << entry.id << "failed:" << result.message;
         }
         // The extractor reports only when every file is in place, so the program can start at once.
-        afterExtraction(entry, result);
+        afterExtraction(entry, result, failureReason(result));
     });
     extractor->run(m_folder.root(), entry.command.toString());
 }
 
-void LaunchController::afterExtraction(const CatalogueEntry &entry, const ExtractResult &result)
+void LaunchController::afterExtraction(const CatalogueEntry &entry, const ExtractResult &result, FailureReason reason)
 {
     m_installing.remove(entry.id.toString());
     if (entry.kind == InstallKind::AntiVir) {
-        installAntiVir(result);
+        installAntiVir(result, reason);
         return;
     }
     const EntryPaths paths = Catalogue::resolvePaths(entry, m_folder, m_settings, Phase::Install);
@@ -356,15 +419,16 @@ void LaunchController::afterExtraction(const CatalogueEntry &entry, const Extrac
         startProgram(paths.startPath);
         succeed(entry);
     } else {
-        fail(entry, result.message);
+        // Unpacked without error, yet the program is not there: the package was not what it should be.
+        fail(entry, result.ok() ? FailureReason::NotAProgram : reason, result.message);
     }
 }
 
-void LaunchController::installAntiVir(const ExtractResult &result)
+void LaunchController::installAntiVir(const ExtractResult &result, FailureReason reason)
 {
     const CatalogueEntry &entry = *Catalogue::entryById(u"AV-1");
     if (!result.ok()) {
-        fail(entry, result.message);
+        fail(entry, reason, result.message);
         return;
     }
     const AppFolder &folder = m_folder;
@@ -398,12 +462,26 @@ void LaunchController::succeed(const CatalogueEntry &entry)
     emit installationFinished(entry.id.toString(), true);
 }
 
-void LaunchController::fail(const CatalogueEntry &entry, const QString &reason)
+void LaunchController::fail(const CatalogueEntry &entry, FailureReason reason, const QString &detail)
 {
-    qCInfo(lcLaunch) << "installation of" << entry.id << "failed:" << reason;
+    qCInfo(lcLaunch) << "installation of" << entry.id << "failed:" << detail;
+    // A package that failed is no use, and on a stick it is in the way; a program fetched as itself is not
+    // removed, since the package is then the working copy a failed download left alone.
+    if (entry.kind == InstallKind::Unzip || entry.kind == InstallKind::SevenZip || entry.kind == InstallKind::AntiVir) {
+        const EntryPaths paths = Catalogue::resolvePaths(entry, m_folder, m_settings, Phase::Install);
+        if (!paths.package.isEmpty()) {
+            removeFile(paths.package);
+        }
+    }
     m_view.showDownloadLine(0, QString());
-    m_view.showMessage(CatalogueView::MessageKind::Warning, programTitle, text(u"errMsg3"));
+    m_view.showMessage(CatalogueView::MessageKind::Warning, programTitle, failureText(reason));
     emit installationFinished(entry.id.toString(), false);
+}
+
+QString LaunchController::failureText(FailureReason reason) const
+{
+    const QStringView key = reasonKey(reason);
+    return key.isEmpty() ? text(u"errMsg3") : text(u"errMsg3") + u'\n' + text(key);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -437,11 +515,12 @@ void LaunchController::onDefinitionsFetched(const DownloadResult &result)
     if (m_updateDownloadId != definitionMarker) {
         return;
     }
-    announceDefinitions(result.ok());
+    announceDefinitions(result);
 }
 
-void LaunchController::announceDefinitions(bool downloaded)
+void LaunchController::announceDefinitions(const DownloadResult &fetched)
 {
+    const bool downloaded = fetched.ok();
     const AppFolder &folder = m_folder;
     const QString centre = folder.path(Catalogue::AntiVirControlCentre);
     if (!fileExists(centre)) {
@@ -455,7 +534,7 @@ void LaunchController::announceDefinitions(bool downloaded)
         m_view.showMessage(CatalogueView::MessageKind::Information, definitionTitle, text(u"MsgAntivirUpdt"));
     } else {
         // The scanner still runs with the definitions it has; it is never announced as updated.
-        m_view.showMessage(CatalogueView::MessageKind::Warning, programTitle, text(u"errMsg3"));
+        m_view.showMessage(CatalogueView::MessageKind::Warning, programTitle, failureText(failureReason(fetched)));
     }
     startProgram(centre);
     emit definitionUpdateFinished(downloaded);

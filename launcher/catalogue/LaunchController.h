@@ -14,6 +14,19 @@
 namespace Trivet {
 
 class Downloader;
+
+// Why an installation failed, as the user is told in one line under the general message.
+enum class FailureReason {
+    None,        // nothing the user can act on beyond the general message
+    Connection,  // no connection, or the server answered with an error
+    NotAProgram, // the download was not a program, or the package is damaged
+    NoSpace,     // the drive is full or cannot be written
+    Refused,     // the package would have written files outside its folder
+};
+
+FailureReason failureReason(const DownloadResult &result);
+FailureReason failureReason(const ExtractResult &result);
+
 class IniFile;
 class LanguageTexts;
 class ProcessStarter;
@@ -87,14 +100,16 @@ private:
     void reportFailedRead(const DownloadResult &result);
     void onPackageFetched(const Trivet::DownloadResult &result);
     void onDefinitionsFetched(const Trivet::DownloadResult &result);
-    void announceDefinitions(bool downloaded);
+    void announceDefinitions(const DownloadResult &fetched);
 
-    void install(const CatalogueEntry &entry, bool downloaded);
-    void extract(const CatalogueEntry &entry, bool downloaded);
-    void afterExtraction(const CatalogueEntry &entry, const ExtractResult &result);
-    void installAntiVir(const ExtractResult &result);
+    void install(const CatalogueEntry &entry, const DownloadResult &fetched);
+    void extract(const CatalogueEntry &entry, const DownloadResult &fetched);
+    void afterExtraction(const CatalogueEntry &entry, const ExtractResult &result, FailureReason reason);
+    void installAntiVir(const ExtractResult &result, FailureReason reason);
     void succeed(const CatalogueEntry &entry);
-    void fail(const CatalogueEntry &entry, const QString &reason);
+    // Tells the user, with the reason in a line of its own, and removes the failed package.
+    void fail(const CatalogueEntry &entry, FailureReason reason, const QString &detail);
+    QString failureText(FailureReason reason) const;
 
     AppFolder m_folder;
     IniFile &m_settings;

@@ -103,6 +103,13 @@ QList<TextKey> buildTextKeys()
                               u"AntiVir opens"_s},
         {u"errMsgSave"_s, u"Warning box, once per run: a setting the user chose (such as the language) could not be "
                           u"saved because the drive cannot be written; it holds until the launcher ends"_s},
+        {u"errReasonNet"_s, u"Second line of the install failure box: no connection to the server, or the server "
+                            u"answered with an error"_s},
+        {u"errReasonDamaged"_s, u"Second line of the install failure box: what was downloaded was not a program, "
+                                u"or the package is damaged"_s},
+        {u"errReasonSpace"_s, u"Second line of the install failure box: the drive is full or cannot be written"_s},
+        {u"errReasonRefused"_s, u"Second line of the install failure box: the package was refused because it "
+                                u"would write files outside its own folder"_s},
     };
 
     for (const CatalogueTab &tab : Catalogue::tabs()) {

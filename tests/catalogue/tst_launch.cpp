@@ -266,7 +266,7 @@ private slots:
         QCOMPARE(definitions.first().at(0).toBool(), false);
         const auto shown = m_view.takeMessages();
         QCOMPARE(shown.size(), 1);
-        QCOMPARE(shown.first().text, T(u"errMsg3"_s));
+        QCOMPARE(shown.first().text, T(u"errMsg3"_s) + u'\n' + T(u"errReasonNet"_s));
         QVERIFY(!m_folder->exists(u"ivdf_fusebundle_nt_en.zip"_s));
         QCOMPARE(m_recorder->programs(), QStringList{path(u"AntivirPE/Basic/avcenter.exe"_s)});
     }
@@ -332,24 +332,31 @@ private slots:
         QVERIFY(!m_view.busy);
     }
 
-    void failuresShowTheMessageAndKeepThePackage_data()
+    void failuresSayWhyAndRemoveThePackage_data()
     {
         QTest::addColumn<int>("misbehaviour");
         QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<bool>("packageKept");
+        QTest::addColumn<QString>("reason");
         QTest::newRow("damaged archive") << int(Misbehaviour::None) << QByteArray("PK\x03\x04 not really a zip")
-                                         << true;
-        QTest::newRow("not found") << int(Misbehaviour::NotFound) << QByteArray("x") << false;
+                                         << u"errReasonDamaged"_s;
+        QTest::newRow("no program inside")
+            << int(Misbehaviour::None) << zipOf({ArchiveMember::file(u"readme.txt"_s, "no program here")})
+            << u"errReasonDamaged"_s;
+        QTest::newRow("member outside its folder")
+            << int(Misbehaviour::None)
+            << zipOf({ArchiveMember::file(u"Trout.exe"_s, "x", 0755), ArchiveMember::file(u"../evil.txt"_s, "x")})
+            << u"errReasonRefused"_s;
+        QTest::newRow("not found") << int(Misbehaviour::NotFound) << QByteArray("x") << u"errReasonNet"_s;
         QTest::newRow("connection dropped")
             << int(Misbehaviour::DropConnection) << zipOf({ArchiveMember::file(u"Trout.exe"_s, QByteArray(4096, 'x'))})
-            << false;
+            << u"errReasonNet"_s;
     }
 
-    void failuresShowTheMessageAndKeepThePackage()
+    void failuresSayWhyAndRemoveThePackage()
     {
         QFETCH(int, misbehaviour);
         QFETCH(QByteArray, body);
-        QFETCH(bool, packageKept);
+        QFETCH(QString, reason);
         serve(u"URLSYS-4"_s, body, Misbehaviour(misbehaviour));
         startController(online);
         QSignalSpy finished(controller(), &LaunchController::installationFinished);
@@ -361,11 +368,12 @@ private slots:
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown.first().kind, CatalogueView::MessageKind::Warning);
         QCOMPARE(shown.first().title, u"TrivetDesk"_s);
-        QCOMPARE(shown.first().text, T(u"errMsg3"_s));
+        QCOMPARE(shown.first().text, T(u"errMsg3"_s) + u'\n' + T(reason));
         QVERIFY(m_view.downloadLine(0).isEmpty());
         QVERIFY(m_recorder->started.isEmpty());
-        QCOMPARE(m_folder->exists(u"Trout.zip"_s), packageKept);
+        QVERIFY(!m_folder->exists(u"Trout.zip"_s));
         QVERIFY(!m_folder->exists(u"Trout/Trout.exe"_s));
+        QVERIFY(!m_folder->exists(u"evil.txt"_s));
     }
 
     void packageWithoutLengthStillInstalls()
