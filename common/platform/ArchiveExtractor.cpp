@@ -8,6 +8,9 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QMutex>
+#include <QSet>
+#include <QWaitCondition>
 
 using namespace Qt::StringLiterals;
 
@@ -23,6 +26,63 @@ ExtractResult failed(const ExtractResult &result)
     return result;
 }
 
+// Extractions into one folder (or into a folder and one inside it) take turns: two installers merging into
+// the same tree at once race to create the same folders, and one of them fails half-way. Extractions into
+// unrelated folders still run together.
+class FolderTurn final
+{
+public:
+    explicit FolderTurn(QString folder)
+        : m_folder(std::move(folder))
+    {
+        QMutexLocker locker(&mutex());
+        while (overlapsBusyFolder()) {
+            released().wait(&mutex());
+        }
+        busy().insert(m_folder);
+    }
+
+    ~FolderTurn()
+    {
+        QMutexLocker locker(&mutex());
+        busy().remove(m_folder);
+        released().wakeAll();
+    }
+
+    FolderTurn(const FolderTurn &) = delete;
+    FolderTurn &operator=(const FolderTurn &) = delete;
+
+private:
+    // A package for the launcher's own folder may merge into the folder another package unpacks into.
+    bool overlapsBusyFolder() const
+    {
+        for (const QString &other : std::as_const(busy())) {
+            if (other == m_folder || other.startsWith(m_folder + u'/') || m_folder.startsWith(other + u'/')) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    static QMutex &mutex()
+    {
+        static QMutex m;
+        return m;
+    }
+    static QSet<QString> &busy()
+    {
+        static QSet<QString> folders;
+        return folders;
+    }
+    static QWaitCondition &released()
+    {
+        static QWaitCondition c;
+        return c;
+    }
+
+    QString m_folder;
+};
+
 } // namespace
 
 ExtractResult ArchiveExtractor::extract(const QString &archivePath, const QString &destinationFolder) const
@@ -37,6 +97,7 @@ ExtractResult ArchiveExtractor::extract(const QString &archivePath, const QStrin
                                    u"The archive "_s + QDir::toNativeSeparators(archivePath) + u" does not exist."_s));
     }
 
+    const FolderTurn turn(destination);
     Extract::StagingFolder staging;
     if (const ExtractResult prepared = staging.prepare(destination); !prepared.ok()) {
         return failed(prepared);

@@ -134,6 +134,7 @@ private slots:
     void runReportsOnCallersThread();
     void runAndWaitKeepsEventsFlowing();
     void parallelExtractionsKeepWorkingFolder();
+    void extractionsIntoOneFolderTakeTurns();
 
 private:
     QString app(const QString &relative = {}) const
@@ -555,6 +556,35 @@ void tst_Extractor::parallelExtractionsKeepWorkingFolder()
     QVERIFY(QFileInfo::exists(app(u"One/A/a.txt"_s)));
     QVERIFY(QFileInfo::exists(app(u"Two/B/b.txt"_s)));
     QCOMPARE(QDir::currentPath(), workingFolder);
+}
+
+// Two packages that unpack into the same new folder tree, as the entries that unpack into the launcher's own
+// folder do: both must arrive whole, whichever reaches the folders first.
+void tst_Extractor::extractionsIntoOneFolderTakeTurns()
+{
+    QList<ArchiveMember> left;
+    QList<ArchiveMember> right;
+    for (int i = 0; i < 40; ++i) {
+        left.append(ArchiveMember::file(u"Shared/Deep/Tree%1/left.txt"_s.arg(i), "left"));
+        right.append(ArchiveMember::file(u"Shared/Deep/Tree%1/right.txt"_s.arg(i), "right"));
+    }
+    QVERIFY(ArchiveWriter::writeZip(app(u"left.zip"_s), left));
+    QVERIFY(ArchiveWriter::writeZip(app(u"right.zip"_s), right));
+
+    for (int round = 0; round < 10; ++round) {
+        const QString target = app(u"Target%1"_s.arg(round));
+        ExtractResult first;
+        ExtractResult second;
+        std::unique_ptr<QThread> thread(
+            QThread::create([&] { first = Trivet::ArchiveExtractor().extract(app(u"left.zip"_s), target); }));
+        thread->start();
+        second = Trivet::ArchiveExtractor().extract(app(u"right.zip"_s), target);
+        QVERIFY(thread->wait(30000));
+        QVERIFY2(first.ok(), qPrintable(first.message));
+        QVERIFY2(second.ok(), qPrintable(second.message));
+        QVERIFY(QFileInfo::exists(target + u"/Shared/Deep/Tree39/left.txt"_s));
+        QVERIFY(QFileInfo::exists(target + u"/Shared/Deep/Tree39/right.txt"_s));
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_Extractor)
