@@ -135,6 +135,8 @@ private slots:
     void runAndWaitKeepsEventsFlowing();
     void parallelExtractionsKeepWorkingFolder();
     void extractionsIntoOneFolderTakeTurns();
+    void fileAndFolderNeverReplaceEachOther_data();
+    void fileAndFolderNeverReplaceEachOther();
 
 private:
     QString app(const QString &relative = {}) const
@@ -556,6 +558,33 @@ void tst_Extractor::parallelExtractionsKeepWorkingFolder()
     QVERIFY(QFileInfo::exists(app(u"One/A/a.txt"_s)));
     QVERIFY(QFileInfo::exists(app(u"Two/B/b.txt"_s)));
     QCOMPARE(QDir::currentPath(), workingFolder);
+}
+
+void tst_Extractor::fileAndFolderNeverReplaceEachOther_data()
+{
+    QTest::addColumn<bool>("folderOverFile");
+    QTest::newRow("folder in the archive, file on the drive") << true;
+    QTest::newRow("file in the archive, folder on the drive") << false;
+}
+
+void tst_Extractor::fileAndFolderNeverReplaceEachOther()
+{
+    QFETCH(bool, folderOverFile);
+    if (folderOverFile) {
+        writeFile(app(u"Pkg/notes"_s), "the user's own notes");
+    } else {
+        writeFile(app(u"Pkg/notes/today.txt"_s), "the user's own notes");
+    }
+    QList<ArchiveMember> members{ArchiveMember::file(u"Pkg.exe"_s, "new program")};
+    members.append(folderOverFile ? ArchiveMember::file(u"notes/readme.txt"_s, "packaged")
+                                  : ArchiveMember::file(u"notes"_s, "packaged"));
+    QVERIFY(ArchiveWriter::writeZip(app(u"pkg.zip"_s), members));
+    const auto before = snapshot(m_root->path());
+
+    const ExtractResult result = Extractor::runAndWait(app(), u"\\unzip.exe -o -d Pkg pkg.zip"_s);
+
+    QCOMPARE(result.status, ExtractStatus::WriteFailed);
+    QCOMPARE(snapshot(m_root->path()), before);
 }
 
 // Two packages that unpack into the same new folder tree, as the entries that unpack into the launcher's own

@@ -79,6 +79,10 @@ bool StagedInstaller::merge(const fs::path &from, const fs::path &to)
             if (!merge(source, target)) {
                 return false;
             }
+        } else if (sourceIsFolder) {
+            // The user's file stays: a package never deletes what it does not replace with its own kind.
+            return fail(ExtractStatus::WriteFailed,
+                        u"A folder in the archive would replace the file "_s + shown(target));
         } else if (!replace(source, target)) {
             return false;
         }
