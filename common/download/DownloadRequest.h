@@ -1,8 +1,11 @@
 #pragma once
 
+#include "common/platform/FreeSpace.h"
+
 #include <QMetaType>
 #include <QString>
 #include <chrono>
+#include <memory>
 
 namespace Trivet {
 
@@ -30,6 +33,9 @@ struct DownloadRequest
     qint64 minimumSpeed = 1024;
     std::chrono::milliseconds speedTime{std::chrono::seconds(60)};
     Content expected = Content::Any;
+    // A body announced larger than the free space where the target goes is refused before anything is
+    // written. Null: the volume's own figure.
+    std::shared_ptr<const FreeSpace> freeSpace = {};
 };
 
 } // namespace Trivet

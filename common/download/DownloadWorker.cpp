@@ -192,6 +192,15 @@ void DownloadWorker::checkResponse(Transfer *t)
                u"The server announced %1 bytes, more than the %2 allowed."_s.arg(t->announced).arg(maximumSize));
         return;
     }
+    if (t->announced > 0) {
+        const qint64 available = t->request.freeSpace ? t->request.freeSpace->bytesAvailable(t->request.target)
+                                                      : VolumeFreeSpace().bytesAvailable(t->request.target);
+        if (available >= 0 && t->announced > available) {
+            finish(t, DownloadStatus::NoSpace,
+                   u"The file has %1 bytes; the drive has %2 bytes free."_s.arg(t->announced).arg(available));
+            return;
+        }
+    }
 
     // The body goes to a temporary file beside the target, so the target is replaced in one rename and only
     // after the whole body arrived. A failed or interrupted read leaves the old target untouched. Unbuffered:

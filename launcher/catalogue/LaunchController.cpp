@@ -72,6 +72,7 @@ FailureReason failureReason(const DownloadResult &result)
     case DownloadStatus::NotAProgram:
         return FailureReason::NotAProgram;
     case DownloadStatus::WriteFailed:
+    case DownloadStatus::NoSpace:
         return FailureReason::NoSpace;
     }
     return FailureReason::None;

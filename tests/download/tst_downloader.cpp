@@ -118,6 +118,7 @@ private Q_SLOTS:
     void writesExactBody();
     void failedReadKeepsOldTarget_data();
     void failedReadKeepsOldTarget();
+    void bodyLargerThanTheFreeSpaceIsRefused();
     void unusableRequestEndsWithInvalidRequest_data();
     void unusableRequestEndsWithInvalidRequest();
     void missingTargetFolderFails();
@@ -296,6 +297,29 @@ void TestDownloader::failedReadKeepsOldTarget()
     QVERIFY(!d->isDownloading(target));
     QTest::qWait(50);
     QCOMPARE(recorder.results.size(), 1);
+}
+
+void TestDownloader::bodyLargerThanTheFreeSpaceIsRefused()
+{
+    m_server->setBody(u"/big.zip"_s, payload(200000));
+    const QString target = path(u"big.zip"_s);
+    QVERIFY(writeFile(target, "the package fetched last week"));
+
+    auto d = downloader();
+    DownloadRequest asked = request(u"/big.zip"_s, target, u"OFF-6"_s);
+    asked.freeSpace = std::make_shared<Trivet::FixedFreeSpace>(199999);
+    Recorder recorder;
+    recorder.watch(d->beginDownload(asked));
+    QVERIFY(recorder.waitForResults(1));
+    QCOMPARE(recorder.results.at(0).status, DownloadStatus::NoSpace);
+    QCOMPARE(readFile(target), QByteArray("the package fetched last week"));
+    QCOMPARE(entries(), QStringList{u"big.zip"_s});
+
+    // Exactly as much room as the body needs is enough.
+    asked.freeSpace = std::make_shared<Trivet::FixedFreeSpace>(200000);
+    recorder.watch(d->beginDownload(asked));
+    QVERIFY(recorder.waitForResults(2));
+    QVERIFY2(recorder.results.at(1).ok(), qPrintable(recorder.results.at(1).message));
 }
 
 void TestDownloader::unusableRequestEndsWithInvalidRequest_data()
