@@ -102,7 +102,7 @@ ExtractResult ArchiveExtractor::extract(const QString &archivePath, const QStrin
     if (const ExtractResult prepared = staging.prepare(destination); !prepared.ok()) {
         return failed(prepared);
     }
-    ExtractResult result = Extract::ArchiveUnpacker(staging.root()).run(archivePath);
+    ExtractResult result = Extract::ArchiveUnpacker(staging.root(), m_cancelled).run(archivePath);
     if (!result.ok()) {
         return failed(result);
     }
@@ -115,7 +115,7 @@ ExtractResult ArchiveExtractor::extract(const QString &archivePath, const QStrin
     if (error) {
         target = Extract::toPath(destination);
     }
-    if (const ExtractResult placed = Extract::StagedInstaller(staging).install(target); !placed.ok()) {
+    if (const ExtractResult placed = Extract::StagedInstaller(staging, m_cancelled).install(target); !placed.ok()) {
         return failed(placed);
     }
     staging.commit();

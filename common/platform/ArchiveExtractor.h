@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <atomic>
 
 namespace Trivet {
 
@@ -21,6 +22,7 @@ public:
         UnsafeMember,   // a member would land outside the destination, or is neither file, folder nor link
         NoSpace,        // the volume is full, or a file is too large for it
         WriteFailed,    // any other failure to write or move files: rights, a file in use, a file where a folder is
+        Cancelled,      // the launcher is closing; what was placed has been taken back
     };
     Q_ENUM(Status)
 
@@ -47,7 +49,17 @@ using ExtractStatus = ExtractResult::Status;
 class ArchiveExtractor final
 {
 public:
+    ArchiveExtractor() = default;
+    // An extraction that sees cancelled set stops at the next member and takes back what it placed.
+    explicit ArchiveExtractor(const std::atomic_bool *cancelled)
+        : m_cancelled(cancelled)
+    {
+    }
+
     ExtractResult extract(const QString &archivePath, const QString &destinationFolder) const;
+
+private:
+    const std::atomic_bool *m_cancelled = nullptr;
 };
 
 } // namespace Trivet

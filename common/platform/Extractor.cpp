@@ -21,6 +21,9 @@ Extractor::Extractor(QObject *parent)
 
 Extractor::~Extractor()
 {
+    // The launcher is closing: extractions stop at their next member and take back what they placed, so
+    // the process ends promptly and leaves every folder as it was.
+    m_cancelled->store(true);
     for (QThread *thread : std::as_const(m_threads)) {
         thread->wait();
         delete thread;
@@ -47,8 +50,9 @@ void Extractor::run(const QString &appFolder, const QString &commandTail)
     qCDebug(lcExtract) << "command" << commandTail << "archive" << archivePath << "destination" << destination;
 
     auto result = std::make_shared<ExtractResult>();
-    QThread *thread = QThread::create(
-        [result, archivePath, destination] { *result = ArchiveExtractor().extract(archivePath, destination); });
+    QThread *thread = QThread::create([result, archivePath, destination, cancelled = m_cancelled] {
+        *result = ArchiveExtractor(cancelled.get()).extract(archivePath, destination);
+    });
     thread->setObjectName(u"Extractor"_s);
     m_threads.append(thread);
     connect(thread, &QThread::finished, this, [this, thread, result] {

@@ -5,6 +5,8 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <atomic>
+#include <memory>
 
 QT_BEGIN_NAMESPACE
 class QThread;
@@ -22,7 +24,7 @@ class Extractor final : public QObject
 
 public:
     explicit Extractor(QObject *parent = nullptr);
-    // Waits for extractions still running: stopping half-way through moving files would leave a mix.
+    // Cancels extractions still running and waits until each has taken back what it placed.
     ~Extractor() override;
 
     // Starts the extraction and returns at once; finished() follows on this object's thread, also when the
@@ -37,6 +39,8 @@ signals:
 
 private:
     QList<QThread *> m_threads;
+    // Shared with the threads, which may outlive a moment of this object's destruction.
+    std::shared_ptr<std::atomic_bool> m_cancelled = std::make_shared<std::atomic_bool>(false);
 };
 
 } // namespace Trivet

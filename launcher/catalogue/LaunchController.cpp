@@ -83,6 +83,7 @@ FailureReason failureReason(const ExtractResult &result)
     switch (result.status) {
     case ExtractStatus::Success:
     case ExtractStatus::NotRun:
+    case ExtractStatus::Cancelled:
         return FailureReason::None;
     case ExtractStatus::BadCommand:
     case ExtractStatus::ArchiveMissing:

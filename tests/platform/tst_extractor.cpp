@@ -135,6 +135,7 @@ private slots:
     void runAndWaitKeepsEventsFlowing();
     void parallelExtractionsKeepWorkingFolder();
     void extractionsIntoOneFolderTakeTurns();
+    void cancelledExtractionChangesNothing();
     void fileAndFolderNeverReplaceEachOther_data();
     void fileAndFolderNeverReplaceEachOther();
 
@@ -558,6 +559,35 @@ void tst_Extractor::parallelExtractionsKeepWorkingFolder()
     QVERIFY(QFileInfo::exists(app(u"One/A/a.txt"_s)));
     QVERIFY(QFileInfo::exists(app(u"Two/B/b.txt"_s)));
     QCOMPARE(QDir::currentPath(), workingFolder);
+}
+
+// The launcher closing while it unpacks: the extraction stops and the folder is as it was.
+void tst_Extractor::cancelledExtractionChangesNothing()
+{
+    writeFile(app(u"Pkg/Pkg.exe"_s), "installed earlier");
+    QList<ArchiveMember> members;
+    for (int i = 0; i < 200; ++i) {
+        members.append(ArchiveMember::file(u"Data/file%1.txt"_s.arg(i), "new"));
+    }
+    members.append(ArchiveMember::file(u"Pkg.exe"_s, "new program"));
+    QVERIFY(ArchiveWriter::writeZip(app(u"pkg.zip"_s), members));
+    const auto before = snapshot(m_root->path());
+
+    const std::atomic_bool cancelled{true};
+    const ExtractResult result = Trivet::ArchiveExtractor(&cancelled).extract(app(u"pkg.zip"_s), app(u"Pkg"_s));
+    QCOMPARE(result.status, ExtractStatus::Cancelled);
+    QCOMPARE(snapshot(m_root->path()), before);
+
+    // Closing while an extraction runs ends it, and leaves the folder old or new, never a mix.
+    auto extractor = std::make_unique<Extractor>();
+    extractor->run(app(), u"\\unzip.exe -o -d Pkg pkg.zip"_s);
+    extractor.reset();
+    QFile program(app(u"Pkg/Pkg.exe"_s));
+    QVERIFY(program.open(QIODevice::ReadOnly));
+    const bool old = snapshot(m_root->path()) == before;
+    const bool complete = program.readAll() == "new program" && QFileInfo::exists(app(u"Pkg/Data/file0.txt"_s)) &&
+                          QFileInfo::exists(app(u"Pkg/Data/file199.txt"_s));
+    QVERIFY2(old || complete, "the folder holds a mix of the old and the new program");
 }
 
 void tst_Extractor::fileAndFolderNeverReplaceEachOther_data()

@@ -110,8 +110,9 @@ QString libarchiveError(archive *a)
 
 } // namespace
 
-ArchiveUnpacker::ArchiveUnpacker(const fs::path &root)
+ArchiveUnpacker::ArchiveUnpacker(const fs::path &root, const std::atomic_bool *cancelled)
     : m_root(root)
+    , m_cancelled(cancelled)
     , m_guard(root)
 {
 }
@@ -152,6 +153,9 @@ bool ArchiveUnpacker::unpackAll(const QString &archivePath)
                     u"Cannot open the archive "_s + m_archiveName + u": "_s + libarchiveError(reader.get()));
     }
     for (;;) {
+        if (m_cancelled && m_cancelled->load()) {
+            return fail(ExtractStatus::Cancelled, u"The extraction of "_s + m_archiveName + u" was cancelled."_s);
+        }
         archive_entry *entry = nullptr;
         const int status = archive_read_next_header(reader.get(), &entry);
         if (status == ARCHIVE_EOF) {
@@ -291,6 +295,9 @@ bool ArchiveUnpacker::copyData(archive *reader, archive *writer, const QString &
         const void *block = nullptr;
         size_t size = 0;
         la_int64_t offset = 0;
+        if (m_cancelled && m_cancelled->load()) {
+            return fail(ExtractStatus::Cancelled, u"The extraction of "_s + m_archiveName + u" was cancelled."_s);
+        }
         const int status = archive_read_data_block(reader, &block, &size, &offset);
         if (status == ARCHIVE_EOF) {
             return true;

@@ -3,6 +3,8 @@
 #include "common/platform/extract/MemberGuard.h"
 #include "common/platform/extract/NativePaths.h"
 
+#include <atomic>
+
 struct archive;
 struct archive_entry;
 
@@ -14,7 +16,7 @@ namespace Trivet::Extract {
 class ArchiveUnpacker final
 {
 public:
-    explicit ArchiveUnpacker(const fs::path &root);
+    explicit ArchiveUnpacker(const fs::path &root, const std::atomic_bool *cancelled = nullptr);
 
     // On success, filesWritten counts the files and links unpacked.
     ExtractResult run(const QString &archivePath);
@@ -30,6 +32,7 @@ private:
     bool skip(archive *reader);
 
     fs::path m_root;
+    const std::atomic_bool *m_cancelled = nullptr;
     MemberGuard m_guard;
     QString m_archiveName;
     ExtractResult m_result;

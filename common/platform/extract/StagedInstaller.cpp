@@ -10,8 +10,9 @@ using namespace Qt::StringLiterals;
 
 namespace Trivet::Extract {
 
-StagedInstaller::StagedInstaller(StagingFolder &staging)
+StagedInstaller::StagedInstaller(StagingFolder &staging, const std::atomic_bool *cancelled)
     : m_staging(staging)
+    , m_cancelled(cancelled)
 {
 }
 
@@ -60,6 +61,9 @@ bool StagedInstaller::merge(const fs::path &from, const fs::path &to)
     // A fixed order makes a failure half-way reproducible.
     std::sort(entries.begin(), entries.end());
     for (const fs::path &source : entries) {
+        if (m_cancelled && m_cancelled->load()) {
+            return fail(ExtractStatus::Cancelled, u"The extraction was cancelled."_s);
+        }
         const fs::path target = to / source.filename();
         if (m_staging.isOwnFolder(target)) {
             return fail(ExtractStatus::UnsafeMember,

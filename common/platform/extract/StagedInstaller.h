@@ -2,6 +2,8 @@
 
 #include "common/platform/extract/NativePaths.h"
 
+#include <atomic>
+
 namespace Trivet::Extract {
 
 class StagingFolder;
@@ -12,7 +14,7 @@ class StagingFolder;
 class StagedInstaller final
 {
 public:
-    explicit StagedInstaller(StagingFolder &staging);
+    explicit StagedInstaller(StagingFolder &staging, const std::atomic_bool *cancelled = nullptr);
 
     ExtractResult install(const fs::path &destination);
 
@@ -30,6 +32,7 @@ private:
     void rollBack(const fs::path &destination);
 
     StagingFolder &m_staging;
+    const std::atomic_bool *m_cancelled = nullptr;
     ExtractResult m_result;
     std::vector<Step> m_steps;
     bool m_createdDestination = false;
