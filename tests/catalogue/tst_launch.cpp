@@ -253,6 +253,31 @@ private slots:
         m_view.takeMessages();
     }
 
+    // A file of the scanner that cannot be written leaves the scanner as it was, and says so.
+    void antiVirKeepsTheOldScannerWhenAFileCannotBeWritten()
+    {
+        QList<ArchiveMember> members{ArchiveMember::dir(u"Basic"_s),
+                                     ArchiveMember::file(u"Basic/avcenter.exe"_s, "centre", 0755)};
+        for (const QStringView name : Catalogue::antiVirFiles()) {
+            members.append(ArchiveMember::file(name.toString(), "new " + name.toUtf8()));
+        }
+        serve(u"URLAV-1"_s, zipOf(members));
+        m_folder->writeFile(u"AntivirPE/Basic/alldiscs.avp"_s, "old alldiscs.avp");
+        // The last file of the list cannot be written: a folder stands where its new copy would go.
+        QVERIFY(QDir().mkpath(path(u"AntivirPE/Basic/wksstats.dll.trivet-new/full"_s)));
+        startController(online);
+        QSignalSpy finished(controller(), &LaunchController::installationFinished);
+        click(0, 0);
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(finished.first().at(1).toBool(), false);
+        const auto shown = m_view.takeMessages();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first().text, T(u"errMsg3"_s) + u'\n' + T(u"errReasonSpace"_s));
+        QCOMPARE(m_folder->readFile(u"AntivirPE/Basic/alldiscs.avp"_s), QByteArray("old alldiscs.avp"));
+        QVERIFY(!m_folder->exists(u"AntivirPE/Basic/alldiscs.avp.trivet-new"_s));
+        QVERIFY(!m_folder->exists(u"AntivirPE/Basic/wksstats.dll"_s));
+    }
+
     void failedDefinitionDownloadIsNotAnnouncedAsUpdate()
     {
         m_folder->writeFile(u"AntivirPE/Basic/avcenter.exe"_s, "centre");
