@@ -99,7 +99,7 @@ ExtractResult ArchiveExtractor::extract(const QString &archivePath, const QStrin
 
     const FolderTurn turn(destination);
     Extract::StagingFolder staging;
-    if (const ExtractResult prepared = staging.prepare(destination); !prepared.ok()) {
+    if (const ExtractResult prepared = staging.prepare(destination, m_workFolder); !prepared.ok()) {
         return failed(prepared);
     }
     ExtractResult result = Extract::ArchiveUnpacker(staging.root(), m_cancelled).run(archivePath);

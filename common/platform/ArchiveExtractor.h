@@ -49,10 +49,11 @@ using ExtractStatus = ExtractResult::Status;
 class ArchiveExtractor final
 {
 public:
-    ArchiveExtractor() = default;
     // An extraction that sees cancelled set stops at the next member and takes back what it placed.
-    explicit ArchiveExtractor(const std::atomic_bool *cancelled)
+    // workFolder, when given, holds the staging folders (the launcher's own hidden folder).
+    explicit ArchiveExtractor(const std::atomic_bool *cancelled = nullptr, QString workFolder = {})
         : m_cancelled(cancelled)
+        , m_workFolder(std::move(workFolder))
     {
     }
 
@@ -60,6 +61,7 @@ public:
 
 private:
     const std::atomic_bool *m_cancelled = nullptr;
+    QString m_workFolder;
 };
 
 } // namespace Trivet

@@ -3,6 +3,7 @@
 #include "common/platform/AppFolder.h"
 #include "common/platform/ExtractorCommand.h"
 #include "common/platform/ExtractorLogging.h"
+#include "common/platform/WorkFolder.h"
 
 #include <QDir>
 #include <QEventLoop>
@@ -50,8 +51,9 @@ void Extractor::run(const QString &appFolder, const QString &commandTail)
     qCDebug(lcExtract) << "command" << commandTail << "archive" << archivePath << "destination" << destination;
 
     auto result = std::make_shared<ExtractResult>();
-    QThread *thread = QThread::create([result, archivePath, destination, cancelled = m_cancelled] {
-        *result = ArchiveExtractor(cancelled.get()).extract(archivePath, destination);
+    const QString work = workFolder(appFolder);
+    QThread *thread = QThread::create([result, archivePath, destination, work, cancelled = m_cancelled] {
+        *result = ArchiveExtractor(cancelled.get(), work).extract(archivePath, destination);
     });
     thread->setObjectName(u"Extractor"_s);
     m_threads.append(thread);

@@ -1,6 +1,7 @@
 #include "launcher/mainwindow/MainWindow.h"
 
 #include "common/platform/FileExists.h"
+#include "common/platform/WorkFolder.h"
 #include "launcher/art/ArtCatalogue.h"
 #include "launcher/catalogue/Catalogue.h"
 #include "launcher/catalogue/LaunchController.h"
@@ -241,6 +242,11 @@ bool MainWindow::startUp()
         MessageBox::warning(this, programTitle,
                             u"Default Language file \"English.lng\" not found! please download \"Quillory\" again!"_s);
         return false;
+    }
+
+    // What a crash or a pulled stick left of an install goes first; the work folder is the launcher's alone.
+    if (const FileResult cleaned = removeWorkLeftovers(m_context.folder.root()); !cleaned.ok()) {
+        qCWarning(lcMainWindow) << cleaned.message;
     }
 
     m_localAddress = m_context.addresses ? m_context.addresses->localAddress() : loopbackAddress();

@@ -452,6 +452,15 @@ private slots:
         QCOMPARE(finished.count(), 1);
     }
 
+    void startRemovesWhatAnInstallLeftBehind()
+    {
+        m_folder->writeFile(u".trivet-work/stage-x1/Metapad/Metapad.exe"_s, "half unpacked");
+        auto window = startWindow();
+        QVERIFY(window);
+        QVERIFY(!m_folder->exists(u".trivet-work"_s));
+        QVERIFY(m_folder->exists(u"Trivet.ini"_s));
+    }
+
     void shutDownWithoutVersionFile()
     {
         auto window = startWindow();

@@ -1,5 +1,7 @@
 #include "common/platform/ArchiveExtractor.h"
 #include "common/platform/Extractor.h"
+#include "common/platform/WorkFolder.h"
+#include "common/platform/extract/StagingFolder.h"
 #include "tests/support/ArchiveWriter.h"
 
 #include <QDataStream>
@@ -136,6 +138,8 @@ private slots:
     void parallelExtractionsKeepWorkingFolder();
     void extractionsIntoOneFolderTakeTurns();
     void cancelledExtractionChangesNothing();
+    void unpackingIntoTheLauncherFolderStaysInside_data();
+    void unpackingIntoTheLauncherFolderStaysInside();
     void fileAndFolderNeverReplaceEachOther_data();
     void fileAndFolderNeverReplaceEachOther();
 
@@ -559,6 +563,37 @@ void tst_Extractor::parallelExtractionsKeepWorkingFolder()
     QVERIFY(QFileInfo::exists(app(u"One/A/a.txt"_s)));
     QVERIFY(QFileInfo::exists(app(u"Two/B/b.txt"_s)));
     QCOMPARE(QDir::currentPath(), workingFolder);
+}
+
+void tst_Extractor::unpackingIntoTheLauncherFolderStaysInside_data()
+{
+    QTest::addColumn<QString>("member");
+    QTest::addColumn<ExtractStatus>("status");
+    QTest::newRow("a program") << u"Portable/Program.exe"_s << ExtractStatus::Success;
+    QTest::newRow("a member named like the work folder") << u".trivet-work/evil.txt"_s << ExtractStatus::UnsafeMember;
+}
+
+// Packages for the launcher's own folder are staged in its hidden work folder, not beside it: on a stick
+// the folder beside it is the user's drive.
+void tst_Extractor::unpackingIntoTheLauncherFolderStaysInside()
+{
+    QFETCH(QString, member);
+    QFETCH(ExtractStatus, status);
+    QVERIFY(ArchiveWriter::writeZip(app(u"pkg.zip"_s), {ArchiveMember::file(member, "x")}));
+
+    const ExtractResult result = Extractor::runAndWait(app(), u"\\7za.exe x -aoa pkg.zip"_s);
+
+    QCOMPARE(result.status, status);
+    QCOMPARE(QDir(m_root->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList{u"app"_s});
+    QVERIFY(!QFileInfo::exists(app(u".trivet-work"_s)) || status != ExtractStatus::Success);
+    QCOMPARE(QFileInfo::exists(app(member)), status == ExtractStatus::Success);
+
+    // While it works, the staging folder is inside the work folder.
+    Trivet::Extract::StagingFolder staging;
+    QVERIFY(staging.prepare(app(), Trivet::workFolder(app())).ok());
+    const QString stagedIn = QFileInfo(QString::fromStdU16String(staging.root().u16string())).absolutePath();
+    QCOMPARE(stagedIn, QFileInfo(Trivet::workFolder(app())).canonicalFilePath());
 }
 
 // The launcher closing while it unpacks: the extraction stops and the folder is as it was.

@@ -52,9 +52,14 @@ StagingFolder::~StagingFolder()
     if (!m_committed && !m_createdParent.empty()) {
         removeLeftover(m_createdParent);
     }
+    if (!m_workFolder.empty()) {
+        // Only when empty: another extraction may be staging in it.
+        std::error_code error;
+        fs::remove(m_workFolder, error);
+    }
 }
 
-ExtractResult StagingFolder::prepare(const QString &destination)
+ExtractResult StagingFolder::prepare(const QString &destination, const QString &workFolder)
 {
     const QFileInfo info(destination);
     if (info.exists() && !info.isDir()) {
@@ -74,6 +79,14 @@ ExtractResult StagingFolder::prepare(const QString &destination)
         m_createdParent = toPath(missing);
     }
 
+    if (!workFolder.isEmpty()) {
+        const QString volumeOfDestination = QStorageInfo(info.exists() ? destination : parent).rootPath();
+        if (QDir().mkpath(workFolder) && QStorageInfo(workFolder).rootPath() == volumeOfDestination &&
+            createIn(workFolder, u"stage"_s)) {
+            m_workFolder = m_root.parent_path();
+            return {ExtractStatus::Success, {}, 0, {}};
+        }
+    }
     // Beside the destination is the place: a failed extraction never shows inside it. A volume root (the
     // stick itself) has no usable parent, and a destination that is a mount point would turn every rename
     // into a copy, so those stage inside the destination under a hidden name.
@@ -100,7 +113,7 @@ std::optional<fs::path> StagingFolder::backupFolder()
 
 bool StagingFolder::isOwnFolder(const fs::path &path) const
 {
-    return path == m_root || (!m_backup.empty() && path == m_backup);
+    return path == m_root || (!m_backup.empty() && path == m_backup) || (!m_workFolder.empty() && path == m_workFolder);
 }
 
 bool StagingFolder::createIn(const QString &base, const QString &prefix)

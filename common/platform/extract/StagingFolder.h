@@ -18,7 +18,9 @@ public:
     StagingFolder &operator=(const StagingFolder &) = delete;
     ~StagingFolder();
 
-    ExtractResult prepare(const QString &destination);
+    // workFolder, when given and on the destination's volume, holds the staging folder instead of the
+    // destination's parent: the launcher's own folder, so nothing is written outside the portable folder.
+    ExtractResult prepare(const QString &destination, const QString &workFolder = {});
 
     const fs::path &root() const { return m_root; }
 
@@ -36,6 +38,7 @@ private:
     fs::path m_root;
     fs::path m_backup;
     fs::path m_createdParent;
+    fs::path m_workFolder;
     bool m_committed = false;
 };
 

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "common/platform/FileResult.h"
+
+#include <QString>
+
+namespace Trivet {
+
+// The launcher's own hidden folder inside the portable folder, where packages are unpacked before they are
+// put in place. Everything in it belongs to the launcher, so what a crash or a pulled stick left there can
+// go at the next start; nothing outside it is ever removed as a leftover.
+QString workFolder(const QString &appFolder);
+
+// Removes what an earlier run left in the work folder. Call it only while no extraction runs.
+FileResult removeWorkLeftovers(const QString &appFolder);
+
+} // namespace Trivet
