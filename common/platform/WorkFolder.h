@@ -14,4 +14,9 @@ QString workFolder(const QString &appFolder);
 // Removes what an earlier run left in the work folder. Call it only while no extraction runs.
 FileResult removeWorkLeftovers(const QString &appFolder);
 
+// Removes the temporary files an interrupted write left beside the named files of the application folder
+// ("mpad35.zip.Ab12Cd" beside "mpad35.zip"): where the file system cannot hide them, a file is written under
+// such a name and renamed when complete. Only names of that exact form next to the given names go.
+FileResult removeWriteLeftovers(const QString &appFolder, const QStringList &fileNames);
+
 } // namespace Trivet

@@ -556,6 +556,19 @@ const std::array<QStringView, 33> &antiVirFiles()
     return AntiVirFileList;
 }
 
+QStringList rootFileNames()
+{
+    QStringList names{u"Trivet.ini"_s, u"update.dat"_s, AntiVirDefinitionBundle.mid(1).toString()};
+    for (const CatalogueEntry &entry : Table) {
+        // Packages saved right in the application folder ("\mpad35.zip"), whatever their letter case.
+        if (!entry.package.isEmpty() && entry.package.lastIndexOf(u'\\') == 0) {
+            names.append(entry.package.mid(1).toString());
+        }
+    }
+    names.removeDuplicates();
+    return names;
+}
+
 const std::array<CatalogueTab, TabCount> &tabs()
 {
     return Tabs;

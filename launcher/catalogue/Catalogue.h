@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 #include <array>
 
@@ -112,6 +113,10 @@ const std::array<QStringView, 33> &antiVirFiles();
 
 // The four catalogue tabs, in window order.
 const std::array<CatalogueTab, TabCount> &tabs();
+
+// Names of the files the launcher downloads or writes directly in the application folder (packages,
+// definitions, settings), for finding what an interrupted write left beside them.
+QStringList rootFileNames();
 
 // All entries, ordered by tab and slot.
 const std::array<CatalogueEntry, EntryCount> &entries();

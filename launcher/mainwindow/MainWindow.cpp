@@ -248,6 +248,10 @@ bool MainWindow::startUp()
     if (const FileResult cleaned = removeWorkLeftovers(m_context.folder.root()); !cleaned.ok()) {
         qCWarning(lcMainWindow) << cleaned.message;
     }
+    if (const FileResult cleaned = removeWriteLeftovers(m_context.folder.root(), Catalogue::rootFileNames());
+        !cleaned.ok()) {
+        qCWarning(lcMainWindow) << cleaned.message;
+    }
 
     m_localAddress = m_context.addresses ? m_context.addresses->localAddress() : loopbackAddress();
     m_launcher->setOffline(isOffline());

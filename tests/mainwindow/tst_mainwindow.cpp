@@ -455,9 +455,15 @@ private slots:
     void startRemovesWhatAnInstallLeftBehind()
     {
         m_folder->writeFile(u".trivet-work/stage-x1/Metapad/Metapad.exe"_s, "half unpacked");
+        m_folder->writeFile(u"mpad35.zip.Ab12Cd"_s, "half downloaded");
+        m_folder->writeFile(u"Trivet.ini.x9Y8z7"_s, "half written");
+        m_folder->writeFile(u"mpad35.zip.notes"_s, "the user's own");
         auto window = startWindow();
         QVERIFY(window);
         QVERIFY(!m_folder->exists(u".trivet-work"_s));
+        QVERIFY(!m_folder->exists(u"mpad35.zip.Ab12Cd"_s));
+        QVERIFY(!m_folder->exists(u"Trivet.ini.x9Y8z7"_s));
+        QVERIFY(m_folder->exists(u"mpad35.zip.notes"_s));
         QVERIFY(m_folder->exists(u"Trivet.ini"_s));
     }
 
