@@ -36,6 +36,9 @@ struct DownloadRequest
     // A body announced larger than the free space where the target goes is refused before anything is
     // written. Null: the volume's own figure.
     std::shared_ptr<const FreeSpace> freeSpace = {};
+    // When not empty, the SHA-256 of the body in hexadecimal: any other body is refused and the old target
+    // stays.
+    QString sha256 = {};
 };
 
 } // namespace Trivet

@@ -16,6 +16,7 @@ enum class DownloadStatus {
     TooSlow,        // fewer bytes than the request's minimum speed allows over its speed time
     NotAProgram,    // a program was asked for and the body was empty or a web page
     NoSpace,        // the announced body is larger than the free space where the target goes
+    WrongChecksum,  // the body's SHA-256 is not the one the request expects
     LengthMismatch, // the body was shorter or longer than its Content-Length
     TooLarge,       // the body exceeds the request's maximum size
     WriteFailed,    // the target could not be created, written, flushed to the disk or replaced

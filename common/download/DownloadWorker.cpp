@@ -2,6 +2,7 @@
 
 #include "common/download/WriteBehind.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
 #include <QNetworkAccessManager>
@@ -72,8 +73,9 @@ struct DownloadWorker::Transfer
     QTimer speedTimer;
     qint64 arrivedAtSpeedCheck = 0;
     QByteArray contentType;
-    QByteArray head;       // the first bytes of the body, to tell a web page from what was asked for
-    qint64 announced = -1; // Content-Length of the accepted response, -1 when not announced
+    std::optional<QCryptographicHash> hash; // only when the request expects a checksum
+    QByteArray head;                        // the first bytes of the body, to tell a web page from what was asked for
+    qint64 announced = -1;                  // Content-Length of the accepted response, -1 when not announced
     qint64 received = 0;
     qint64 lastProgress = -1;
     bool accepted = false; // a 2xx response has arrived and the temporary file is open
@@ -214,6 +216,9 @@ void DownloadWorker::checkResponse(Transfer *t)
     }
     t->writeBehind.emplace(t->file->handle());
     t->contentType = t->reply->header(QNetworkRequest::ContentTypeHeader).toByteArray();
+    if (!t->request.sha256.isEmpty()) {
+        t->hash.emplace(QCryptographicHash::Sha256);
+    }
     t->accepted = true;
 }
 
@@ -247,6 +252,9 @@ void DownloadWorker::receive(Transfer *t)
         }
         if (t->head.size() < HeadSize) {
             t->head.append(m_buffer.get(), qMin(count, HeadSize - t->head.size()));
+        }
+        if (t->hash) {
+            t->hash->addData(QByteArrayView(m_buffer.get(), count));
         }
         if (t->file->write(m_buffer.get(), count) != count) {
             finish(t, DownloadStatus::WriteFailed, cannotWrite(t->request.target, t->file->errorString()));
@@ -354,6 +362,14 @@ void DownloadWorker::finish(Transfer *t, DownloadStatus status, const QString &m
         } else if (isWebPage(t->contentType, t->head)) {
             result.status = DownloadStatus::NotAProgram;
             result.message = u"The server sent a web page instead of a program."_s;
+        }
+    }
+    if (result.ok() && t->hash) {
+        const QByteArray actual = t->hash->result().toHex();
+        if (actual != t->request.sha256.trimmed().toLower().toLatin1()) {
+            result.status = DownloadStatus::WrongChecksum;
+            result.message = u"The file's SHA-256 is %1, not the %2 expected."_s.arg(QString::fromLatin1(actual),
+                                                                                     t->request.sha256.trimmed());
         }
     }
     if (result.ok()) {

@@ -100,6 +100,8 @@ inline constexpr int TabCount = 4;
 
 inline constexpr QStringView ApplicationsSection = u"Applications";
 inline constexpr QStringView DefinitionUrlKey = u"URLUpd";
+// Optional: the SHA-256 of a package in hexadecimal, keyed by its file name ("mpad35.zip").
+inline constexpr QStringView ChecksumsSection = u"Checksums";
 
 // The AntiVir installation: the package unpacks into AntiVirFolder, the program lives in AntiVirBasicFolder.
 inline constexpr QStringView AntiVirPackage = u"\\AntivirPE.zip";

@@ -71,6 +71,7 @@ FailureReason failureReason(const DownloadResult &result)
         return FailureReason::Connection;
     case DownloadStatus::TooLarge:
     case DownloadStatus::NotAProgram:
+    case DownloadStatus::WrongChecksum:
         return FailureReason::NotAProgram;
     case DownloadStatus::WriteFailed:
     case DownloadStatus::NoSpace:
@@ -265,6 +266,8 @@ void LaunchController::beginPackageDownload(const CatalogueEntry &entry, const Q
         return;
     }
     DownloadRequest request{m_downloadUrl, package, entry.id.toString()};
+    // The settings may name the SHA-256 of a package; a package that differs is refused.
+    request.sha256 = m_settings.value(Catalogue::ChecksumsSection, QFileInfo(package).fileName());
     // A package that is the program itself replaces the working copy only when it is a program.
     if (entry.kind == InstallKind::Direct || entry.kind == InstallKind::SelfExtracting) {
         request.expected = DownloadRequest::Content::Program;

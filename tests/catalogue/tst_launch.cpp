@@ -10,6 +10,7 @@
 #include "tests/support/RecordingProcessStarter.h"
 #include "tools/mirror/MirrorServer.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
@@ -182,23 +183,36 @@ private slots:
         QCOMPARE(controller()->downloadAppId(), u"AV-2"_s);
     }
 
-    void pageInsteadOfAProgramKeepsTheWorkingOne_data()
+    void onlyWhatWasAskedForReplacesTheWorkingProgram_data()
     {
         QTest::addColumn<QByteArray>("body");
-        QTest::newRow("login page") << QByteArray("\r\n<!DOCTYPE html><html><body>Please log in</body></html>");
-        QTest::newRow("empty") << QByteArray();
+        QTest::addColumn<QByteArray>("checksumOf"); // the settings name the SHA-256 of this; empty: none
+        QTest::addColumn<bool>("replaced");
+        QTest::newRow("login page") << QByteArray("\r\n<!DOCTYPE html><html><body>Please log in</body></html>")
+                                    << QByteArray() << false;
+        QTest::newRow("empty") << QByteArray() << QByteArray() << false;
+        QTest::newRow("other checksum") << QByteArray("new program") << QByteArray("another program") << false;
+        QTest::newRow("matching checksum") << QByteArray("new program") << QByteArray("new program") << true;
     }
 
-    // A network that answers every address with its login page must not replace a working program.
-    void pageInsteadOfAProgramKeepsTheWorkingOne()
+    // A network that answers every address with its login page, or a package that is not the one the
+    // settings name, must not replace a working program.
+    void onlyWhatWasAskedForReplacesTheWorkingProgram()
     {
         QFETCH(QByteArray, body);
+        QFETCH(QByteArray, checksumOf);
+        QFETCH(bool, replaced);
         m_folder->writeFile(u"aswclnr.exe"_s, "working copy");
+        if (!checksumOf.isEmpty()) {
+            const QByteArray sha = QCryptographicHash::hash(checksumOf, QCryptographicHash::Sha256).toHex();
+            QVERIFY(
+                writeIni(u"Checksums"_s, u"aswclnr.exe"_s, QString::fromLatin1(sha), m_folder->appFolder().iniPath()));
+        }
         serve(u"URLAV-2"_s, body);
         startController(online);
         QVERIFY(clickAndInstall(0, 1, u"AV-2"_s));
         QCOMPARE(requests(u"URLAV-2"_s), 1);
-        QCOMPARE(m_folder->readFile(u"aswclnr.exe"_s), QByteArray("working copy"));
+        QCOMPARE(m_folder->readFile(u"aswclnr.exe"_s), replaced ? body : QByteArray("working copy"));
         QCOMPARE(m_recorder->programs(), QStringList{path(u"aswclnr.exe"_s)});
     }
 
