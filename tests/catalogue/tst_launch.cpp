@@ -48,6 +48,17 @@ QByteArray sevenZipOf(const QList<ArchiveMember> &members)
     return archiveOf(members, true);
 }
 
+// AntiVir's package: its control centre in Basic and every file that goes there, each holding its name.
+QByteArray antiVirPackage(const QByteArray &prefix)
+{
+    QList<ArchiveMember> members{ArchiveMember::dir(u"Basic"_s),
+                                 ArchiveMember::file(u"Basic/avcenter.exe"_s, "centre", 0755)};
+    for (const QStringView name : Catalogue::antiVirFiles()) {
+        members.append(ArchiveMember::file(name.toString(), prefix + name.toUtf8()));
+    }
+    return zipOf(members);
+}
+
 // A program that proves it ran by leaving a file beside itself.
 const QByteArray markerScript = "#!/bin/sh\necho started > \"$(dirname \"$0\")/started.marker\"\n";
 
@@ -229,12 +240,7 @@ private slots:
 
     void antiVirInstallsAndFetchesItsDefinitions()
     {
-        QList<ArchiveMember> members{ArchiveMember::dir(u"Basic"_s),
-                                     ArchiveMember::file(u"Basic/avcenter.exe"_s, "centre", 0755)};
-        for (const QStringView name : Catalogue::antiVirFiles()) {
-            members.append(ArchiveMember::file(name.toString(), name.toUtf8()));
-        }
-        serve(u"URLAV-1"_s, zipOf(members));
+        serve(u"URLAV-1"_s, antiVirPackage(""));
         m_mirror->setBody(u"/defs.zip"_s, "definitions");
         QVERIFY(writeIni(u"Applications"_s, u"URLUpd"_s, m_mirror->url(u"/defs.zip"_s).toString(),
                          m_folder->appFolder().iniPath()));
@@ -270,12 +276,7 @@ private slots:
     // A file of the scanner that cannot be written leaves the scanner as it was, and says so.
     void antiVirKeepsTheOldScannerWhenAFileCannotBeWritten()
     {
-        QList<ArchiveMember> members{ArchiveMember::dir(u"Basic"_s),
-                                     ArchiveMember::file(u"Basic/avcenter.exe"_s, "centre", 0755)};
-        for (const QStringView name : Catalogue::antiVirFiles()) {
-            members.append(ArchiveMember::file(name.toString(), "new " + name.toUtf8()));
-        }
-        serve(u"URLAV-1"_s, zipOf(members));
+        serve(u"URLAV-1"_s, antiVirPackage("new "));
         m_folder->writeFile(u"AntivirPE/Basic/alldiscs.avp"_s, "old alldiscs.avp");
         // The last file of the list cannot be written: a folder stands where its new copy would go.
         QVERIFY(QDir().mkpath(path(u"AntivirPE/Basic/wksstats.dll.trivet-new/full"_s)));

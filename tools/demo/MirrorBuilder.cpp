@@ -53,18 +53,19 @@ class MirrorPlan final
 {
 public:
     MirrorPlan(const QString &settingsFile, const QByteArray &standIn)
-        : m_settingsFile(settingsFile)
+        : m_settings(settingsFile)
         , m_standIn(standIn)
     {
     }
 
-    const QString &settingsFile() const { return m_settingsFile; }
+    // Parsed once for all the entries' reads.
+    const IniFile &settings() const { return m_settings; }
     const QByteArray &standIn() const { return m_standIn; }
     QList<MirrorFile> &files() { return m_files; }
     QString error() const { return m_error; }
     bool failed() const { return !m_error.isEmpty(); }
 
-    QString read(const QString &section, const QString &key) const { return readIni(section, key, m_settingsFile); }
+    QString read(const QString &section, const QString &key) const { return m_settings.value(section, key); }
 
     void fail(const QString &message)
     {
@@ -147,7 +148,7 @@ private:
         return &m_files.last();
     }
 
-    QString m_settingsFile;
+    IniFile m_settings;
     QByteArray m_standIn;
     QList<MirrorFile> m_files;
     QString m_error;
@@ -156,7 +157,7 @@ private:
 void addCatalogueEntry(MirrorPlan &plan, const CatalogueEntry &e)
 {
     const QString id = e.id.toString();
-    const EntryTails tails = Catalogue::resolveTails(e, IniFile(plan.settingsFile()), Phase::Install);
+    const EntryTails tails = Catalogue::resolveTails(e, plan.settings(), Phase::Install);
     if (!tails.configured) {
         const QString keys = e.installDirKey.isEmpty()
                                  ? e.installExeKey.toString()
