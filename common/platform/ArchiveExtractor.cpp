@@ -10,7 +10,10 @@
 #include <QFileInfo>
 #include <QMutex>
 #include <QSet>
+#include <QStorageInfo>
 #include <QWaitCondition>
+#include <algorithm>
+#include <functional>
 
 using namespace Qt::StringLiterals;
 
@@ -83,31 +86,38 @@ private:
     QString m_folder;
 };
 
-} // namespace
+// Room left on the drive after an install: the launcher still has settings to save.
+constexpr qint64 SpaceMargin = 4 * 1024 * 1024;
 
-ExtractResult ArchiveExtractor::extract(const QString &archivePath, const QString &destinationFolder) const
+QString cleanAbsolute(const QString &folder)
+{
+    return QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+}
+
+using Stage = std::function<ExtractResult(const Extract::fs::path &stagingRoot, Extract::SpaceBudget budget)>;
+
+// The frame every install shares: its turn on the folder, a staging folder, the staged files checked
+// against the budget, and the transaction that puts them in place.
+ExtractResult stageAndInstall(const QString &destination, const QString &workFolder, const FreeSpace &freeSpace,
+                              const std::atomic_bool *cancelled, const Stage &stage)
 {
     namespace fs = Extract::fs;
-    const QString destination = QDir::cleanPath(QFileInfo(destinationFolder).absoluteFilePath());
-    qCDebug(lcExtract) << "extracting" << archivePath << "into" << destination;
-
-    if (!QFileInfo(archivePath).isFile()) {
-        return failed(
-            ExtractResult::failure(ExtractStatus::ArchiveMissing,
-                                   u"The archive "_s + QDir::toNativeSeparators(archivePath) + u" does not exist."_s));
-    }
-
     const FolderTurn turn(destination);
     Extract::StagingFolder staging;
-    if (const ExtractResult prepared = staging.prepare(destination, m_workFolder); !prepared.ok()) {
+    if (const ExtractResult prepared = staging.prepare(destination, workFolder); !prepared.ok()) {
         return failed(prepared);
     }
-    ExtractResult result = Extract::ArchiveUnpacker(staging.root(), m_cancelled).run(archivePath);
+    const QString stagingRoot = QString::fromStdU16String(staging.root().u16string());
+    Extract::SpaceBudget budget;
+    if (const qint64 available = freeSpace.bytesAvailable(stagingRoot); available >= 0) {
+        budget.bytes = std::max<qint64>(available - SpaceMargin, 0);
+    }
+    if (const qint64 block = QStorageInfo(stagingRoot).blockSize(); block > 0) {
+        budget.blockSize = block;
+    }
+    ExtractResult result = stage(staging.root(), budget);
     if (!result.ok()) {
         return failed(result);
-    }
-    if (const ExtractResult links = Extract::MemberGuard(staging.root()).checkUnpackedLinks(); !links.ok()) {
-        return failed(links);
     }
     // Spelled like the staging folder (which is canonical), so the installer recognises it inside the target.
     std::error_code error;
@@ -115,15 +125,75 @@ ExtractResult ArchiveExtractor::extract(const QString &archivePath, const QStrin
     if (error) {
         target = Extract::toPath(destination);
     }
-    if (const ExtractResult placed = Extract::StagedInstaller(staging, m_cancelled).install(target); !placed.ok()) {
+    if (const ExtractResult placed = Extract::StagedInstaller(staging, cancelled).install(target); !placed.ok()) {
         return failed(placed);
     }
     staging.commit();
-
-    result.message = u"Extracted %1 files from %2 into %3."_s.arg(result.filesWritten)
-                         .arg(QFileInfo(archivePath).fileName(), QDir::toNativeSeparators(destination));
-    qCInfo(lcExtract) << result.message;
     return result;
+}
+
+} // namespace
+
+ArchiveExtractor::ArchiveExtractor(const std::atomic_bool *cancelled, QString workFolder,
+                                   std::shared_ptr<const FreeSpace> freeSpace)
+    : m_cancelled(cancelled)
+    , m_workFolder(std::move(workFolder))
+    , m_freeSpace(freeSpace ? std::move(freeSpace) : std::make_shared<VolumeFreeSpace>())
+{
+}
+
+ExtractResult ArchiveExtractor::extract(const QString &archivePath, const QString &destinationFolder) const
+{
+    const QString destination = cleanAbsolute(destinationFolder);
+    qCDebug(lcExtract) << "extracting" << archivePath << "into" << destination;
+    if (!QFileInfo(archivePath).isFile()) {
+        return failed(
+            ExtractResult::failure(ExtractStatus::ArchiveMissing,
+                                   u"The archive "_s + QDir::toNativeSeparators(archivePath) + u" does not exist."_s));
+    }
+    ExtractResult result = stageAndInstall(
+        destination, m_workFolder, *m_freeSpace, m_cancelled,
+        [this, &archivePath](const Extract::fs::path &root, Extract::SpaceBudget budget) {
+            ExtractResult unpacked = Extract::ArchiveUnpacker(root, m_cancelled, budget).run(archivePath);
+            if (unpacked.ok()) {
+                if (const ExtractResult links = Extract::MemberGuard(root).checkUnpackedLinks(); !links.ok()) {
+                    return links;
+                }
+            }
+            return unpacked;
+        });
+    if (result.ok()) {
+        result.message = u"Extracted %1 files from %2 into %3."_s.arg(result.filesWritten)
+                             .arg(QFileInfo(archivePath).fileName(), QDir::toNativeSeparators(destination));
+        qCInfo(lcExtract) << result.message;
+    }
+    return result;
+}
+
+ExtractResult ArchiveExtractor::installCopies(const QList<std::pair<QString, QString>> &files,
+                                              const QString &destinationFolder) const
+{
+    return stageAndInstall(
+        cleanAbsolute(destinationFolder), m_workFolder, *m_freeSpace, m_cancelled,
+        [&files](const Extract::fs::path &root, Extract::SpaceBudget budget) {
+            const QDir staging(QString::fromStdU16String(root.u16string()));
+            qint64 needed = 0;
+            for (const auto &[source, name] : files) {
+                needed += QFileInfo(source).size() + budget.blockSize;
+            }
+            if (budget.bytes >= 0 && needed > budget.bytes) {
+                return ExtractResult::failure(ExtractStatus::NoSpace,
+                                              u"There is not enough free space to copy the new files."_s);
+            }
+            for (const auto &[source, name] : files) {
+                if (!QFile::copy(source, staging.filePath(name))) {
+                    return ExtractResult::failure(ExtractStatus::NoSpace, u"Cannot copy "_s +
+                                                                              QDir::toNativeSeparators(source) +
+                                                                              u" to the working folder."_s);
+                }
+            }
+            return ExtractResult{ExtractStatus::Success, {}, int(files.size()), {}};
+        });
 }
 
 } // namespace Trivet

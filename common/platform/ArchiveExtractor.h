@@ -1,10 +1,15 @@
 #pragma once
 
+#include "common/platform/FreeSpace.h"
+
+#include <QList>
 #include <QMetaType>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 #include <atomic>
+#include <memory>
+#include <utility>
 
 namespace Trivet {
 
@@ -42,26 +47,31 @@ public:
 using ExtractStatus = ExtractResult::Status;
 
 // Unpacks zip and 7z archives with libarchive, all or nothing: the archive is unpacked into a hidden
-// staging folder beside the destination, checked, and only then moved into the destination, replacing
-// files and merging folders. On any failure the destination is left exactly as it was.
+// staging folder, checked, and only then moved into the destination as one transaction, replacing files
+// and merging folders. On any failure the destination is left exactly as it was; after a crash, the next
+// removeWorkLeftovers() takes back what was half moved.
 //
 // Safe to use from several threads at once; it keeps no state and never changes the working folder.
 class ArchiveExtractor final
 {
 public:
     // An extraction that sees cancelled set stops at the next member and takes back what it placed.
-    // workFolder, when given, holds the staging folders (the launcher's own hidden folder).
-    explicit ArchiveExtractor(const std::atomic_bool *cancelled = nullptr, QString workFolder = {})
-        : m_cancelled(cancelled)
-        , m_workFolder(std::move(workFolder))
-    {
-    }
+    // workFolder, when given, holds the staging folders and journals (the launcher's own hidden folder).
+    // freeSpace tells how much the staged files may take; the volume's own figure when not given.
+    explicit ArchiveExtractor(const std::atomic_bool *cancelled = nullptr, QString workFolder = {},
+                              std::shared_ptr<const FreeSpace> freeSpace = {});
 
     ExtractResult extract(const QString &archivePath, const QString &destinationFolder) const;
+
+    // Puts copies of files (source path, name in the destination) into the destination by the same
+    // transaction: either every copy replaces its old file, or none does.
+    ExtractResult installCopies(const QList<std::pair<QString, QString>> &files,
+                                const QString &destinationFolder) const;
 
 private:
     const std::atomic_bool *m_cancelled = nullptr;
     QString m_workFolder;
+    std::shared_ptr<const FreeSpace> m_freeSpace;
 };
 
 } // namespace Trivet

@@ -1,8 +1,11 @@
 #include "common/platform/WorkFolder.h"
 
+#include "common/platform/extract/InstallJournal.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -15,14 +18,38 @@ QString workFolder(const QString &appFolder)
 
 FileResult removeWorkLeftovers(const QString &appFolder)
 {
+    namespace fs = Extract::fs;
     const QString folder = workFolder(appFolder);
     const QFileInfo info(folder);
     if (!info.exists() && !info.isSymLink()) {
         return FileResult::success();
     }
     // A link in its place is not ours to follow: only the link goes.
-    const bool removed = info.isSymLink() || !info.isDir() ? QFile::remove(folder) : QDir(folder).removeRecursively();
-    if (!removed) {
+    if (info.isSymLink() || !info.isDir()) {
+        return QFile::remove(folder) ? FileResult::success()
+                                     : FileResult::failure(FileResult::Status::Failed,
+                                                           u"Cannot remove "_s + QDir::toNativeSeparators(folder));
+    }
+    // An install a crash interrupted is taken back first; its journal needs the backups it names.
+    const fs::path path = Extract::toPath(folder);
+    const std::vector<fs::path> kept = Extract::recoverInstalls(path);
+    std::error_code error;
+    std::vector<fs::path> leftovers;
+    for (auto it = fs::directory_iterator(path, error); !error && it != fs::directory_iterator(); it.increment(error)) {
+        if (std::ranges::find(kept, it->path()) == kept.end()) {
+            leftovers.push_back(it->path());
+        }
+    }
+    bool removed = !error;
+    for (const fs::path &leftover : leftovers) {
+        fs::remove_all(leftover, error);
+        removed = removed && !error;
+    }
+    if (kept.empty()) {
+        fs::remove(path, error);
+        removed = removed && !error;
+    }
+    if (!removed || !kept.empty()) {
         return FileResult::failure(FileResult::Status::Failed,
                                    u"Cannot remove the leftovers in "_s + QDir::toNativeSeparators(folder));
     }

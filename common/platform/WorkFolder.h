@@ -11,7 +11,8 @@ namespace Trivet {
 // go at the next start; nothing outside it is ever removed as a leftover.
 QString workFolder(const QString &appFolder);
 
-// Removes what an earlier run left in the work folder. Call it only while no extraction runs.
+// Takes back the installs a crash or a pulled stick interrupted, then removes what an earlier run left in
+// the work folder. Call it only while no extraction runs.
 FileResult removeWorkLeftovers(const QString &appFolder);
 
 // Removes the temporary files an interrupted write left beside the named files of the application folder

@@ -6,6 +6,7 @@
 #include "common/platform/Extractor.h"
 #include "common/platform/FileExists.h"
 #include "common/platform/ProcessStarter.h"
+#include "common/platform/WorkFolder.h"
 #include "common/settings/IniFile.h"
 #include "common/settings/LanguageTexts.h"
 
@@ -13,7 +14,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
-#include <filesystem>
 
 using namespace Qt::StringLiterals;
 
@@ -440,45 +440,18 @@ void LaunchController::installAntiVir(const ExtractResult &result, FailureReason
     const AppFolder &folder = m_folder;
     const QString source = folder.path(Catalogue::AntiVirFolder);
     const QString basic = folder.path(Catalogue::AntiVirBasicFolder);
-    if (!QDir().mkpath(basic)) {
-        fail(entry, FailureReason::NoSpace, u"cannot create "_s + basic);
-        return;
-    }
-    // Every new file is written beside the old one first; only when all are there does each replace its old
-    // file in one rename. A full stick half-way leaves the scanner as it was, never half old and half new.
-    QList<QPair<QString, QString>> staged; // new copy → file it replaces
-    const auto discardStaged = [&staged] {
-        for (const auto &[copy, target] : std::as_const(staged)) {
-            removeFile(copy);
-        }
-    };
+    // Copied into the work folder and put in place by one transaction: a full stick or a crash half-way
+    // leaves the scanner as it was, never half old and half new.
+    QList<std::pair<QString, QString>> files; // new file → its name in Basic
     for (const QStringView name : Catalogue::antiVirFiles()) {
         const QString from = resolveCaseInsensitive(source + u'/' + name.toString());
-        if (!QFileInfo(from).isFile()) {
-            continue;
-        }
-        const QString to = resolveCaseInsensitive(basic + u'/' + name.toString());
-        const QString copy = to + u".trivet-new"_s;
-        removeFile(copy);
-        if (!QFile::copy(from, copy)) {
-            discardStaged();
-            fail(entry, FailureReason::NoSpace, u"could not copy "_s + from + u" to "_s + copy);
-            return;
-        }
-        staged.append({copy, to});
-    }
-    bool placed = true;
-    for (const auto &[copy, target] : std::as_const(staged)) {
-        std::error_code error;
-        std::filesystem::rename(copy.toStdU16String(), target.toStdU16String(), error);
-        if (error) {
-            qCWarning(lcLaunch) << "could not put" << copy << "in place of" << target << error.message().c_str();
-            removeFile(copy);
-            placed = false;
+        if (QFileInfo(from).isFile()) {
+            files.append({from, QFileInfo(resolveCaseInsensitive(basic + u'/' + name.toString())).fileName()});
         }
     }
-    if (!placed) {
-        fail(entry, FailureReason::NoSpace, u"not every file of the scanner could be put in place"_s);
+    if (const ExtractResult placed = ArchiveExtractor(nullptr, workFolder(folder.root())).installCopies(files, basic);
+        !placed.ok()) {
+        fail(entry, failureReason(placed), placed.message);
         return;
     }
     // Only the loose files of the package folder go; Basic and other folders stay.

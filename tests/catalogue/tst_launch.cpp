@@ -278,8 +278,8 @@ private slots:
     {
         serve(u"URLAV-1"_s, antiVirPackage("new "));
         m_folder->writeFile(u"AntivirPE/Basic/alldiscs.avp"_s, "old alldiscs.avp");
-        // The last file of the list cannot be written: a folder stands where its new copy would go.
-        QVERIFY(QDir().mkpath(path(u"AntivirPE/Basic/wksstats.dll.trivet-new/full"_s)));
+        // The last file of the list cannot be put in place: a folder of the user's stands where it would go.
+        QVERIFY(QDir().mkpath(path(u"AntivirPE/Basic/wksstats.dll/full"_s)));
         startController(online);
         QSignalSpy finished(controller(), &LaunchController::installationFinished);
         click(0, 0);
@@ -289,8 +289,8 @@ private slots:
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown.first().text, T(u"errMsg3"_s) + u'\n' + T(u"errReasonSpace"_s));
         QCOMPARE(m_folder->readFile(u"AntivirPE/Basic/alldiscs.avp"_s), QByteArray("old alldiscs.avp"));
-        QVERIFY(!m_folder->exists(u"AntivirPE/Basic/alldiscs.avp.trivet-new"_s));
-        QVERIFY(!m_folder->exists(u"AntivirPE/Basic/wksstats.dll"_s));
+        QVERIFY(m_folder->exists(u"AntivirPE/Basic/wksstats.dll/full"_s));
+        QVERIFY(!m_folder->exists(u".trivet-work"_s));
     }
 
     void failedDefinitionDownloadIsNotAnnouncedAsUpdate()

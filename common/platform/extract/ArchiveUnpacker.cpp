@@ -4,6 +4,7 @@
 #include "common/platform/Utf8Locale.h"
 
 #include <QFileInfo>
+#include <algorithm>
 #include <archive.h>
 #include <archive_entry.h>
 #include <memory>
@@ -110,10 +111,11 @@ QString libarchiveError(archive *a)
 
 } // namespace
 
-ArchiveUnpacker::ArchiveUnpacker(const fs::path &root, const std::atomic_bool *cancelled)
+ArchiveUnpacker::ArchiveUnpacker(const fs::path &root, const std::atomic_bool *cancelled, SpaceBudget budget)
     : m_root(root)
     , m_cancelled(cancelled)
     , m_guard(root)
+    , m_budget(budget)
 {
 }
 
@@ -122,6 +124,7 @@ ExtractResult ArchiveUnpacker::run(const QString &archivePath)
     m_archiveName = QFileInfo(archivePath).fileName();
     m_result = {};
     m_files = 0;
+    m_used = 0;
     if (unpackAll(archivePath)) {
         m_result.status = ExtractStatus::Success;
         m_result.filesWritten = m_files;
@@ -274,6 +277,10 @@ bool ArchiveUnpacker::unpackEntry(archive *reader, archive *writer, archive_entr
         setEntryHardlink(entry, hardlinkTarget->c_str());
     }
 
+    m_entryReserved = type == AE_IFREG && archive_entry_size_is_set(entry) ? onDisk(archive_entry_size(entry)) : 0;
+    if (!reserve(m_budget.blockSize + m_entryReserved)) {
+        return false;
+    }
     if (archive_write_header(writer, entry) < ARCHIVE_WARN) {
         return failWriting(writer, u"Cannot write "_s + name + u" from "_s + m_archiveName);
     }
@@ -307,10 +314,35 @@ bool ArchiveUnpacker::copyData(archive *reader, archive *writer, const QString &
             return fail(ExtractStatus::Damaged, u"The archive "_s + m_archiveName + u" is damaged at "_s + name +
                                                     u": "_s + libarchiveError(reader));
         }
+        // A member may hold more than its header announced.
+        if (const qint64 written = onDisk(offset + qint64(size)); written > m_entryReserved) {
+            if (!reserve(written - m_entryReserved)) {
+                return false;
+            }
+            m_entryReserved = written;
+        }
         if (archive_write_data_block(writer, block, size, offset) != ARCHIVE_OK) {
             return failWriting(writer, u"Cannot write "_s + name + u" from "_s + m_archiveName);
         }
     }
+}
+
+qint64 ArchiveUnpacker::onDisk(qint64 bytes) const
+{
+    const qint64 block = std::max<qint64>(m_budget.blockSize, 1);
+    return (bytes + block - 1) / block * block;
+}
+
+bool ArchiveUnpacker::reserve(qint64 bytes)
+{
+    m_used += bytes;
+    if (m_budget.bytes >= 0 && m_used > m_budget.bytes) {
+        return fail(ExtractStatus::NoSpace,
+                    u"The archive "_s + m_archiveName +
+                        u" unpacks to more than the free space of the drive allows (%1 MB)."_s.arg(m_budget.bytes /
+                                                                                                   (1024 * 1024)));
+    }
+    return true;
 }
 
 bool ArchiveUnpacker::skip(archive *reader)

@@ -13,10 +13,21 @@ namespace Trivet::Extract {
 // Reads the archive with libarchive and writes its members below the staging root, checking every member
 // before it is written. A refused member is not fatal at once: the rest is read for the names it refuses,
 // so the message names all of them, and nothing more is written.
+//
+// What is written must fit in the space budget: each member's announced size is counted before it is written
+// (so a small archive that unpacks to gigabytes fails before its first block) and the bytes really written
+// while it is.
+struct SpaceBudget
+{
+    qint64 bytes = -1;       // what the staged files may take on the drive; -1 for no bound
+    qint64 blockSize = 4096; // the drive's allocation unit: every file and folder takes whole ones
+};
+
 class ArchiveUnpacker final
 {
 public:
-    explicit ArchiveUnpacker(const fs::path &root, const std::atomic_bool *cancelled = nullptr);
+    explicit ArchiveUnpacker(const fs::path &root, const std::atomic_bool *cancelled = nullptr,
+                             SpaceBudget budget = {});
 
     // On success, filesWritten counts the files and links unpacked.
     ExtractResult run(const QString &archivePath);
@@ -30,6 +41,8 @@ private:
     bool unpackEntry(archive *reader, archive *writer, archive_entry *entry);
     bool copyData(archive *reader, archive *writer, const QString &name);
     bool skip(archive *reader);
+    bool reserve(qint64 bytes);
+    qint64 onDisk(qint64 bytes) const;
 
     fs::path m_root;
     const std::atomic_bool *m_cancelled = nullptr;
@@ -37,6 +50,9 @@ private:
     QString m_archiveName;
     ExtractResult m_result;
     int m_files = 0;
+    SpaceBudget m_budget;
+    qint64 m_used = 0;
+    qint64 m_entryReserved = 0;
 };
 
 } // namespace Trivet::Extract

@@ -4,7 +4,6 @@
 #include "common/platform/extract/StagingFolder.h"
 
 #include <algorithm>
-#include <string>
 
 using namespace Qt::StringLiterals;
 
@@ -19,23 +18,42 @@ StagedInstaller::StagedInstaller(StagingFolder &staging, const std::atomic_bool 
 ExtractResult StagedInstaller::install(const fs::path &destination)
 {
     m_result = {};
-    m_steps.clear();
-    m_createdDestination = false;
     std::error_code error;
-    const auto status = fs::symlink_status(destination, error);
-    if (!fs::exists(status)) {
-        if (!fs::create_directory(destination, error)) {
-            fail(statusOfWriteError(error.value()),
-                 u"Cannot create the folder "_s + shown(destination) + u": "_s + systemError(error));
+    const bool creates = !fs::exists(fs::symlink_status(destination, error));
+    std::vector<InstallJournal::Step> steps;
+    if (!plan(destination, {}, steps)) {
+        return m_result;
+    }
+    fs::path backup;
+    if (std::ranges::any_of(steps, &InstallJournal::Step::replaces)) {
+        const auto folder = m_staging.backupFolder();
+        if (!folder) {
+            fail(ExtractStatus::WriteFailed,
+                 u"Cannot create a folder for the replaced files beside "_s + shown(m_staging.root()));
             return m_result;
         }
-        m_createdDestination = true;
+        backup = *folder;
     }
-    if (merge(m_staging.root(), destination)) {
-        m_result.status = ExtractStatus::Success;
-    } else {
-        rollBack(destination);
+    const InstallJournal journal(m_staging.journalFile(), destination, m_staging.root(), backup, creates,
+                                 std::move(steps));
+    // The commit point of the staged files: from here on a crash leaves a journal to undo.
+    if (!journal.write()) {
+        fail(ExtractStatus::WriteFailed, u"Cannot write the install journal beside "_s + shown(m_staging.root()));
+        return m_result;
     }
+    if (!apply(journal)) {
+        rollBack(journal);
+        return m_result;
+    }
+    // The renames reach the disk before the journal that could undo them goes.
+    flushVolume(destination);
+    if (!journal.remove()) {
+        // A journal that stays would take the install back at the next start; better now, and said.
+        fail(ExtractStatus::WriteFailed, u"Cannot remove the install journal "_s + shown(m_staging.journalFile()));
+        rollBack(journal);
+        return m_result;
+    }
+    m_result.status = ExtractStatus::Success;
     return m_result;
 }
 
@@ -46,118 +64,89 @@ bool StagedInstaller::fail(ExtractStatus status, const QString &message)
     return false;
 }
 
-bool StagedInstaller::merge(const fs::path &from, const fs::path &to)
+// Decides every move before the first one: a collision found half-way would leave nothing to decide but
+// an undo.
+bool StagedInstaller::plan(const fs::path &destination, const fs::path &relative,
+                           std::vector<InstallJournal::Step> &steps)
 {
+    const fs::path from = m_staging.root() / relative;
     std::error_code error;
-    // Listed first: renaming entries out of a folder while reading it may skip some.
-    std::vector<fs::path> entries;
+    std::vector<fs::path> names;
     for (auto it = fs::directory_iterator(from, error); !error && it != fs::directory_iterator(); it.increment(error)) {
-        entries.push_back(it->path());
+        names.push_back(it->path().filename());
     }
     if (error) {
         return fail(ExtractStatus::WriteFailed,
                     u"Cannot read the unpacked folder "_s + shown(from) + u": "_s + systemError(error));
     }
     // A fixed order makes a failure half-way reproducible.
-    std::sort(entries.begin(), entries.end());
-    for (const fs::path &source : entries) {
-        if (m_cancelled && m_cancelled->load()) {
-            return fail(ExtractStatus::Cancelled, u"The extraction was cancelled."_s);
-        }
-        const fs::path target = to / source.filename();
+    std::sort(names.begin(), names.end());
+    for (const fs::path &name : names) {
+        const fs::path step = relative / name;
+        const fs::path target = destination / step;
         if (m_staging.isOwnFolder(target)) {
             return fail(ExtractStatus::UnsafeMember,
                         u"The archive has a member named like the working folder: "_s + shown(target));
         }
-        const bool sourceIsFolder = fs::symlink_status(source, error).type() == fs::file_type::directory;
+        const bool sourceIsFolder = fs::symlink_status(from / name, error).type() == fs::file_type::directory;
         const auto targetType = fs::symlink_status(target, error).type();
         if (targetType == fs::file_type::not_found) {
-            if (!move(source, target)) {
-                return false;
-            }
+            steps.push_back({step, false});
         } else if (targetType == fs::file_type::directory) {
             if (!sourceIsFolder) {
                 return fail(ExtractStatus::WriteFailed,
                             u"A file in the archive would replace the folder "_s + shown(target));
             }
-            if (!merge(source, target)) {
+            if (!plan(destination, step, steps)) {
                 return false;
             }
         } else if (sourceIsFolder) {
             // The user's file stays: a package never deletes what it does not replace with its own kind.
             return fail(ExtractStatus::WriteFailed,
                         u"A folder in the archive would replace the file "_s + shown(target));
-        } else if (!replace(source, target)) {
-            return false;
+        } else {
+            steps.push_back({step, true});
         }
     }
     return true;
 }
 
-bool StagedInstaller::move(const fs::path &source, const fs::path &target)
+bool StagedInstaller::apply(const InstallJournal &journal)
 {
     std::error_code error;
-    fs::rename(source, target, error);
-    if (error) {
+    if (journal.createsDestination() && !fs::create_directory(journal.destination(), error) && error) {
         return fail(statusOfWriteError(error.value()),
-                    u"Cannot place "_s + shown(target) + u": "_s + systemError(error));
+                    u"Cannot create the folder "_s + shown(journal.destination()) + u": "_s + systemError(error));
     }
-    m_steps.push_back({target, {}});
-    return true;
-}
-
-// A file or link in the way is set aside, not deleted, until the whole move has succeeded.
-bool StagedInstaller::replace(const fs::path &source, const fs::path &target)
-{
-    const auto folder = m_staging.backupFolder();
-    if (!folder) {
-        return fail(ExtractStatus::WriteFailed,
-                    u"Cannot create a folder for the replaced files beside "_s + shown(target.parent_path()));
-    }
-    const fs::path backup = *folder / std::to_string(m_steps.size());
-    std::error_code error;
-    fs::rename(target, backup, error);
-    if (error) {
-        return fail(statusOfWriteError(error.value()),
-                    u"Cannot replace "_s + shown(target) + u": "_s + systemError(error));
-    }
-    m_steps.push_back({target, backup});
-    fs::rename(source, target, error);
-    if (error) {
-        return fail(statusOfWriteError(error.value()),
-                    u"Cannot replace "_s + shown(target) + u": "_s + systemError(error));
+    for (std::size_t step = 0; step < journal.steps().size(); ++step) {
+        if (m_cancelled && m_cancelled->load()) {
+            return fail(ExtractStatus::Cancelled, u"The extraction was cancelled."_s);
+        }
+        const fs::path target = journal.target(step);
+        // A file in the way is set aside, not deleted, until the whole move has succeeded.
+        if (journal.steps()[step].replaces) {
+            fs::rename(target, journal.backupOf(step), error);
+        }
+        if (!error) {
+            fs::rename(journal.source(step), target, error);
+        }
+        if (error) {
+            return fail(statusOfWriteError(error.value()),
+                        u"Cannot place "_s + shown(target) + u": "_s + systemError(error));
+        }
     }
     return true;
 }
 
-void StagedInstaller::rollBack(const fs::path &destination)
+void StagedInstaller::rollBack(const InstallJournal &journal)
 {
-    bool restored = true;
-    for (auto step = m_steps.rbegin(); step != m_steps.rend(); ++step) {
-        std::error_code removeError;
-        std::error_code restoreError;
-        fs::remove_all(step->target, removeError);
-        if (!step->backup.empty()) {
-            // Also after a failed removal: renaming a file back over what is left may still succeed.
-            fs::rename(step->backup, step->target, restoreError);
-        }
-        const std::error_code &error = step->backup.empty() ? removeError : restoreError;
-        if (error) {
-            qCCritical(lcExtract) << "cannot restore" << shown(step->target) << systemError(error);
-            restored = false;
-        }
+    if (journal.undo()) {
+        journal.remove();
+        return;
     }
-    if (m_createdDestination) {
-        std::error_code error;
-        fs::remove_all(destination, error);
-        if (error) {
-            qCWarning(lcExtract) << "cannot remove the new folder" << shown(destination) << systemError(error);
-            restored = false;
-        }
-    }
-    if (!restored) {
-        m_result.message += u" Some of the previous files could not be restored."_s;
-    }
+    // What could not be restored now is tried again at the next start.
+    m_staging.keep();
+    m_result.message += u" Some of the previous files could not be restored."_s;
 }
 
 } // namespace Trivet::Extract

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/platform/extract/InstallJournal.h"
 #include "common/platform/extract/NativePaths.h"
 
 #include <atomic>
@@ -8,9 +9,12 @@ namespace Trivet::Extract {
 
 class StagingFolder;
 
-// Moves the unpacked tree from the staging folder into the destination: new entries are moved in, files in
-// the way are replaced, folders are merged. Every step is a rename and is written down, so a failure half-way
-// (a file in use, a vanished drive) is undone and the destination keeps its old files.
+// Moves the unpacked tree from the staging folder into the destination as one transaction: new entries are
+// moved in, files in the way are replaced, folders are merged, and whatever the package does not name stays.
+// Every move is planned and checked first (a file never replaces a folder, nor a folder a file), written
+// to a journal and flushed with the staged files; only then do the renames begin. A failure half-way (a file
+// in use, a vanished drive, the launcher closing) is undone at once, and a crash is undone from the journal
+// at the next start, so the destination is always either as before or as after.
 class StagedInstaller final
 {
 public:
@@ -19,23 +23,14 @@ public:
     ExtractResult install(const fs::path &destination);
 
 private:
-    struct Step
-    {
-        fs::path target;
-        fs::path backup; // empty: nothing stood at target before
-    };
-
     bool fail(ExtractStatus status, const QString &message);
-    bool merge(const fs::path &from, const fs::path &to);
-    bool move(const fs::path &source, const fs::path &target);
-    bool replace(const fs::path &source, const fs::path &target);
-    void rollBack(const fs::path &destination);
+    bool plan(const fs::path &destination, const fs::path &relative, std::vector<InstallJournal::Step> &steps);
+    bool apply(const InstallJournal &journal);
+    void rollBack(const InstallJournal &journal);
 
     StagingFolder &m_staging;
     const std::atomic_bool *m_cancelled = nullptr;
     ExtractResult m_result;
-    std::vector<Step> m_steps;
-    bool m_createdDestination = false;
 };
 
 } // namespace Trivet::Extract

@@ -1,6 +1,7 @@
 #include "common/platform/extract/StagingFolder.h"
 
 #include "common/platform/ExtractorLogging.h"
+#include "common/platform/extract/InstallJournal.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -43,6 +44,9 @@ void removeLeftover(const fs::path &path)
 
 StagingFolder::~StagingFolder()
 {
+    if (m_kept) {
+        return;
+    }
     if (!m_root.empty()) {
         removeLeftover(m_root);
     }
@@ -111,9 +115,17 @@ std::optional<fs::path> StagingFolder::backupFolder()
     return m_backup;
 }
 
+fs::path StagingFolder::journalFile() const
+{
+    fs::path file = m_root;
+    file += InstallJournal::Suffix;
+    return file;
+}
+
 bool StagingFolder::isOwnFolder(const fs::path &path) const
 {
-    return path == m_root || (!m_backup.empty() && path == m_backup) || (!m_workFolder.empty() && path == m_workFolder);
+    return path == m_root || path == journalFile() || (!m_backup.empty() && path == m_backup) ||
+           (!m_workFolder.empty() && path == m_workFolder);
 }
 
 bool StagingFolder::createIn(const QString &base, const QString &prefix)

@@ -6,10 +6,11 @@
 
 namespace Trivet::Extract {
 
-// The hidden folder the archive is unpacked into before anything touches the destination, and the one that
-// keeps replaced files until the move has succeeded. Both live beside the destination, on the same volume,
-// so moving out of them is a rename. Everything left in them, and any parent folders created for the
-// destination, are removed when the extraction fails.
+// The hidden folder the archive is unpacked into before anything touches the destination, the one that
+// keeps replaced files until the move has succeeded, and the journal of the move. All live in the
+// launcher's work folder (or beside the destination), on the destination's volume, so moving out of them is
+// a rename. Everything left in them, and any parent folders created for the destination, are removed when
+// the extraction ends, unless keep() says an interrupted move still needs them.
 class StagingFolder final
 {
 public:
@@ -27,7 +28,13 @@ public:
     // Created on first use: most installations replace nothing.
     std::optional<fs::path> backupFolder();
 
+    // Beside the staging folder, named after it.
+    fs::path journalFile() const;
+
     bool isOwnFolder(const fs::path &path) const;
+
+    // A move that could not be taken back completely: the backups and the journal stay for the next start.
+    void keep() { m_kept = true; }
 
     // The extraction succeeded: parent folders created for the destination stay.
     void commit() { m_committed = true; }
@@ -40,6 +47,7 @@ private:
     fs::path m_createdParent;
     fs::path m_workFolder;
     bool m_committed = false;
+    bool m_kept = false;
 };
 
 } // namespace Trivet::Extract

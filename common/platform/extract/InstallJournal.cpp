@@ -1,0 +1,226 @@
+#include "common/platform/extract/InstallJournal.h"
+
+#include "common/platform/ExtractorLogging.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QList>
+#include <QSaveFile>
+
+#if defined(Q_OS_UNIX)
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+using namespace Qt::StringLiterals;
+
+namespace Trivet::Extract {
+
+namespace {
+
+constexpr QByteArrayView Header = "trivet-install 1";
+constexpr QByteArrayView End = "end";
+
+// Member names may hold any byte but '/' and NUL, line ends included; encoded, each path is one plain word.
+QByteArray encoded(const fs::path &path)
+{
+    const std::u8string bytes = path.generic_u8string();
+    return QByteArray(reinterpret_cast<const char *>(bytes.data()), qsizetype(bytes.size())).toPercentEncoding();
+}
+
+fs::path decoded(QByteArrayView word)
+{
+    const QByteArray bytes = QByteArray::fromPercentEncoding(word.toByteArray());
+    return fs::path(std::u8string(reinterpret_cast<const char8_t *>(bytes.constData()), std::size_t(bytes.size())))
+        .make_preferred();
+}
+
+// Relative to the journal's folder where that can be said (always, for the launcher's own work folder).
+fs::path stored(const fs::path &path, const fs::path &folder)
+{
+    const fs::path relative = path.lexically_relative(folder);
+    return relative.empty() ? path : relative;
+}
+
+bool present(const fs::path &path)
+{
+    std::error_code error;
+    return fs::exists(fs::symlink_status(path, error));
+}
+
+} // namespace
+
+InstallJournal::InstallJournal(fs::path file, fs::path destination, fs::path staging, fs::path backup,
+                               bool createsDestination, std::vector<Step> steps)
+    : m_file(std::move(file))
+    , m_destination(std::move(destination))
+    , m_staging(std::move(staging))
+    , m_backup(std::move(backup))
+    , m_createsDestination(createsDestination)
+    , m_steps(std::move(steps))
+{
+}
+
+std::optional<InstallJournal> InstallJournal::read(const fs::path &file)
+{
+    QFile in(QString::fromStdU16String(file.u16string()));
+    if (!in.open(QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    const QList<QByteArray> lines = in.readAll().split('\n');
+    if (lines.size() < 6 || lines.first() != Header || !lines.contains(End.toByteArray())) {
+        return std::nullopt;
+    }
+    const fs::path folder = file.parent_path();
+    fs::path destination;
+    fs::path staging;
+    fs::path backup;
+    bool creates = false;
+    std::vector<Step> steps;
+    for (const QByteArray &line : lines.mid(1)) {
+        if (line == End) {
+            break;
+        }
+        const qsizetype blank = line.indexOf(' ');
+        const QByteArrayView key = QByteArrayView(line).first(blank < 0 ? line.size() : blank);
+        const QByteArrayView value = blank < 0 ? QByteArrayView() : QByteArrayView(line).sliced(blank + 1);
+        if (key == "destination") {
+            destination = folder / decoded(value);
+        } else if (key == "staging") {
+            staging = folder / decoded(value);
+        } else if (key == "backup") {
+            backup = value.isEmpty() ? fs::path() : folder / decoded(value);
+        } else if (key == "created") {
+            creates = value == "1";
+        } else if (key == "replace" || key == "new") {
+            steps.push_back({decoded(value), key == "replace"});
+        } else {
+            return std::nullopt;
+        }
+    }
+    // A journal naming no destination or staging folder could only send an undo somewhere it does not belong.
+    if (destination.empty() || staging.empty() || (backup.empty() && std::ranges::any_of(steps, &Step::replaces))) {
+        return std::nullopt;
+    }
+    return InstallJournal(file, destination, staging, backup, creates, std::move(steps));
+}
+
+bool InstallJournal::write() const
+{
+    const fs::path folder = m_file.parent_path();
+    QByteArray text = Header.toByteArray() + '\n';
+    text += "destination " + encoded(stored(m_destination, folder)) + '\n';
+    text += "staging " + encoded(stored(m_staging, folder)) + '\n';
+    text += "backup " + (m_backup.empty() ? QByteArray() : encoded(stored(m_backup, folder))) + '\n';
+    text += "created "_ba + (m_createsDestination ? '1' : '0') + '\n';
+    for (const Step &step : m_steps) {
+        text += (step.replaces ? "replace " : "new ") + encoded(step.relative) + '\n';
+    }
+    text += End.toByteArray() + '\n';
+
+    QSaveFile out(QString::fromStdU16String(m_file.u16string()));
+    if (!out.open(QIODevice::WriteOnly) || out.write(text) != text.size() || !out.commit()) {
+        qCWarning(lcExtract) << "cannot write the journal" << shown(m_file) << out.errorString();
+        return false;
+    }
+    flushVolume(folder);
+    return true;
+}
+
+bool InstallJournal::remove() const
+{
+    std::error_code error;
+    fs::remove(m_file, error);
+    if (error) {
+        qCWarning(lcExtract) << "cannot remove the journal" << shown(m_file) << systemError(error);
+        return false;
+    }
+    // Before anything it points at goes: a journal that reappeared after a pulled stick would undo a
+    // finished install whose backups are gone.
+    flushVolume(m_file.parent_path());
+    return true;
+}
+
+bool InstallJournal::undo() const
+{
+    bool restored = true;
+    for (std::size_t step = m_steps.size(); step-- > 0;) {
+        const fs::path target = this->target(step);
+        std::error_code error;
+        if (m_steps[step].replaces) {
+            // The backup is there from the first half of the step until it is undone.
+            const fs::path backup = backupOf(step);
+            if (!present(backup)) {
+                continue;
+            }
+            fs::remove_all(target, error);
+            // Also after a failed removal: renaming a file back over what is left may still succeed.
+            fs::rename(backup, target, error);
+        } else if (!present(source(step)) && present(target)) {
+            // Moved in from staging: the step was done.
+            fs::remove_all(target, error);
+        }
+        if (error) {
+            qCCritical(lcExtract) << "cannot restore" << shown(target) << systemError(error);
+            restored = false;
+        }
+    }
+    if (m_createsDestination && present(m_destination)) {
+        std::error_code error;
+        // Only while empty: anything else in it was not put there by this install.
+        fs::remove(m_destination, error);
+    }
+    if (restored) {
+        flushVolume(m_destination.parent_path());
+    }
+    return restored;
+}
+
+void flushVolume(const fs::path &path)
+{
+#if defined(Q_OS_LINUX)
+    const int folder = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0) {
+        ::syncfs(folder);
+        ::close(folder);
+    }
+#elif defined(Q_OS_UNIX)
+    Q_UNUSED(path)
+    ::sync();
+#else
+    // Flushing a whole volume on Windows takes administrator rights; its rename is written through already.
+    Q_UNUSED(path)
+#endif
+}
+
+std::vector<fs::path> recoverInstalls(const fs::path &folder)
+{
+    std::vector<fs::path> kept;
+    std::error_code error;
+    std::vector<fs::path> journals;
+    for (auto it = fs::directory_iterator(folder, error); !error && it != fs::directory_iterator();
+         it.increment(error)) {
+        if (it->path().extension() == InstallJournal::Suffix && it->is_regular_file(error)) {
+            journals.push_back(it->path());
+        }
+    }
+    for (const fs::path &file : journals) {
+        const std::optional<InstallJournal> journal = InstallJournal::read(file);
+        if (journal && !journal->undo()) {
+            qCCritical(lcExtract) << "an interrupted install could not be taken back completely; kept" << shown(file);
+            kept.insert(kept.end(), {file, journal->staging(), journal->backup()});
+            continue;
+        }
+        if (journal) {
+            qCInfo(lcExtract) << "took back the interrupted install into" << shown(journal->destination());
+        }
+        fs::remove(file, error);
+    }
+    if (!journals.empty()) {
+        // The journals are gone for good before the caller removes the folders they named.
+        flushVolume(folder);
+    }
+    return kept;
+}
+
+} // namespace Trivet::Extract
