@@ -1,5 +1,6 @@
 #include "common/platform/ArchiveExtractor.h"
 #include "common/platform/Extractor.h"
+#include "common/platform/FreeSpace.h"
 #include "common/platform/WorkFolder.h"
 #include "common/platform/extract/StagingFolder.h"
 #include "tests/support/ArchiveWriter.h"
@@ -7,6 +8,7 @@
 #include <QDataStream>
 #include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -142,6 +144,9 @@ private slots:
     void unpackingIntoTheLauncherFolderStaysInside();
     void fileAndFolderNeverReplaceEachOther_data();
     void fileAndFolderNeverReplaceEachOther();
+    void unpackedSizeMustFitTheFreeSpace_data();
+    void unpackedSizeMustFitTheFreeSpace();
+    void killedInstallIsOldOrNewAtTheNextStart();
 
 private:
     QString app(const QString &relative = {}) const
@@ -679,6 +684,134 @@ void tst_Extractor::extractionsIntoOneFolderTakeTurns()
         QVERIFY(QFileInfo::exists(target + u"/Shared/Deep/Tree39/left.txt"_s));
         QVERIFY(QFileInfo::exists(target + u"/Shared/Deep/Tree39/right.txt"_s));
     }
+}
+
+void tst_Extractor::unpackedSizeMustFitTheFreeSpace_data()
+{
+    QTest::addColumn<qint64>("freeSpace");
+    QTest::addColumn<ExtractStatus>("status");
+    // 64 MiB of zeros pack into a few hundred kilobytes.
+    QTest::newRow("unpacks to more than is free") << qint64(32) * 1024 * 1024 << ExtractStatus::NoSpace;
+    QTest::newRow("fits with room to spare") << qint64(128) * 1024 * 1024 << ExtractStatus::Success;
+}
+
+void tst_Extractor::unpackedSizeMustFitTheFreeSpace()
+{
+    QFETCH(qint64, freeSpace);
+    QFETCH(ExtractStatus, status);
+    writeFile(app(u"Pkg/Pkg.exe"_s), "installed earlier");
+    QVERIFY(
+        ArchiveWriter::writeZip(app(u"bomb.zip"_s), {ArchiveMember::file(u"Pkg.exe"_s, "new program"),
+                                                     ArchiveMember::file(u"zeros.bin"_s, QByteArray(64 << 20, 0))}));
+    QVERIFY(QFileInfo(app(u"bomb.zip"_s)).size() < 1024 * 1024);
+    const auto before = snapshot(m_root->path());
+
+    const ExtractResult result = Trivet::ArchiveExtractor(nullptr, Trivet::workFolder(app()),
+                                                          std::make_shared<Trivet::FixedFreeSpace>(freeSpace))
+                                     .extract(app(u"bomb.zip"_s), app(u"Pkg"_s));
+
+    QCOMPARE(result.status, status);
+    if (status == ExtractStatus::NoSpace) {
+        QCOMPARE(snapshot(m_root->path()), before);
+    } else {
+        QCOMPARE(QFileInfo(app(u"Pkg/zeros.bin"_s)).size(), qint64(64 << 20));
+    }
+}
+
+// A process installing over an older version is killed at random moments, half of them while it moves files
+// into place. Whatever the moment, the next start leaves the folder exactly as before or exactly as after,
+// with nothing of the install left over, and the install then succeeds.
+void tst_Extractor::killedInstallIsOldOrNewAtTheNextStart()
+{
+    constexpr int Kills = 20;
+    constexpr int Replaced = 200;
+    QMap<QString, QByteArray> oldFiles{{u"Prog/profile/bookmarks.html"_s, "the user's bookmarks"},
+                                       {u"Prog/Prog.exe"_s, "old program"}};
+    QList<ArchiveMember> members{ArchiveMember::file(u"Prog.exe"_s, "new program")};
+    for (int i = 0; i < Replaced; ++i) {
+        oldFiles.insert(u"Prog/data/%1/file%2.txt"_s.arg(i % 10).arg(i), "old " + QByteArray::number(i));
+        members.append(ArchiveMember::file(u"data/%1/file%2.txt"_s.arg(i % 10).arg(i), "new " + QByteArray::number(i)));
+        members.append(ArchiveMember::file(u"added/%1/file%2.txt"_s.arg(i % 10).arg(i), QByteArray(2000, 'n')));
+    }
+    QVERIFY(ArchiveWriter::writeZip(app(u"prog.zip"_s), members));
+    const auto resetToOld = [&] {
+        QVERIFY(QDir(app(u"Prog"_s)).removeRecursively());
+        for (auto it = oldFiles.cbegin(); it != oldFiles.cend(); ++it) {
+            writeFile(app(it.key()), it.value());
+        }
+    };
+    const auto install = [&](QProcess &child) {
+        child.start(QStringLiteral(TRIVET_INSTALL_CHILD), {app(), app(u"prog.zip"_s), app(u"Prog"_s)});
+        QVERIFY2(child.waitForStarted(), qPrintable(child.errorString()));
+    };
+    // The journal appears when the files are staged and the moves are about to begin.
+    const auto moving = [&] {
+        return !QDir(Trivet::workFolder(app())).entryList({u"*.journal"_s}, QDir::Files).isEmpty();
+    };
+    const auto waitUntilMoving = [&](QProcess &child) {
+        while (!moving() && child.state() == QProcess::Running) {
+            QThread::usleep(200);
+        }
+    };
+
+    resetToOld();
+    const auto oldState = snapshot(m_root->path());
+    const auto oldProgram = snapshot(app(u"Prog"_s));
+    QElapsedTimer clock;
+    QProcess whole;
+    clock.start();
+    install(whole);
+    waitUntilMoving(whole);
+    const qint64 staged = clock.elapsed();
+    while (moving() && whole.state() == QProcess::Running) {
+        QThread::usleep(200);
+    }
+    const qint64 moved = clock.elapsed();
+    QVERIFY(whole.waitForFinished(60000));
+    const qint64 duration = clock.elapsed();
+    QCOMPARE(whole.exitCode(), 0);
+    const auto newState = snapshot(m_root->path());
+    // After = before overlaid with every member of the package: what the package does not name stays.
+    QCOMPARE(newState.value(u"app/Prog/profile/bookmarks.html"_s), QByteArray("the user's bookmarks"));
+    QCOMPARE(newState.value(u"app/Prog/data/7/file197.txt"_s), QByteArray("new 197"));
+    QCOMPARE(newState.size(), oldState.size() + Replaced + 11);
+
+    QRandomGenerator random(20261207);
+    int sawOld = 0;
+    int sawNew = 0;
+    int interruptedMoves = 0;
+    int mixedBeforeStart = 0;
+    const auto newProgram = snapshot(app(u"Prog"_s));
+    for (int kill = 0; kill < Kills; ++kill) {
+        resetToOld();
+        QProcess child;
+        install(child);
+        if (kill % 2 == 1) {
+            waitUntilMoving(child);
+            QThread::usleep(random.bounded(quint32(moved - staged + 1) * 1000));
+        } else {
+            QThread::usleep(random.bounded(quint32(duration + 1) * 1000));
+        }
+        child.kill();
+        QVERIFY(child.waitForFinished(10000));
+        interruptedMoves += moving() ? 1 : 0;
+        const auto program = snapshot(app(u"Prog"_s));
+        mixedBeforeStart += program != oldProgram && program != newProgram ? 1 : 0;
+
+        QVERIFY(Trivet::removeWorkLeftovers(app()).ok());
+        const auto state = snapshot(m_root->path());
+        QVERIFY2(state == oldState || state == newState, qPrintable(u"kill %1 left a mix"_s.arg(kill)));
+        (state == oldState ? sawOld : sawNew)++;
+
+        QProcess again;
+        install(again);
+        QVERIFY(again.waitForFinished(60000));
+        QCOMPARE(again.exitCode(), 0);
+        QCOMPARE(snapshot(m_root->path()), newState);
+    }
+    qInfo("%d kills in a %lld ms install (moving from %lld to %lld ms): %d while moving, %d of them "
+          "with a mixed folder until the next start; %d left the old folder, %d the new",
+          Kills, duration, staged, moved, interruptedMoves, mixedBeforeStart, sawOld, sawNew);
 }
 
 QTEST_GUILESS_MAIN(tst_Extractor)

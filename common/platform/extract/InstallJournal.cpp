@@ -85,7 +85,7 @@ std::optional<InstallJournal> InstallJournal::read(const fs::path &file)
         const QByteArrayView key = QByteArrayView(line).first(blank < 0 ? line.size() : blank);
         const QByteArrayView value = blank < 0 ? QByteArrayView() : QByteArrayView(line).sliced(blank + 1);
         if (key == "destination") {
-            destination = folder / decoded(value);
+            destination = (folder / decoded(value)).lexically_normal();
         } else if (key == "staging") {
             staging = folder / decoded(value);
         } else if (key == "backup") {
