@@ -4,6 +4,7 @@
 #include "common/settings/IniFile.h"
 #include "launcher/catalogue/Catalogue.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -135,6 +136,7 @@ private slots:
 
 private:
     QString mirrorFile(const QString &relative) const { return m_mirror.path() + u'/' + relative; }
+    QString settings() const { return m_work.filePath(u"Trivet.ini"_s); }
 
     QTemporaryDir m_work;
     QTemporaryDir m_mirror;
@@ -144,8 +146,10 @@ void tst_DemoMirror::initTestCase()
 {
     QVERIFY(m_work.isValid() && m_mirror.isValid());
     QVERIFY(writeAll(m_work.filePath(u"standin"_s), StandIn));
+    // The builder adds the packages' checksums to the settings it is given.
+    QVERIFY(QFile::copy(shippedSettings(), settings()));
     const Run run = runBuilder(
-        {u"--standin"_s, m_work.filePath(u"standin"_s), u"--out"_s, m_mirror.path(), u"--ini"_s, shippedSettings()});
+        {u"--standin"_s, m_work.filePath(u"standin"_s), u"--out"_s, m_mirror.path(), u"--ini"_s, settings()});
     QVERIFY2(run.exitCode == 0, run.errors.constData());
 }
 
@@ -243,7 +247,7 @@ void tst_DemoMirror::extrasAreLaidOutForTheirInstallers()
 
     const Listing settings = listArchive(mirrorFile(u"settings/Trivet.zip"_s));
     QVERIFY(settings.ok);
-    QCOMPARE(settings.members.value(u"Trivet.ini"_s).content, readAll(shippedSettings()));
+    QCOMPARE(settings.members.value(u"Trivet.ini"_s).content, readAll(this->settings()));
 }
 
 // Every package, fetched under its catalogue name and unpacked by the launcher's own extractor, must leave
@@ -253,11 +257,17 @@ void tst_DemoMirror::installingFromTheMirrorGivesEveryProgram()
     QTemporaryDir portable;
     QVERIFY(portable.isValid());
     const AppFolder folder(portable.path());
-    QVERIFY(QFile::copy(shippedSettings(), folder.iniPath()));
+    QVERIFY(QFile::copy(settings(), folder.iniPath()));
 
     for (const CatalogueEntry &e : Catalogue::entries()) {
         const EntryPaths paths = Catalogue::resolvePaths(e, folder, IniFile(folder.iniPath()), Phase::Install);
-        const QString mirrored = mirrorFile(u"packages/"_s + QFileInfo(paths.package).fileName());
+        const QString packageName = QFileInfo(paths.package).fileName();
+        const QString mirrored = mirrorFile(u"packages/"_s + packageName);
+        // The settings name the SHA-256 the launcher checks each download against.
+        QFile package(mirrored);
+        QCryptographicHash sha(QCryptographicHash::Sha256);
+        QVERIFY(package.open(QIODevice::ReadOnly) && sha.addData(&package));
+        QCOMPARE(IniFile(folder.iniPath()).value(u"Checksums", packageName), QString::fromLatin1(sha.result().toHex()));
         QFile::remove(paths.package);
         QVERIFY2(QFile::copy(mirrored, paths.package), qPrintable(mirrored));
         if (!e.command.isEmpty()) {

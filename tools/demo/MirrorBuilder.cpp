@@ -6,9 +6,11 @@
 #include "launcher/catalogue/Catalogue.h"
 #include "tools/archive/ArchiveWriter.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QSaveFile>
 #include <QUrl>
 #include <optional>
@@ -66,6 +68,15 @@ public:
     bool failed() const { return !m_error.isEmpty(); }
 
     QString read(const QString &section, const QString &key) const { return m_settings.value(section, key); }
+
+    // The launcher looks up a package's SHA-256 under the package's file name.
+    void addPackage(const QString &packageName, const QString &relativePath)
+    {
+        if (!relativePath.isEmpty()) {
+            m_packages.insert(packageName, relativePath);
+        }
+    }
+    const QMap<QString, QString> &packages() const { return m_packages; }
 
     void fail(const QString &message)
     {
@@ -151,8 +162,48 @@ private:
     IniFile m_settings;
     QByteArray m_standIn;
     QList<MirrorFile> m_files;
+    QMap<QString, QString> m_packages; // package name → path below the mirror
     QString m_error;
 };
+
+// Written below mirror with the permissions a web server's files have; programs fetched as themselves can run.
+FileResult writeMirrorFile(const QDir &mirror, const MirrorFile &file)
+{
+    const QString target = mirror.filePath(file.relativePath);
+    if (!QDir().mkpath(QFileInfo(target).absolutePath())) {
+        return FileResult::failure(FileResult::Status::Failed, u"cannot create the folder of "_s + target);
+    }
+    if (file.archive) {
+        if (const FileResult written = file.archive->write(target); !written.ok()) {
+            return written;
+        }
+    } else {
+        QSaveFile out(target);
+        if (!out.open(QIODevice::WriteOnly) || out.write(file.plainContent) != file.plainContent.size() ||
+            !out.commit()) {
+            return FileResult::failure(FileResult::Status::Failed, target + u": "_s + out.errorString());
+        }
+    }
+    auto permissions =
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+    if (file.executable) {
+        permissions |= QFileDevice::ExeOwner | QFileDevice::ExeGroup | QFileDevice::ExeOther;
+    }
+    if (!QFile::setPermissions(target, permissions)) {
+        return FileResult::failure(FileResult::Status::Failed, target + u": cannot set the permissions"_s);
+    }
+    return FileResult::success();
+}
+
+std::optional<QByteArray> sha256Of(const QString &path)
+{
+    QFile file(path);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file)) {
+        return std::nullopt;
+    }
+    return hash.result().toHex();
+}
 
 void addCatalogueEntry(MirrorPlan &plan, const CatalogueEntry &e)
 {
@@ -168,6 +219,7 @@ void addCatalogueEntry(MirrorPlan &plan, const CatalogueEntry &e)
     const QString packageName = QFileInfo(slashPath(tails.package)).fileName();
     const QString where =
         plan.mirrorPath(Catalogue::ApplicationsSection.toString(), e.urlKey.toString(), u"packages/"_s + packageName);
+    plan.addPackage(packageName, where);
 
     if (e.kind == InstallKind::Direct || e.kind == InstallKind::SelfExtracting) {
         plan.plain(where, plan.standIn(), true);
@@ -260,7 +312,7 @@ MirrorResult MirrorBuilder::build() const
     if (!settingsFile.open(QIODevice::ReadOnly)) {
         return {false, m_settingsFile + u": "_s + settingsFile.errorString(), {}};
     }
-    const QByteArray settings = settingsFile.readAll();
+    settingsFile.close();
 
     MirrorPlan plan(m_settingsFile, standIn);
     for (const CatalogueEntry &e : Catalogue::entries()) {
@@ -270,45 +322,57 @@ MirrorResult MirrorBuilder::build() const
     addOpenOffice(plan);
     plan.plain(plan.mirrorPath(u"VersionCheck"_s, u"updateURL"_s, u"version/update.dat"_s),
                m_offeredVersion.toUtf8() + "\r\n", false);
-    // The settings package carries the given settings file, so fetching fresh settings from the mirror keeps
-    // pointing at the mirror.
-    if (ArchiveWriter *fresh = plan.archive(
-            plan.mirrorPath(Catalogue::ApplicationsSection.toString(), u"URLIni"_s, u"settings/Trivet.zip"_s),
-            ArchiveFormat::Zip)) {
-        fresh->add(ArchiveMember::file(u"Trivet.ini"_s, settings));
-    }
     if (plan.failed()) {
         return {false, plan.error(), {}};
     }
 
     MirrorResult result{true, {}, {}};
     const QDir mirror(m_mirrorFolder);
-    for (const MirrorFile &file : plan.files()) {
-        const QString target = mirror.filePath(file.relativePath);
-        if (!QDir().mkpath(QFileInfo(target).absolutePath())) {
-            return {false, u"cannot create the folder of "_s + target, result.written};
-        }
-        if (file.archive) {
-            const FileResult written = file.archive->write(target);
-            if (!written.ok()) {
-                return {false, written.message, result.written};
+    const auto write = [&](qsizetype from) {
+        for (qsizetype i = from; i < plan.files().size(); ++i) {
+            if (const FileResult written = writeMirrorFile(mirror, plan.files().at(i)); !written.ok()) {
+                return written;
             }
-        } else {
-            QSaveFile out(target);
-            if (!out.open(QIODevice::WriteOnly) || out.write(file.plainContent) != file.plainContent.size() ||
-                !out.commit()) {
-                return {false, target + u": "_s + out.errorString(), result.written};
-            }
+            result.written.append(plan.files().at(i).relativePath);
         }
-        auto permissions =
-            QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
-        if (file.executable) {
-            permissions |= QFileDevice::ExeOwner | QFileDevice::ExeGroup | QFileDevice::ExeOther;
+        return FileResult::success();
+    };
+    if (const FileResult written = write(0); !written.ok()) {
+        return {false, written.message, result.written};
+    }
+
+    // The settings name every package's SHA-256, so a package that is not the one built here is refused.
+    QStringList checksums;
+    for (auto it = plan.packages().cbegin(); it != plan.packages().cend(); ++it) {
+        const std::optional<QByteArray> sum = sha256Of(mirror.filePath(it.value()));
+        if (!sum) {
+            return {false, u"cannot read "_s + mirror.filePath(it.value()), result.written};
         }
-        if (!QFile::setPermissions(target, permissions)) {
-            return {false, target + u": cannot set the permissions"_s, result.written};
-        }
-        result.written.append(file.relativePath);
+        checksums.append(it.key() + u'=' + QString::fromLatin1(*sum));
+    }
+    IniFile settings(m_settingsFile);
+    if (const SaveResult saved = settings.replaceSection(Catalogue::ChecksumsSection.toString(), checksums);
+        !saved.ok()) {
+        return {false, saved.message, result.written};
+    }
+
+    // The settings package carries the finished settings file, so fetching fresh settings from the mirror
+    // keeps pointing at the mirror and keeps the checksums.
+    QFile finished(m_settingsFile);
+    if (!finished.open(QIODevice::ReadOnly)) {
+        return {false, m_settingsFile + u": "_s + finished.errorString(), result.written};
+    }
+    const qsizetype settingsPackage = plan.files().size();
+    if (ArchiveWriter *fresh = plan.archive(
+            plan.mirrorPath(Catalogue::ApplicationsSection.toString(), u"URLIni"_s, u"settings/Trivet.zip"_s),
+            ArchiveFormat::Zip)) {
+        fresh->add(ArchiveMember::file(u"Trivet.ini"_s, finished.readAll()));
+    }
+    if (plan.failed()) {
+        return {false, plan.error(), result.written};
+    }
+    if (const FileResult written = write(settingsPackage); !written.ok()) {
+        return {false, written.message, result.written};
     }
     return result;
 }

@@ -17,6 +17,9 @@ struct MirrorResult
 // site. Every program inside is a copy of one stand-in program; each package is laid out the way its
 // extraction command unpacks it, so the launcher finds the program where it looks after installing.
 //
+// It also names every package's SHA-256 in the settings file's [Checksums] section, so the launcher refuses a
+// package that is not the one built here.
+//
 // Files go where the settings file's addresses point (the path of each URL below the mirror folder), so
 // the same settings file with its host replaced serves the launcher from the mirror.
 class MirrorBuilder final
