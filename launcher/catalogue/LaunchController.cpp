@@ -363,6 +363,11 @@ void LaunchController::install(const CatalogueEntry &entry, const DownloadResult
             }
         }
         if (fileExists(paths.executable) && startProgram(paths.startPath)) {
+            if (!downloaded && failureReason(fetched) == FailureReason::NotAProgram) {
+                // The working copy runs, and the user learns that what came back was refused.
+                m_view.showMessage(CatalogueView::MessageKind::Warning, programTitle,
+                                   failureText(FailureReason::NotAProgram));
+            }
             succeed(entry);
         } else {
             fail(entry, downloaded ? FailureReason::NotAProgram : failureReason(fetched),

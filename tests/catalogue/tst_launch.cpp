@@ -225,6 +225,11 @@ private slots:
         QCOMPARE(requests(u"URLAV-2"_s), 1);
         QCOMPARE(m_folder->readFile(u"aswclnr.exe"_s), replaced ? body : QByteArray("working copy"));
         QCOMPARE(m_recorder->programs(), QStringList{path(u"aswclnr.exe"_s)});
+        const auto shown = m_view.takeMessages();
+        QCOMPARE(shown.size(), replaced ? 0 : 1);
+        if (!replaced) {
+            QCOMPARE(shown.first().text, T(u"errMsg3"_s) + u'\n' + T(u"errReasonDamaged"_s));
+        }
     }
 
     void selfExtractingPackageIsStartedMinimized()
