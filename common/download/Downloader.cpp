@@ -119,7 +119,9 @@ DownloadHandle *Downloader::beginDownload(const DownloadRequest &request)
     m_targets.insert(key, serial);
     QMetaObject::invokeMethod(
         m_worker,
-        [worker = m_worker, serial, request, url, proxy = m_proxy] { worker->start(serial, request, url, proxy); },
+        [worker = m_worker, serial, request, url, proxy = m_proxySource ? m_proxySource() : m_proxy] {
+            worker->start(serial, request, url, proxy);
+        },
         Qt::QueuedConnection);
     return handle;
 }

@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <functional>
 
 class QThread;
 
@@ -54,6 +55,11 @@ public:
     void setProxy(const QNetworkProxy &proxy);
     QNetworkProxy proxy() const { return m_proxy; }
 
+    // Asked at every beginDownload instead of the fixed proxy, so a setting the user changes applies to the
+    // next read. Empty: the fixed proxy.
+    using ProxySource = std::function<QNetworkProxy()>;
+    void setProxySource(ProxySource source) { m_proxySource = std::move(source); }
+
     bool isDownloading(const QString &target) const;
     int activeCount() const;
 
@@ -64,6 +70,7 @@ private:
     QThread *m_thread;
     DownloadWorker *m_worker;
     QNetworkProxy m_proxy{QNetworkProxy::DefaultProxy};
+    ProxySource m_proxySource;
     quint64 m_nextSerial = 1;
     QHash<quint64, QPointer<DownloadHandle>> m_handles; // reads in flight, by serial
     QHash<QString, quint64> m_targets;                  // the same reads, by the cleaned absolute target path

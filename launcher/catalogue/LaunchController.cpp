@@ -117,6 +117,12 @@ LaunchController::LaunchController(const AppFolder &folder, IniFile &settings, c
 
 LaunchController::~LaunchController() = default;
 
+void LaunchController::setProxySource(const std::function<QNetworkProxy()> &source)
+{
+    m_downloader->setProxySource(source);
+    m_definitions->setProxySource(source);
+}
+
 bool LaunchController::isBusy(const QString &id) const
 {
     if (m_installing.contains(id)) {

@@ -6,9 +6,11 @@
 #include "launcher/catalogue/Catalogue.h"
 #include "launcher/catalogue/CatalogueView.h"
 
+#include <QNetworkProxy>
 #include <QObject>
 #include <QSet>
 #include <QString>
+#include <functional>
 #include <memory>
 
 namespace Trivet {
@@ -52,6 +54,8 @@ public:
 
     // Decided once at start-up from the local address.
     void setOffline(bool offline) { m_offline = offline; }
+    // Asked by both readers at every download.
+    void setProxySource(const std::function<QNetworkProxy()> &source);
     bool isOffline() const { return m_offline; }
 
     Downloader *packageDownloader() const { return m_downloader; }     // Downloader1

@@ -10,6 +10,7 @@
 #include "launcher/mainwindow/LanguageItems.h"
 #include "launcher/mainwindow/MessageBox.h"
 #include "launcher/mainwindow/OwnAppsTabPage.h"
+#include "launcher/network/ProxyController.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -60,6 +61,12 @@ MainWindow::MainWindow(LauncherContext context, QWidget *parent)
     buildMenus();
 
     m_launcher = new LaunchController(m_context.folder, m_settings, m_texts, m_context.processes, *this, this);
+    if (!m_context.internetSettings) {
+        m_context.internetSettings = std::make_shared<InternetSettings>();
+    }
+    // Every download asks the store afresh, so a proxy set in the window applies to the next one.
+    m_launcher->setProxySource([store = m_context.internetSettings] { return store->proxy(); });
+    m_proxy = new ProxyController(m_context.internetSettings, m_texts, *this, this);
     for (CatalogueTabPage *page : std::as_const(m_catalogueTabs)) {
         const int tab = int(m_catalogueTabs.indexOf(page));
         connect(page, &CatalogueTabPage::iconClicked, m_launcher,
@@ -196,28 +203,34 @@ QGroupBox *MainWindow::buildProxyFrame(QWidget *page)
     auto *frame = new QGroupBox(page);
     frame->setObjectName(u"Frame1"_s);
     auto *form = new QGridLayout(frame);
-    auto *check = new QCheckBox(frame);
-    check->setObjectName(u"ChkProxy"_s);
+    m_proxyCheck = new QCheckBox(frame);
+    m_proxyCheck->setObjectName(u"ChkProxy"_s);
     auto *addressLabel = new QLabel(frame);
     addressLabel->setObjectName(u"LbAdress"_s);
-    auto *address = new QLineEdit(frame);
-    address->setObjectName(u"TxtProxyIP"_s);
+    m_proxyAddress = new QLineEdit(frame);
+    m_proxyAddress->setObjectName(u"TxtProxyIP"_s);
+    addressLabel->setBuddy(m_proxyAddress);
     auto *portLabel = new QLabel(frame);
     portLabel->setObjectName(u"LbProxyPort"_s);
-    auto *port = new QLineEdit(frame);
-    port->setObjectName(u"TxtProxyPort"_s);
-    port->setMaximumWidth(70);
+    m_proxyPort = new QLineEdit(frame);
+    m_proxyPort->setObjectName(u"TxtProxyPort"_s);
+    m_proxyPort->setMaximumWidth(70);
+    portLabel->setBuddy(m_proxyPort);
     auto *set = new QPushButton(frame);
     set->setObjectName(u"CmdSetProxy"_s);
-    form->addWidget(check, 0, 0, 1, 2);
+    // The server as it was read at start-up; kept, never shown.
+    m_proxyOriginal = new QLineEdit(frame);
+    m_proxyOriginal->setObjectName(u"TxtOrgProxy"_s);
+    m_proxyOriginal->setVisible(false);
+    form->addWidget(m_proxyCheck, 0, 0, 1, 2);
     form->addWidget(addressLabel, 1, 0);
-    form->addWidget(address, 1, 1);
+    form->addWidget(m_proxyAddress, 1, 1);
     form->addWidget(portLabel, 2, 0);
-    form->addWidget(port, 2, 1, Qt::AlignLeft);
+    form->addWidget(m_proxyPort, 2, 1, Qt::AlignLeft);
     form->addWidget(set, 3, 1, Qt::AlignRight);
-    // The proxy controls get their captions with the rest of the window; the frame is shown once the
-    // launcher reads and writes the user's proxy settings.
-    frame->setVisible(false);
+    connect(m_proxyCheck, &QCheckBox::clicked, this, [this](bool checked) { m_proxy->toggle(checked); });
+    connect(set, &QPushButton::clicked, this,
+            [this] { m_proxy->set(m_proxyAddress->text(), m_proxyPort->text(), m_proxyCheck->isChecked()); });
     return frame;
 }
 
@@ -256,6 +269,7 @@ bool MainWindow::startUp()
     m_localAddress = m_context.addresses ? m_context.addresses->localAddress() : loopbackAddress();
     m_launcher->setOffline(isOffline());
     m_launcher->showStartState();
+    m_proxy->showStored();
     applyLanguageTexts();
     applyMenuPictures();
     qCInfo(lcMainWindow) << "started in" << m_context.folder.root() << (isOffline() ? "off-line" : "on-line");
@@ -493,6 +507,36 @@ void MainWindow::showMessage(MessageKind kind, const QString &title, const QStri
     case MessageKind::Critical:
         MessageBox::critical(this, title, text);
         return;
+    }
+}
+
+void MainWindow::showProxyServer(const QString &server, const QString &address, const QString &port)
+{
+    m_proxyOriginal->setText(server);
+    m_proxyAddress->setText(address);
+    // A server without a colon names no port: the box keeps what it has.
+    if (!port.isNull()) {
+        m_proxyPort->setText(port);
+    }
+}
+
+void MainWindow::showProxyChecked(bool checked)
+{
+    m_proxyCheck->setChecked(checked);
+}
+
+void MainWindow::enableProxyInputs(bool enabled)
+{
+    m_proxyAddress->setEnabled(enabled);
+    m_proxyPort->setEnabled(enabled);
+}
+
+void MainWindow::showProxyMessage(ProxyView::Alert kind, const QString &title, const QString &text)
+{
+    if (kind == ProxyView::Alert::Critical) {
+        MessageBox::critical(this, title, text);
+    } else {
+        MessageBox::warning(this, title, text);
     }
 }
 

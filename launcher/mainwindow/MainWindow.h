@@ -4,12 +4,15 @@
 #include "common/settings/LanguageTexts.h"
 #include "launcher/catalogue/CatalogueView.h"
 #include "launcher/mainwindow/LauncherContext.h"
+#include "launcher/network/ProxyView.h"
 
 #include <QList>
 #include <QMainWindow>
 
 class QAction;
+class QCheckBox;
 class QGroupBox;
+class QLineEdit;
 class QMenu;
 class QProgressBar;
 class QPushButton;
@@ -21,11 +24,12 @@ class CatalogueTabPage;
 class IconButton;
 class LaunchController;
 class OwnAppsTabPage;
+class ProxyController;
 
 // The launcher's main window: the tabs of program icons, the menus, the shared progress bar and the exit
 // button. It holds what its parts share (the settings document, the language texts, the connectivity
 // state), shows what the controllers decide through their view interfaces, and keeps no rules of theirs.
-class MainWindow final : public QMainWindow, private CatalogueView
+class MainWindow final : public QMainWindow, private CatalogueView, private ProxyView
 {
     Q_OBJECT
 
@@ -75,6 +79,12 @@ private:
     void showProgress(qint64 received, qint64 total) override;
     void showMessage(MessageKind kind, const QString &title, const QString &text) override;
 
+    // ProxyView
+    void showProxyServer(const QString &server, const QString &address, const QString &port) override;
+    void showProxyChecked(bool checked) override;
+    void enableProxyInputs(bool enabled) override;
+    void showProxyMessage(ProxyView::Alert kind, const QString &title, const QString &text) override;
+
     void buildMenus();
     void buildCentralArea();
     QGroupBox *buildProxyFrame(QWidget *page);
@@ -109,6 +119,12 @@ private:
     QAction *m_openOfficeAction = nullptr;
     QAction *m_exitAction = nullptr;
     LaunchController *m_launcher = nullptr;
+
+    QCheckBox *m_proxyCheck = nullptr;
+    QLineEdit *m_proxyAddress = nullptr;
+    QLineEdit *m_proxyPort = nullptr;
+    QLineEdit *m_proxyOriginal = nullptr;
+    ProxyController *m_proxy = nullptr;
 };
 
 } // namespace Trivet

@@ -14,6 +14,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTabWidget>
 #include <QTest>
 
@@ -77,6 +78,8 @@ private slots:
     {
         previousHandler = qInstallMessageHandler(failOnOwnWarnings);
         MessageBox::setRecording(true);
+        // The user's own proxy store stays out of these tests.
+        QStandardPaths::setTestModeEnabled(true);
     }
 
     void init()

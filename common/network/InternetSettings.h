@@ -1,0 +1,43 @@
+#pragma once
+
+#include "common/settings/SaveResult.h"
+
+#include <QNetworkProxy>
+#include <QString>
+#include <optional>
+
+namespace Trivet {
+
+// The user's proxy, kept where the system keeps it for every program of that user: on Windows the current
+// user's Internet Settings in the registry; elsewhere a per-user "Internet Settings.ini" with the same two
+// values. It lives outside the portable folder on purpose: it is the machine's setting, not the stick's.
+//
+//   ProxyServer  "host:port", as the user typed it
+//   ProxyEnable  1 when downloads go through that proxy, 0 when they go direct
+//
+// Nothing is cached: the launcher and the updater read it at every download, so a change takes effect at
+// once in both.
+class InternetSettings final
+{
+public:
+    // file: the settings file where there is no registry; empty for the one both programs share.
+    explicit InternetSettings(QString file = {});
+
+    // The shared file: "Quillory Vidi/Internet Settings.ini" in the user's configuration folder.
+    static QString sharedFile();
+
+    std::optional<QString> server() const; // nullopt when the value is absent or empty
+    bool isEnabled() const;
+    SaveResult write(const QString &server, bool enabled) const;
+
+    // What downloads use: an HTTP proxy at the server's host and port while enabled, none otherwise.
+    QNetworkProxy proxy() const;
+
+    // "10.0.0.1:8080" → {"10.0.0.1", "8080"}; further pieces after the second colon are ignored.
+    static std::pair<QString, QString> split(const QString &server);
+
+private:
+    QString m_file;
+};
+
+} // namespace Trivet

@@ -1,0 +1,57 @@
+#include "launcher/network/ProxyController.h"
+
+#include "common/settings/LanguageTexts.h"
+#include "launcher/network/ProxyView.h"
+
+#include <QLoggingCategory>
+
+using namespace Qt::StringLiterals;
+
+namespace Trivet {
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcProxy, "trivet.proxy")
+
+const QString messageTitle = u"TrivetDesk"_s;
+
+} // namespace
+
+ProxyController::ProxyController(std::shared_ptr<const InternetSettings> store, const LanguageTexts &texts,
+                                 ProxyView &view, QObject *parent)
+    : QObject(parent)
+    , m_store(std::move(store))
+    , m_texts(texts)
+    , m_view(view)
+{
+}
+
+void ProxyController::showStored()
+{
+    if (const std::optional<QString> server = m_store->server()) {
+        const auto [address, port] = InternetSettings::split(*server);
+        m_view.showProxyServer(*server, address, port);
+    }
+    const bool enabled = m_store->isEnabled();
+    m_view.showProxyChecked(enabled);
+    m_view.enableProxyInputs(enabled);
+}
+
+void ProxyController::toggle(bool checked)
+{
+    m_view.enableProxyInputs(checked);
+}
+
+void ProxyController::set(const QString &address, const QString &port, bool enabled)
+{
+    const SaveResult saved = m_store->write(address + u':' + port, enabled);
+    if (!saved.ok()) {
+        // Only the error: confirming a setting that was not saved would be a lie.
+        qCWarning(lcProxy) << "cannot save the proxy settings:" << saved.message;
+        m_view.showProxyMessage(ProxyView::Alert::Critical, u"Error Found"_s, u"Error!"_s);
+        return;
+    }
+    m_view.showProxyMessage(ProxyView::Alert::Exclamation, messageTitle, m_texts.text(u"MsgProxyOK"));
+}
+
+} // namespace Trivet
