@@ -100,6 +100,12 @@ FailureReason failureReason(const ExtractResult &result)
     return FailureReason::None;
 }
 
+QString failureText(const LanguageTexts &texts, FailureReason reason)
+{
+    const QStringView key = reasonKey(reason);
+    return key.isEmpty() ? texts.text(u"errMsg3") : texts.text(u"errMsg3") + u'\n' + texts.text(key);
+}
+
 LaunchController::LaunchController(const AppFolder &folder, IniFile &settings, const LanguageTexts &texts,
                                    std::shared_ptr<ProcessStarter> processes, CatalogueView &view, QObject *parent)
     : QObject(parent)
@@ -278,14 +284,29 @@ void LaunchController::beginPackageDownload(const CatalogueEntry &entry, const Q
     if (entry.kind == InstallKind::Direct || entry.kind == InstallKind::SelfExtracting) {
         request.expected = DownloadRequest::Content::Program;
     }
-    DownloadHandle *read = m_downloader->beginDownload(request);
+    DownloadHandle *read = fetchPackage(request);
     if (!read) {
         return; // already on its way
     }
     m_fetching.insert(entry.id.toString());
-    connect(read, &DownloadHandle::progress, this, &LaunchController::onProgress);
     connect(read, &DownloadHandle::finished, this, &LaunchController::onPackageFetched);
+}
+
+DownloadHandle *LaunchController::fetchPackage(const DownloadRequest &request)
+{
+    DownloadHandle *read = m_downloader->beginDownload(request);
+    if (!read) {
+        return nullptr;
+    }
+    connect(read, &DownloadHandle::progress, this, &LaunchController::onProgress);
+    // Connected first, so the bar and the lines are settled before the caller installs.
+    connect(read, &DownloadHandle::finished, this, [this](const DownloadResult &result) {
+        reportFailedRead(result);
+        updateBusyState();
+        showOnAllTabs(text(u"lbDownloadOK"));
+    });
     m_view.showBusy(true);
+    return read;
 }
 
 bool LaunchController::startProgram(const QString &path, bool minimized)
@@ -343,10 +364,7 @@ void LaunchController::reportFailedRead(const DownloadResult &result)
 
 void LaunchController::onPackageFetched(const DownloadResult &result)
 {
-    reportFailedRead(result);
     m_fetching.remove(result.request.id);
-    updateBusyState();
-    showOnAllTabs(text(u"lbDownloadOK"));
     if (const CatalogueEntry *entry = Catalogue::entryById(result.request.id)) {
         install(*entry, result);
     }
@@ -497,8 +515,7 @@ void LaunchController::fail(const CatalogueEntry &entry, FailureReason reason, c
 
 QString LaunchController::failureText(FailureReason reason) const
 {
-    const QStringView key = reasonKey(reason);
-    return key.isEmpty() ? text(u"errMsg3") : text(u"errMsg3") + u'\n' + text(key);
+    return Trivet::failureText(m_texts, reason);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -16,6 +16,8 @@
 namespace Trivet {
 
 class Downloader;
+class DownloadHandle;
+struct DownloadRequest;
 
 // Why an installation failed, as the user is told in one line under the general message.
 enum class FailureReason {
@@ -28,6 +30,10 @@ enum class FailureReason {
 
 FailureReason failureReason(const DownloadResult &result);
 FailureReason failureReason(const ExtractResult &result);
+
+class LanguageTexts;
+// The message of a failed installation: the general text, and the reason in a line of its own.
+QString failureText(const LanguageTexts &texts, FailureReason reason);
 
 class IniFile;
 class LanguageTexts;
@@ -69,6 +75,11 @@ public:
 
     // Whether a download or an installation of the entry is under way.
     bool isBusy(const QString &id) const;
+
+    // A package read on Downloader1 for a caller of its own: progress, the busy pointer and the download
+    // lines show as for a catalogue package, and the caller installs what arrives. nullptr when the same
+    // file is already on its way.
+    DownloadHandle *fetchPackage(const DownloadRequest &request);
 
     void launch(int tab, int slot);
     void hover(int tab, int slot);

@@ -5,10 +5,12 @@
 #include "launcher/art/ArtCatalogue.h"
 #include "launcher/catalogue/Catalogue.h"
 #include "launcher/catalogue/LaunchController.h"
+#include "launcher/catalogue/OfficeSuite.h"
 #include "launcher/mainwindow/CatalogueTabPage.h"
 #include "launcher/mainwindow/IconButton.h"
 #include "launcher/mainwindow/LanguageItems.h"
 #include "launcher/mainwindow/MessageBox.h"
+#include "launcher/mainwindow/OfficeSuiteWindow.h"
 #include "launcher/mainwindow/OwnAppsTabPage.h"
 #include "launcher/network/ProxyController.h"
 
@@ -67,6 +69,8 @@ MainWindow::MainWindow(LauncherContext context, QWidget *parent)
     // Every download asks the store afresh, so a proxy set in the window applies to the next one.
     m_launcher->setProxySource([store = m_context.internetSettings] { return store->proxy(); });
     m_proxy = new ProxyController(m_context.internetSettings, m_texts, *this, this);
+    m_officeSuite = new OfficeSuiteController(m_context.folder, m_settings, m_texts, m_context.processes, *m_launcher,
+                                              *this, *this, this);
     for (CatalogueTabPage *page : std::as_const(m_catalogueTabs)) {
         const int tab = int(m_catalogueTabs.indexOf(page));
         connect(page, &CatalogueTabPage::iconClicked, m_launcher,
@@ -156,7 +160,7 @@ void MainWindow::buildMenus()
     m_fileMenu->addSeparator();
     m_openOfficeAction = m_fileMenu->addAction(u"OpenOffice.org Portable"_s);
     m_openOfficeAction->setObjectName(u"mnuOpenOfficePortable"_s);
-    m_openOfficeAction->setEnabled(false); // the office suite's window is not part of this build yet
+    connect(m_openOfficeAction, &QAction::triggered, this, [this] { m_officeSuite->open(); });
     m_fileMenu->addSeparator();
     m_exitAction = m_fileMenu->addAction(QString());
     m_exitAction->setObjectName(u"mnuExit"_s);
@@ -538,6 +542,30 @@ void MainWindow::showProxyMessage(ProxyView::Alert kind, const QString &title, c
     } else {
         MessageBox::warning(this, title, text);
     }
+}
+
+OfficeSuiteWindow *MainWindow::officeSuiteWindow() const
+{
+    return m_officeSuiteWindow;
+}
+
+bool MainWindow::confirmSuiteDownload(const QString &title, const QString &text)
+{
+    return MessageBox::askOkCancel(this, QMessageBox::Information, title, text) == QMessageBox::Ok;
+}
+
+void MainWindow::showSuiteWindow()
+{
+    if (!m_officeSuiteWindow) {
+        m_officeSuiteWindow = new OfficeSuiteWindow(this);
+        m_officeSuiteWindow->setAttribute(Qt::WA_DeleteOnClose);
+        connect(m_officeSuiteWindow, &OfficeSuiteWindow::componentClicked, m_officeSuite,
+                &OfficeSuiteController::startComponent);
+    }
+    m_officeSuiteWindow->setCloseText(m_texts.text(u"cmdClose", u"&Close"_s));
+    m_officeSuiteWindow->show();
+    m_officeSuiteWindow->raise();
+    m_officeSuiteWindow->activateWindow();
 }
 
 } // namespace Trivet

@@ -3,11 +3,13 @@
 #include "common/settings/IniFile.h"
 #include "common/settings/LanguageTexts.h"
 #include "launcher/catalogue/CatalogueView.h"
+#include "launcher/catalogue/OfficeSuiteView.h"
 #include "launcher/mainwindow/LauncherContext.h"
 #include "launcher/network/ProxyView.h"
 
 #include <QList>
 #include <QMainWindow>
+#include <QPointer>
 
 class QAction;
 class QCheckBox;
@@ -23,13 +25,15 @@ namespace Trivet {
 class CatalogueTabPage;
 class IconButton;
 class LaunchController;
+class OfficeSuiteController;
+class OfficeSuiteWindow;
 class OwnAppsTabPage;
 class ProxyController;
 
 // The launcher's main window: the tabs of program icons, the menus, the shared progress bar and the exit
 // button. It holds what its parts share (the settings document, the language texts, the connectivity
 // state), shows what the controllers decide through their view interfaces, and keeps no rules of theirs.
-class MainWindow final : public QMainWindow, private CatalogueView, private ProxyView
+class MainWindow final : public QMainWindow, private CatalogueView, private ProxyView, private OfficeSuiteView
 {
     Q_OBJECT
 
@@ -53,6 +57,9 @@ public:
     const LanguageTexts &texts() const { return m_texts; }
 
     LaunchController *launchController() const { return m_launcher; }
+    OfficeSuiteController *officeSuite() const { return m_officeSuite; }
+    // The office suite's window while it is open.
+    OfficeSuiteWindow *officeSuiteWindow() const;
     CatalogueTabPage *catalogueTab(int tab) const { return m_catalogueTabs.value(tab); }
     OwnAppsTabPage *ownAppsTab() const { return m_ownTab; }
     IconButton *catalogueIcon(int tab, int slot) const;
@@ -84,6 +91,10 @@ private:
     void showProxyChecked(bool checked) override;
     void enableProxyInputs(bool enabled) override;
     void showProxyMessage(ProxyView::Alert kind, const QString &title, const QString &text) override;
+
+    // OfficeSuiteView
+    bool confirmSuiteDownload(const QString &title, const QString &text) override;
+    void showSuiteWindow() override;
 
     void buildMenus();
     void buildCentralArea();
@@ -125,6 +136,8 @@ private:
     QLineEdit *m_proxyPort = nullptr;
     QLineEdit *m_proxyOriginal = nullptr;
     ProxyController *m_proxy = nullptr;
+    OfficeSuiteController *m_officeSuite = nullptr;
+    QPointer<OfficeSuiteWindow> m_officeSuiteWindow;
 };
 
 } // namespace Trivet

@@ -275,8 +275,9 @@ void addOpenOffice(MirrorPlan &plan)
 {
     const QString section = u"OpenOffice.orgPortable"_s;
     const QString folder = slashPath(plan.read(section, u"OOP-Dir"_s));
-    ArchiveWriter *suite =
-        plan.archive(plan.mirrorPath(section, u"URL-OOP"_s, u"packages/OpenOfficePortable.zip"_s), ArchiveFormat::Zip);
+    const QString where = plan.mirrorPath(section, u"URL-OOP"_s, u"packages/OpenOfficePortable.zip"_s);
+    plan.addPackage(u"OpenOfficePortable.zip"_s, where);
+    ArchiveWriter *suite = plan.archive(where, ArchiveFormat::Zip);
     if (!suite) {
         return;
     }
