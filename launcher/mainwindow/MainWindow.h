@@ -7,6 +7,7 @@
 
 #include <QList>
 #include <QMainWindow>
+#include <QPointer>
 
 class QAction;
 class QGroupBox;
@@ -20,6 +21,8 @@ namespace Trivet {
 class CatalogueTabPage;
 class IconButton;
 class LaunchController;
+class OwnAppEditor;
+class OwnAppsController;
 class OwnAppsTabPage;
 
 // The launcher's main window: the tabs of program icons, the menus, the shared progress bar and the exit
@@ -51,6 +54,9 @@ public:
     LaunchController *launchController() const { return m_launcher; }
     CatalogueTabPage *catalogueTab(int tab) const { return m_catalogueTabs.value(tab); }
     OwnAppsTabPage *ownAppsTab() const { return m_ownTab; }
+    OwnAppsController *ownAppsController() const { return m_ownApps; }
+    // The editor of the own programs while it is open.
+    OwnAppEditor *ownAppEditor() const;
     IconButton *catalogueIcon(int tab, int slot) const;
     QProgressBar *progressBar() const { return m_progress; }
 
@@ -85,6 +91,7 @@ private:
     void checkLanguageItem(const QString &defaultValue);
     void applyLanguageTexts();
     void applyMenuPictures();
+    void openOwnAppEditor();
 
     LauncherContext m_context;
     IniFile m_settings;
@@ -109,6 +116,8 @@ private:
     QAction *m_openOfficeAction = nullptr;
     QAction *m_exitAction = nullptr;
     LaunchController *m_launcher = nullptr;
+    OwnAppsController *m_ownApps = nullptr;
+    QPointer<OwnAppEditor> m_editor;
 };
 
 } // namespace Trivet
