@@ -56,10 +56,9 @@ QString volumeRootOf(const QString &path)
     }
     QString root = QDir::fromNativeSeparators(storage.rootPath());
 #ifdef Q_OS_WIN
-    // "E:/" is recorded as the drive letter and colon, in the spelling of the folder's own path.
+    // "E:/" is recorded as the drive letter and colon.
     if (root.size() >= 2 && root.at(1) == u':') {
-        const QString folder = QDir::fromNativeSeparators(path);
-        return folder.left(2).compare(root.left(2), Qt::CaseInsensitive) == 0 ? folder.left(2) : root.left(2);
+        return root.left(2);
     }
 #endif
     while (root.size() > 1 && root.endsWith(u'/')) {

@@ -54,7 +54,6 @@ public:
     LaunchController *launchController() const { return m_launcher; }
     CatalogueTabPage *catalogueTab(int tab) const { return m_catalogueTabs.value(tab); }
     OwnAppsTabPage *ownAppsTab() const { return m_ownTab; }
-    OwnAppsController *ownAppsController() const { return m_ownApps; }
     // The editor of the own programs while it is open.
     OwnAppEditor *ownAppEditor() const;
     IconButton *catalogueIcon(int tab, int slot) const;
