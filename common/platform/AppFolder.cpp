@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QStorageInfo>
 
 using namespace Qt::StringLiterals;
 
@@ -21,6 +22,17 @@ AppFolder::AppFolder(const QString &root)
 {
 }
 
+AppFolder::AppFolder(const QString &root, const QString &volumeRoot)
+    : m_root(QDir::cleanPath(root))
+    , m_volumeRoot(volumeRoot)
+{
+}
+
+QString AppFolder::volumeRoot() const
+{
+    return m_volumeRoot.isEmpty() ? volumeRootOf(m_root) : m_volumeRoot;
+}
+
 AppFolder AppFolder::ofApplication()
 {
     return AppFolder(QCoreApplication::applicationDirPath());
@@ -34,6 +46,25 @@ QString AppFolder::path(QStringView tail) const
 QString AppFolder::languageFile(const QString &fileName) const
 {
     return path(QString(u"\\Languages\\"_s + fileName));
+}
+
+QString volumeRootOf(const QString &path)
+{
+    const QStorageInfo storage(path);
+    if (!storage.isValid()) {
+        return {};
+    }
+    QString root = QDir::fromNativeSeparators(storage.rootPath());
+#ifdef Q_OS_WIN
+    // "E:/" is recorded as the drive letter and colon.
+    if (root.size() >= 2 && root.at(1) == u':') {
+        return root.left(2);
+    }
+#endif
+    while (root.size() > 1 && root.endsWith(u'/')) {
+        root.chop(1);
+    }
+    return QDir::toNativeSeparators(root);
 }
 
 QString joinTail(const QString &folder, QStringView tail)

@@ -14,12 +14,19 @@ class AppFolder final
 public:
     AppFolder() = default;
     explicit AppFolder(const QString &root);
+    // With the volume root given instead of asked of the system, so tests can move the stick.
+    AppFolder(const QString &root, const QString &volumeRoot);
 
     // The folder of the running executable.
     static AppFolder ofApplication();
 
     QString root() const { return m_root; }
     bool isNull() const { return m_root.isEmpty(); }
+
+    // The drive the folder lies on, as the drive-letter adjustment records it: the letter and colon on
+    // Windows ("E:"), the mount point elsewhere ("/media/alice/STICK"), without a separator at the end
+    // unless it is the whole root ("/"). Empty when the system cannot tell.
+    QString volumeRoot() const;
 
     // root + tail, with backslashes turned into the platform's separator; doubled separators collapse.
     // The result is resolved case-insensitively against existing files and folders.
@@ -31,7 +38,11 @@ public:
 
 private:
     QString m_root;
+    QString m_volumeRoot; // empty: asked of the system
 };
+
+// The volume root of the drive that holds path, in the form of AppFolder::volumeRoot().
+QString volumeRootOf(const QString &path);
 
 // Joins a tail to a folder without resolving anything ("\a\b" → "folder/a/b").
 QString joinTail(const QString &folder, QStringView tail);

@@ -13,6 +13,8 @@
 #include "launcher/mainwindow/OfficeSuiteWindow.h"
 #include "launcher/mainwindow/OwnAppsTabPage.h"
 #include "launcher/network/ProxyController.h"
+#include "launcher/ownapps/OwnAppEditor.h"
+#include "launcher/ownapps/OwnAppsController.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -80,9 +82,18 @@ MainWindow::MainWindow(LauncherContext context, QWidget *parent)
         connect(page, &CatalogueTabPage::surfaceHovered, m_launcher, &LaunchController::surfaceHovered);
     }
     connect(m_ownTab, &OwnAppsTabPage::surfaceHovered, m_launcher, &LaunchController::surfaceHovered);
+
+    m_ownApps = new OwnAppsController(m_context.folder, m_settings, m_context.processes, *m_ownTab, this);
+    connect(m_ownTab, &OwnAppsTabPage::slotClicked, m_ownApps, &OwnAppsController::launch);
+    connect(m_ownTab->settingsButton(), &QPushButton::clicked, this, &MainWindow::openOwnAppEditor);
+    connect(m_ownTab->adjustDriveButton(), &QPushButton::clicked, m_ownApps, &OwnAppsController::adjustDriveLetters);
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    // The editor is a window of its own and works on this window's controller.
+    delete m_editor;
+}
 
 // ---------------------------------------------------------------------------------------------
 // Building the window
@@ -272,9 +283,11 @@ bool MainWindow::startUp()
 
     m_localAddress = m_context.addresses ? m_context.addresses->localAddress() : loopbackAddress();
     m_launcher->setOffline(isOffline());
+    m_ownApps->recordDriveLetters();
     m_launcher->showStartState();
     m_proxy->showStored();
     applyLanguageTexts();
+    m_ownApps->showSlots();
     applyMenuPictures();
     qCInfo(lcMainWindow) << "started in" << m_context.folder.root() << (isOffline() ? "off-line" : "on-line");
     return true;
@@ -286,6 +299,9 @@ void MainWindow::shutDown()
         return;
     }
     m_shutDown = true;
+    if (m_editor) {
+        m_editor->close();
+    }
     // The version file fetched at start-up is only good for this run.
     const QString versionFile = m_context.folder.path(u"\\update.dat");
     if (QFile::exists(versionFile) && !QFile::remove(versionFile)) {
@@ -358,6 +374,24 @@ void MainWindow::applyMenuPictures()
     }
     m_exitAction->setIcon(Art::menuIcon(13, 12));
     m_openOfficeAction->setIcon(Art::menuIcon(14, 12));
+}
+
+OwnAppEditor *MainWindow::ownAppEditor() const
+{
+    return m_editor;
+}
+
+void MainWindow::openOwnAppEditor()
+{
+    // One editor at a time: pressing again brings the open one to the front as it is.
+    if (!m_editor) {
+        m_editor = new OwnAppEditor(*m_ownApps, m_settings, m_context.folder);
+        m_editor->setAttribute(Qt::WA_DeleteOnClose);
+        m_editor->setWindowIcon(windowIcon());
+    }
+    m_editor->show();
+    m_editor->raise();
+    m_editor->activateWindow();
 }
 
 // ---------------------------------------------------------------------------------------------

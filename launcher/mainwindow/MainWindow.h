@@ -27,6 +27,8 @@ class IconButton;
 class LaunchController;
 class OfficeSuiteController;
 class OfficeSuiteWindow;
+class OwnAppEditor;
+class OwnAppsController;
 class OwnAppsTabPage;
 class ProxyController;
 
@@ -62,6 +64,8 @@ public:
     OfficeSuiteWindow *officeSuiteWindow() const;
     CatalogueTabPage *catalogueTab(int tab) const { return m_catalogueTabs.value(tab); }
     OwnAppsTabPage *ownAppsTab() const { return m_ownTab; }
+    // The editor of the own programs while it is open.
+    OwnAppEditor *ownAppEditor() const;
     IconButton *catalogueIcon(int tab, int slot) const;
     QProgressBar *progressBar() const { return m_progress; }
 
@@ -106,6 +110,7 @@ private:
     void checkLanguageItem(const QString &defaultValue);
     void applyLanguageTexts();
     void applyMenuPictures();
+    void openOwnAppEditor();
 
     LauncherContext m_context;
     IniFile m_settings;
@@ -138,6 +143,8 @@ private:
     ProxyController *m_proxy = nullptr;
     OfficeSuiteController *m_officeSuite = nullptr;
     QPointer<OfficeSuiteWindow> m_officeSuiteWindow;
+    OwnAppsController *m_ownApps = nullptr;
+    QPointer<OwnAppEditor> m_editor;
 };
 
 } // namespace Trivet

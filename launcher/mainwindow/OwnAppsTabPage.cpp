@@ -2,6 +2,7 @@
 
 #include "launcher/mainwindow/IconButton.h"
 #include "launcher/mainwindow/TabLayout.h"
+#include "launcher/ownapps/Picture.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -33,7 +34,10 @@ OwnAppsTabPage::OwnAppsTabPage(int number, QWidget *parent)
         icon->setObjectName(u"Image5_%1"_s.arg(slot));
         auto *caption = makeCaption(u"lbMyOwnApp%1"_s.arg(slot + 1), QString(), this);
         connect(icon, &IconButton::clicked, this, [this, slot] { emit slotClicked(slot); });
-        connect(icon, &IconButton::hovered, this, [this, slot] { emit slotHovered(slot); });
+        connect(icon, &IconButton::hovered, this, [this, slot] {
+            emphasizeCaption(slot);
+            emit slotHovered(slot);
+        });
         addIconCell(grid, slot, columns, icon, caption);
         m_icons.append(icon);
         m_captions.append(caption);
@@ -47,9 +51,6 @@ OwnAppsTabPage::OwnAppsTabPage(int number, QWidget *parent)
     m_settings->setObjectName(u"cmdSettings"_s);
     m_adjustDrive = new QPushButton(u"Adjust USB-Drive Letter..."_s, this);
     m_adjustDrive->setObjectName(u"cmdAdjustDriveLetter"_s);
-    // Both open features that come with the editor of the own programs.
-    m_settings->setEnabled(false);
-    m_adjustDrive->setEnabled(false);
     buttons->addWidget(m_settings);
     buttons->addWidget(m_adjustDrive);
     buttons->addStretch(1);
@@ -64,7 +65,42 @@ void OwnAppsTabPage::showCaption(int slot, const QString &text)
         return;
     }
     m_captions[slot]->setText(text);
-    m_icons[slot]->setAccessibleName(text);
+    // Without a name the slot is still named for screen readers, as the editor names it.
+    m_icons[slot]->setAccessibleName(text.isEmpty() ? u"App%1"_s.arg(slot + 1) : text);
+}
+
+void OwnAppsTabPage::emphasizeCaption(int slot)
+{
+    if (QLabel *caption = m_captions.value(slot)) {
+        setCaptionBold(caption, true);
+    }
+}
+
+void OwnAppsTabPage::showSlotName(int slot, const QString &name)
+{
+    showCaption(slot, name);
+}
+
+void OwnAppsTabPage::showSlotPicture(int slot, const QString &file)
+{
+    IconButton *icon = m_icons.value(slot);
+    const QImage image = icon ? readPicture(file) : QImage();
+    if (image.isNull()) {
+        return;
+    }
+    // Scaled once to fill the square, so a large picture costs nothing at each repaint.
+    const qreal ratio = devicePixelRatioF();
+    QPixmap picture = QPixmap::fromImage(
+        image.scaled(QSize(iconSize, iconSize) * ratio, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    picture.setDevicePixelRatio(ratio);
+    icon->setPicture(picture);
+}
+
+void OwnAppsTabPage::showSlotToolTip(int slot, const QString &text)
+{
+    if (IconButton *icon = m_icons.value(slot)) {
+        icon->setToolTip(text);
+    }
 }
 
 void OwnAppsTabPage::resetCaptions()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "launcher/ownapps/OwnAppsView.h"
+
 #include <QList>
 #include <QWidget>
 
@@ -12,8 +14,9 @@ class IconButton;
 
 // The tab of the user's own programs: its slots of icons with captions, and the buttons that open the
 // editor and adjust the paths after the drive moved. Like the catalogue tabs it shows and reports; what
-// a slot starts is decided elsewhere.
-class OwnAppsTabPage final : public QWidget
+// a slot starts is decided elsewhere. The caption of a slot under the pointer turns bold until the
+// pointer crosses the tab's free surface.
+class OwnAppsTabPage final : public QWidget, public OwnAppsView
 {
     Q_OBJECT
 
@@ -28,8 +31,14 @@ public:
     QPushButton *adjustDriveButton() const { return m_adjustDrive; }
 
     void showCaption(int slot, const QString &text);
+    void emphasizeCaption(int slot);
     void showTranslatedBy(const QString &text);
     void resetCaptions();
+
+    // OwnAppsView
+    void showSlotName(int slot, const QString &name) override;
+    void showSlotPicture(int slot, const QString &file) override;
+    void showSlotToolTip(int slot, const QString &text) override;
 
 signals:
     void slotClicked(int slot);

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "common/settings/LanguageTexts.h"
+#include "launcher/ownapps/OwnAppSlot.h"
+
+#include <QList>
+#include <QPixmap>
+#include <QWidget>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace Trivet {
+
+class AppFolder;
+class IniFile;
+class OwnAppsController;
+
+// The window in which the user fills one of the own-program slots: its name, its program, its icon
+// picture, optionally taken out of the program file and saved as a bitmap. Saving shows the slot on the
+// main window at once. Its texts come from the language file the settings name when it opens.
+class OwnAppEditor final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    OwnAppEditor(OwnAppsController &apps, const IniFile &settings, const AppFolder &folder, QWidget *parent = nullptr);
+
+    // The icons taken out of program files since the window opened, oldest first; the newest is shown.
+    const QList<QPixmap> &extractedIcons() const { return m_extracted; }
+
+    static constexpr int IconSize = 32;
+
+private:
+    void buildControls();
+    void applyTexts();
+
+    int currentSlot() const;
+    OwnAppSlot fields() const;
+    void loadSlot(int slot);
+    void showPreview(const OwnAppSlot &values);
+
+    void browseProgram();
+    void browseIcon();
+    void extractIcon();
+    void saveIcon();
+    void saveSlot();
+
+    OwnAppsController &m_apps;
+    LanguageTexts m_texts;
+
+    QLabel *m_numberLabel = nullptr;
+    QComboBox *m_number = nullptr;
+    QLabel *m_title = nullptr;
+    QLabel *m_nameLabel = nullptr;
+    QLineEdit *m_name = nullptr;
+    QLabel *m_pathLabel = nullptr;
+    QLineEdit *m_path = nullptr;
+    QPushButton *m_browsePath = nullptr;
+    QLabel *m_iconLabel = nullptr;
+    QLineEdit *m_icon = nullptr;
+    QPushButton *m_browseIcon = nullptr;
+    QLabel *m_preview = nullptr;
+    QPushButton *m_extract = nullptr;
+    QLabel *m_extractedView = nullptr;
+    QPushButton *m_saveIcon = nullptr;
+    QPushButton *m_save = nullptr;
+    QPushButton *m_close = nullptr;
+    QList<QPixmap> m_extracted;
+};
+
+} // namespace Trivet

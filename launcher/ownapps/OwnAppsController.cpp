@@ -1,0 +1,227 @@
+#include "launcher/ownapps/OwnAppsController.h"
+
+#include "common/platform/CommandLine.h"
+#include "common/platform/FileExists.h"
+#include "common/platform/ProcessStarter.h"
+#include "common/settings/IniFile.h"
+#include "launcher/ownapps/DriveMove.h"
+#include "launcher/ownapps/OwnAppsView.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLoggingCategory>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+Q_LOGGING_CATEGORY(lcOwnApps, "trivet.ownapps")
+
+const QString driveSection = u"USBDriveLetter"_s;
+const QString newDriveKey = u"NewDriveLetter"_s;
+const QString oldDriveKey = u"OldDriveLetter"_s;
+const QString startToolTip = u"To Start the Application, click on the Icon."_s;
+
+bool isSlot(int slot)
+{
+    return slot >= 0 && slot < Trivet::OwnAppSlot::Count;
+}
+
+} // namespace
+
+namespace Trivet {
+
+OwnAppsController::OwnAppsController(const AppFolder &folder, IniFile &settings,
+                                     std::shared_ptr<ProcessStarter> processes, OwnAppsView &view, QObject *parent)
+    : QObject(parent)
+    , m_folder(folder)
+    , m_settings(settings)
+    , m_processes(std::move(processes))
+    , m_view(view)
+{
+}
+
+QString OwnAppsController::value(const QString &key) const
+{
+    return m_settings.value(OwnAppSlot::section(), key);
+}
+
+bool OwnAppsController::write(const QString &section, const QString &key, const QString &value)
+{
+    const SaveResult saved = m_settings.setValue(section, key, value);
+    if (!saved.ok()) {
+        qCInfo(lcOwnApps) << "could not save" << key << saved.message;
+    }
+    return saved.ok();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Slots
+
+OwnAppSlot OwnAppsController::slot(int slot) const
+{
+    if (!isSlot(slot)) {
+        return {};
+    }
+    return {value(OwnAppSlot::nameKey(slot)), value(OwnAppSlot::pathKey(slot)), value(OwnAppSlot::iconKey(slot))};
+}
+
+void OwnAppsController::showSlots()
+{
+    for (int slot = 0; slot < OwnAppSlot::Count; ++slot) {
+        showSlot(slot);
+    }
+}
+
+void OwnAppsController::showSlot(int slot)
+{
+    const OwnAppSlot values = this->slot(slot);
+    m_view.showSlotName(slot, values.name);
+    if (values.path == OwnAppSlot::unusedPath()) {
+        m_view.showSlotToolTip(slot, QString());
+        m_view.showSlotPicture(slot, placeholderPicture());
+        return;
+    }
+    if (!values.icon.isEmpty() && values.icon != OwnAppSlot::unusedIcon()) {
+        m_view.showSlotPicture(slot, resolved(values.icon));
+    }
+    m_view.showSlotToolTip(slot, startToolTip);
+}
+
+void OwnAppsController::launch(int slot)
+{
+    if (!isSlot(slot)) {
+        return;
+    }
+    const QString commandLine = value(OwnAppSlot::pathKey(slot));
+    if (commandLine.isEmpty() || commandLine == OwnAppSlot::unusedPath() || !m_processes) {
+        return;
+    }
+    const StartResult started = m_processes->start(processFor(commandLine));
+    if (!started.ok()) {
+        // A slot whose program is gone does nothing, as the user sees it; the reason goes to the log.
+        qCInfo(lcOwnApps) << "slot" << slot + 1 << "did not start:" << started.message;
+    }
+}
+
+OwnAppsController::SaveOutcome OwnAppsController::save(int slot, const OwnAppSlot &values)
+{
+    if (!isSlot(slot)) {
+        return SaveOutcome::NotWritten;
+    }
+    if (!values.isComplete()) {
+        return SaveOutcome::Incomplete;
+    }
+    const QString &section = OwnAppSlot::section();
+    if (!write(section, OwnAppSlot::nameKey(slot), values.name) ||
+        !write(section, OwnAppSlot::iconKey(slot), values.icon) ||
+        !write(section, OwnAppSlot::pathKey(slot), values.path)) {
+        return SaveOutcome::NotWritten;
+    }
+    // The working copies stay what the file holds.
+    m_copies[slot] = {values.path, values.icon};
+    showSlot(slot);
+    return SaveOutcome::Saved;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Paths
+
+QString OwnAppsController::resolved(const QString &path) const
+{
+    if (path.isEmpty() || QDir::isAbsolutePath(path)) {
+        return resolveCaseInsensitive(path);
+    }
+    // A relative path is looked for beside the launcher first, where it still is after the stick moved.
+    const QString below = m_folder.path(QString(u'\\' + path));
+    return QFileInfo::exists(below) ? below : path;
+}
+
+bool OwnAppsController::isFile(const QString &path) const
+{
+    return fileExists(resolved(path));
+}
+
+QString OwnAppsController::placeholderPicture() const
+{
+    return m_folder.path(u"\\Icons\\Qmark.gif");
+}
+
+QString OwnAppsController::previewPicture(const OwnAppSlot &values) const
+{
+    return values.name == OwnAppSlot::unusedName() ? placeholderPicture() : resolved(values.icon);
+}
+
+QString OwnAppsController::programFile(const QString &commandLine) const
+{
+    const CommandLine split = CommandLine::split(commandLine, [this](const QString &p) { return isFile(p); });
+    return split.programFound ? resolved(split.program) : QString();
+}
+
+ProcessStart OwnAppsController::processFor(const QString &commandLine) const
+{
+    const CommandLine split = CommandLine::split(commandLine, [this](const QString &p) { return isFile(p); });
+    // The program inherits the launcher's current folder, as a program started from the launcher's own
+    // command line would.
+    return {split.programFound ? resolved(split.program) : split.program, split.arguments, QDir::currentPath(),
+            WindowStyle::Normal};
+}
+
+// ---------------------------------------------------------------------------------------------
+// Drive letters
+
+void OwnAppsController::readWorkingCopies()
+{
+    for (int slot = 0; slot < OwnAppSlot::Count; ++slot) {
+        m_copies[slot] = {value(OwnAppSlot::pathKey(slot)), value(OwnAppSlot::iconKey(slot))};
+    }
+}
+
+void OwnAppsController::recordDriveLetters()
+{
+    m_newDrive = m_folder.volumeRoot();
+    readWorkingCopies();
+    // Written only when it changed, so a start from the same drive leaves the file alone.
+    if (m_settings.value(driveSection, newDriveKey) != m_newDrive) {
+        write(driveSection, newDriveKey, m_newDrive);
+    }
+    m_oldDrive = m_settings.value(driveSection, oldDriveKey);
+    if (m_oldDrive.isEmpty()) {
+        write(driveSection, oldDriveKey, m_newDrive);
+        m_oldDrive = m_settings.value(driveSection, oldDriveKey);
+    }
+}
+
+void OwnAppsController::adjustDriveLetters()
+{
+    if (m_newDrive.isEmpty()) {
+        return;
+    }
+    // Read afresh: the editor or a hand edit may have changed the settings since start-up, and what
+    // is written back must not undo that.
+    readWorkingCopies();
+    const DriveMove move(m_oldDrive, m_newDrive, [this](const QString &p) { return isFile(p); });
+    const QString &section = OwnAppSlot::section();
+    for (int slot = 0; slot < OwnAppSlot::Count; ++slot) {
+        WorkingCopy &copy = m_copies[slot];
+        if (copy.path != OwnAppSlot::unusedPath()) {
+            const QString moved = move.commandLine(copy.path);
+            if (moved != copy.path && write(section, OwnAppSlot::pathKey(slot), moved)) {
+                copy.path = moved;
+            }
+        }
+        if (copy.icon != OwnAppSlot::unusedIcon()) {
+            const QString moved = move.file(copy.icon);
+            if (moved != copy.icon && write(section, OwnAppSlot::iconKey(slot), moved)) {
+                copy.icon = moved;
+            }
+        }
+    }
+    if (DriveMove::sameDrive(m_oldDrive, m_newDrive)) {
+        return;
+    }
+    write(driveSection, oldDriveKey, m_newDrive);
+    m_oldDrive = m_settings.value(driveSection, oldDriveKey);
+    showSlots();
+}
+
+} // namespace Trivet

@@ -1,0 +1,85 @@
+#pragma once
+
+#include "common/platform/AppFolder.h"
+#include "launcher/ownapps/OwnAppSlot.h"
+
+#include <QObject>
+#include <QString>
+#include <array>
+#include <memory>
+
+namespace Trivet {
+
+class IniFile;
+class OwnAppsView;
+class ProcessStarter;
+struct ProcessStart;
+
+// The user's own programs: what their slots show, what a click starts, what the editor saves, and how
+// their paths follow the stick to another drive. It reads and writes section [MyOwnApps] through the
+// settings document the window holds and shows the slots through an OwnAppsView, so it runs without a
+// window. Nothing it does shows a message: a slot that cannot start does nothing.
+class OwnAppsController final : public QObject
+{
+    Q_OBJECT
+
+public:
+    // The paths the drive adjustment works on: the program and the icon of each slot.
+    struct WorkingCopy
+    {
+        QString path;
+        QString icon;
+    };
+
+    enum class SaveOutcome { Saved, Incomplete, NotWritten };
+
+    OwnAppsController(const AppFolder &folder, IniFile &settings, std::shared_ptr<ProcessStarter> processes,
+                      OwnAppsView &view, QObject *parent = nullptr);
+
+    // At start-up: notes the drive the launcher runs from in [USBDriveLetter] (NewDriveLetter always,
+    // OldDriveLetter when there is none yet) and takes the working copies of the paths.
+    void recordDriveLetters();
+    // Fills the slots from the settings: pictures, names, and for a slot not in use the question mark
+    // without a tool tip.
+    void showSlots();
+    // Starts the slot's program as the settings hold it now, so an edit by hand counts at the next click.
+    void launch(int slot);
+    // Points every path that lay on the drive of the last adjustment to the drive the launcher runs from
+    // now, saves them, and refreshes the slots when the drive changed.
+    void adjustDriveLetters();
+
+    OwnAppSlot slot(int slot) const;
+    // Writes the slot when all three texts are there, and shows its name and picture.
+    SaveOutcome save(int slot, const OwnAppSlot &values);
+
+    // The picture the editor previews for values: the question mark for a slot still named as unused.
+    QString previewPicture(const OwnAppSlot &values) const;
+    // The file a command line starts, when it names an existing one; otherwise empty.
+    QString programFile(const QString &commandLine) const;
+    // How a command line is started.
+    ProcessStart processFor(const QString &commandLine) const;
+
+    QString currentDrive() const { return m_newDrive; }
+    QString lastAdjustedDrive() const { return m_oldDrive; }
+    const std::array<WorkingCopy, OwnAppSlot::Count> &workingCopies() const { return m_copies; }
+
+private:
+    QString value(const QString &key) const;
+    bool write(const QString &section, const QString &key, const QString &value);
+    void readWorkingCopies();
+    void showSlot(int slot);
+    // A path as written, or below the application folder when it is relative and names something there.
+    QString resolved(const QString &path) const;
+    bool isFile(const QString &path) const;
+    QString placeholderPicture() const;
+
+    AppFolder m_folder;
+    IniFile &m_settings;
+    std::shared_ptr<ProcessStarter> m_processes;
+    OwnAppsView &m_view;
+    std::array<WorkingCopy, OwnAppSlot::Count> m_copies;
+    QString m_newDrive;
+    QString m_oldDrive;
+};
+
+} // namespace Trivet

@@ -1,0 +1,453 @@
+#include "common/settings/IniFile.h"
+#include "common/settings/LangHandler.h"
+#include "launcher/mainwindow/IconButton.h"
+#include "launcher/mainwindow/LanguageItems.h"
+#include "launcher/mainwindow/MainWindow.h"
+#include "launcher/mainwindow/MessageBox.h"
+#include "launcher/mainwindow/OwnAppsTabPage.h"
+#include "launcher/ownapps/FileDialog.h"
+#include "launcher/ownapps/OwnAppEditor.h"
+#include "tests/support/PortableFolder.h"
+#include "tests/support/RecordingProcessStarter.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QImageReader>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using namespace Trivet;
+
+namespace {
+
+QtMessageHandler previousHandler = nullptr;
+QStringList unexpectedWarnings;
+
+void failOnOwnWarnings(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if ((type == QtWarningMsg || type == QtCriticalMsg) && context.category &&
+        QByteArray(context.category).startsWith("trivet.")) {
+        unexpectedWarnings.append(message);
+    }
+    previousHandler(type, context, message);
+}
+
+const QString section = u"MyOwnApps"_s;
+const QString toolTip = u"To Start the Application, click on the Icon."_s;
+const QString missingText = u"Application Name, Application path or Icon path is missing!"_s;
+
+// A program that proves it ran, and with which arguments, by leaving a file beside itself.
+const QByteArray markerScript = "#!/bin/sh\necho \"$@\" > \"$(dirname \"$0\")/started.marker\"\n";
+
+} // namespace
+
+class TestOwnApps : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<Test::PortableFolder> m_folder;
+    std::shared_ptr<ProcessStarter> m_processes;
+
+    QString ini() const { return m_folder->appFolder().iniPath(); }
+    QString own(const QString &key) const { return readIni(section, key, ini()); }
+    void setOwn(const QString &key, const QString &value) { QVERIFY(writeIni(section, key, value, ini())); }
+    void setSlot(int n, const QString &name, const QString &path, const QString &icon)
+    {
+        setOwn(u"MyOwnAppName%1"_s.arg(n), name);
+        setOwn(u"MyOwnAppPath%1"_s.arg(n), path);
+        setOwn(u"MyOwnAppIcon%1"_s.arg(n), icon);
+    }
+
+    std::unique_ptr<MainWindow> startWindow(const QString &volumeRoot = u"/media/alice/STICK"_s)
+    {
+        LauncherContext context{AppFolder(m_folder->root(), volumeRoot),
+                                std::make_shared<FixedAddressSource>(u"127.0.0.1"_s), m_processes};
+        auto window = std::make_unique<MainWindow>(context);
+        return window->startUp() ? std::move(window) : nullptr;
+    }
+
+    static OwnAppEditor *openEditor(MainWindow &window)
+    {
+        window.findChild<QPushButton *>(u"cmdSettings"_s)->click();
+        return window.ownAppEditor();
+    }
+
+    template <typename T> static T *child(QWidget *parent, const QString &name) { return parent->findChild<T *>(name); }
+
+private slots:
+    void initTestCase()
+    {
+        previousHandler = qInstallMessageHandler(failOnOwnWarnings);
+        MessageBox::setRecording(true);
+        FileDialog::setRecording(true);
+    }
+
+    void init()
+    {
+        m_folder = std::make_unique<Test::PortableFolder>();
+        m_folder->copyShippedFiles();
+        m_processes = std::make_shared<Test::RecordingProcessStarter>();
+        MessageBox::takeShown();
+        FileDialog::takeAsked();
+        unexpectedWarnings.clear();
+    }
+
+    void cleanup()
+    {
+        QVERIFY2(unexpectedWarnings.isEmpty(), qPrintable(unexpectedWarnings.join(u"\n"_s)));
+        QVERIFY(MessageBox::takeShown().isEmpty());
+    }
+
+    // The shipped slots are placeholders; a file without the own sections at all is a first start too.
+    void slotsShowWhatTheSettingsHold_data()
+    {
+        QTest::addColumn<bool>("withSections");
+        QTest::newRow("placeholders") << true;
+        QTest::newRow("no sections") << false;
+    }
+
+    void slotsShowWhatTheSettingsHold()
+    {
+        QFETCH(bool, withSections);
+        if (!withSections) {
+            m_folder->writeFile(u"Trivet.ini"_s, "[Language]\r\nDefault=English.lng\r\n");
+        }
+        auto window = startWindow();
+        QVERIFY(window);
+        OwnAppsTabPage *tab = window->ownAppsTab();
+        for (int slot = 0; slot < OwnAppsTabPage::SlotCount; ++slot) {
+            QCOMPARE(tab->caption(slot)->text(), withSections ? u"My program"_s : QString());
+            // The question mark marks a slot not in use; a slot without settings stays blank but is "set".
+            QCOMPARE(tab->icon(slot)->hasPicture(), withSections);
+            QCOMPARE(tab->icon(slot)->toolTip(), withSections ? QString() : toolTip);
+            QCOMPARE(tab->icon(slot)->accessibleName(), withSections ? u"My program"_s : u"App%1"_s.arg(slot + 1));
+            QTest::keyClick(tab->icon(slot), Qt::Key_Return);
+            QTest::mouseClick(tab->icon(slot), Qt::LeftButton);
+        }
+        QVERIFY(std::static_pointer_cast<Test::RecordingProcessStarter>(m_processes)->started.isEmpty());
+        // Both drives are recorded at the first start; pressing the button on that drive changes nothing.
+        QCOMPARE(readIni(u"USBDriveLetter"_s, u"NewDriveLetter"_s, ini()), u"/media/alice/STICK"_s);
+        QCOMPARE(readIni(u"USBDriveLetter"_s, u"OldDriveLetter"_s, ini()), u"/media/alice/STICK"_s);
+        const QByteArray before = m_folder->readFile(u"Trivet.ini"_s);
+        tab->adjustDriveButton()->click();
+        QCOMPARE(m_folder->readFile(u"Trivet.ini"_s), before);
+    }
+
+    void slotsStartRealPrograms()
+    {
+        m_processes = std::make_shared<DetachedProcessStarter>();
+        m_folder->writeFile(u"Tools/first"_s, markerScript);
+        m_folder->writeFile(u"My Tools/second tool"_s, markerScript);
+        m_folder->writeFile(u"Tools/third"_s, markerScript);
+        for (const QString &program : {u"Tools/first"_s, u"My Tools/second tool"_s, u"Tools/third"_s}) {
+            QFile::setPermissions(m_folder->path(program), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        }
+        setSlot(1, u"First"_s, m_folder->path(u"Tools/first"_s) + u" -x"_s, m_folder->path(u"Icons/Qmark.gif"_s));
+        setSlot(2, u"Second"_s, m_folder->path(u"My Tools/second tool"_s), u"Your Icon-path here"_s);
+        setSlot(3, u"Missing"_s, m_folder->path(u"Tools/gone"_s), u"Your Icon-path here"_s);
+        auto window = startWindow();
+        QVERIFY(window);
+        OwnAppsTabPage *tab = window->ownAppsTab();
+        QCOMPARE(tab->icon(0)->toolTip(), toolTip);
+        QVERIFY(tab->icon(0)->hasPicture());
+        QVERIFY(!tab->icon(1)->hasPicture()); // a set slot with the icon placeholder stays blank
+
+        QTest::keyClick(tab->icon(0), Qt::Key_Return);
+        QTRY_VERIFY_WITH_TIMEOUT(m_folder->exists(u"Tools/started.marker"_s), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_folder->readFile(u"Tools/started.marker"_s), QByteArray("-x\n"), 5000);
+        QTest::mouseClick(tab->icon(1), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(m_folder->exists(u"My Tools/started.marker"_s), 5000);
+        QTest::mouseClick(tab->icon(2), Qt::LeftButton); // nothing to start, nothing to say
+        QVERIFY(window->isEnabled());
+
+        // A path changed by hand counts at the next click; the tab still shows what it showed.
+        m_folder->remove(u"Tools/started.marker"_s);
+        setSlot(1, u"Third"_s, m_folder->path(u"Tools/third"_s) + u" \"a b\""_s, u"Your Icon-path here"_s);
+        QTest::mouseClick(tab->icon(0), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(m_folder->readFile(u"Tools/started.marker"_s), QByteArray("a b\n"), 5000);
+        QCOMPARE(tab->caption(0)->text(), u"First"_s);
+    }
+
+    // Captions stay bold from one icon to the next until the pointer crosses the tab's surface.
+    void hoverEmphasizesTheCaption()
+    {
+        auto window = startWindow();
+        QVERIFY(window);
+        OwnAppsTabPage *tab = window->ownAppsTab();
+        const auto moveOver = [](QWidget *widget) {
+            QMouseEvent move(QEvent::MouseMove, QPointF(2, 2), widget->mapToGlobal(QPointF(2, 2)), Qt::NoButton,
+                             Qt::NoButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(widget, &move);
+        };
+        moveOver(tab->icon(3));
+        moveOver(tab->icon(4));
+        QVERIFY(tab->caption(3)->font().bold());
+        QVERIFY(tab->caption(4)->font().bold());
+        QVERIFY(!tab->caption(5)->font().bold());
+        moveOver(tab);
+        QVERIFY(!tab->caption(3)->font().bold());
+    }
+
+    void editorLoadsValidatesAndSaves()
+    {
+        setSlot(3, u"Editor"_s, u"/usr/bin/env -i"_s, m_folder->path(u"Icons/Qmark.gif"_s));
+        auto window = startWindow();
+        QVERIFY(window);
+        OwnAppEditor *editor = openEditor(*window);
+        QVERIFY(editor);
+        QCOMPARE(editor->objectName(), u"frmAddApp"_s);
+        QCOMPARE(editor->windowTitle(), u"Quilory / My Own apps settings..."_s);
+        QVERIFY(editor->isVisible());
+        QVERIFY(!editor->isModal());
+        // A second press brings the same window forward, as the user left it.
+        child<QLineEdit>(editor, u"txtAppName"_s)->setText(u"typed"_s);
+        QCOMPARE(openEditor(*window), editor);
+        QCOMPARE(child<QLineEdit>(editor, u"txtAppName"_s)->text(), u"typed"_s);
+
+        const QString english = m_folder->path(u"Languages/English.lng"_s);
+        QCOMPARE(child<QPushButton>(editor, u"cmdBrowseIcon"_s)->text(), translation(u"cmdBrowse"_s, english));
+        QCOMPARE(child<QLabel>(editor, u"lbAppExe"_s)->text(), translation(u"lbAppExe"_s, english));
+
+        auto *number = child<QComboBox>(editor, u"cmbAppNumber"_s);
+        auto *name = child<QLineEdit>(editor, u"txtAppName"_s);
+        auto *path = child<QLineEdit>(editor, u"txtAppPath"_s);
+        auto *icon = child<QLineEdit>(editor, u"txtIconName"_s);
+        auto *title = child<QLabel>(editor, u"lbAppTitel"_s);
+        QCOMPARE(number->count(), 10);
+        QCOMPARE(number->itemText(9), u"App10"_s);
+        number->setCurrentIndex(2);
+        QCOMPARE(name->text(), u"Editor"_s);
+        QCOMPARE(path->text(), u"/usr/bin/env -i"_s);
+        QCOMPARE(title->text(), u"Editor"_s);
+        QVERIFY(!child<QLabel>(editor, u"ImageShowIcon"_s)->pixmap().isNull());
+
+        // Each empty field refuses the save and writes nothing.
+        const QByteArray before = m_folder->readFile(u"Trivet.ini"_s);
+        for (QLineEdit *field : {name, path, icon}) {
+            const QString kept = field->text();
+            field->clear();
+            child<QPushButton>(editor, u"cmdSave"_s)->click();
+            const auto shown = MessageBox::takeShown();
+            QCOMPARE(shown.size(), 1);
+            QCOMPARE(shown.first().text, missingText);
+            field->setText(kept);
+        }
+        QCOMPARE(m_folder->readFile(u"Trivet.ini"_s), before);
+
+        // Browsing: a cancelled dialog keeps the field, a chosen file fills it.
+        child<QPushButton>(editor, u"cmdBrowsePath"_s)->click();
+        QCOMPARE(path->text(), u"/usr/bin/env -i"_s);
+        FileDialog::setNextFileName(m_folder->path(u"Tools/tool"_s));
+        child<QPushButton>(editor, u"cmdBrowsePath"_s)->click();
+        QCOMPARE(path->text(), m_folder->path(u"Tools/tool"_s));
+        const auto asked = FileDialog::takeAsked();
+        QCOMPARE(asked.size(), 2);
+        QCOMPARE(asked.first().first(), u"Executable (*.exe)"_s);
+
+        name->setText(u"Renamed"_s);
+        child<QPushButton>(editor, u"cmdSave"_s)->click();
+        QCOMPARE(own(u"MyOwnAppName3"_s), u"Renamed"_s);
+        QCOMPARE(own(u"MyOwnAppPath3"_s), m_folder->path(u"Tools/tool"_s));
+        QCOMPARE(window->ownAppsTab()->caption(2)->text(), u"Renamed"_s);
+        QVERIFY(window->ownAppsTab()->icon(2)->hasPicture());
+        QCOMPARE(title->text(), u"Renamed"_s);
+
+        child<QPushButton>(editor, u"cmdClose"_s)->click();
+        QTRY_VERIFY(!window->ownAppEditor());
+        QCOMPARE(openEditor(*window)->findChild<QComboBox *>(u"cmbAppNumber"_s)->currentText(), u"App1"_s);
+    }
+
+    void editorExtractsAndSavesIcons()
+    {
+        m_folder->writeFile(u"Tools/tool"_s, markerScript);
+        auto window = startWindow();
+        OwnAppEditor *editor = openEditor(*window);
+        auto *path = child<QLineEdit>(editor, u"txtAppPath"_s);
+        auto *icon = child<QLineEdit>(editor, u"txtIconName"_s);
+        auto *saveIcon = child<QPushButton>(editor, u"cmdSaveIcon"_s);
+
+        // Nothing extracted yet: the user is told to extract first, and no dialog opens.
+        saveIcon->click();
+        QCOMPARE(MessageBox::takeShown().size(), 1);
+        QVERIFY(FileDialog::takeAsked().isEmpty());
+
+        for (const QString &missing : {QString(), m_folder->path(u"Tools/gone"_s)}) {
+            path->setText(missing);
+            child<QPushButton>(editor, u"cmdExtractIcon"_s)->click();
+            const auto shown = MessageBox::takeShown();
+            QCOMPARE(shown.size(), 1);
+            QCOMPARE(shown.first().text, u"Path not found!"_s);
+        }
+        QVERIFY(editor->extractedIcons().isEmpty());
+
+        // A command line's program counts, arguments and all; a file without an icon of its own gets its type's.
+        path->setText(m_folder->path(u"Tools/tool"_s) + u" -x"_s);
+        child<QPushButton>(editor, u"cmdExtractIcon"_s)->click();
+        QCOMPARE(editor->extractedIcons().size(), 1);
+        QCOMPARE(editor->extractedIcons().first().size(), QSize(32, 32));
+        QVERIFY(!child<QLabel>(editor, u"ImageExtractIcon"_s)->pixmap().isNull());
+
+        const struct
+        {
+            QString chosen;
+            QString written;
+        } names[] = {{u"Icons/tool"_s, u"Icons/tool.bmp"_s}, {u"Icons/other.BMP"_s, u"Icons/other.BMP"_s}};
+        for (const auto &n : names) {
+            FileDialog::setNextFileName(m_folder->path(n.chosen));
+            saveIcon->click();
+            QCOMPARE(FileDialog::takeAsked(), QList<QStringList>{{u"Bmp (*.bmp)"_s}});
+            QCOMPARE(icon->text(), QDir::toNativeSeparators(m_folder->path(n.written)));
+            QImageReader reader(m_folder->path(n.written));
+            QCOMPARE(reader.format(), QByteArray("bmp"));
+            QCOMPARE(reader.read().size(), QSize(32, 32));
+        }
+        QVERIFY(!m_folder->exists(u"Icons/other.BMP.bmp"_s));
+        // A cancelled dialog writes nothing and keeps the field.
+        saveIcon->click();
+        QCOMPARE(icon->text(), QDir::toNativeSeparators(m_folder->path(u"Icons/other.BMP"_s)));
+        FileDialog::takeAsked();
+    }
+
+    // The old root, the drive the launcher now runs from, and per slot the path and icon before and after
+    // one press of the button. "<here>" stands for the portable folder, where real files lie.
+    void adjustmentFollowsTheStick_data()
+    {
+        QTest::addColumn<QString>("oldRoot");
+        QTest::addColumn<QString>("newRoot");
+        QTest::addColumn<QStringList>("before");
+        QTest::addColumn<QStringList>("after");
+
+        const QString placeholderPath = u"Your Application Path here"_s;
+        const QString placeholderIcon = u"Your Icon-path here"_s;
+        QTest::newRow("mount point to mount point") << u"/media/alice/STICK"_s << u"/media/bob/STICK"_s
+                                                    << QStringList{u"/media/alice/STICK/Apps/tool -x"_s,
+                                                                   u"/media/alice/STICK/Apps/tool.png"_s,
+                                                                   u"/usr/bin/env"_s,
+                                                                   u"/media/alice/STICK2/x.png"_s,
+                                                                   u"Apps/tool"_s,
+                                                                   QString(),
+                                                                   placeholderPath,
+                                                                   placeholderIcon,
+                                                                   u"/media/alice/STICK"_s,
+                                                                   u"/media/alice/STICKY"_s}
+                                                    << QStringList{u"/media/bob/STICK/Apps/tool -x"_s,
+                                                                   u"/media/bob/STICK/Apps/tool.png"_s,
+                                                                   u"/usr/bin/env"_s,
+                                                                   u"/media/alice/STICK2/x.png"_s,
+                                                                   u"Apps/tool"_s,
+                                                                   QString(),
+                                                                   placeholderPath,
+                                                                   placeholderIcon,
+                                                                   u"/media/bob/STICK"_s,
+                                                                   u"/media/alice/STICKY"_s};
+        QTest::newRow("first started from the system disk")
+            << u"/"_s << u"/media/bob/STICK"_s << QStringList{u"/media/alice/STICK/Apps/tool"_s, u"/usr/x.png"_s}
+            << QStringList{u"/media/alice/STICK/Apps/tool"_s, u"/usr/x.png"_s};
+        QTest::newRow("drive letter to mount point")
+            << u"E:"_s << u"<here>"_s
+            << QStringList{u"e:\\My Tools\\tool -o a\\b /S"_s, u"E:\\Icons\\Qmark.gif"_s,
+                           u"\"E:\\Apps\\Tool\\gone.exe\" /S"_s, u"C:\\Windows\\notepad.ico"_s}
+            << QStringList{u"<here>/My Tools/tool -o a\\b /S"_s, u"<here>/Icons/Qmark.gif"_s,
+                           u"\"<here>/Apps/Tool/gone.exe\" /S"_s, u"C:\\Windows\\notepad.ico"_s};
+        QTest::newRow("mount point to drive letter")
+            << u"/media/alice/STICK"_s << u"F:"_s
+            << QStringList{u"/media/alice/STICK/Apps/tool -o /tmp"_s, u"/media/alice/STICK/Apps/tool.ico"_s}
+            << QStringList{u"F:\\Apps\\tool -o \\tmp"_s, u"F:\\Apps\\tool.ico"_s};
+        QTest::newRow("drive letter to drive letter")
+            << u"E:"_s << u"F:"_s
+            << QStringList{u"E:\\Apps\\Tool\\tool.exe"_s, u"E:"_s, u"C:\\Windows\\x.exe"_s, u"EF:\\x"_s}
+            << QStringList{u"F:\\Apps\\Tool\\tool.exe"_s, u"F:"_s, u"C:\\Windows\\x.exe"_s, u"EF:\\x"_s};
+    }
+
+    void adjustmentFollowsTheStick()
+    {
+        QFETCH(QString, oldRoot);
+        QFETCH(QString, newRoot);
+        QFETCH(QStringList, before);
+        QFETCH(QStringList, after);
+        const QString here = QDir::cleanPath(m_folder->root());
+        newRoot.replace(u"<here>"_s, here);
+        after.replaceInStrings(u"<here>"_s, here);
+        m_folder->writeFile(u"My Tools/tool"_s, markerScript);
+        QVERIFY(writeIni(u"USBDriveLetter"_s, u"OldDriveLetter"_s, oldRoot, ini()));
+        for (int i = 0; i < before.size(); i += 2) {
+            setSlot(i / 2 + 1, u"Slot"_s, before.at(i), before.at(i + 1));
+        }
+        auto window = startWindow(newRoot);
+        QVERIFY(window);
+        QCOMPARE(readIni(u"USBDriveLetter"_s, u"OldDriveLetter"_s, ini()), oldRoot);
+        // Renamed by hand: shows once the tab is refreshed.
+        setOwn(u"MyOwnAppName1"_s, u"Renamed"_s);
+
+        window->ownAppsTab()->adjustDriveButton()->click();
+        for (int i = 0; i < after.size(); i += 2) {
+            QCOMPARE(own(u"MyOwnAppPath%1"_s.arg(i / 2 + 1)), after.at(i));
+            QCOMPARE(own(u"MyOwnAppIcon%1"_s.arg(i / 2 + 1)), after.at(i + 1));
+        }
+        QCOMPARE(readIni(u"USBDriveLetter"_s, u"OldDriveLetter"_s, ini()), newRoot);
+        QCOMPARE(window->ownAppsTab()->caption(0)->text(), u"Renamed"_s);
+
+        // On the same drive again, nothing changes.
+        const QByteArray adjusted = m_folder->readFile(u"Trivet.ini"_s);
+        window->ownAppsTab()->adjustDriveButton()->click();
+        QCOMPARE(m_folder->readFile(u"Trivet.ini"_s), adjusted);
+    }
+
+    void savedSlotMovesWithTheStick()
+    {
+        QVERIFY(writeIni(u"USBDriveLetter"_s, u"OldDriveLetter"_s, u"/media/alice/STICK"_s, ini()));
+        setSlot(2, u"Old"_s, u"/media/alice/STICK/old"_s, u"/media/alice/STICK/old.png"_s);
+        auto window = startWindow(u"/media/bob/STICK"_s);
+        OwnAppEditor *editor = openEditor(*window);
+        child<QComboBox>(editor, u"cmbAppNumber"_s)->setCurrentIndex(1);
+        child<QLineEdit>(editor, u"txtAppPath"_s)->setText(u"/media/alice/STICK/new -x"_s);
+        child<QPushButton>(editor, u"cmdSave"_s)->click();
+        window->ownAppsTab()->adjustDriveButton()->click();
+        QCOMPARE(own(u"MyOwnAppPath2"_s), u"/media/bob/STICK/new -x"_s);
+        QCOMPARE(own(u"MyOwnAppIcon2"_s), u"/media/bob/STICK/old.png"_s);
+    }
+
+    void textsFitInEveryLanguage_data()
+    {
+        QTest::addColumn<QString>("language");
+        for (const LanguageItem &item : languageItems()) {
+            QTest::newRow(item.fileName.toUtf8().constData()) << item.fileName.toString();
+        }
+    }
+
+    void textsFitInEveryLanguage()
+    {
+        QFETCH(QString, language);
+        QVERIFY(writeIni(u"Language"_s, u"Default"_s, language, ini()));
+        auto window = startWindow();
+        QVERIFY(window);
+        window->findChild<QTabWidget *>(u"SSTab1"_s)->setCurrentIndex(4);
+        window->show();
+        OwnAppEditor *editor = openEditor(*window);
+        QVERIFY(QTest::qWaitForWindowExposed(editor));
+        const QString file = m_folder->path(u"Languages/"_s + language);
+        QCOMPARE(child<QPushButton>(editor, u"cmdSave"_s)->text(), translation(u"cmdSave"_s, file));
+
+        QList<QWidget *> controls{window->ownAppsTab()->settingsButton(), window->ownAppsTab()->adjustDriveButton()};
+        for (QWidget *w : editor->findChildren<QWidget *>()) {
+            if (qobject_cast<QAbstractButton *>(w) ||
+                (qobject_cast<QLabel *>(w) && !qobject_cast<QLabel *>(w)->text().isEmpty())) {
+                controls.append(w);
+            }
+        }
+        for (QWidget *w : std::as_const(controls)) {
+            QVERIFY2(w->isVisible(), qPrintable(w->objectName()));
+            const QSize need = w->sizeHint();
+            QVERIFY2(w->width() >= need.width() && w->height() >= need.height(),
+                     qPrintable(u"%1 is %2 wide, needs %3"_s.arg(w->objectName()).arg(w->width()).arg(need.width())));
+        }
+    }
+};
+
+QTEST_MAIN(TestOwnApps)
+#include "tst_ownapps.moc"
