@@ -36,69 +36,6 @@ void removeFile(const QString &path)
 } // namespace
 
 namespace Trivet {
-namespace {
-
-QStringView reasonKey(FailureReason reason)
-{
-    switch (reason) {
-    case FailureReason::Connection:
-        return u"errReasonNet";
-    case FailureReason::NotAProgram:
-        return u"errReasonDamaged";
-    case FailureReason::NoSpace:
-        return u"errReasonSpace";
-    case FailureReason::Refused:
-        return u"errReasonRefused";
-    case FailureReason::None:
-        break;
-    }
-    return {};
-}
-
-} // namespace
-
-FailureReason failureReason(const DownloadResult &result)
-{
-    switch (result.status) {
-    case DownloadStatus::Success:
-        return FailureReason::None;
-    case DownloadStatus::InvalidRequest:
-    case DownloadStatus::NetworkError:
-    case DownloadStatus::HttpError:
-    case DownloadStatus::Stalled:
-    case DownloadStatus::TooSlow:
-    case DownloadStatus::LengthMismatch:
-        return FailureReason::Connection;
-    case DownloadStatus::TooLarge:
-    case DownloadStatus::NotAProgram:
-    case DownloadStatus::WrongChecksum:
-        return FailureReason::NotAProgram;
-    case DownloadStatus::WriteFailed:
-    case DownloadStatus::NoSpace:
-        return FailureReason::NoSpace;
-    }
-    return FailureReason::None;
-}
-
-FailureReason failureReason(const ExtractResult &result)
-{
-    switch (result.status) {
-    case ExtractStatus::Success:
-    case ExtractStatus::NotRun:
-    case ExtractStatus::Cancelled:
-        return FailureReason::None;
-    case ExtractStatus::BadCommand:
-    case ExtractStatus::ArchiveMissing:
-    case ExtractStatus::Damaged:
-        return FailureReason::NotAProgram;
-    case ExtractStatus::UnsafeMember:
-        return FailureReason::Refused;
-    case ExtractStatus::NoSpace:
-    case ExtractStatus::WriteFailed:
-        return FailureReason::NoSpace;
-    }
-    return FailureReason::None;
-}
 
 LaunchController::LaunchController(const AppFolder &folder, IniFile &settings, const LanguageTexts &texts,
                                    std::shared_ptr<ProcessStarter> processes, CatalogueView &view, QObject *parent)
@@ -305,8 +242,9 @@ void LaunchController::showOnAllTabs(const QString &downloadLine)
 
 void LaunchController::updateBusyState()
 {
-    // With several downloads at once, the bar and the pointer stay until the last one has ended.
-    if (m_downloader->activeCount() + m_definitions->activeCount() == 0) {
+    // With several downloads at once, the bar and the pointer stay until the last one has ended. Only this
+    // controller's reads count: others on Downloader1 (the version file, the settings package) show no bar.
+    if (m_fetching.isEmpty() && m_definitions->activeCount() == 0) {
         m_view.showBusy(false);
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/download/DownloadResult.h"
+#include "common/download/FailureReason.h"
 #include "common/platform/AppFolder.h"
 #include "common/platform/ArchiveExtractor.h"
 #include "launcher/catalogue/Catalogue.h"
@@ -14,18 +15,6 @@
 namespace Trivet {
 
 class Downloader;
-
-// Why an installation failed, as the user is told in one line under the general message.
-enum class FailureReason {
-    None,        // nothing the user can act on beyond the general message
-    Connection,  // no connection, or the server answered with an error
-    NotAProgram, // the download was not a program, or the package is damaged
-    NoSpace,     // the drive is full or cannot be written
-    Refused,     // the package would have written files outside its folder
-};
-
-FailureReason failureReason(const DownloadResult &result);
-FailureReason failureReason(const ExtractResult &result);
 
 class IniFile;
 class LanguageTexts;
