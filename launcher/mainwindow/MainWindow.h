@@ -21,6 +21,7 @@ class CatalogueTabPage;
 class IconButton;
 class LaunchController;
 class OwnAppsTabPage;
+class UpdateController;
 
 // The launcher's main window: the tabs of program icons, the menus, the shared progress bar and the exit
 // button. It holds what its parts share (the settings document, the language texts, the connectivity
@@ -49,6 +50,7 @@ public:
     const LanguageTexts &texts() const { return m_texts; }
 
     LaunchController *launchController() const { return m_launcher; }
+    UpdateController *updateController() const { return m_updates; }
     CatalogueTabPage *catalogueTab(int tab) const { return m_catalogueTabs.value(tab); }
     OwnAppsTabPage *ownAppsTab() const { return m_ownTab; }
     IconButton *catalogueIcon(int tab, int slot) const;
@@ -85,6 +87,7 @@ private:
     void checkLanguageItem(const QString &defaultValue);
     void applyLanguageTexts();
     void applyMenuPictures();
+    void showUpdatePrompt(const QString &message, const QString &yes, const QString &no);
 
     LauncherContext m_context;
     IniFile m_settings;
@@ -109,6 +112,7 @@ private:
     QAction *m_openOfficeAction = nullptr;
     QAction *m_exitAction = nullptr;
     LaunchController *m_launcher = nullptr;
+    UpdateController *m_updates = nullptr;
 };
 
 } // namespace Trivet
