@@ -52,7 +52,7 @@ UpdaterWindow::UpdaterWindow(UpdaterController &controller, QWidget *parent)
     layout->addWidget(m_progress);
     layout->addWidget(m_status, 1);
     layout->addLayout(buttons);
-    setFixedWidth(440);
+    setFixedWidth(480);
     setMinimumHeight(sizeHint().height());
 
     connect(m_cancel, &QPushButton::clicked, this, [this] {
@@ -104,6 +104,8 @@ void UpdaterWindow::showFailure(const QString &message)
     m_cancel->setText(m_controller.text(u"cmdExit"));
     m_cancel->setEnabled(true);
     m_cancel->setFocus();
+    // The reason may take more lines than the byte counts did; the window grows to show all of them.
+    adjustSize();
 }
 
 void UpdaterWindow::tellStillRunning(const QString &message)
