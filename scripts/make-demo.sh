@@ -18,7 +18,8 @@ if ! [[ $port =~ ^[0-9]+$ ]] || [ "$port" -lt 1 ] || [ "$port" -gt 65535 ]; then
     echo "$0: PORT must be a number from 1 to 65535, not '$port'" >&2
     exit 2
 fi
-for needed in "$build/portable/Trivet.ini" "$build/tools/TrivetDemoBuilder" "$build/tools/TrivetStandIn"; do
+for needed in "$build/portable/Trivet.ini" "$build/portable/TrivetDesk" "$build/portable/Updater" \
+    "$build/tools/TrivetDemoBuilder" "$build/tools/TrivetStandIn"; do
     if [ ! -e "$needed" ]; then
         echo "$0: $needed is missing; build the project (with its tools) first" >&2
         exit 1
@@ -30,13 +31,18 @@ rm -rf -- "$demo/mirror" "$demo/portable"
 mkdir -p -- "$demo"
 cp -a -- "$build/portable" "$demo/portable"
 
-# Only the host changes: the paths of the addresses are where the builder puts each file.
+# Only the host changes: the paths of the addresses are where the builder puts each file. The Updater's
+# package has a built-in address on the maker's site; the demo names the mirror's instead.
 ini=$demo/portable/Trivet.ini
 sed -i "s#http://packages\.quillory\.example#http://127.0.0.1:$port#g" "$ini"
+sed -i "s#^\(updateURL=.*\)\r\$#\1\r\nupdaterURL=http://127.0.0.1:$port/TrivetUpdate/TrivetUpdate.zip\r#" "$ini"
 
 # The rewritten settings go into the mirror's settings package too, so fetching fresh settings in the demo
 # keeps the launcher on the mirror.
-"$build/tools/TrivetDemoBuilder" --standin "$build/tools/TrivetStandIn" --out "$demo/mirror" --ini "$ini"
+# Its version file offers a newer version than the demo's ver.dat, and its update package carries this
+# build's launcher with a ver.dat that names it.
+"$build/tools/TrivetDemoBuilder" --standin "$build/tools/TrivetStandIn" --out "$demo/mirror" --ini "$ini" \
+    --launcher "$build/portable/TrivetDesk"
 
 echo "Demo ready: serve it with"
 echo "  $build/tools/TrivetMirror --root $demo/mirror --port $port"

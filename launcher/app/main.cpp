@@ -1,4 +1,5 @@
 #include "common/platform/SingleInstance.h"
+#include "common/product/Product.h"
 #include "launcher/mainwindow/MainWindow.h"
 
 #include <QApplication>
@@ -13,8 +14,9 @@ int main(int argc, char *argv[])
 
     Trivet::LauncherContext context = Trivet::LauncherContext::forApplication();
 
-    // A second start ends at once, without a window, and leaves the running launcher's files alone.
-    Trivet::SingleInstance instance(context.folder.root(), u"TrivetDesk"_s);
+    // A second start ends at once, without a window, and leaves the running launcher's files alone. The
+    // Updater waits on the same lock for the launcher to end.
+    Trivet::SingleInstance instance(context.folder.root(), Trivet::Product::LauncherName.toString());
     if (!instance.tryAcquire()) {
         return 0;
     }

@@ -36,69 +36,6 @@ void removeFile(const QString &path)
 } // namespace
 
 namespace Trivet {
-namespace {
-
-QStringView reasonKey(FailureReason reason)
-{
-    switch (reason) {
-    case FailureReason::Connection:
-        return u"errReasonNet";
-    case FailureReason::NotAProgram:
-        return u"errReasonDamaged";
-    case FailureReason::NoSpace:
-        return u"errReasonSpace";
-    case FailureReason::Refused:
-        return u"errReasonRefused";
-    case FailureReason::None:
-        break;
-    }
-    return {};
-}
-
-} // namespace
-
-FailureReason failureReason(const DownloadResult &result)
-{
-    switch (result.status) {
-    case DownloadStatus::Success:
-        return FailureReason::None;
-    case DownloadStatus::InvalidRequest:
-    case DownloadStatus::NetworkError:
-    case DownloadStatus::HttpError:
-    case DownloadStatus::Stalled:
-    case DownloadStatus::TooSlow:
-    case DownloadStatus::LengthMismatch:
-        return FailureReason::Connection;
-    case DownloadStatus::TooLarge:
-    case DownloadStatus::NotAProgram:
-    case DownloadStatus::WrongChecksum:
-        return FailureReason::NotAProgram;
-    case DownloadStatus::WriteFailed:
-    case DownloadStatus::NoSpace:
-        return FailureReason::NoSpace;
-    }
-    return FailureReason::None;
-}
-
-FailureReason failureReason(const ExtractResult &result)
-{
-    switch (result.status) {
-    case ExtractStatus::Success:
-    case ExtractStatus::NotRun:
-    case ExtractStatus::Cancelled:
-        return FailureReason::None;
-    case ExtractStatus::BadCommand:
-    case ExtractStatus::ArchiveMissing:
-    case ExtractStatus::Damaged:
-        return FailureReason::NotAProgram;
-    case ExtractStatus::UnsafeMember:
-        return FailureReason::Refused;
-    case ExtractStatus::NoSpace:
-    case ExtractStatus::WriteFailed:
-        return FailureReason::NoSpace;
-    }
-    return FailureReason::None;
-}
 
 QString failureText(const LanguageTexts &texts, FailureReason reason)
 {
@@ -288,7 +225,6 @@ void LaunchController::beginPackageDownload(const CatalogueEntry &entry, const Q
     if (!read) {
         return; // already on its way
     }
-    m_fetching.insert(entry.id.toString());
     connect(read, &DownloadHandle::finished, this, &LaunchController::onPackageFetched);
 }
 
@@ -298,10 +234,12 @@ DownloadHandle *LaunchController::fetchPackage(const DownloadRequest &request)
     if (!read) {
         return nullptr;
     }
+    m_fetching.insert(request.id);
     connect(read, &DownloadHandle::progress, this, &LaunchController::onProgress);
     // Connected first, so the bar and the lines are settled before the caller installs.
     connect(read, &DownloadHandle::finished, this, [this](const DownloadResult &result) {
         reportFailedRead(result);
+        m_fetching.remove(result.request.id);
         updateBusyState();
         showOnAllTabs(text(u"lbDownloadOK"));
     });
@@ -332,8 +270,9 @@ void LaunchController::showOnAllTabs(const QString &downloadLine)
 
 void LaunchController::updateBusyState()
 {
-    // With several downloads at once, the bar and the pointer stay until the last one has ended.
-    if (m_downloader->activeCount() + m_definitions->activeCount() == 0) {
+    // With several downloads at once, the bar and the pointer stay until the last one has ended. Only this
+    // controller's reads count: others on Downloader1 (the version file, the settings package) show no bar.
+    if (m_fetching.isEmpty() && m_definitions->activeCount() == 0) {
         m_view.showBusy(false);
     }
 }
@@ -364,7 +303,6 @@ void LaunchController::reportFailedRead(const DownloadResult &result)
 
 void LaunchController::onPackageFetched(const DownloadResult &result)
 {
-    m_fetching.remove(result.request.id);
     if (const CatalogueEntry *entry = Catalogue::entryById(result.request.id)) {
         install(*entry, result);
     }

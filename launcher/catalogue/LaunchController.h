@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/download/DownloadResult.h"
+#include "common/download/FailureReason.h"
 #include "common/platform/AppFolder.h"
 #include "common/platform/ArchiveExtractor.h"
 #include "launcher/catalogue/Catalogue.h"
@@ -19,25 +20,12 @@ class Downloader;
 class DownloadHandle;
 struct DownloadRequest;
 
-// Why an installation failed, as the user is told in one line under the general message.
-enum class FailureReason {
-    None,        // nothing the user can act on beyond the general message
-    Connection,  // no connection, or the server answered with an error
-    NotAProgram, // the download was not a program, or the package is damaged
-    NoSpace,     // the drive is full or cannot be written
-    Refused,     // the package would have written files outside its folder
-};
-
-FailureReason failureReason(const DownloadResult &result);
-FailureReason failureReason(const ExtractResult &result);
-
-class LanguageTexts;
-// The message of a failed installation: the general text, and the reason in a line of its own.
-QString failureText(const LanguageTexts &texts, FailureReason reason);
-
 class IniFile;
 class LanguageTexts;
 class ProcessStarter;
+
+// The message of a failed installation: the general text, and the reason in a line of its own.
+QString failureText(const LanguageTexts &texts, FailureReason reason);
 
 // What a click on a catalogue icon does, and what happens when its package has arrived: the program
 // is started from its folder, or its package is downloaded, unpacked, checked and the program started;
@@ -137,7 +125,7 @@ private:
     QString m_downloadAppId;
     QString m_updateDownloadId;
     QString m_downloadUrl;
-    QSet<QString> m_fetching;   // entry ids whose package is on its way
+    QSet<QString> m_fetching;   // ids of the packages on their way (entries, the office suite)
     QSet<QString> m_installing; // entry ids between completion and start
 };
 

@@ -15,6 +15,8 @@
 #include "launcher/network/ProxyController.h"
 #include "launcher/ownapps/OwnAppEditor.h"
 #include "launcher/ownapps/OwnAppsController.h"
+#include "launcher/updates/UpdateController.h"
+#include "launcher/updates/UpdatePrompt.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -87,6 +89,9 @@ MainWindow::MainWindow(LauncherContext context, QWidget *parent)
     connect(m_ownTab, &OwnAppsTabPage::slotClicked, m_ownApps, &OwnAppsController::launch);
     connect(m_ownTab->settingsButton(), &QPushButton::clicked, this, &MainWindow::openOwnAppEditor);
     connect(m_ownTab->adjustDriveButton(), &QPushButton::clicked, m_ownApps, &OwnAppsController::adjustDriveLetters);
+    m_updates = new UpdateController(m_context.folder, m_settings, m_texts, m_context.processes, *this,
+                                     m_launcher->packageDownloader(), this);
+    connect(m_updates, &UpdateController::newVersionOffered, this, &MainWindow::showUpdatePrompt);
 }
 
 MainWindow::~MainWindow()
@@ -183,9 +188,17 @@ void MainWindow::buildMenus()
     for (const QString &name : {u"mnuDownloadUpdate"_s, u"mnuDownloadIni"_s, u"mnuEditIniFile"_s}) {
         QAction *action = m_settingsMenu->addAction(QString());
         action->setObjectName(name);
-        action->setEnabled(false); // wired up with the update and settings features
         m_translatedActions.append(action);
     }
+    // The Updater replaces the launcher's files, so the launcher ends once it has started.
+    connect(m_settingsMenu->actions().at(0), &QAction::triggered, this, [this] {
+        if (m_updates->startUpdater()) {
+            shutDown();
+        }
+    });
+    connect(m_settingsMenu->actions().at(1), &QAction::triggered, this,
+            [this] { m_updates->downloadSettingsPackage(); });
+    m_settingsMenu->actions().at(2)->setEnabled(false); // wired up with the settings editing feature
 
     m_languageMenu = bar->addMenu(u"Language"_s);
     m_languageMenu->setObjectName(u"mnuLanguage"_s);
@@ -264,11 +277,13 @@ bool MainWindow::startUp()
         MessageBox::warning(this, programTitle,
                             m_texts.text(u"errMsg1", u"The settings file \"Trivet.ini\" was not found beside the "
                                                      u"launcher. Please download \"Quillory\" again!"_s));
+        shutDown();
         return false;
     }
     if (!fileExists(m_context.folder.path(u"\\Languages\\English.lng"))) {
         MessageBox::warning(this, programTitle,
                             u"Default Language file \"English.lng\" not found! please download \"Quillory\" again!"_s);
+        shutDown();
         return false;
     }
 
@@ -288,7 +303,9 @@ bool MainWindow::startUp()
     m_proxy->showStored();
     applyLanguageTexts();
     m_ownApps->showSlots();
+    // The menus show their pictures whether or not ver.dat is there for the version check.
     applyMenuPictures();
+    m_updates->checkVersion(isOffline());
     qCInfo(lcMainWindow) << "started in" << m_context.folder.root() << (isOffline() ? "off-line" : "on-line");
     return true;
 }
@@ -392,6 +409,13 @@ void MainWindow::openOwnAppEditor()
     m_editor->show();
     m_editor->raise();
     m_editor->activateWindow();
+}
+
+void MainWindow::showUpdatePrompt(const QString &message, const QString &yes, const QString &no)
+{
+    auto *prompt = new UpdatePrompt(message, yes, no, this);
+    connect(prompt, &UpdatePrompt::answered, m_updates, &UpdateController::answerPrompt);
+    prompt->show();
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -31,6 +31,7 @@ class OwnAppEditor;
 class OwnAppsController;
 class OwnAppsTabPage;
 class ProxyController;
+class UpdateController;
 
 // The launcher's main window: the tabs of program icons, the menus, the shared progress bar and the exit
 // button. It holds what its parts share (the settings document, the language texts, the connectivity
@@ -62,6 +63,7 @@ public:
     OfficeSuiteController *officeSuite() const { return m_officeSuite; }
     // The office suite's window while it is open.
     OfficeSuiteWindow *officeSuiteWindow() const;
+    UpdateController *updateController() const { return m_updates; }
     CatalogueTabPage *catalogueTab(int tab) const { return m_catalogueTabs.value(tab); }
     OwnAppsTabPage *ownAppsTab() const { return m_ownTab; }
     // The editor of the own programs while it is open.
@@ -111,6 +113,7 @@ private:
     void applyLanguageTexts();
     void applyMenuPictures();
     void openOwnAppEditor();
+    void showUpdatePrompt(const QString &message, const QString &yes, const QString &no);
 
     LauncherContext m_context;
     IniFile m_settings;
@@ -145,6 +148,7 @@ private:
     QPointer<OfficeSuiteWindow> m_officeSuiteWindow;
     OwnAppsController *m_ownApps = nullptr;
     QPointer<OwnAppEditor> m_editor;
+    UpdateController *m_updates = nullptr;
 };
 
 } // namespace Trivet

@@ -132,6 +132,14 @@ QList<TextKey> buildTextKeys()
         {u"lbVersionUpdate"_s, u"New-version window: a newer launcher is available; open its web page?"_s},
         {u"cmdYes"_s, u"New-version window: button that opens the web page"_s},
         {u"cmdNo"_s, u"New-version window: button that closes the window"_s},
+        {u"lbIniFailed"_s, u"Download line of the first tab: the fresh program list (settings package) could not be "
+                           u"downloaded or unpacked, and the settings were left as they were"_s},
+        {u"errUpdaterStart"_s, u"Warning box: the Updater, which installs a new version, is missing or could not be "
+                               u"started, so the launcher stays open"_s},
+        {u"errUpdFailed"_s, u"Updater window, status line (the reason follows on a line of its own): the new "
+                            u"version could not be installed and the launcher was started as it was"_s},
+        {u"errUpdWait"_s, u"Updater, message box: the launcher did not close within 30 seconds, so the updater "
+                          u"changed nothing and ends"_s},
 
         // Editor of the user's own programs.
         {u"lbAppNumber"_s, u"Own-programs editor: label of the list that selects one of the ten slots"_s},

@@ -148,8 +148,8 @@ void tst_DemoMirror::initTestCase()
     QVERIFY(writeAll(m_work.filePath(u"standin"_s), StandIn));
     // The builder adds the packages' checksums to the settings it is given.
     QVERIFY(QFile::copy(shippedSettings(), settings()));
-    const Run run = runBuilder(
-        {u"--standin"_s, m_work.filePath(u"standin"_s), u"--out"_s, m_mirror.path(), u"--ini"_s, settings()});
+    const Run run = runBuilder({u"--standin"_s, m_work.filePath(u"standin"_s), u"--out"_s, m_mirror.path(), u"--ini"_s,
+                                settings(), u"--launcher"_s, m_work.filePath(u"standin"_s)});
     QVERIFY2(run.exitCode == 0, run.errors.constData());
 }
 
@@ -239,7 +239,19 @@ void tst_DemoMirror::extrasAreLaidOutForTheirInstallers()
         QCOMPARE(suite.members.value(member).permissions, 0755);
     }
 
+    // The version offered is newer than the one shipped, and the update package carries a launcher that says
+    // it is that version.
     QVERIFY(readAll(mirrorFile(u"version/update.dat"_s)).startsWith("1.2.9"));
+    QVERIFY(readAll(QStringLiteral(TRIVET_SOURCE_DIR) + u"/portable/ver.dat"_s).startsWith("1.2.8"));
+    const Listing update = listArchive(mirrorFile(u"TrivetUpdate/TrivetUpdate.zip"_s));
+    QVERIFY(update.ok);
+    QCOMPARE(update.members.value(u"TrivetDesk"_s).content, StandIn);
+    QCOMPARE(update.members.value(u"TrivetDesk"_s).permissions, 0755);
+    QCOMPARE(update.members.value(u"ver.dat"_s).content, QByteArray("1.2.9\r\n"));
+    QFile package(mirrorFile(u"TrivetUpdate/TrivetUpdate.zip"_s));
+    QCryptographicHash sha(QCryptographicHash::Sha256);
+    QVERIFY(package.open(QIODevice::ReadOnly) && sha.addData(&package));
+    QCOMPARE(readIni(u"Checksums"_s, u"TrivetUpdate.zip"_s, settings()), QString::fromLatin1(sha.result().toHex()));
 
     const Listing bundle = listArchive(mirrorFile(u"antivir/ivdf_fusebundle_nt_en.zip"_s));
     QVERIFY(bundle.ok);

@@ -35,6 +35,15 @@ void PortableFolder::copyShippedFiles()
         QDir().mkpath(QFileInfo(target).absolutePath());
         QFile::remove(target);
         QFile::copy(file, target);
+        if (relative == u"Trivet.ini"_s) {
+            QFile settings(target);
+            if (settings.open(QIODevice::ReadWrite)) {
+                const QByteArray local =
+                    settings.readAll().replace("http://packages.quillory.example", "http://127.0.0.1:1");
+                settings.resize(0);
+                settings.write(local);
+            }
+        }
         QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
     }
 }

@@ -19,7 +19,9 @@ public:
     AppFolder appFolder() const { return AppFolder(m_dir.path()); }
     QString path(const QString &relative) const;
 
-    // Copies Trivet.ini, ver.dat, Languages/ and Icons/ from the repository's portable folder.
+    // Copies Trivet.ini, ver.dat, Languages/ and Icons/ from the repository's portable folder. The maker's
+    // host in Trivet.ini becomes a closed port on 127.0.0.1, so what a test does not point at its own mirror
+    // (the version check of an on-line start) fails at once instead of reaching out.
     void copyShippedFiles();
     void writeFile(const QString &relative, const QByteArray &content);
     QByteArray readFile(const QString &relative) const;

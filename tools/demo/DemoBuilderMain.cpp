@@ -21,7 +21,8 @@ int main(int argc, char *argv[])
     const QCommandLineOption ini(u"ini"_s, u"The settings file whose addresses and names to serve."_s, u"path"_s);
     const QCommandLineOption version(u"offer-version"_s, u"The version named by the version file."_s, u"text"_s,
                                      u"1.2.9"_s);
-    parser.addOptions({standIn, out, ini, version});
+    const QCommandLineOption launcher(u"launcher"_s, u"The launcher the update package carries."_s, u"path"_s);
+    parser.addOptions({standIn, out, ini, version, launcher});
     parser.process(app);
 
     QTextStream err(stderr);
@@ -32,6 +33,7 @@ int main(int argc, char *argv[])
 
     Trivet::Demo::MirrorBuilder builder(parser.value(standIn), parser.value(ini), parser.value(out));
     builder.setOfferedVersion(parser.value(version));
+    builder.setLauncher(parser.value(launcher));
     const Trivet::Demo::MirrorResult result = builder.build();
     if (!result.ok) {
         err << "TrivetDemoBuilder: " << result.message << '\n';

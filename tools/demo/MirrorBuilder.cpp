@@ -2,6 +2,7 @@
 
 #include "common/platform/ExtractorCommand.h"
 #include "common/platform/RelativePath.h"
+#include "common/product/Product.h"
 #include "common/settings/IniFile.h"
 #include "launcher/catalogue/Catalogue.h"
 #include "tools/archive/ArchiveWriter.h"
@@ -293,6 +294,19 @@ void addOpenOffice(MirrorPlan &plan)
     }
 }
 
+// The update package: a rebuilt launcher and the ver.dat that says which version it is, unpacked by the
+// Updater over the application folder.
+void addUpdatePackage(MirrorPlan &plan, const QByteArray &launcher, const QString &version)
+{
+    const QString packageName = u"TrivetUpdate.zip"_s;
+    const QString where = plan.mirrorPath(u"VersionCheck"_s, u"updaterURL"_s, u"TrivetUpdate/"_s + packageName);
+    plan.addPackage(packageName, where);
+    if (ArchiveWriter *update = plan.archive(where, ArchiveFormat::Zip)) {
+        update->add(ArchiveMember::file(Product::programFile(Product::LauncherName), launcher, 0755));
+        update->add(ArchiveMember::file(u"ver.dat"_s, version.toUtf8() + "\r\n"));
+    }
+}
+
 } // namespace
 
 MirrorBuilder::MirrorBuilder(const QString &standInPath, const QString &settingsFile, const QString &mirrorFolder)
@@ -321,6 +335,13 @@ MirrorResult MirrorBuilder::build() const
     }
     addDefinitionBundle(plan);
     addOpenOffice(plan);
+    if (!m_launcherPath.isEmpty()) {
+        QFile launcher(m_launcherPath);
+        if (!launcher.open(QIODevice::ReadOnly)) {
+            return {false, m_launcherPath + u": "_s + launcher.errorString(), {}};
+        }
+        addUpdatePackage(plan, launcher.readAll(), m_offeredVersion);
+    }
     plan.plain(plan.mirrorPath(u"VersionCheck"_s, u"updateURL"_s, u"version/update.dat"_s),
                m_offeredVersion.toUtf8() + "\r\n", false);
     if (plan.failed()) {

@@ -29,6 +29,9 @@ public:
 
     // The version offered by the mirror's version file.
     void setOfferedVersion(const QString &version) { m_offeredVersion = version; }
+    // The launcher the mirror's update package carries, with a ver.dat that names the offered version. Without
+    // one the mirror has no update package.
+    void setLauncher(const QString &launcherPath) { m_launcherPath = launcherPath; }
 
     MirrorResult build() const;
 
@@ -37,6 +40,7 @@ private:
     QString m_settingsFile;
     QString m_mirrorFolder;
     QString m_offeredVersion = QStringLiteral("1.2.9");
+    QString m_launcherPath;
 };
 
 } // namespace Trivet::Demo

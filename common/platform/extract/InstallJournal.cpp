@@ -153,8 +153,11 @@ bool InstallJournal::undo() const
             if (!present(backup)) {
                 continue;
             }
-            fs::remove_all(target, error);
-            // Also after a failed removal: renaming a file back over what is left may still succeed.
+            // A file is replaced by the rename itself, so the name never stands empty; only a folder in the way
+            // goes first. Also after a failed removal: renaming back over what is left may still succeed.
+            if (fs::symlink_status(target, error).type() == fs::file_type::directory) {
+                fs::remove_all(target, error);
+            }
             fs::rename(backup, target, error);
         } else if (!present(source(step)) && present(target)) {
             // Moved in from staging: the step was done.

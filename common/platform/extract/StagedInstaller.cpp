@@ -125,9 +125,8 @@ bool StagedInstaller::apply(const InstallJournal &journal)
         const fs::path target = journal.target(step);
         // A file in the way is set aside, not deleted, until the whole move has succeeded.
         if (journal.steps()[step].replaces) {
-            fs::rename(target, journal.backupOf(step), error);
-        }
-        if (!error) {
+            replace(journal.source(step), target, journal.backupOf(step), error);
+        } else {
             fs::rename(journal.source(step), target, error);
         }
         if (error) {
@@ -136,6 +135,33 @@ bool StagedInstaller::apply(const InstallJournal &journal)
         }
     }
     return true;
+}
+
+void StagedInstaller::replace(const fs::path &source, const fs::path &target, const fs::path &backup,
+                              std::error_code &error)
+{
+    // Where the file system allows, the old file keeps a second name in the backup folder and the new one is
+    // renamed over it, so the name never stands empty: a kill between two renames would otherwise leave a
+    // program (the launcher itself, when the Updater installs) missing until the journal is undone.
+    if (fs::symlink_status(target, error).type() == fs::file_type::regular) {
+        fs::create_hard_link(target, backup, error);
+        if (!error) {
+            fs::rename(source, target, error);
+            if (!error) {
+                return;
+            }
+            // A file in use may refuse to be replaced, yet allow being renamed away.
+            fs::remove(backup, error);
+            if (error) {
+                return;
+            }
+        }
+    }
+    error.clear();
+    fs::rename(target, backup, error);
+    if (!error) {
+        fs::rename(source, target, error);
+    }
 }
 
 void StagedInstaller::rollBack(const InstallJournal &journal)

@@ -26,6 +26,7 @@ private:
     bool fail(ExtractStatus status, const QString &message);
     bool plan(const fs::path &destination, const fs::path &relative, std::vector<InstallJournal::Step> &steps);
     bool apply(const InstallJournal &journal);
+    static void replace(const fs::path &source, const fs::path &target, const fs::path &backup, std::error_code &error);
     void rollBack(const InstallJournal &journal);
 
     StagingFolder &m_staging;

@@ -1,0 +1,206 @@
+#include "launcher/updates/UpdateController.h"
+
+#include "common/download/DownloadHandle.h"
+#include "common/download/Downloader.h"
+#include "common/platform/FileExists.h"
+#include "common/platform/ProcessStarter.h"
+#include "common/product/Product.h"
+#include "common/settings/IniFile.h"
+#include "common/settings/LanguageTexts.h"
+#include "launcher/catalogue/Catalogue.h"
+#include "launcher/updates/SettingsPackage.h"
+#include "launcher/updates/Version.h"
+
+#include <QDesktopServices>
+#include <QFile>
+#include <QLoggingCategory>
+#include <QThread>
+#include <QUrl>
+
+using namespace Qt::StringLiterals;
+
+namespace Trivet {
+namespace {
+
+Q_LOGGING_CATEGORY(lcUpdates, "trivet.updates")
+
+const QString programTitle = Product::LauncherName.toString();
+const QString versionCheckId = u"A"_s;
+const QString settingsPackageId = u"0"_s;
+const QString settingsUpToDate = u"Trivet.ini up-to-date"_s;
+// A version file is one short line; a server that sends more is not a version file.
+constexpr qint64 MaxVersionFileSize = 64 * 1024;
+
+} // namespace
+
+UpdateController::UpdateController(const AppFolder &folder, IniFile &settings, const LanguageTexts &texts,
+                                   std::shared_ptr<ProcessStarter> processes, CatalogueView &view,
+                                   Downloader *downloader, QObject *parent)
+    : QObject(parent)
+    , m_folder(folder)
+    , m_settings(settings)
+    , m_texts(texts)
+    , m_processes(std::move(processes))
+    , m_view(view)
+    , m_downloader(downloader)
+{
+}
+
+UpdateController::~UpdateController()
+{
+    // The launcher is closing: the unpack stops at its next member and leaves the settings as they are.
+    if (m_unpacking) {
+        m_cancelled->store(true);
+        m_unpacking->wait();
+        delete m_unpacking;
+    }
+}
+
+QString UpdateController::text(QStringView key) const
+{
+    return m_texts.text(key);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Version check
+
+void UpdateController::checkVersion(bool offline)
+{
+    const QString installed = m_folder.path(u"\\ver.dat");
+    const QString url = m_settings.value(u"VersionCheck", u"updateURL");
+    // Settings without an update address ask for no check.
+    if (offline || url.isEmpty() || !fileExists(installed)) {
+        return;
+    }
+    DownloadRequest request{url, m_folder.path(u"\\update.dat"), versionCheckId};
+    request.maximumSize = MaxVersionFileSize;
+    DownloadHandle *read = m_downloader->beginDownload(request);
+    m_installedVersion = readVersionFile(installed);
+    if (read) {
+        connect(read, &DownloadHandle::finished, this, &UpdateController::onVersionFetched);
+    }
+}
+
+void UpdateController::onVersionFetched(const DownloadResult &result)
+{
+    // Quiet either way: the check was not asked for, so only a newer version is worth the user's attention.
+    if (!result.ok()) {
+        qCInfo(lcUpdates) << "version check failed:" << result.message;
+        emit versionChecked();
+        return;
+    }
+    const QString offered = readVersionFile(result.request.target);
+    if (compareVersions(offered, m_installedVersion) > 0) {
+        qCInfo(lcUpdates) << "version" << offered << "offered; installed:" << m_installedVersion;
+        emit newVersionOffered(text(u"lbVersionUpdate"), text(u"cmdYes"), text(u"cmdNo"));
+    }
+    emit versionChecked();
+}
+
+void UpdateController::answerPrompt(bool openPage)
+{
+    if (openPage && !QDesktopServices::openUrl(QUrl(Product::ProductPage.toString()))) {
+        qCWarning(lcUpdates) << "cannot open" << Product::ProductPage;
+    }
+    // The offer has been answered; the file is only good for this run.
+    QFile versionFile(m_folder.path(u"\\update.dat"));
+    if (versionFile.exists() && !versionFile.remove()) {
+        qCWarning(lcUpdates) << "cannot delete" << versionFile.fileName() << versionFile.errorString();
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Settings package
+
+void UpdateController::downloadSettingsPackage()
+{
+    if (m_package) {
+        return; // the last one is still being put in place
+    }
+    DownloadRequest request{m_settings.value(Catalogue::ApplicationsSection, u"URLIni"), m_folder.path(u"\\Trivet.zip"),
+                            settingsPackageId};
+    request.sha256 = m_settings.value(Catalogue::ChecksumsSection, u"Trivet.zip");
+    DownloadHandle *read = m_downloader->beginDownload(request);
+    if (!read) {
+        return; // already on its way
+    }
+    connect(read, &DownloadHandle::progress, this, &UpdateController::onSettingsProgress);
+    connect(read, &DownloadHandle::finished, this, &UpdateController::onSettingsFetched);
+}
+
+void UpdateController::showOnOtherTabs(const QString &line)
+{
+    for (int tab = 1; tab < Catalogue::TabCount; ++tab) {
+        m_view.showDownloadLine(tab, line);
+    }
+}
+
+void UpdateController::onSettingsProgress(qint64 received, qint64 total)
+{
+    const QString line = QString::number(received) + u" of "_s + QString::number(total);
+    m_view.showDownloadLine(0, line);
+    showOnOtherTabs(line);
+}
+
+void UpdateController::onSettingsFetched(const DownloadResult &result)
+{
+    if (!result.ok()) {
+        failSettingsPackage(result.message);
+        return;
+    }
+    m_package = std::make_unique<SettingsPackage>(m_folder.root());
+    auto unpacked = std::make_shared<ExtractResult>();
+    m_unpacking = QThread::create([package = m_package.get(), archive = result.request.target, unpacked,
+                                   cancelled = m_cancelled] { *unpacked = package->unpack(archive, cancelled.get()); });
+    m_unpacking->setObjectName(u"SettingsPackage"_s);
+    connect(m_unpacking, &QThread::finished, this, [this, unpacked] {
+        m_unpacking->deleteLater();
+        m_unpacking = nullptr;
+        finishSettingsPackage(*unpacked);
+    });
+    m_unpacking->start();
+}
+
+void UpdateController::finishSettingsPackage(const ExtractResult &unpacked)
+{
+    const FileResult installed =
+        unpacked.ok() ? m_package->install() : FileResult::failure(FileResult::Status::Failed, unpacked.message);
+    m_package.reset();
+    if (!installed.ok()) {
+        failSettingsPackage(installed.message);
+        return;
+    }
+    showOnOtherTabs(text(u"lbDownloadOK"));
+    m_view.showDownloadLine(0, settingsUpToDate);
+    emit settingsPackageFinished(true);
+}
+
+void UpdateController::failSettingsPackage(const QString &why)
+{
+    qCInfo(lcUpdates) << "the settings package was not installed:" << why;
+    showOnOtherTabs(QString());
+    m_view.showDownloadLine(0, text(u"lbIniFailed"));
+    emit settingsPackageFinished(false);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Hand-over to the Updater
+
+bool UpdateController::startUpdater()
+{
+    const QString updater = m_folder.path(QString(u"\\"_s + Product::programFile(Product::UpdaterName)));
+    StartResult started = StartResult::failure(StartResult::Status::NoProgram, updater + u" is missing"_s);
+    if (fileExists(updater)) {
+        started = m_processes ? m_processes->start({updater, {}, m_folder.root(), WindowStyle::Normal})
+                              : StartResult::failure(StartResult::Status::Failed, u"no process starter"_s);
+    }
+    if (!started.ok()) {
+        // Ending now would leave the user with neither the launcher nor an update.
+        qCInfo(lcUpdates) << "cannot start the updater:" << started.message;
+        m_view.showMessage(CatalogueView::MessageKind::Warning, programTitle, text(u"errUpdaterStart"));
+        return false;
+    }
+    return true;
+}
+
+} // namespace Trivet

@@ -1,0 +1,82 @@
+#pragma once
+
+#include "common/download/DownloadResult.h"
+#include "common/platform/AppFolder.h"
+#include "common/platform/ArchiveExtractor.h"
+#include "launcher/catalogue/CatalogueView.h"
+
+#include <QObject>
+#include <QString>
+#include <atomic>
+#include <memory>
+
+class QThread;
+
+namespace Trivet {
+
+class Downloader;
+class IniFile;
+class LanguageTexts;
+class ProcessStarter;
+class SettingsPackage;
+
+// The launcher's side of updates: the version check at start-up and its prompt, the fresh settings file,
+// and the hand-over to the Updater. It reads on the catalogue's Downloader1, each read routed by its own
+// handle, and shows lines and messages through the catalogue's view, so it runs without a window.
+class UpdateController final : public QObject
+{
+    Q_OBJECT
+
+public:
+    UpdateController(const AppFolder &folder, IniFile &settings, const LanguageTexts &texts,
+                     std::shared_ptr<ProcessStarter> processes, CatalogueView &view, Downloader *downloader,
+                     QObject *parent = nullptr);
+    ~UpdateController() override;
+
+    // On-line and with ver.dat beside the launcher: fetches update.dat from the settings' update address and
+    // offers a newer version when it arrives. Off-line or without ver.dat nothing is fetched.
+    void checkVersion(bool offline);
+    QString installedVersion() const { return m_installedVersion; }
+
+    // The prompt was answered: yes opens the product's page. Either way update.dat goes.
+    void answerPrompt(bool openPage);
+
+    // Fetches the settings package; the settings are replaced, keeping the user's own entries, once it has
+    // arrived and unpacked. A second request while one is on its way is ignored.
+    void downloadSettingsPackage();
+
+    // Starts the Updater from the application folder. False, after telling the user, when it is missing or
+    // cannot be started: the launcher then keeps running.
+    bool startUpdater();
+
+signals:
+    // The version offered is newer than the installed one; the prompt's texts in the current language.
+    void newVersionOffered(const QString &message, const QString &yes, const QString &no);
+    // The version check has ended, whether or not it offered anything.
+    void versionChecked();
+    // The settings package has been handled; ok when the settings were replaced.
+    void settingsPackageFinished(bool ok);
+
+private:
+    void onVersionFetched(const Trivet::DownloadResult &result);
+    void onSettingsProgress(qint64 received, qint64 total);
+    void onSettingsFetched(const Trivet::DownloadResult &result);
+    void finishSettingsPackage(const ExtractResult &unpacked);
+    void failSettingsPackage(const QString &why);
+    void showOnOtherTabs(const QString &line);
+    QString text(QStringView key) const;
+
+    AppFolder m_folder;
+    IniFile &m_settings;
+    const LanguageTexts &m_texts;
+    std::shared_ptr<ProcessStarter> m_processes;
+    CatalogueView &m_view;
+    Downloader *m_downloader;
+    QString m_installedVersion;
+
+    std::unique_ptr<SettingsPackage> m_package; // while one is being unpacked and installed
+    QThread *m_unpacking = nullptr;
+    std::shared_ptr<std::atomic_bool> m_cancelled = std::make_shared<std::atomic_bool>(false);
+};
+
+} // namespace Trivet

@@ -1,0 +1,55 @@
+#include "launcher/updates/UpdatePrompt.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+namespace Trivet {
+
+UpdatePrompt::UpdatePrompt(const QString &message, const QString &yes, const QString &no, QWidget *parent)
+    : QDialog(parent)
+    , m_message(new QLabel(message, this))
+    , m_yes(new QPushButton(yes, this))
+    , m_no(new QPushButton(no, this))
+{
+    setObjectName(u"frmUpdate"_s);
+    setWindowTitle(u"Update available..."_s);
+    setAttribute(Qt::WA_DeleteOnClose);
+    setModal(false);
+
+    m_message->setObjectName(u"lbVersionUpdate"_s);
+    m_message->setWordWrap(true);
+    // Wide enough for two or three lines in every language, so the prompt keeps its shape.
+    m_message->setMinimumWidth(340);
+    m_yes->setObjectName(u"cmdYes"_s);
+    m_no->setObjectName(u"cmdNo"_s);
+    m_yes->setDefault(true);
+    for (QPushButton *button : {m_yes, m_no}) {
+        button->setMinimumWidth(90);
+    }
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(m_yes);
+    buttons->addWidget(m_no);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(16, 16, 16, 12);
+    layout->setSpacing(14);
+    layout->addWidget(m_message);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(m_yes, &QPushButton::clicked, this, [this] { answer(true); });
+    connect(m_no, &QPushButton::clicked, this, [this] { answer(false); });
+}
+
+void UpdatePrompt::answer(bool openPage)
+{
+    emit answered(openPage);
+    close();
+}
+
+} // namespace Trivet

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+class QPushButton;
+
+namespace Trivet {
+
+// The new-version prompt (frmUpdate): a line that a newer version is out, and Yes (open its page) and No.
+// Opened without being modal, beside the main window; it shows what it is given and says which button was
+// chosen. Closing it otherwise answers nothing.
+class UpdatePrompt final : public QDialog
+{
+    Q_OBJECT
+
+public:
+    UpdatePrompt(const QString &message, const QString &yes, const QString &no, QWidget *parent = nullptr);
+
+signals:
+    void answered(bool openPage);
+
+private:
+    void answer(bool openPage);
+
+    QLabel *m_message;
+    QPushButton *m_yes;
+    QPushButton *m_no;
+};
+
+} // namespace Trivet

@@ -1,0 +1,222 @@
+#include "common/platform/ProcessStarter.h"
+#include "common/platform/SingleInstance.h"
+#include "common/settings/IniFile.h"
+#include "common/settings/LangHandler.h"
+#include "tests/support/ArchiveWriter.h"
+#include "tests/support/PortableFolder.h"
+#include "tests/support/RecordingProcessStarter.h"
+#include "tools/mirror/MirrorServer.h"
+#include "updater/UpdaterController.h"
+#include "updater/UpdaterWindow.h"
+
+#include <QCryptographicHash>
+#include <QDirIterator>
+#include <QFile>
+#include <QMap>
+#include <QProcess>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using namespace Trivet;
+using Test::ArchiveMember;
+using Misbehaviour = MirrorServer::Misbehaviour;
+
+namespace {
+
+const QString packagePath = u"/TrivetUpdate/TrivetUpdate.zip"_s;
+const QString marker = u"launcher.marker"_s;
+
+// A launcher that proves it was started, and which one it was, by a line in a file beside itself.
+QByteArray launcher(const QByteArray &which)
+{
+    return "#!/bin/sh\necho " + which + " >> \"$(dirname \"$0\")/launcher.marker\"\n";
+}
+
+QByteArray zipOf(const QList<ArchiveMember> &members)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"package.zip"_s);
+    QFile file(path);
+    return Test::ArchiveWriter::writeZip(path, members) && file.open(QIODevice::ReadOnly) ? file.readAll()
+                                                                                          : QByteArray();
+}
+
+QByteArray goodPackage()
+{
+    return zipOf(
+        {ArchiveMember::file(u"TrivetDesk"_s, launcher("new"), 0755), ArchiveMember::file(u"ver.dat"_s, "9.9\r\n")});
+}
+
+// Every file below root (hidden ones too) with its content's hash; the launcher's marker aside.
+QMap<QString, QByteArray> snapshot(const QString &root)
+{
+    QMap<QString, QByteArray> files;
+    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QString relative = QDir(root).relativeFilePath(path);
+        if (relative == marker) {
+            continue;
+        }
+        QFile file(path);
+        files.insert(relative, file.open(QIODevice::ReadOnly)
+                                   ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256)
+                                   : QByteArray("unreadable"));
+    }
+    return files;
+}
+
+} // namespace
+
+class TestUpdater : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<Test::PortableFolder> m_folder;
+    std::unique_ptr<MirrorServer> m_mirror;
+
+    QString ini() const { return m_folder->appFolder().iniPath(); }
+    QString T(const QString &key) const { return translation(key, m_folder->path(u"Languages/English.lng"_s)); }
+
+    UpdaterController::Options options() const
+    {
+        UpdaterController::Options o = UpdaterController::Options::fromSettings(m_folder->appFolder());
+        o.launcherWait = std::chrono::milliseconds(500);
+        return o;
+    }
+
+private slots:
+    void initTestCase() { QGuiApplication::setQuitOnLastWindowClosed(false); }
+
+    void init()
+    {
+        m_folder = std::make_unique<Test::PortableFolder>();
+        m_folder->copyShippedFiles();
+        m_folder->writeFile(u"TrivetDesk"_s, launcher("old"));
+        QVERIFY(QFile::setPermissions(m_folder->path(u"TrivetDesk"_s),
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup));
+        m_mirror = std::make_unique<MirrorServer>();
+        QVERIFY(m_mirror->listen());
+        QVERIFY(writeIni(u"VersionCheck"_s, u"updaterURL"_s, m_mirror->url(packagePath).toString(), ini()));
+    }
+
+    void cleanup()
+    {
+        m_mirror.reset();
+        m_folder.reset();
+    }
+
+    // The real Updater, as the launcher's menu starts it.
+    void updaterReplacesFilesOnlyFromAGoodPackage_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<Misbehaviour>("misbehaviour");
+        QTest::addColumn<QString>("sha256"); // what the settings name; empty: nothing
+        QTest::addColumn<bool>("updated");
+
+        const QByteArray good = goodPackage();
+        const QString goodSum = QString::fromLatin1(QCryptographicHash::hash(good, QCryptographicHash::Sha256).toHex());
+        QTest::newRow("good package") << good << Misbehaviour::None << goodSum << true;
+        QTest::newRow("not found") << good << Misbehaviour::NotFound << QString() << false;
+        QTest::newRow("truncated zip") << good.left(good.size() / 2) << Misbehaviour::None << QString() << false;
+        QTest::newRow("member climbing out") << zipOf({ArchiveMember::file(u"TrivetDesk"_s, launcher("new"), 0755),
+                                                       ArchiveMember::file(u"../escaped.txt"_s, "out")})
+                                             << Misbehaviour::None << QString() << false;
+        QTest::newRow("other checksum") << good << Misbehaviour::None << QString(64, u'0') << false;
+    }
+
+    void updaterReplacesFilesOnlyFromAGoodPackage()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(Misbehaviour, misbehaviour);
+        QFETCH(QString, sha256);
+        QFETCH(bool, updated);
+        m_mirror->setBody(packagePath, body);
+        m_mirror->setMisbehaviour(packagePath, misbehaviour);
+        if (!sha256.isEmpty()) {
+            QVERIFY(writeIni(u"Checksums"_s, u"TrivetUpdate.zip"_s, sha256, ini()));
+        }
+        const QString program = m_folder->path(u"Updater"_s);
+        QVERIFY(QFile::copy(QStringLiteral(TRIVET_UPDATER_EXE), program));
+        const auto before = snapshot(m_folder->root());
+
+        QProcess updater;
+        updater.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        updater.start(program, {});
+        QTRY_VERIFY_WITH_TIMEOUT(m_folder->exists(marker), 20000);
+        if (updated) {
+            // It ends by itself once the launcher runs again.
+            QTRY_COMPARE_WITH_TIMEOUT(updater.state(), QProcess::NotRunning, 20000);
+            QCOMPARE(updater.exitCode(), 0);
+            QCOMPARE(m_folder->readFile(marker), QByteArray("new\n"));
+            QCOMPARE(m_folder->readFile(u"ver.dat"_s), QByteArray("9.9\r\n"));
+            QVERIFY(!m_folder->exists(u"TrivetUpdate.zip"_s));
+            QVERIFY(!m_folder->exists(u".trivet-work"_s));
+        } else {
+            // The old launcher runs, and the window stays to say why until it is closed.
+            QCOMPARE(m_folder->readFile(marker), QByteArray("old\n"));
+            QCOMPARE(updater.state(), QProcess::Running);
+            updater.kill();
+            QVERIFY(updater.waitForFinished(5000));
+            QCOMPARE(snapshot(m_folder->root()), before);
+            QVERIFY(!QFileInfo::exists(m_folder->path(u"../escaped.txt"_s)));
+        }
+    }
+
+    void leavingDuringTheDownloadStartsTheLauncherAndUnpacksNothing()
+    {
+        // Large enough, and random enough not to shrink in the zip, that the slow server is still sending when
+        // the button is clicked.
+        QByteArray noise(64 * 1024, Qt::Uninitialized);
+        QRandomGenerator(7).fillRange(reinterpret_cast<quint32 *>(noise.data()), noise.size() / 4);
+        const QByteArray padded = zipOf(
+            {ArchiveMember::file(u"TrivetDesk"_s, launcher("new"), 0755), ArchiveMember::file(u"noise.bin"_s, noise)});
+        m_mirror->setBody(packagePath, padded);
+        m_mirror->setMisbehaviour(packagePath, Misbehaviour::Slow);
+        const auto before = snapshot(m_folder->root());
+
+        UpdaterController controller(m_folder->appFolder(), std::make_shared<DetachedProcessStarter>(), options());
+        UpdaterWindow window(controller);
+        QSignalSpy progressed(&controller, &UpdaterController::progressed);
+        QSignalSpy ended(&window, &UpdaterWindow::ended);
+        window.show();
+        controller.start();
+        QVERIFY(progressed.wait(10000));
+        auto *cancel = window.findChild<QPushButton *>(u"cmdCancel"_s);
+        QCOMPARE(cancel->text(), T(u"cmdExit"_s));
+        QTest::mouseClick(cancel, Qt::LeftButton);
+
+        QCOMPARE(ended.count(), 1);
+        QTRY_VERIFY_WITH_TIMEOUT(m_folder->exists(marker), 10000);
+        QCOMPARE(m_folder->readFile(marker), QByteArray("old\n"));
+        QCOMPARE(snapshot(m_folder->root()), before);
+    }
+
+    void aLauncherThatDoesNotEndKeepsEverything()
+    {
+        m_mirror->setBody(packagePath, goodPackage());
+        // The launcher holds its lock and does not end.
+        SingleInstance running(m_folder->root(), u"TrivetDesk"_s);
+        QVERIFY(running.tryAcquire());
+        const auto before = snapshot(m_folder->root());
+
+        auto starter = std::make_shared<Test::RecordingProcessStarter>();
+        UpdaterController controller(m_folder->appFolder(), starter, options());
+        QSignalSpy stillRunning(&controller, &UpdaterController::launcherStillRunning);
+        QSignalSpy finished(&controller, &UpdaterController::finished);
+        controller.start();
+        QVERIFY(stillRunning.wait(10000));
+        QCOMPARE(stillRunning.first().at(0).toString(), T(u"errUpdWait"_s));
+        QCOMPARE(finished.count(), 1);
+        QVERIFY(starter->started.isEmpty());
+        QCOMPARE(snapshot(m_folder->root()), before);
+    }
+};
+
+QTEST_MAIN(TestUpdater)
+#include "tst_updater.moc"

@@ -1,0 +1,372 @@
+#include "common/download/Downloader.h"
+#include "common/settings/IniFile.h"
+#include "common/settings/LangHandler.h"
+#include "launcher/catalogue/LaunchController.h"
+#include "launcher/mainwindow/MainWindow.h"
+#include "launcher/mainwindow/MessageBox.h"
+#include "launcher/updates/UpdateController.h"
+#include "launcher/updates/Version.h"
+#include "tests/support/ArchiveWriter.h"
+#include "tests/support/PortableFolder.h"
+#include "tests/support/RecordingProcessStarter.h"
+#include "tools/mirror/MirrorServer.h"
+
+#include <QAction>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using namespace Trivet;
+using Test::ArchiveMember;
+using Misbehaviour = MirrorServer::Misbehaviour;
+
+namespace {
+
+const QString online = u"192.168.1.20"_s;
+const QString offline = u"127.0.0.1"_s;
+
+QtMessageHandler previousHandler = nullptr;
+QStringList unexpectedWarnings;
+
+// Warnings of the launcher's own categories are faults here: what the user is told is not a warning.
+void failOnOwnWarnings(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if ((type == QtWarningMsg || type == QtCriticalMsg) && context.category &&
+        QByteArray(context.category).startsWith("trivet.")) {
+        unexpectedWarnings.append(message);
+    }
+    previousHandler(type, context, message);
+}
+
+QByteArray zipOf(const QList<ArchiveMember> &members)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"package.zip"_s);
+    QFile file(path);
+    return Test::ArchiveWriter::writeZip(path, members) && file.open(QIODevice::ReadOnly) ? file.readAll()
+                                                                                          : QByteArray();
+}
+
+// A fresh settings file as the maker publishes it; it names itself as the next one to fetch.
+QByteArray packageSettings(const QUrl &self)
+{
+    return "[Applications]\r\nappOFF-6=Metapad 4\r\nURLIni=" + self.toEncoded() +
+           "\r\n"
+           "[MyOwnApps]\r\nMyOwnAppName1=Package's own\r\n"
+           "[USBDriveLetter]\r\nNewDriveLetter=Z:\r\n"
+           "[Language]\r\nDefault=English.lng\r\n"
+           "[VersionCheck]\r\nupdateURL=http://fresh.example/update.dat\r\n";
+}
+
+} // namespace
+
+// Where the launcher opens web pages, instead of a browser.
+class PageRecorder : public QObject
+{
+    Q_OBJECT
+
+public:
+    QList<QUrl> opened;
+
+public slots:
+    void open(const QUrl &url) { opened.append(url); }
+};
+
+class TestUpdates : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<Test::PortableFolder> m_folder;
+    std::unique_ptr<MirrorServer> m_mirror;
+    std::shared_ptr<Test::RecordingProcessStarter> m_starter;
+    PageRecorder m_pages;
+
+    QString ini() const { return m_folder->appFolder().iniPath(); }
+    QString T(const QString &key) const { return translation(key, m_folder->path(u"Languages/English.lng"_s)); }
+
+    std::unique_ptr<MainWindow> startWindow(const QString &address = online)
+    {
+        auto window = std::make_unique<MainWindow>(
+            LauncherContext{m_folder->appFolder(), std::make_shared<FixedAddressSource>(address), m_starter});
+        return window->startUp() ? std::move(window) : nullptr;
+    }
+
+    // Starts on-line against a version file offering version, and waits until the check has ended.
+    std::unique_ptr<MainWindow> startOffered(const QByteArray &version)
+    {
+        m_mirror->setBody(u"/update.dat"_s, version);
+        auto window = startWindow();
+        QSignalSpy checked(window->updateController(), &UpdateController::versionChecked);
+        return checked.wait(10000) ? std::move(window) : nullptr;
+    }
+
+    QDialog *prompt(const MainWindow &window) const { return window.findChild<QDialog *>(u"frmUpdate"_s); }
+
+    bool fetchSettings(MainWindow &window)
+    {
+        QSignalSpy finished(window.updateController(), &UpdateController::settingsPackageFinished);
+        window.findChild<QAction *>(u"mnuDownloadIni"_s)->trigger();
+        return finished.wait(10000) && finished.first().at(0).toBool();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        previousHandler = qInstallMessageHandler(failOnOwnWarnings);
+        MessageBox::setRecording(true);
+        QDesktopServices::setUrlHandler(u"http"_s, &m_pages, "open");
+    }
+
+    void cleanupTestCase() { QDesktopServices::unsetUrlHandler(u"http"_s); }
+
+    void init()
+    {
+        m_folder = std::make_unique<Test::PortableFolder>();
+        m_folder->copyShippedFiles();
+        m_mirror = std::make_unique<MirrorServer>();
+        QVERIFY(m_mirror->listen());
+        QVERIFY(writeIni(u"VersionCheck"_s, u"updateURL"_s, m_mirror->url(u"/update.dat"_s).toString(), ini()));
+        QVERIFY(writeIni(u"Applications"_s, u"URLIni"_s, m_mirror->url(u"/Trivet.zip"_s).toString(), ini()));
+        m_starter = std::make_shared<Test::RecordingProcessStarter>();
+        m_pages.opened.clear();
+        MessageBox::takeShown();
+        unexpectedWarnings.clear();
+    }
+
+    void cleanup()
+    {
+        QVERIFY2(unexpectedWarnings.isEmpty(), qPrintable(unexpectedWarnings.join(u"\n"_s)));
+        QVERIFY(MessageBox::takeShown().isEmpty());
+        m_mirror.reset();
+        m_folder.reset();
+    }
+
+    void versionsCompare_data()
+    {
+        QTest::addColumn<QByteArray>("installed"); // ver.dat
+        QTest::addColumn<QByteArray>("offered");   // update.dat
+        QTest::addColumn<QString>("item");         // what update.dat names
+        QTest::addColumn<bool>("newer");
+
+        QTest::newRow("2.1 over 2.0") << QByteArray("2.0\r\n") << QByteArray("2.1\r\n") << u"2.1"_s << true;
+        QTest::newRow("2.0 over 2.0") << QByteArray("2.0\r\n") << QByteArray("2.0\r\n") << u"2.0"_s << false;
+        QTest::newRow("1.9 over 2.0") << QByteArray("2.0") << QByteArray("1.9") << u"1.9"_s << false;
+        QTest::newRow("1.10 over 1.9") << QByteArray("1.9") << QByteArray("1.10") << u"1.10"_s << true;
+        QTest::newRow("1.2.10 over 1.2.8") << QByteArray("1.2.8") << QByteArray("1.2.10") << u"1.2.10"_s << true;
+        QTest::newRow("1.2.8 over 1.2.10") << QByteArray("1.2.10") << QByteArray("1.2.8") << u"1.2.8"_s << false;
+        QTest::newRow("letters") << QByteArray("2.0a") << QByteArray("2.0b") << u"2.0b"_s << true;
+        QTest::newRow("longer") << QByteArray("2.0") << QByteArray("2.0.1") << u"2.0.1"_s << true;
+        QTest::newRow("quoted") << QByteArray("2.0") << QByteArray("  \"2.1, final\"\r\n") << u"2.1, final"_s << true;
+        QTest::newRow("quoted same") << QByteArray("\"2.0\"") << QByteArray("\"2.0\"") << u"2.0"_s << false;
+        QTest::newRow("comma") << QByteArray("2.0") << QByteArray("2.1,released today\r\n") << u"2.1"_s << true;
+        QTest::newRow("second line") << QByteArray("2.0") << QByteArray(" 2.0 \r\n9.9\r\n") << u"2.0"_s << false;
+        QTest::newRow("empty offered") << QByteArray("2.0") << QByteArray() << QString() << false;
+        QTest::newRow("empty installed") << QByteArray() << QByteArray("0.1") << u"0.1"_s << true;
+        QTest::newRow("both empty") << QByteArray("\r\n") << QByteArray() << QString() << false;
+    }
+
+    void versionsCompare()
+    {
+        QFETCH(QByteArray, installed);
+        QFETCH(QByteArray, offered);
+        QFETCH(QString, item);
+        QFETCH(bool, newer);
+        QCOMPARE(firstVersionItem(offered), item);
+        QCOMPARE(compareVersions(firstVersionItem(offered), firstVersionItem(installed)) > 0, newer);
+        QCOMPARE(compareVersions(firstVersionItem(installed), firstVersionItem(offered)) < 0, newer);
+    }
+
+    void startOffersOnlyANewerVersion_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<bool>("withVersionFile");
+        QTest::addColumn<Misbehaviour>("misbehaviour");
+        QTest::addColumn<bool>("requested");
+        QTest::addColumn<bool>("offered");
+
+        QTest::newRow("newer") << online << true << Misbehaviour::None << true << true;
+        QTest::newRow("not found") << online << true << Misbehaviour::NotFound << true << false;
+        QTest::newRow("off-line") << offline << true << Misbehaviour::None << false << false;
+        QTest::newRow("without ver.dat") << online << false << Misbehaviour::None << false << false;
+    }
+
+    void startOffersOnlyANewerVersion()
+    {
+        QFETCH(QString, address);
+        QFETCH(bool, withVersionFile);
+        QFETCH(Misbehaviour, misbehaviour);
+        QFETCH(bool, requested);
+        QFETCH(bool, offered);
+        if (!withVersionFile) {
+            m_folder->remove(u"ver.dat"_s);
+        }
+        m_mirror->setBody(u"/update.dat"_s, "1.2.10\r\n");
+        m_mirror->setMisbehaviour(u"/update.dat"_s, misbehaviour);
+
+        auto window = startWindow(address);
+        QVERIFY(window);
+        QSignalSpy checked(window->updateController(), &UpdateController::versionChecked);
+        QCOMPARE(window->launchController()->packageDownloader()->activeCount(), requested ? 1 : 0);
+        if (requested) {
+            QVERIFY(checked.wait(10000));
+        }
+        QCOMPARE(m_mirror->requestCount(u"/update.dat"_s), requested ? 1 : 0);
+        QCOMPARE(m_folder->exists(u"update.dat"_s), offered);
+        QCOMPARE(prompt(*window) != nullptr, offered);
+        // The check is quiet: no line, no bar, no message.
+        QVERIFY(!window->progressBar()->isVisible());
+        QVERIFY(window->findChild<QLabel *>(u"LbAVDownload"_s)->text().isEmpty());
+        QVERIFY(window->findChild<QLabel *>(u"LbOffDownload"_s)->text().isEmpty());
+        // The menus show their pictures whether or not there was a version file to compare.
+        QVERIFY(!window->findChild<QAction *>(u"mnuExit"_s)->icon().isNull());
+    }
+
+    void answeringThePromptRemovesTheVersionFile_data()
+    {
+        QTest::addColumn<QString>("answer"); // a button, or none: the launcher is closed with the prompt open
+        QTest::newRow("yes") << u"cmdYes"_s;
+        QTest::newRow("no") << u"cmdNo"_s;
+        QTest::newRow("shut-down") << QString();
+    }
+
+    void answeringThePromptRemovesTheVersionFile()
+    {
+        QFETCH(QString, answer);
+        auto window = startOffered("1.2.9\r\n");
+        QVERIFY(window);
+        QDialog *dialog = prompt(*window);
+        QVERIFY(dialog && dialog->isVisible() && !dialog->isModal());
+        QCOMPARE(dialog->windowTitle(), u"Update available..."_s);
+        QCOMPARE(dialog->findChild<QLabel *>(u"lbVersionUpdate"_s)->text(), T(u"lbVersionUpdate"_s));
+        QCOMPARE(dialog->findChild<QPushButton *>(u"cmdYes"_s)->text(), T(u"cmdYes"_s));
+        QCOMPARE(dialog->findChild<QPushButton *>(u"cmdNo"_s)->text(), T(u"cmdNo"_s));
+        QVERIFY(m_folder->exists(u"update.dat"_s));
+
+        if (answer.isEmpty()) {
+            window->shutDown();
+        } else {
+            QTest::mouseClick(dialog->findChild<QPushButton *>(answer), Qt::LeftButton);
+            QTRY_VERIFY(!prompt(*window));
+        }
+        QVERIFY(!m_folder->exists(u"update.dat"_s));
+        const QList<QUrl> page{QUrl(u"http://www.quillory.example/TrivetExec.htm"_s)};
+        QCOMPARE(m_pages.opened, answer == u"cmdYes"_s ? page : QList<QUrl>());
+    }
+
+    void settingsPackageKeepsTheUserEntries_data()
+    {
+        QTest::addColumn<bool>("withDriveSection");
+        QTest::newRow("all kept") << true;
+        QTest::newRow("no drive section") << false;
+    }
+
+    void settingsPackageKeepsTheUserEntries()
+    {
+        QFETCH(bool, withDriveSection);
+        m_mirror->setBody(
+            u"/Trivet.zip"_s,
+            zipOf({ArchiveMember::file(u"Trivet.ini"_s, packageSettings(m_mirror->url(u"/Trivet.zip"_s)))}));
+        const QStringList own{u"MyOwnAppName1=Notes"_s, u"MyOwnAppPath1=\"E:\\Notes\\notes.exe\""_s};
+        QVERIFY(writeIniSection(ini(), u"MyOwnApps"_s, own));
+        QVERIFY(writeIni(u"Language"_s, u"Default"_s, u"Deutsch.lng"_s, ini()));
+
+        auto window = startWindow(offline);
+        QVERIFY(window);
+        // Start-up records the drive; the user's drive section is what the file holds when fresh settings come.
+        if (withDriveSection) {
+            QVERIFY(writeIniSection(ini(), u"USBDriveLetter"_s, {u"NewDriveLetter=E:"_s, u"OldDriveLetter=D:"_s}));
+        } else {
+            m_folder->writeFile(u"Trivet.ini"_s,
+                                m_folder->readFile(u"Trivet.ini"_s).replace("[USBDriveLetter]", "[Gone]"));
+        }
+        QVERIFY(fetchSettings(*window));
+        // A second time in the same run writes each of the user's lines once.
+        QVERIFY(fetchSettings(*window));
+
+        const IniFile settings(ini());
+        QCOMPARE(settings.value(u"Applications", u"appOFF-6"), u"Metapad 4"_s);
+        QCOMPARE(settings.value(u"VersionCheck", u"updateURL"), u"http://fresh.example/update.dat"_s);
+        QCOMPARE(settings.sectionEntries(u"MyOwnApps"), own);
+        const QStringList drive = withDriveSection ? QStringList{u"NewDriveLetter=E:"_s, u"OldDriveLetter=D:"_s}
+                                                   : QStringList{u"NewDriveLetter=Z:"_s};
+        QCOMPARE(settings.sectionEntries(u"USBDriveLetter"), drive);
+        QCOMPARE(settings.value(u"Language", u"Default"), u"Deutsch.lng"_s);
+        QCOMPARE(m_folder->readFile(u"Trivet.ini"_s).count("MyOwnAppName1="), 1);
+        QCOMPARE(window->findChild<QLabel *>(u"LbAVDownload"_s)->text(), u"Trivet.ini up-to-date"_s);
+        QVERIFY(!m_folder->exists(u".trivet-work"_s));
+    }
+
+    void failedSettingsPackageChangesNothing_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<Misbehaviour>("misbehaviour");
+
+        const QByteArray good = zipOf({ArchiveMember::file(u"Trivet.ini"_s, packageSettings(QUrl()))});
+        QTest::newRow("not found") << good << Misbehaviour::NotFound;
+        QTest::newRow("cut off") << good << Misbehaviour::DropConnection;
+        QTest::newRow("damaged") << good.left(good.size() / 2) << Misbehaviour::None;
+        QTest::newRow("no settings inside") << zipOf({ArchiveMember::file(u"readme.txt"_s, "x")}) << Misbehaviour::None;
+        QTest::newRow("climbing out") << zipOf({ArchiveMember::file(u"../Trivet.ini"_s, packageSettings(QUrl()))})
+                                      << Misbehaviour::None;
+    }
+
+    void failedSettingsPackageChangesNothing()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(Misbehaviour, misbehaviour);
+        m_mirror->setBody(u"/Trivet.zip"_s, body);
+        m_mirror->setMisbehaviour(u"/Trivet.zip"_s, misbehaviour);
+        auto window = startWindow(offline);
+        QVERIFY(window);
+        const QByteArray before = m_folder->readFile(u"Trivet.ini"_s);
+
+        QVERIFY(!fetchSettings(*window));
+        QCOMPARE(m_folder->readFile(u"Trivet.ini"_s), before);
+        QCOMPARE(window->findChild<QLabel *>(u"LbAVDownload"_s)->text(), T(u"lbIniFailed"_s));
+        QVERIFY(!m_folder->exists(u".trivet-work"_s));
+        unexpectedWarnings.clear(); // the refused members are logged as well
+    }
+
+    void updateItemHandsOverToTheUpdater_data()
+    {
+        QTest::addColumn<bool>("present");
+        QTest::newRow("present") << true;
+        QTest::newRow("missing") << false;
+    }
+
+    void updateItemHandsOverToTheUpdater()
+    {
+        QFETCH(bool, present);
+        if (present) {
+            m_folder->writeFile(u"Updater"_s, "#!/bin/sh\n");
+        }
+        m_folder->writeFile(u"update.dat"_s, "1.2.9\r\n");
+        auto window = startWindow(offline);
+        QVERIFY(window);
+        QSignalSpy ended(window.get(), &MainWindow::shutDownFinished);
+        window->findChild<QAction *>(u"mnuDownloadUpdate"_s)->trigger();
+
+        QCOMPARE(ended.count(), present ? 1 : 0);
+        QCOMPARE(m_folder->exists(u"update.dat"_s), !present);
+        const auto shown = MessageBox::takeShown();
+        if (present) {
+            QCOMPARE(m_starter->programs(), QStringList{m_folder->path(u"Updater"_s)});
+            QCOMPARE(m_starter->started.first().workingFolder, m_folder->root());
+            QVERIFY(shown.isEmpty());
+        } else {
+            QVERIFY(m_starter->started.isEmpty());
+            QCOMPARE(shown.size(), 1);
+            QCOMPARE(shown.first().text, T(u"errUpdaterStart"_s));
+        }
+    }
+};
+
+QTEST_MAIN(TestUpdates)
+#include "tst_updates.moc"

@@ -1,0 +1,110 @@
+#pragma once
+
+#include "common/download/DownloadResult.h"
+#include "common/download/FailureReason.h"
+#include "common/platform/AppFolder.h"
+#include "common/platform/ArchiveExtractor.h"
+#include "common/platform/FreeSpace.h"
+#include "common/settings/LanguageTexts.h"
+
+#include <QDeadlineTimer>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <optional>
+
+class QThread;
+
+namespace Trivet {
+
+class Downloader;
+class ProcessStarter;
+class SingleInstance;
+
+// What the Updater does, without its window: it fetches the update package while the launcher ends, waits
+// until the launcher's lock is free, checks and unpacks the package over the application folder as one
+// journaled transaction, and starts the launcher again. A package that is missing, damaged or refused
+// changes nothing, and the launcher starts as it was; a launcher that does not end in time is left running
+// and nothing changes. A kill at any moment leaves a launcher that starts, and that finishes or undoes the
+// interrupted install at its next start.
+class UpdaterController final : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Options
+    {
+        QString packageUrl;
+        QString sha256; // of the package, when the settings name it
+        std::chrono::milliseconds launcherWait{std::chrono::seconds(30)};
+        std::shared_ptr<const FreeSpace> freeSpace = {}; // null: the volume's own figure
+
+        // The package comes from [VersionCheck] updaterURL when the settings name one, else from the maker's
+        // address; its SHA-256 from [Checksums].
+        static Options fromSettings(const AppFolder &folder);
+    };
+
+    UpdaterController(const AppFolder &folder, std::shared_ptr<ProcessStarter> processes, Options options,
+                      QObject *parent = nullptr);
+    ~UpdaterController() override;
+
+    // Starts the download and the wait for the launcher.
+    void start();
+
+    // Leaving before the files are put in place: the download is abandoned, nothing is unpacked and the
+    // launcher starts again. False when the launcher could not be started (or the files are being put in
+    // place, which is not interrupted).
+    bool leave();
+
+    bool isInstalling() const { return m_state == State::Installing; }
+    // The launcher's file name, as the user knows it.
+    QString launcherFile() const;
+    // Texts in the language the settings choose, English behind it.
+    QString text(QStringView key) const { return m_texts.text(key); }
+
+signals:
+    void progressed(qint64 received, qint64 total);
+    void installing();
+    void installed();
+    // Nothing was changed, for the reason given, and the launcher was started as it was.
+    void failed(const QString &message);
+    // The launcher did not end in time: nothing was changed and it keeps running.
+    void launcherStillRunning(const QString &message);
+    // Nothing is left to do; the program may end.
+    void finished();
+
+private:
+    enum class State { Idle, Waiting, Installing, Ended };
+
+    void pollLauncher();
+    void onFetched(const Trivet::DownloadResult &result);
+    void installWhenReady();
+    void afterInstall(const ExtractResult &result);
+    void fail(FailureReason reason, const QString &detail);
+    void stopWaiting();
+    bool startLauncher();
+    void removeFetchedPackage();
+
+    AppFolder m_folder;
+    std::shared_ptr<ProcessStarter> m_processes;
+    Options m_options;
+    LanguageTexts m_texts;
+    State m_state = State::Idle;
+
+    Downloader *m_downloader = nullptr;
+    std::optional<DownloadResult> m_fetched;
+
+    QTimer m_poll;
+    QDeadlineTimer m_deadline;
+    std::unique_ptr<SingleInstance> m_launcherLock;
+    bool m_launcherEnded = false;
+    bool m_launcherStarted = false;
+
+    QThread *m_installer = nullptr;
+    std::shared_ptr<std::atomic_bool> m_cancelled = std::make_shared<std::atomic_bool>(false);
+};
+
+} // namespace Trivet
