@@ -81,6 +81,9 @@ void UpdaterController::start()
 
     m_downloader = new Downloader(this);
     m_downloader->setObjectName(u"Downloader1"_s);
+    // The same proxy as the launcher's downloads: the user's setting, read afresh.
+    const auto store = m_options.internetSettings ? m_options.internetSettings : std::make_shared<InternetSettings>();
+    m_downloader->setProxySource([store] { return store->proxy(); });
     DownloadRequest request{m_options.packageUrl, m_folder.path(QString(u"\\"_s + packageName)), u"update"_s};
     request.sha256 = m_options.sha256;
     request.freeSpace = m_options.freeSpace;

@@ -2,6 +2,7 @@
 
 #include "common/download/DownloadResult.h"
 #include "common/download/FailureReason.h"
+#include "common/network/InternetSettings.h"
 #include "common/platform/AppFolder.h"
 #include "common/platform/ArchiveExtractor.h"
 #include "common/platform/FreeSpace.h"
@@ -41,6 +42,8 @@ public:
         QString sha256; // of the package, when the settings name it
         std::chrono::milliseconds launcherWait{std::chrono::seconds(30)};
         std::shared_ptr<const FreeSpace> freeSpace = {}; // null: the volume's own figure
+        // The user's proxy store, read when the download starts; null: the one the launcher shares.
+        std::shared_ptr<const InternetSettings> internetSettings = {};
 
         // The package comes from [VersionCheck] updaterURL when the settings name one, else from the maker's
         // address; its SHA-256 from [Checksums].

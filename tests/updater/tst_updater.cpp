@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QMap>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QSignalSpy>
@@ -118,16 +119,19 @@ private slots:
         QTest::addColumn<Misbehaviour>("misbehaviour");
         QTest::addColumn<QString>("sha256"); // what the settings name; empty: nothing
         QTest::addColumn<bool>("updated");
+        QTest::addColumn<bool>("viaProxy"); // the address names no real host; only the user's proxy reaches it
 
         const QByteArray good = goodPackage();
         const QString goodSum = QString::fromLatin1(QCryptographicHash::hash(good, QCryptographicHash::Sha256).toHex());
-        QTest::newRow("good package") << good << Misbehaviour::None << goodSum << true;
-        QTest::newRow("not found") << good << Misbehaviour::NotFound << QString() << false;
-        QTest::newRow("truncated zip") << good.left(good.size() / 2) << Misbehaviour::None << QString() << false;
+        QTest::newRow("good package") << good << Misbehaviour::None << goodSum << true << false;
+        QTest::newRow("through the user's proxy") << good << Misbehaviour::None << goodSum << true << true;
+        QTest::newRow("not found") << good << Misbehaviour::NotFound << QString() << false << false;
+        QTest::newRow("truncated zip") << good.left(good.size() / 2) << Misbehaviour::None << QString() << false
+                                       << false;
         QTest::newRow("member climbing out") << zipOf({ArchiveMember::file(u"TrivetDesk"_s, launcher("new"), 0755),
                                                        ArchiveMember::file(u"../escaped.txt"_s, "out")})
-                                             << Misbehaviour::None << QString() << false;
-        QTest::newRow("other checksum") << good << Misbehaviour::None << QString(64, u'0') << false;
+                                             << Misbehaviour::None << QString() << false << false;
+        QTest::newRow("other checksum") << good << Misbehaviour::None << QString(64, u'0') << false << false;
     }
 
     void updaterReplacesFilesOnlyFromAGoodPackage()
@@ -136,6 +140,7 @@ private slots:
         QFETCH(Misbehaviour, misbehaviour);
         QFETCH(QString, sha256);
         QFETCH(bool, updated);
+        QFETCH(bool, viaProxy);
         m_mirror->setBody(packagePath, body);
         m_mirror->setMisbehaviour(packagePath, misbehaviour);
         if (!sha256.isEmpty()) {
@@ -143,9 +148,21 @@ private slots:
         }
         const QString program = m_folder->path(u"Updater"_s);
         QVERIFY(QFile::copy(QStringLiteral(TRIVET_UPDATER_EXE), program));
+        // The user's configuration folder, with the proxy store in it, is the test's own.
+        QTemporaryDir configuration;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"XDG_CONFIG_HOME"_s, configuration.path());
+        if (viaProxy) {
+            const QString store = configuration.filePath(u"Quillory Vidi/Internet Settings.ini"_s);
+            QVERIFY(QDir().mkpath(QFileInfo(store).absolutePath()));
+            QVERIFY(writeIni(u"Internet Settings"_s, u"ProxyEnable"_s, u"1"_s, store));
+            QVERIFY(writeIni(u"Internet Settings"_s, u"ProxyServer"_s, u"127.0.0.1:%1"_s.arg(m_mirror->port()), store));
+            QVERIFY(writeIni(u"VersionCheck"_s, u"updaterURL"_s, u"http://packages.invalid"_s + packagePath, ini()));
+        }
         const auto before = snapshot(m_folder->root());
 
         QProcess updater;
+        updater.setProcessEnvironment(environment);
         updater.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         updater.start(program, {});
         QTRY_VERIFY_WITH_TIMEOUT(m_folder->exists(marker), 20000);
