@@ -2,10 +2,13 @@
 
 #include "common/platform/FileExists.h"
 #include "common/platform/WorkFolder.h"
+#include "common/product/Product.h"
 #include "launcher/art/ArtCatalogue.h"
 #include "launcher/catalogue/Catalogue.h"
 #include "launcher/catalogue/LaunchController.h"
 #include "launcher/catalogue/OfficeSuite.h"
+#include "launcher/help/AboutBox.h"
+#include "launcher/help/HelpController.h"
 #include "launcher/mainwindow/CatalogueTabPage.h"
 #include "launcher/mainwindow/IconButton.h"
 #include "launcher/mainwindow/LanguageItems.h"
@@ -73,6 +76,7 @@ MainWindow::MainWindow(LauncherContext context, QWidget *parent)
     // Every download asks the store afresh, so a proxy set in the window applies to the next one.
     m_launcher->setProxySource([store = m_context.internetSettings] { return store->proxy(); });
     m_proxy = new ProxyController(m_context.internetSettings, m_texts, *this, this);
+    m_help = new HelpController(m_context.folder, m_settings, m_context.processes, this);
     m_officeSuite = new OfficeSuiteController(m_context.folder, m_settings, m_texts, m_context.processes, *m_launcher,
                                               *this, *this, this);
     for (CatalogueTabPage *page : std::as_const(m_catalogueTabs)) {
@@ -198,7 +202,7 @@ void MainWindow::buildMenus()
     });
     connect(m_settingsMenu->actions().at(1), &QAction::triggered, this,
             [this] { m_updates->downloadSettingsPackage(); });
-    m_settingsMenu->actions().at(2)->setEnabled(false); // wired up with the settings editing feature
+    connect(m_settingsMenu->actions().at(2), &QAction::triggered, this, [this] { m_help->editSettings(); });
 
     m_languageMenu = bar->addMenu(u"Language"_s);
     m_languageMenu->setObjectName(u"mnuLanguage"_s);
@@ -220,8 +224,10 @@ void MainWindow::buildMenus()
     about->setObjectName(u"mnuAbout"_s);
     QAction *home = m_helpMenu->addAction(QString());
     home->setObjectName(u"mnuHomePage"_s);
+    connect(help, &QAction::triggered, this, [this] { m_help->openHelp(); });
+    connect(about, &QAction::triggered, this, &MainWindow::showAboutBox);
+    connect(home, &QAction::triggered, this, [this] { m_help->openHomePage(); });
     for (QAction *action : {help, about, home}) {
-        action->setEnabled(false); // wired up with the help and about features
         m_translatedActions.append(action);
     }
 }
@@ -409,6 +415,29 @@ void MainWindow::openOwnAppEditor()
     m_editor->show();
     m_editor->raise();
     m_editor->activateWindow();
+}
+
+AboutBox *MainWindow::aboutBox() const
+{
+    return m_about;
+}
+
+void MainWindow::showAboutBox()
+{
+    // One box: a second press brings the open one forward.
+    if (!m_about) {
+        QString mail = Product::MailAddress.toString();
+        mail.remove(u"mailto:"_s);
+        m_about = new AboutBox(mail, Product::WebSite.toString(), this);
+        m_about->setAttribute(Qt::WA_DeleteOnClose);
+        connect(m_about, &AboutBox::mailClicked, m_help, &HelpController::openMail);
+        connect(m_about, &AboutBox::webClicked, m_help, &HelpController::openWebSite);
+    }
+    // Its close button speaks the language that carries the check mark.
+    m_about->setCloseText(checkedLanguageFile().isEmpty() ? u"&Close"_s : m_texts.text(u"cmdClose", u"&Close"_s));
+    m_about->show();
+    m_about->raise();
+    m_about->activateWindow();
 }
 
 void MainWindow::showUpdatePrompt(const QString &message, const QString &yes, const QString &no)

@@ -22,7 +22,9 @@ class QTabWidget;
 
 namespace Trivet {
 
+class AboutBox;
 class CatalogueTabPage;
+class HelpController;
 class IconButton;
 class LaunchController;
 class OfficeSuiteController;
@@ -64,6 +66,8 @@ public:
     // The office suite's window while it is open.
     OfficeSuiteWindow *officeSuiteWindow() const;
     UpdateController *updateController() const { return m_updates; }
+    // The about box while it is open.
+    AboutBox *aboutBox() const;
     CatalogueTabPage *catalogueTab(int tab) const { return m_catalogueTabs.value(tab); }
     OwnAppsTabPage *ownAppsTab() const { return m_ownTab; }
     // The editor of the own programs while it is open.
@@ -113,6 +117,7 @@ private:
     void applyLanguageTexts();
     void applyMenuPictures();
     void openOwnAppEditor();
+    void showAboutBox();
     void showUpdatePrompt(const QString &message, const QString &yes, const QString &no);
 
     LauncherContext m_context;
@@ -149,6 +154,8 @@ private:
     OwnAppsController *m_ownApps = nullptr;
     QPointer<OwnAppEditor> m_editor;
     UpdateController *m_updates = nullptr;
+    HelpController *m_help = nullptr;
+    QPointer<AboutBox> m_about;
 };
 
 } // namespace Trivet

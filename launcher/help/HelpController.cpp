@@ -1,0 +1,105 @@
+#include "launcher/help/HelpController.h"
+
+#include "common/platform/FileExists.h"
+#include "common/platform/ProcessStarter.h"
+#include "common/product/Product.h"
+#include "common/settings/IniFile.h"
+
+#include <QDesktopServices>
+#include <QLoggingCategory>
+#include <array>
+#include <utility>
+
+using namespace Qt::StringLiterals;
+
+namespace Trivet {
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcHelp, "trivet.help")
+
+// Language file → help document, without its extension.
+constexpr std::array<std::pair<QStringView, QStringView>, 4> ownHelp{{
+    {u"Bulgarian.lng", u"TrivetVaziVA"},
+    {u"Deutsch.lng", u"TrivetVazuVO"},
+    {u"Nederlands.lng", u"TrivetZeveDE"},
+    {u"English.lng", u"TrivetZuveZA"},
+}};
+constexpr QStringView englishHelp = u"TrivetZuveZA";
+
+#if defined(Q_OS_WIN)
+constexpr QStringView helpExtension = u".chm";
+#else
+constexpr QStringView helpExtension = u".html";
+#endif
+
+} // namespace
+
+HelpController::HelpController(const AppFolder &folder, const IniFile &settings,
+                               std::shared_ptr<ProcessStarter> processes, QObject *parent)
+    : QObject(parent)
+    , m_folder(folder)
+    , m_settings(settings)
+    , m_processes(std::move(processes))
+{
+}
+
+QString HelpController::helpFile(const QString &language) const
+{
+    QStringView name = englishHelp;
+    for (const auto &[file, help] : ownHelp) {
+        if (language == file) {
+            name = help;
+        }
+    }
+    return resolveCaseInsensitive(m_folder.path(QString(u"\\Help\\"_s + name + helpExtension)));
+}
+
+void HelpController::openHelp() const
+{
+    const QString file = helpFile(m_settings.value(u"Language", u"Default"));
+    if (!fileExists(file)) {
+        qCWarning(lcHelp) << "no help document at" << file;
+        return;
+    }
+    open(QUrl::fromLocalFile(file));
+}
+
+void HelpController::openHomePage() const
+{
+    open(QUrl(Product::ProductPage.toString()));
+}
+
+void HelpController::openMail() const
+{
+    open(QUrl(Product::MailAddress.toString()));
+}
+
+void HelpController::openWebSite() const
+{
+    open(QUrl(Product::WebSite.toString()));
+}
+
+void HelpController::editSettings() const
+{
+#if defined(Q_OS_WIN)
+    if (m_processes) {
+        const StartResult started =
+            m_processes->start({u"notepad.exe"_s, {m_folder.iniPath()}, {}, WindowStyle::Normal});
+        if (!started.ok()) {
+            qCWarning(lcHelp) << "cannot start the text editor:" << started.message;
+        }
+    }
+#else
+    open(QUrl::fromLocalFile(m_folder.iniPath()));
+#endif
+}
+
+void HelpController::open(const QUrl &url)
+{
+    if (!QDesktopServices::openUrl(url)) {
+        qCInfo(lcHelp) << "the desktop did not open" << url.toString();
+    }
+}
+
+} // namespace Trivet

@@ -1,0 +1,128 @@
+#include "common/settings/IniFile.h"
+#include "common/settings/LangHandler.h"
+#include "launcher/help/AboutBox.h"
+#include "launcher/mainwindow/MainWindow.h"
+#include "launcher/mainwindow/MessageBox.h"
+#include "tests/support/PortableFolder.h"
+
+#include <QAction>
+#include <QDesktopServices>
+#include <QLabel>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTest>
+#include <QUrl>
+
+using namespace Qt::StringLiterals;
+using namespace Trivet;
+
+// Stands in for the desktop: records what it was asked to open.
+class Desktop : public QObject
+{
+    Q_OBJECT
+
+public:
+    QList<QUrl> opened;
+
+public slots:
+    void open(const QUrl &url) { opened.append(url); }
+};
+
+class TestHelp : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<Test::PortableFolder> m_folder;
+    Desktop m_desktop;
+
+    std::unique_ptr<MainWindow> startWindow()
+    {
+        auto window = std::make_unique<MainWindow>(
+            LauncherContext{m_folder->appFolder(), std::make_shared<FixedAddressSource>(u"127.0.0.1"_s), nullptr});
+        return window->startUp() ? std::move(window) : nullptr;
+    }
+    void trigger(MainWindow &window, const QString &item) { window.findChild<QAction *>(item)->trigger(); }
+    QList<QUrl> takeOpened() { return std::exchange(m_desktop.opened, {}); }
+
+private slots:
+    void initTestCase()
+    {
+        MessageBox::setRecording(true);
+        QStandardPaths::setTestModeEnabled(true);
+        for (const QString &scheme : {u"file"_s, u"http"_s, u"mailto"_s}) {
+            QDesktopServices::setUrlHandler(scheme, &m_desktop, "open");
+        }
+    }
+
+    void cleanupTestCase()
+    {
+        for (const QString &scheme : {u"file"_s, u"http"_s, u"mailto"_s}) {
+            QDesktopServices::unsetUrlHandler(scheme);
+        }
+    }
+
+    void init()
+    {
+        m_folder = std::make_unique<Test::PortableFolder>();
+        m_folder->copyShippedFiles();
+        m_desktop.opened.clear();
+    }
+
+    void helpOpensTheDocumentOfTheLanguage_data()
+    {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QString>("document");
+        QTest::newRow("English") << u"English.lng"_s << u"TrivetZuveZA.html"_s;
+        QTest::newRow("German") << u"Deutsch.lng"_s << u"TrivetVazuVO.html"_s;
+        QTest::newRow("Dutch") << u"Nederlands.lng"_s << u"TrivetZeveDE.html"_s;
+        QTest::newRow("Bulgarian") << u"Bulgarian.lng"_s << u"TrivetVaziVA.html"_s;
+        QTest::newRow("Greek, no help of its own") << u"Greek.lng"_s << u"TrivetZuveZA.html"_s;
+        QTest::newRow("Catalan, no help of its own") << u"Catalan.lng"_s << u"TrivetZuveZA.html"_s;
+        QTest::newRow("unknown language") << u"Klingon.lng"_s << u"TrivetZuveZA.html"_s;
+    }
+
+    void helpOpensTheDocumentOfTheLanguage()
+    {
+        QFETCH(QString, language);
+        QFETCH(QString, document);
+        QVERIFY(writeIni(u"Language"_s, u"Default"_s, language, m_folder->appFolder().iniPath()));
+        auto window = startWindow();
+        QVERIFY(window);
+        trigger(*window, u"mnuHelp"_s);
+        const QList<QUrl> opened = takeOpened();
+        QCOMPARE(opened, QList<QUrl>{QUrl::fromLocalFile(m_folder->path(u"Help/"_s + document))});
+        QVERIFY(QFileInfo(opened.first().toLocalFile()).size() > 1000);
+    }
+
+    // The home page, the settings file and the about box's two links go to the desktop; the about box is one
+    // window, brought forward again, with its close button in the checked language.
+    void linksAndTheAboutBox()
+    {
+        QVERIFY(writeIni(u"Language"_s, u"Default"_s, u"Deutsch.lng"_s, m_folder->appFolder().iniPath()));
+        auto window = startWindow();
+        QVERIFY(window);
+        trigger(*window, u"mnuHomePage"_s);
+        trigger(*window, u"mnuEditIniFile"_s);
+        QCOMPARE(takeOpened(), (QList<QUrl>{QUrl(u"http://www.quillory.example/TrivetExec.htm"_s),
+                                            QUrl::fromLocalFile(m_folder->appFolder().iniPath())}));
+
+        trigger(*window, u"mnuAbout"_s);
+        trigger(*window, u"mnuAbout"_s);
+        QCOMPARE(window->findChildren<AboutBox *>().size(), 1);
+        AboutBox *about = window->aboutBox();
+        QVERIFY(about->isVisible());
+        QCOMPARE(about->findChild<QLabel *>(u"LbTitel"_s)->text(), u"Quillory Vidi  v 1.2.8"_s);
+        QCOMPARE(about->findChild<QPushButton *>(u"CmdClose"_s)->text(),
+                 translation(u"cmdClose"_s, m_folder->path(u"Languages/Deutsch.lng"_s)));
+        emit about->findChild<QLabel *>(u"LbMail"_s)->linkActivated(u"#"_s);
+        emit about->findChild<QLabel *>(u"LbWebAdres"_s)->linkActivated(u"#"_s);
+        QCOMPARE(takeOpened(),
+                 (QList<QUrl>{QUrl(u"mailto:vidi@quillory.example"_s), QUrl(u"http://www.quillory.example/"_s)}));
+        about->findChild<QPushButton *>(u"CmdClose"_s)->click();
+        QTRY_VERIFY(!window->aboutBox());
+    }
+};
+
+QTEST_MAIN(TestHelp)
+#include "tst_help.moc"
