@@ -5,6 +5,7 @@
 #include "launcher/mainwindow/LanguageItems.h"
 #include "launcher/mainwindow/MainWindow.h"
 #include "launcher/mainwindow/MessageBox.h"
+#include "tests/support/OwnWarnings.h"
 #include "tests/support/PortableFolder.h"
 
 #include <QAction>
@@ -22,20 +23,6 @@ using namespace Qt::StringLiterals;
 using namespace Trivet;
 
 namespace {
-
-QtMessageHandler previousHandler = nullptr;
-QStringList unexpectedWarnings;
-
-// Warnings of the launcher's own categories are faults in these tests (an unregistered text key,
-// a setting that could not be saved).
-void failOnOwnWarnings(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    if ((type == QtWarningMsg || type == QtCriticalMsg) && context.category &&
-        QByteArray(context.category).startsWith("trivet.")) {
-        unexpectedWarnings.append(message);
-    }
-    previousHandler(type, context, message);
-}
 
 LauncherContext contextFor(const Test::PortableFolder &folder, const QString &address)
 {
@@ -76,7 +63,7 @@ private:
 private slots:
     void initTestCase()
     {
-        previousHandler = qInstallMessageHandler(failOnOwnWarnings);
+        Test::installOwnWarningGuard();
         MessageBox::setRecording(true);
         // The user's own proxy store stays out of these tests.
         QStandardPaths::setTestModeEnabled(true);
@@ -87,12 +74,12 @@ private slots:
         m_folder = std::make_unique<Test::PortableFolder>();
         m_folder->copyShippedFiles();
         MessageBox::takeShown();
-        unexpectedWarnings.clear();
+        Test::ownWarnings().clear();
     }
 
     void cleanup()
     {
-        QVERIFY2(unexpectedWarnings.isEmpty(), qPrintable(unexpectedWarnings.join(u"\n"_s)));
+        QVERIFY2(Test::ownWarnings().isEmpty(), qPrintable(Test::ownWarnings().join(u"\n"_s)));
         QVERIFY(MessageBox::takeShown().isEmpty());
     }
 
@@ -423,7 +410,7 @@ private slots:
         QCOMPARE(shown.first().icon, QMessageBox::Warning);
         QVERIFY(!shown.first().text.isEmpty());
         QCOMPARE(window->checkedLanguageFile(), u"Français.lng"_s);
-        unexpectedWarnings.clear(); // the failed writes are logged as well
+        Test::ownWarnings().clear(); // the failed writes are logged as well
     }
 
     void everyWayOutEndsTheSame_data()

@@ -7,6 +7,7 @@
 #include "launcher/mainwindow/OwnAppsTabPage.h"
 #include "launcher/ownapps/FileDialog.h"
 #include "launcher/ownapps/OwnAppEditor.h"
+#include "tests/support/OwnWarnings.h"
 #include "tests/support/PortableFolder.h"
 #include "tests/support/RecordingProcessStarter.h"
 
@@ -23,18 +24,6 @@ using namespace Qt::StringLiterals;
 using namespace Trivet;
 
 namespace {
-
-QtMessageHandler previousHandler = nullptr;
-QStringList unexpectedWarnings;
-
-void failOnOwnWarnings(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    if ((type == QtWarningMsg || type == QtCriticalMsg) && context.category &&
-        QByteArray(context.category).startsWith("trivet.")) {
-        unexpectedWarnings.append(message);
-    }
-    previousHandler(type, context, message);
-}
 
 const QString section = u"MyOwnApps"_s;
 const QString toolTip = u"To Start the Application, click on the Icon."_s;
@@ -82,7 +71,7 @@ private:
 private slots:
     void initTestCase()
     {
-        previousHandler = qInstallMessageHandler(failOnOwnWarnings);
+        Test::installOwnWarningGuard();
         MessageBox::setRecording(true);
         FileDialog::setRecording(true);
     }
@@ -94,12 +83,12 @@ private slots:
         m_processes = std::make_shared<Test::RecordingProcessStarter>();
         MessageBox::takeShown();
         FileDialog::takeAsked();
-        unexpectedWarnings.clear();
+        Test::ownWarnings().clear();
     }
 
     void cleanup()
     {
-        QVERIFY2(unexpectedWarnings.isEmpty(), qPrintable(unexpectedWarnings.join(u"\n"_s)));
+        QVERIFY2(Test::ownWarnings().isEmpty(), qPrintable(Test::ownWarnings().join(u"\n"_s)));
         QVERIFY(MessageBox::takeShown().isEmpty());
     }
 

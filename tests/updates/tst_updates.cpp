@@ -7,6 +7,7 @@
 #include "launcher/updates/UpdateController.h"
 #include "launcher/updates/Version.h"
 #include "tests/support/ArchiveWriter.h"
+#include "tests/support/OwnWarnings.h"
 #include "tests/support/PortableFolder.h"
 #include "tests/support/RecordingProcessStarter.h"
 #include "tools/mirror/MirrorServer.h"
@@ -30,19 +31,6 @@ namespace {
 
 const QString online = u"192.168.1.20"_s;
 const QString offline = u"127.0.0.1"_s;
-
-QtMessageHandler previousHandler = nullptr;
-QStringList unexpectedWarnings;
-
-// Warnings of the launcher's own categories are faults here: what the user is told is not a warning.
-void failOnOwnWarnings(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    if ((type == QtWarningMsg || type == QtCriticalMsg) && context.category &&
-        QByteArray(context.category).startsWith("trivet.")) {
-        unexpectedWarnings.append(message);
-    }
-    previousHandler(type, context, message);
-}
 
 QByteArray zipOf(const QList<ArchiveMember> &members)
 {
@@ -119,7 +107,7 @@ private:
 private slots:
     void initTestCase()
     {
-        previousHandler = qInstallMessageHandler(failOnOwnWarnings);
+        Test::installOwnWarningGuard();
         MessageBox::setRecording(true);
         QDesktopServices::setUrlHandler(u"http"_s, &m_pages, "open");
     }
@@ -137,12 +125,12 @@ private slots:
         m_starter = std::make_shared<Test::RecordingProcessStarter>();
         m_pages.opened.clear();
         MessageBox::takeShown();
-        unexpectedWarnings.clear();
+        Test::ownWarnings().clear();
     }
 
     void cleanup()
     {
-        QVERIFY2(unexpectedWarnings.isEmpty(), qPrintable(unexpectedWarnings.join(u"\n"_s)));
+        QVERIFY2(Test::ownWarnings().isEmpty(), qPrintable(Test::ownWarnings().join(u"\n"_s)));
         QVERIFY(MessageBox::takeShown().isEmpty());
         m_mirror.reset();
         m_folder.reset();
@@ -331,7 +319,7 @@ private slots:
         QCOMPARE(m_folder->readFile(u"Trivet.ini"_s), before);
         QCOMPARE(window->findChild<QLabel *>(u"LbAVDownload"_s)->text(), T(u"lbIniFailed"_s));
         QVERIFY(!m_folder->exists(u".trivet-work"_s));
-        unexpectedWarnings.clear(); // the refused members are logged as well
+        Test::ownWarnings().clear(); // the refused members are logged as well
     }
 
     void updateItemHandsOverToTheUpdater_data()
