@@ -3,6 +3,7 @@
 #include "common/download/DownloadResult.h"
 #include "common/platform/AppFolder.h"
 #include "common/platform/ArchiveExtractor.h"
+#include "common/platform/ProcessStarter.h"
 #include "launcher/catalogue/Catalogue.h"
 #include "launcher/catalogue/CatalogueView.h"
 
@@ -37,7 +38,6 @@ QString failureText(const LanguageTexts &texts, FailureReason reason);
 
 class IniFile;
 class LanguageTexts;
-class ProcessStarter;
 
 // What a click on a catalogue icon does, and what happens when its package has arrived: the program
 // is started from its folder, or its package is downloaded, unpacked, checked and the program started;
@@ -95,7 +95,8 @@ public:
     void surfaceHovered();
 
 signals:
-    // An installation ended: the program was started (ok) or the failure message was shown.
+    // An installation ended: the program is in place and was started, or could not be because it needs Wine
+    // (ok), or the failure message was shown.
     void installationFinished(const QString &id, bool ok);
     // A definition download ended with its message; ok when new definitions arrived.
     void definitionUpdateFinished(bool ok);
@@ -105,7 +106,10 @@ private:
     // Whether a text is looked up afresh or taken from the files as last read.
     enum class Lookup { Checked, Held };
     void showWelcome(int tab, Lookup lookup);
-    bool startProgram(const QString &path, bool minimized = false);
+    // A Windows program that cannot start here is explained to the user at once.
+    StartResult startProgram(const QString &path, bool minimized = false);
+    // Whether the entry's program, judged before a download, needs Wine and there is none.
+    bool cannotRunHere(const CatalogueEntry &entry) const;
     QString text(QStringView key) const;
     void showOnAllTabs(const QString &downloadLine);
     void updateBusyState();
