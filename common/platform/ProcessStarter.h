@@ -13,16 +13,22 @@ struct ProcessStart
     QStringList arguments; // passed separately, never re-split from one text
     QString workingFolder; // empty: the program's own folder
     WindowStyle style = WindowStyle::Normal;
+
+    friend bool operator==(const ProcessStart &, const ProcessStart &) = default;
 };
 
 struct [[nodiscard]] StartResult
 {
-    enum class Status { Started, NoProgram, Failed };
+    // NeedsWine: a Windows program on a system that has nothing to run it with; nothing was started.
+    enum class Status { Started, NoProgram, Failed, NeedsWine };
 
     Status status = Status::Failed;
     QString message; // why the program did not start; empty when it did
 
     bool ok() const { return status == Status::Started; }
+    bool needsWine() const { return status == Status::NeedsWine; }
+    // The program is there and complete: it started, or only Wine is missing to start it.
+    bool installed() const { return ok() || needsWine(); }
 
     static StartResult started() { return {Status::Started, {}}; }
     static StartResult failure(Status status, const QString &message) { return {status, message}; }
@@ -34,6 +40,9 @@ class ProcessStarter
 public:
     virtual ~ProcessStarter() = default;
     virtual StartResult start(const ProcessStart &request) = 0;
+    // Whether a Windows program would start, asked before one is on the drive so the user learns it early.
+    // A starter that takes every program as it is says yes.
+    virtual bool startsWindowsPrograms() const { return true; }
 };
 
 // Starts detached processes with QProcess.

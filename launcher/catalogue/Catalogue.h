@@ -102,6 +102,12 @@ inline constexpr QStringView ApplicationsSection = u"Applications";
 inline constexpr QStringView DefinitionUrlKey = u"URLUpd";
 // Optional: the SHA-256 of a package in hexadecimal, keyed by its file name ("mpad35.zip").
 inline constexpr QStringView ChecksumsSection = u"Checksums";
+// Optional, for systems other than Windows: the Wine that starts Windows programs (else "wine" on the search
+// path), and NativePackages=1 where the packages hold native programs under Windows names (the demo mirror),
+// so no icon warns that its program needs Wine.
+inline constexpr QStringView PlatformSection = u"Platform";
+inline constexpr QStringView WineKey = u"Wine";
+inline constexpr QStringView NativePackagesKey = u"NativePackages";
 
 // The AntiVir installation: the package unpacks into AntiVirFolder, the program lives in AntiVirBasicFolder.
 inline constexpr QStringView AntiVirPackage = u"\\AntivirPE.zip";

@@ -6,6 +6,7 @@
 #include "common/platform/Extractor.h"
 #include "common/platform/FileExists.h"
 #include "common/platform/ProcessStarter.h"
+#include "common/platform/ProgramKind.h"
 #include "common/platform/WorkFolder.h"
 #include "common/settings/IniFile.h"
 #include "common/settings/LanguageTexts.h"
@@ -100,8 +101,9 @@ void LaunchController::launch(int tab, int slot)
         const bool present = fileExists(folder.path(Catalogue::AntiVirControlCentre));
         if (offline) {
             if (present) {
-                startProgram(folder.path(Catalogue::AntiVirControlCentre));
-                m_view.showInfo(0, T(entry->key1));
+                if (!startProgram(folder.path(Catalogue::AntiVirControlCentre)).needsWine()) {
+                    m_view.showInfo(0, T(entry->key1));
+                }
             } else {
                 m_view.showInfo(0, T(entry->key2), Tone::Offline);
             }
@@ -122,8 +124,9 @@ void LaunchController::launch(int tab, int slot)
         m_downloadAppId = entry->id.toString();
         if (offline) {
             if (fileExists(paths.executable)) {
-                startProgram(paths.executable);
-                m_view.showInfo(0, T(entry->key1));
+                if (!startProgram(paths.executable).needsWine()) {
+                    m_view.showInfo(0, T(entry->key1));
+                }
             } else {
                 m_view.showInfo(0, T(entry->key2), Tone::Offline);
             }
@@ -138,7 +141,8 @@ void LaunchController::launch(int tab, int slot)
 
     m_downloadAppId = entry->id.toString();
     if (fileExists(paths.executable)) {
-        startProgram(paths.startPath);
+        // What went wrong is logged, and a missing Wine explained, by startProgram.
+        static_cast<void>(startProgram(paths.startPath));
         return;
     }
     if (offline) {
@@ -158,8 +162,22 @@ void LaunchController::hover(int tab, int slot)
     // Texts that follow the pointer come from the language files as last read: a look at the disk per
     // move would cost more than showing them. A file edited by hand is seen at the next click.
     m_view.showInfo(tab, m_texts.heldText(entry->hoverKey));
-    m_view.showDownloadLine(tab, QString());
+    // Said before the download, so nobody fetches a program this system cannot run.
+    m_view.showDownloadLine(tab, cannotRunHere(*entry) ? m_texts.heldText(u"lbNeedsWine") : QString());
     m_view.emphasizeCaption(tab, slot);
+}
+
+bool LaunchController::cannotRunHere(const CatalogueEntry &entry) const
+{
+    // Judged by the catalogue's name: before a download there is no file to look into. The settings say
+    // when the packages hold native programs under Windows names.
+    if (!m_processes || m_settings.heldValue(Catalogue::PlatformSection, Catalogue::NativePackagesKey) == u"1") {
+        return false;
+    }
+    const QString name = entry.isConfigurable()
+                             ? m_settings.heldValue(Catalogue::ApplicationsSection, entry.launchExeKey)
+                             : entry.startPath.toString();
+    return programKindByName(name) == ProgramKind::Windows && !m_processes->startsWindowsPrograms();
 }
 
 void LaunchController::surfaceHovered()
@@ -247,15 +265,19 @@ DownloadHandle *LaunchController::fetchPackage(const DownloadRequest &request)
     return read;
 }
 
-bool LaunchController::startProgram(const QString &path, bool minimized)
+StartResult LaunchController::startProgram(const QString &path, bool minimized)
 {
     const StartResult started =
         m_processes ? m_processes->start({path, {}, {}, minimized ? WindowStyle::Minimized : WindowStyle::Normal})
                     : StartResult::failure(StartResult::Status::Failed, u"no process starter"_s);
-    if (!started.ok()) {
+    if (started.needsWine()) {
+        // The program is in place and stays; what is missing is on the system's side, and the user can add it.
+        qCInfo(lcLaunch) << started.message;
+        m_view.showMessage(CatalogueView::MessageKind::Warning, programTitle, text(u"errMsgWine"));
+    } else if (!started.ok()) {
         qCWarning(lcLaunch) << "could not start" << path << started.message;
     }
-    return started.ok();
+    return started;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -324,7 +346,7 @@ void LaunchController::install(const CatalogueEntry &entry, const DownloadResult
                 qCWarning(lcLaunch) << made.message;
             }
         }
-        if (fileExists(paths.executable) && startProgram(paths.startPath)) {
+        if (fileExists(paths.executable) && startProgram(paths.startPath).installed()) {
             if (!downloaded && failureReason(fetched) == FailureReason::NotAProgram) {
                 // The working copy runs, and the user learns that what came back was refused.
                 m_view.showMessage(CatalogueView::MessageKind::Warning, programTitle,
@@ -339,9 +361,13 @@ void LaunchController::install(const CatalogueEntry &entry, const DownloadResult
     }
     case InstallKind::SelfExtracting: {
         const EntryPaths paths = Catalogue::resolvePaths(entry, folder, m_settings, Phase::Install);
-        if (downloaded && fileExists(paths.package) && makeExecutable(paths.package).ok() &&
-            startProgram(paths.package, true)) {
-            m_view.showInfo(0, text(u"lbExtract"));
+        const StartResult started = downloaded && fileExists(paths.package) && makeExecutable(paths.package).ok()
+                                        ? startProgram(paths.package, true)
+                                        : StartResult::failure(StartResult::Status::NoProgram, {});
+        if (started.installed()) {
+            if (started.ok()) {
+                m_view.showInfo(0, text(u"lbExtract"));
+            }
             succeed(entry);
         } else {
             fail(entry, downloaded ? FailureReason::NotAProgram : failureReason(fetched),
@@ -389,7 +415,7 @@ void LaunchController::afterExtraction(const CatalogueEntry &entry, const Extrac
     const EntryPaths paths = Catalogue::resolvePaths(entry, m_folder, m_settings, Phase::Install);
     if (fileExists(paths.executable)) {
         removeFile(paths.package);
-        startProgram(paths.startPath);
+        static_cast<void>(startProgram(paths.startPath));
         succeed(entry);
     } else {
         // Unpacked without error, yet the program is not there: the package was not what it should be.
@@ -508,7 +534,7 @@ void LaunchController::announceDefinitions(const DownloadResult &fetched)
         // The scanner still runs with the definitions it has; it is never announced as updated.
         m_view.showMessage(CatalogueView::MessageKind::Warning, programTitle, failureText(failureReason(fetched)));
     }
-    startProgram(centre);
+    static_cast<void>(startProgram(centre));
     emit definitionUpdateFinished(downloaded);
 }
 

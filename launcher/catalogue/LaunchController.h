@@ -4,6 +4,7 @@
 #include "common/download/FailureReason.h"
 #include "common/platform/AppFolder.h"
 #include "common/platform/ArchiveExtractor.h"
+#include "common/platform/ProcessStarter.h"
 #include "launcher/catalogue/Catalogue.h"
 #include "launcher/catalogue/CatalogueView.h"
 
@@ -22,7 +23,6 @@ struct DownloadRequest;
 
 class IniFile;
 class LanguageTexts;
-class ProcessStarter;
 
 // The message of a failed installation: the general text, and the reason in a line of its own.
 QString failureText(const LanguageTexts &texts, FailureReason reason);
@@ -83,7 +83,8 @@ public:
     void surfaceHovered();
 
 signals:
-    // An installation ended: the program was started (ok) or the failure message was shown.
+    // An installation ended: the program is in place and was started, or could not be because it needs Wine
+    // (ok), or the failure message was shown.
     void installationFinished(const QString &id, bool ok);
     // A definition download ended with its message; ok when new definitions arrived.
     void definitionUpdateFinished(bool ok);
@@ -93,7 +94,10 @@ private:
     // Whether a text is looked up afresh or taken from the files as last read.
     enum class Lookup { Checked, Held };
     void showWelcome(int tab, Lookup lookup);
-    bool startProgram(const QString &path, bool minimized = false);
+    // A Windows program that cannot start here is explained to the user at once.
+    StartResult startProgram(const QString &path, bool minimized = false);
+    // Whether the entry's program, judged before a download, needs Wine and there is none.
+    bool cannotRunHere(const CatalogueEntry &entry) const;
     QString text(QStringView key) const;
     void showOnAllTabs(const QString &downloadLine);
     void updateBusyState();

@@ -92,7 +92,10 @@ void OfficeSuiteController::startComponent(int index)
     const QString path = componentPath(index);
     const StartResult started = m_processes ? m_processes->start({path, {}, {}, WindowStyle::Normal})
                                             : StartResult::failure(StartResult::Status::Failed, u"no starter"_s);
-    if (!started.ok()) {
+    if (started.needsWine()) {
+        qCInfo(lcSuite) << started.message;
+        m_view.showMessage(CatalogueView::MessageKind::Warning, programTitle, m_texts.text(u"errMsgWine"));
+    } else if (!started.ok()) {
         // The window has no error path of its own; the log says what happened.
         qCWarning(lcSuite) << "could not start" << path << started.message;
     }

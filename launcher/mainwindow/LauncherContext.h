@@ -4,6 +4,9 @@
 #include "common/platform/AppFolder.h"
 #include "common/platform/Connectivity.h"
 #include "common/platform/ProcessStarter.h"
+#include "common/platform/WineProcessStarter.h"
+#include "common/settings/IniFile.h"
+#include "launcher/catalogue/Catalogue.h"
 
 #include <memory>
 
@@ -21,8 +24,15 @@ struct LauncherContext
 
     static LauncherContext forApplication()
     {
-        return {AppFolder::ofApplication(), std::make_shared<NetworkInterfaceAddressSource>(),
-                std::make_shared<DetachedProcessStarter>(), std::make_shared<InternetSettings>()};
+        const AppFolder folder = AppFolder::ofApplication();
+        // The settings are asked for a Wine of their own only when the first Windows program is met.
+        WineLocator wine(
+            [ini = folder.iniPath()] {
+                return readIni(Catalogue::PlatformSection.toString(), Catalogue::WineKey.toString(), ini);
+            },
+            folder.root());
+        return {folder, std::make_shared<NetworkInterfaceAddressSource>(), makeProgramStarter(std::move(wine)),
+                std::make_shared<InternetSettings>()};
     }
 };
 

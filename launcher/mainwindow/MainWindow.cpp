@@ -89,7 +89,7 @@ MainWindow::MainWindow(LauncherContext context, QWidget *parent)
     }
     connect(m_ownTab, &OwnAppsTabPage::surfaceHovered, m_launcher, &LaunchController::surfaceHovered);
 
-    m_ownApps = new OwnAppsController(m_context.folder, m_settings, m_context.processes, *m_ownTab, this);
+    m_ownApps = new OwnAppsController(m_context.folder, m_settings, m_texts, m_context.processes, *m_ownTab, this);
     connect(m_ownTab, &OwnAppsTabPage::slotClicked, m_ownApps, &OwnAppsController::launch);
     connect(m_ownTab->settingsButton(), &QPushButton::clicked, this, &MainWindow::openOwnAppEditor);
     connect(m_ownTab->adjustDriveButton(), &QPushButton::clicked, m_ownApps, &OwnAppsController::adjustDriveLetters);

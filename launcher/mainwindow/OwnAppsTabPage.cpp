@@ -1,6 +1,7 @@
 #include "launcher/mainwindow/OwnAppsTabPage.h"
 
 #include "launcher/mainwindow/IconButton.h"
+#include "launcher/mainwindow/MessageBox.h"
 #include "launcher/mainwindow/TabLayout.h"
 #include "launcher/ownapps/Picture.h"
 
@@ -101,6 +102,11 @@ void OwnAppsTabPage::showSlotToolTip(int slot, const QString &text)
     if (IconButton *icon = m_icons.value(slot)) {
         icon->setToolTip(text);
     }
+}
+
+void OwnAppsTabPage::showMessage(const QString &title, const QString &text)
+{
+    MessageBox::warning(window(), title, text);
 }
 
 void OwnAppsTabPage::resetCaptions()

@@ -39,6 +39,7 @@ public:
     void showSlotName(int slot, const QString &name) override;
     void showSlotPicture(int slot, const QString &file) override;
     void showSlotToolTip(int slot, const QString &text) override;
+    void showMessage(const QString &title, const QString &text) override;
 
 signals:
     void slotClicked(int slot);

@@ -4,6 +4,7 @@
 #include "common/platform/FileExists.h"
 #include "common/platform/ProcessStarter.h"
 #include "common/settings/IniFile.h"
+#include "common/settings/LanguageTexts.h"
 #include "launcher/ownapps/DriveMove.h"
 #include "launcher/ownapps/OwnAppsView.h"
 
@@ -20,6 +21,7 @@ const QString driveSection = u"USBDriveLetter"_s;
 const QString newDriveKey = u"NewDriveLetter"_s;
 const QString oldDriveKey = u"OldDriveLetter"_s;
 const QString startToolTip = u"To Start the Application, click on the Icon."_s;
+const QString programTitle = u"TrivetDesk"_s;
 
 bool isSlot(int slot)
 {
@@ -30,11 +32,12 @@ bool isSlot(int slot)
 
 namespace Trivet {
 
-OwnAppsController::OwnAppsController(const AppFolder &folder, IniFile &settings,
+OwnAppsController::OwnAppsController(const AppFolder &folder, IniFile &settings, const LanguageTexts &texts,
                                      std::shared_ptr<ProcessStarter> processes, OwnAppsView &view, QObject *parent)
     : QObject(parent)
     , m_folder(folder)
     , m_settings(settings)
+    , m_texts(texts)
     , m_processes(std::move(processes))
     , m_view(view)
 {
@@ -97,7 +100,10 @@ void OwnAppsController::launch(int slot)
         return;
     }
     const StartResult started = m_processes->start(processFor(commandLine));
-    if (!started.ok()) {
+    if (started.needsWine()) {
+        qCInfo(lcOwnApps) << "slot" << slot + 1 << "holds" << started.message;
+        m_view.showMessage(programTitle, m_texts.text(u"errMsgWine"));
+    } else if (!started.ok()) {
         // A slot whose program is gone does nothing, as the user sees it; the reason goes to the log.
         qCInfo(lcOwnApps) << "slot" << slot + 1 << "did not start:" << started.message;
     }

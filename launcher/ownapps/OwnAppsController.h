@@ -11,6 +11,7 @@
 namespace Trivet {
 
 class IniFile;
+class LanguageTexts;
 class OwnAppsView;
 class ProcessStarter;
 struct ProcessStart;
@@ -18,7 +19,8 @@ struct ProcessStart;
 // The user's own programs: what their slots show, what a click starts, what the editor saves, and how
 // their paths follow the stick to another drive. It reads and writes section [MyOwnApps] through the
 // settings document the window holds and shows the slots through an OwnAppsView, so it runs without a
-// window. Nothing it does shows a message: a slot that cannot start does nothing.
+// window. A slot that cannot start does nothing, as far as the user sees, with one exception: a Windows
+// program on a system without Wine is explained, since the user can fix that.
 class OwnAppsController final : public QObject
 {
     Q_OBJECT
@@ -33,8 +35,8 @@ public:
 
     enum class SaveOutcome { Saved, Incomplete, NotWritten };
 
-    OwnAppsController(const AppFolder &folder, IniFile &settings, std::shared_ptr<ProcessStarter> processes,
-                      OwnAppsView &view, QObject *parent = nullptr);
+    OwnAppsController(const AppFolder &folder, IniFile &settings, const LanguageTexts &texts,
+                      std::shared_ptr<ProcessStarter> processes, OwnAppsView &view, QObject *parent = nullptr);
 
     // At start-up: notes the drive the launcher runs from in [USBDriveLetter] (NewDriveLetter always,
     // OldDriveLetter when there is none yet) and takes the working copies of the paths.
@@ -75,6 +77,7 @@ private:
 
     AppFolder m_folder;
     IniFile &m_settings;
+    const LanguageTexts &m_texts;
     std::shared_ptr<ProcessStarter> m_processes;
     OwnAppsView &m_view;
     std::array<WorkingCopy, OwnAppSlot::Count> m_copies;

@@ -17,6 +17,8 @@ public:
     virtual void showSlotPicture(int slot, const QString &file) = 0;
     // Empty: no tool tip.
     virtual void showSlotToolTip(int slot, const QString &text) = 0;
+    // A warning box with an OK button; returns when the user has closed it.
+    virtual void showMessage(const QString &title, const QString &text) = 0;
 };
 
 } // namespace Trivet

@@ -270,6 +270,8 @@ void tst_DemoMirror::installingFromTheMirrorGivesEveryProgram()
     QVERIFY(portable.isValid());
     const AppFolder folder(portable.path());
     QVERIFY(QFile::copy(settings(), folder.iniPath()));
+    // The stand-ins are native programs under Windows names: no icon may say they need Wine.
+    QCOMPARE(IniFile(folder.iniPath()).value(Catalogue::PlatformSection, Catalogue::NativePackagesKey), u"1"_s);
 
     for (const CatalogueEntry &e : Catalogue::entries()) {
         const EntryPaths paths = Catalogue::resolvePaths(e, folder, IniFile(folder.iniPath()), Phase::Install);

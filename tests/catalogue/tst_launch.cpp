@@ -1,4 +1,5 @@
 #include "common/download/Downloader.h"
+#include "common/platform/WineProcessStarter.h"
 #include "common/settings/IniFile.h"
 #include "common/settings/LangHandler.h"
 #include "common/settings/LanguageTexts.h"
@@ -8,6 +9,7 @@
 #include "tests/support/PortableFolder.h"
 #include "tests/support/RecordingCatalogueView.h"
 #include "tests/support/RecordingProcessStarter.h"
+#include "tests/support/WineStandIn.h"
 #include "tools/mirror/MirrorServer.h"
 
 #include <QCryptographicHash>
@@ -341,6 +343,74 @@ private slots:
         startController(online, std::make_shared<DetachedProcessStarter>());
         QVERIFY(clickAndInstall(tab, slot, id));
         QTRY_VERIFY_WITH_TIMEOUT(m_folder->exists(marker), 5000);
+    }
+
+    // A downloaded Windows program starts through Wine in the folder a native one gets. Without Wine the user
+    // is told that once, instead of a failed installation, the program stays installed and nothing starts.
+    void windowsProgramsStartThroughWine_data()
+    {
+        QTest::addColumn<bool>("zipped");
+        QTest::addColumn<bool>("withWine");
+        QTest::newRow("direct, Wine") << false << true;
+        QTest::newRow("unzipped, Wine") << true << true;
+        QTest::newRow("direct, no Wine") << false << false;
+        QTest::newRow("unzipped, no Wine") << true << false;
+    }
+
+    void windowsProgramsStartThroughWine()
+    {
+        QFETCH(bool, zipped);
+        QFETCH(bool, withWine);
+        const Test::WineStandIn wine(withWine);
+        if (zipped) {
+            serve(u"URLOFF-6"_s, zipOf({ArchiveMember::file(u"Metapad.exe"_s, Test::windowsProgram)}));
+        } else {
+            serve(u"URLSYS-9"_s, Test::windowsProgram);
+        }
+        std::shared_ptr<ProcessStarter> processes = m_recorder;
+        if (withWine) {
+            processes = std::make_shared<DetachedProcessStarter>();
+        }
+        startController(online, std::make_shared<WineProcessStarter>(processes, WineLocator()));
+        QVERIFY(clickAndInstall(zipped ? 1 : 2, zipped ? 5 : 8, zipped ? u"OFF-6"_s : u"SYS-9"_s));
+
+        const QString program = m_folder->appFolder().path(zipped ? u"\\Metapad\\Metapad.exe" : u"\\putty.exe");
+        QVERIFY(QFileInfo(program).isFile());
+        QVERIFY(!m_folder->exists(u"mpad35.zip"_s));
+        const QList<Test::RecordingCatalogueView::Message> messages = m_view.takeMessages();
+        if (withWine) {
+            QVERIFY(messages.isEmpty());
+            QTRY_COMPARE_WITH_TIMEOUT(wine.record(), (QStringList{QFileInfo(program).path(), program}), 5000);
+        } else {
+            QCOMPARE(messages.size(), 1);
+            QCOMPARE(messages[0].text, T(u"errMsgWine"_s));
+            QVERIFY(m_recorder->started.isEmpty());
+        }
+    }
+
+    // Before a download, the icon of a Windows program says when nothing here can run it, unless the settings
+    // say the packages are native.
+    void hoverWarnsOfAWindowsProgramWithoutWine_data()
+    {
+        QTest::addColumn<bool>("withWine");
+        QTest::addColumn<QString>("nativePackages");
+        QTest::addColumn<bool>("warned");
+        QTest::newRow("no Wine") << false << QString() << true;
+        QTest::newRow("Wine") << true << QString() << false;
+        QTest::newRow("no Wine, native packages") << false << u"1"_s << false;
+    }
+
+    void hoverWarnsOfAWindowsProgramWithoutWine()
+    {
+        QFETCH(bool, withWine);
+        QFETCH(QString, nativePackages);
+        QFETCH(bool, warned);
+        const Test::WineStandIn wine(withWine);
+        QVERIFY(writeIni(u"Platform"_s, u"NativePackages"_s, nativePackages, m_folder->appFolder().iniPath()));
+        startController(online, std::make_shared<WineProcessStarter>(m_recorder, WineLocator()));
+        controller()->hover(1, 5);
+        QCOMPARE(m_view.info(1).text, T(u"lbMeta"_s));
+        QCOMPARE(m_view.downloadLine(1), warned ? T(u"lbNeedsWine"_s) : QString());
     }
 
     void clickPolicies()

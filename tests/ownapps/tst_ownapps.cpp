@@ -1,3 +1,4 @@
+#include "common/platform/WineProcessStarter.h"
 #include "common/settings/IniFile.h"
 #include "common/settings/LangHandler.h"
 #include "launcher/mainwindow/IconButton.h"
@@ -10,6 +11,7 @@
 #include "tests/support/OwnWarnings.h"
 #include "tests/support/PortableFolder.h"
 #include "tests/support/RecordingProcessStarter.h"
+#include "tests/support/WineStandIn.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -160,6 +162,39 @@ private slots:
         QTest::mouseClick(tab->icon(0), Qt::LeftButton);
         QTRY_COMPARE_WITH_TIMEOUT(m_folder->readFile(u"Tools/started.marker"_s), QByteArray("a b\n"), 5000);
         QCOMPARE(tab->caption(0)->text(), u"First"_s);
+    }
+
+    // A Windows program in a slot starts through Wine with its argument, in the folder a native one gets;
+    // without Wine, one message says what to install and nothing starts.
+    void slotWithAWindowsProgram_data()
+    {
+        QTest::addColumn<bool>("withWine");
+        QTest::newRow("Wine") << true;
+        QTest::newRow("no Wine") << false;
+    }
+
+    void slotWithAWindowsProgram()
+    {
+        QFETCH(bool, withWine);
+        const Test::WineStandIn wine(withWine);
+        auto recorder = std::make_shared<Test::RecordingProcessStarter>();
+        m_processes = std::make_shared<WineProcessStarter>(
+            withWine ? std::shared_ptr<ProcessStarter>(std::make_shared<DetachedProcessStarter>()) : recorder,
+            WineLocator());
+        m_folder->writeFile(u"My Tools/tool.exe"_s, Test::windowsProgram);
+        const QString program = m_folder->path(u"My Tools/tool.exe"_s);
+        setSlot(1, u"Tool"_s, program + u" -x"_s, u"Your Icon-path here"_s);
+        auto window = startWindow();
+        QVERIFY(window);
+        QTest::mouseClick(window->ownAppsTab()->icon(0), Qt::LeftButton);
+        if (withWine) {
+            QTRY_COMPARE_WITH_TIMEOUT(wine.record(), (QStringList{QDir::currentPath(), program, u"-x"_s}), 5000);
+        } else {
+            const QList<MessageBox::Shown> shown = MessageBox::takeShown();
+            QCOMPARE(shown.size(), 1);
+            QCOMPARE(shown[0].text, translation(u"errMsgWine"_s, m_folder->path(u"Languages/English.lng"_s)));
+            QVERIFY(recorder->started.isEmpty());
+        }
     }
 
     // Captions stay bold from one icon to the next until the pointer crosses the tab's surface.

@@ -2,6 +2,9 @@
 #include "common/platform/FileExists.h"
 #include "common/platform/RelativePath.h"
 #include "common/platform/Wait.h"
+#include "common/platform/WineProcessStarter.h"
+#include "tests/support/RecordingProcessStarter.h"
+#include "tests/support/WineStandIn.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -153,6 +156,83 @@ private slots:
         if (path) {
             QCOMPARE(components, path->components());
         }
+    }
+
+    // Content decides before the name and the run bit (a FAT stick shows one on every file). A Windows program
+    // goes to Wine with its arguments and the folder it would have had on its own; without Wine nothing starts.
+    void windowsProgramsGoThroughWine_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("windows");
+        QTest::newRow("MZ named .exe") << u"tool.exe"_s << Test::windowsProgram << true;
+        QTest::newRow("MZ under another name") << u"setup.dat"_s << Test::windowsProgram << true;
+        QTest::newRow("batch file by name") << u"RUN.BAT"_s << QByteArray("@echo off\r\n") << true;
+        QTest::newRow("script named .exe") << u"tool.exe"_s << QByteArray("#!/bin/sh\n") << false;
+        QTest::newRow("ELF named .com") << u"op.com"_s
+                                        << QByteArray("\x7f"
+                                                      "ELF")
+                                        << false;
+        QTest::newRow("text named .exe") << u"tool.exe"_s << QByteArray("program") << false;
+    }
+
+    void windowsProgramsGoThroughWine()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, content);
+        QFETCH(bool, windows);
+        QTemporaryDir dir;
+        const QString program = dir.filePath(name);
+        QFile file(program);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+        file.close();
+        QVERIFY(file.setPermissions(file.permissions() | QFile::ExeOwner));
+        const ProcessStart request{program, {u"-x"_s, u"a b"_s}, {}, WindowStyle::Minimized};
+        for (const bool withWine : {true, false}) {
+            const Test::WineStandIn wine(withWine);
+            auto recorder = std::make_shared<Test::RecordingProcessStarter>();
+            WineProcessStarter starter(recorder, WineLocator());
+            QCOMPARE(starter.startsWindowsPrograms(), withWine);
+            const ProcessStart throughWine{wine.program(), QStringList{program} + request.arguments, dir.path(),
+                                           WindowStyle::Minimized};
+            const QList<ProcessStart> expected = !windows   ? QList{request}
+                                                 : withWine ? QList{throughWine}
+                                                            : QList<ProcessStart>();
+            QCOMPARE(starter.start(request).status,
+                     expected.isEmpty() ? StartResult::Status::NeedsWine : StartResult::Status::Started);
+            QVERIFY(recorder->started == expected);
+        }
+    }
+
+    // A Wine the settings name (one carried on the stick, relative to it) wins; one that cannot be run gives
+    // way to the search path. The answer is found once and holds for the run.
+    void wineIsFoundOnceWhereTheSettingsSay_data()
+    {
+        QTest::addColumn<QString>("configured");
+        QTest::addColumn<bool>("onStick");
+        QTest::newRow("carried on the stick") << u"Wine/wine"_s << true;
+        QTest::newRow("named but missing") << u"/nowhere/wine"_s << false;
+    }
+
+    void wineIsFoundOnceWhereTheSettingsSay()
+    {
+        QFETCH(QString, configured);
+        QFETCH(bool, onStick);
+        QTemporaryDir stick;
+        touch(stick.filePath(u"Wine/wine"_s), QFile::ReadOwner | QFile::ExeOwner);
+        const Test::WineStandIn wine;
+        int asked = 0;
+        const WineLocator locator(
+            [&] {
+                ++asked;
+                return configured;
+            },
+            stick.path());
+        const QString expected = onStick ? stick.filePath(u"Wine/wine"_s) : wine.program();
+        QCOMPARE(locator.wine(), expected);
+        const Test::WineStandIn gone(false);
+        QCOMPARE(locator.wine(), expected);
+        QCOMPARE(asked, 1);
     }
 
     void waitNeverReturnsEarly_data()

@@ -377,6 +377,13 @@ MirrorResult MirrorBuilder::build() const
         !saved.ok()) {
         return {false, saved.message, result.written};
     }
+    // The stand-ins are native programs under the catalogue's Windows names: no icon should warn that its
+    // program needs Wine.
+    if (const SaveResult saved =
+            settings.setValue(Catalogue::PlatformSection.toString(), Catalogue::NativePackagesKey.toString(), u"1"_s);
+        !saved.ok()) {
+        return {false, saved.message, result.written};
+    }
 
     // The settings package carries the finished settings file, so fetching fresh settings from the mirror
     // keeps pointing at the mirror and keeps the checksums.

@@ -18,7 +18,7 @@ struct MirrorResult
 // extraction command unpacks it, so the launcher finds the program where it looks after installing.
 //
 // It also names every package's SHA-256 in the settings file's [Checksums] section, so the launcher refuses a
-// package that is not the one built here.
+// package that is not the one built here, and marks the packages as native in [Platform].
 //
 // Files go where the settings file's addresses point (the path of each URL below the mirror folder), so
 // the same settings file with its host replaced serves the launcher from the mirror.
