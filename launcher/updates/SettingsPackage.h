@@ -19,7 +19,7 @@ struct KeptValue
     QStringView section;
     QStringView key;
 };
-inline constexpr std::array<QStringView, 2> KeptSections{u"MyOwnApps", u"USBDriveLetter"};
+inline constexpr std::array<QStringView, 3> KeptSections{u"MyOwnApps", u"USBDriveLetter", u"Platform"};
 inline constexpr std::array<KeptValue, 1> KeptValues{{{u"Language", u"Default"}}};
 
 // A settings package on its way into the application folder. Its Trivet.ini is unpacked into a folder of its

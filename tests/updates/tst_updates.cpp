@@ -263,6 +263,8 @@ private slots:
             zipOf({ArchiveMember::file(u"Trivet.ini"_s, packageSettings(m_mirror->url(u"/Trivet.zip"_s)))}));
         const QStringList own{u"MyOwnAppName1=Notes"_s, u"MyOwnAppPath1=\"E:\\Notes\\notes.exe\""_s};
         QVERIFY(writeIniSection(ini(), u"MyOwnApps"_s, own));
+        const QStringList platform{u"Wine=/opt/wine/bin/wine"_s};
+        QVERIFY(writeIniSection(ini(), u"Platform"_s, platform));
         QVERIFY(writeIni(u"Language"_s, u"Default"_s, u"Deutsch.lng"_s, ini()));
 
         auto window = startWindow(offline);
@@ -282,6 +284,7 @@ private slots:
         QCOMPARE(settings.value(u"Applications", u"appOFF-6"), u"Metapad 4"_s);
         QCOMPARE(settings.value(u"VersionCheck", u"updateURL"), u"http://fresh.example/update.dat"_s);
         QCOMPARE(settings.sectionEntries(u"MyOwnApps"), own);
+        QCOMPARE(settings.sectionEntries(u"Platform"), platform);
         const QStringList drive = withDriveSection ? QStringList{u"NewDriveLetter=E:"_s, u"OldDriveLetter=D:"_s}
                                                    : QStringList{u"NewDriveLetter=Z:"_s};
         QCOMPARE(settings.sectionEntries(u"USBDriveLetter"), drive);
