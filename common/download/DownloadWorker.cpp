@@ -542,6 +542,9 @@ void DownloadWorker::closeBody(Transfer *t, bool keep)
     if (partial && (!keep || !t->described)) {
         PartialDownload::remove(t->request.resumeFolder, t->request.target);
     }
+    if (partial) {
+        QDir().rmdir(t->request.resumeFolder); // only when nothing else is kept there
+    }
 }
 
 void DownloadWorker::checkSpeed(Transfer *t)
@@ -611,7 +614,7 @@ void DownloadWorker::finish(Transfer *t, DownloadStatus status, const QString &m
     closeBody(t, result.ok() || cutOff);
 
     if (result.ok()) {
-        qCInfo(lcDownload, "Fetched %lld bytes into %ls", t->received, qUtf16Printable(t->request.target));
+        qCInfo(lcDownload, "Fetched %lld bytes into %ls", result.bytes, qUtf16Printable(t->request.target));
         // Qt spaces progress notifications out and may drop the last one; a host's bar should end full.
         if (t->announced > 0 && t->lastProgress != t->announced) {
             emit progressed(t->serial, t->offset + t->announced, t->offset + t->announced);
