@@ -3,6 +3,7 @@
 #include "tools/mirror/MirrorServer.h"
 
 #include <QCryptographicHash>
+#include <QDateTime>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
@@ -69,6 +70,8 @@ class TestResume final : public QObject
 private Q_SLOTS:
     void continuesOnlyWhatFollows_data();
     void continuesOnlyWhatFollows();
+    void startKeepsOnlyRecentPartsOfWantedPackages_data();
+    void startKeepsOnlyRecentPartsOfWantedPackages();
 };
 
 void TestResume::continuesOnlyWhatFollows_data()
@@ -139,6 +142,52 @@ void TestResume::continuesOnlyWhatFollows()
     }
     QCOMPARE(mirror.rangeRequests(u"/mpad35.zip"_s).mid(firstRequests), ranges);
     QCOMPARE(QDir(partials).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
+void TestResume::startKeepsOnlyRecentPartsOfWantedPackages_data()
+{
+    QTest::addColumn<int>("ageDays");
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<qint64>("keptBytes");
+    QTest::addColumn<bool>("withPart");
+    QTest::addColumn<bool>("kept");
+
+    const QString wanted = u"http://mirror.example/mpad35.zip"_s;
+    QTest::newRow("recent, still in the settings") << 6 << wanted << qint64(100) << true << true;
+    QTest::newRow("older than a week") << 8 << wanted << qint64(100) << true << false;
+    QTest::newRow("address no longer in the settings")
+        << 0 << u"http://old.example/mpad35.zip"_s << qint64(100) << true << false;
+    QTest::newRow("description without its part") << 0 << wanted << qint64(100) << false << false;
+    QTest::newRow("part as large as the whole") << 0 << wanted << qint64(1000) << true << false;
+}
+
+void TestResume::startKeepsOnlyRecentPartsOfWantedPackages()
+{
+    QFETCH(int, ageDays);
+    QFETCH(QString, url);
+    QFETCH(qint64, keptBytes);
+    QFETCH(bool, withPart);
+    QFETCH(bool, kept);
+
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(u"downloads"_s);
+    QVERIFY(QDir().mkpath(folder));
+    const QString target = dir.filePath(u"mpad35.zip"_s);
+    PartialDownload partial{url, u"OFF-6"_s, "\"abc\"", {}, 1000};
+    QVERIFY(partial.write(PartialDownload::infoPath(folder, target)));
+    if (withPart) {
+        QFile part(PartialDownload::dataPath(folder, target));
+        QVERIFY(part.open(QIODevice::WriteOnly));
+        part.write(QByteArray(keptBytes, 'x'));
+        QVERIFY(part.flush());
+        QVERIFY(part.setFileTime(QDateTime::currentDateTime().addDays(-ageDays), QFileDevice::FileModificationTime));
+    }
+    QFile(dir.filePath(u"downloads/stray.tmp"_s)).open(QIODevice::WriteOnly);
+
+    Trivet::prunePartialDownloads(folder, {u"http://mirror.example/mpad35.zip"_s}, std::chrono::hours(24 * 7));
+    const QStringList expected = kept ? QStringList{u"mpad35.zip.part"_s, u"mpad35.zip.part.info"_s} : QStringList();
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name), expected);
+    QCOMPARE(Trivet::partialDownloadSizes(folder).value(u"OFF-6"_s, -1), qint64(kept ? 1000 : -1));
 }
 
 QTEST_GUILESS_MAIN(TestResume)
