@@ -102,6 +102,8 @@ inline constexpr QStringView ApplicationsSection = u"Applications";
 inline constexpr QStringView DefinitionUrlKey = u"URLUpd";
 // Optional: the SHA-256 of a package in hexadecimal, keyed by its file name ("mpad35.zip").
 inline constexpr QStringView ChecksumsSection = u"Checksums";
+// Optional: the size of a package in bytes, keyed by its file name, for telling what a click would download.
+inline constexpr QStringView SizesSection = u"Sizes";
 
 // The AntiVir installation: the package unpacks into AntiVirFolder, the program lives in AntiVirBasicFolder.
 inline constexpr QStringView AntiVirPackage = u"\\AntivirPE.zip";

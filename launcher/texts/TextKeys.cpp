@@ -110,6 +110,12 @@ QList<TextKey> buildTextKeys()
         {u"errReasonSpace"_s, u"Second line of the install failure box: the drive is full or cannot be written"_s},
         {u"errReasonRefused"_s, u"Second line of the install failure box: the package was refused because it "
                                 u"would write files outside its own folder"_s},
+        {u"lbOnStick"_s, u"Said by screen readers for a catalogue icon that carries the mark of a program already on "
+                         u"the drive"_s},
+        {u"lbDownloadFirst"_s,
+         u"Added to the information line when the pointer is on the icon of a program that is not "
+         u"on the drive and would be downloaded at a click"_s},
+        {u"lbDownloadFirstSize"_s, u"The same with the package's size known; %1 is the size, such as 4.2 MB"_s},
     };
 
     for (const CatalogueTab &tab : Catalogue::tabs()) {
