@@ -1,5 +1,6 @@
 #include "common/download/Downloader.h"
 #include "common/download/PartialDownload.h"
+#include "common/platform/WorkFolder.h"
 #include "tools/mirror/MirrorServer.h"
 
 #include <QCryptographicHash>
@@ -7,6 +8,7 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -170,8 +172,12 @@ void TestResume::startKeepsOnlyRecentPartsOfWantedPackages()
     QFETCH(bool, kept);
 
     QTemporaryDir dir;
-    const QString folder = dir.filePath(u"downloads"_s);
+    const QString folder = Trivet::partialDownloadFolder(dir.path());
     QVERIFY(QDir().mkpath(folder));
+    // What an interrupted install left in the work folder goes at start; the partial downloads have rules of
+    // their own.
+    const QString leftover = QDir(Trivet::workFolder(dir.path())).filePath(u"stage-1"_s);
+    QVERIFY(QDir().mkpath(leftover));
     const QString target = dir.filePath(u"mpad35.zip"_s);
     PartialDownload partial{url, u"OFF-6"_s, "\"abc\"", {}, 1000};
     QVERIFY(partial.write(PartialDownload::infoPath(folder, target)));
@@ -182,8 +188,10 @@ void TestResume::startKeepsOnlyRecentPartsOfWantedPackages()
         QVERIFY(part.flush());
         QVERIFY(part.setFileTime(QDateTime::currentDateTime().addDays(-ageDays), QFileDevice::FileModificationTime));
     }
-    QFile(dir.filePath(u"downloads/stray.tmp"_s)).open(QIODevice::WriteOnly);
+    QFile(QDir(folder).filePath(u"stray.tmp"_s)).open(QIODevice::WriteOnly);
 
+    QVERIFY(Trivet::removeWorkLeftovers(dir.path()).ok());
+    QVERIFY(!QFileInfo::exists(leftover));
     Trivet::prunePartialDownloads(folder, {u"http://mirror.example/mpad35.zip"_s}, std::chrono::hours(24 * 7));
     const QStringList expected = kept ? QStringList{u"mpad35.zip.part"_s, u"mpad35.zip.part.info"_s} : QStringList();
     QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name), expected);
