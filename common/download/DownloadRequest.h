@@ -39,6 +39,10 @@ struct DownloadRequest
     // When not empty, the SHA-256 of the body in hexadecimal: any other body is refused and the old target
     // stays.
     QString sha256 = {};
+    // When not empty, a read that is cut off keeps what arrived in this folder, with the server's validators,
+    // and the next read of the same target asks only for the rest (Range with If-Range). The rest is taken
+    // only when the server answers with exactly the bytes that follow; any other answer starts over.
+    QString resumeFolder = {};
 };
 
 } // namespace Trivet

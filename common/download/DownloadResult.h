@@ -31,7 +31,8 @@ struct DownloadResult
     // (InvalidRequest) it is the text hosts show in their error box:
     // "<number>:Error in call to BeginDownload().\r\n\r\nError Description: <text>".
     QString message;
-    qint64 bytes = 0; // bytes of the body received; on success, the size of the file
+    qint64 bytes = 0;  // bytes of the body received; on success, the size of the file
+    qint64 total = -1; // the whole file's size as the server announced it; -1 when it did not
 
     bool ok() const { return status == DownloadStatus::Success; }
 };

@@ -40,12 +40,18 @@ Q_SIGNALS:
 private:
     struct Transfer;
 
+    void send(Transfer *transfer);
+    void startOver(Transfer *transfer, const char *why);
+    bool acceptPartial(Transfer *transfer, int status);
+    bool openBody(Transfer *transfer);
     void checkResponse(Transfer *transfer);
     void receive(Transfer *transfer);
     void finishReply(Transfer *transfer);
     void checkSpeed(Transfer *transfer);
     void finish(Transfer *transfer, DownloadStatus status, const QString &message = {});
     QString commit(Transfer *transfer);
+    // Closes the body's file: kept for the next read when keep, removed otherwise.
+    void closeBody(Transfer *transfer, bool keep);
 
     QNetworkAccessManager *m_manager = nullptr;
     QHash<quint64, std::shared_ptr<Transfer>> m_transfers;

@@ -33,7 +33,8 @@ class DownloadWorker;
 // Every ending, also that of a request that cannot start, arrives as the handle's finished(), through the
 // event loop and never from inside beginDownload, so connecting right after the call is safe. A handler may
 // start new reads (even for the same target) or delete the Downloader. Deleting the Downloader abandons its
-// reads: their handles go without finished() and their temporary files are removed.
+// reads: their handles go without finished() and their temporary files are removed, except the parts of reads
+// that may be resumed (DownloadRequest::resumeFolder), which are kept for the next read.
 class Downloader final : public QObject
 {
     Q_OBJECT

@@ -16,6 +16,11 @@ QString workFolder(const QString &appFolder)
     return QDir(appFolder).filePath(u".trivet-work"_s);
 }
 
+QString partialDownloadFolder(const QString &appFolder)
+{
+    return QDir(workFolder(appFolder)).filePath(u"downloads"_s);
+}
+
 FileResult removeWorkLeftovers(const QString &appFolder)
 {
     namespace fs = Extract::fs;
@@ -33,10 +38,14 @@ FileResult removeWorkLeftovers(const QString &appFolder)
     // An install a crash interrupted is taken back first; its journal needs the backups it names.
     const fs::path path = Extract::toPath(folder);
     const std::vector<fs::path> kept = Extract::recoverInstalls(path);
+    const fs::path partials = Extract::toPath(partialDownloadFolder(appFolder));
     std::error_code error;
     std::vector<fs::path> leftovers;
+    bool keepsPartials = false;
     for (auto it = fs::directory_iterator(path, error); !error && it != fs::directory_iterator(); it.increment(error)) {
-        if (std::ranges::find(kept, it->path()) == kept.end()) {
+        if (it->path() == partials && it->is_directory(error) && !it->is_symlink(error)) {
+            keepsPartials = true;
+        } else if (std::ranges::find(kept, it->path()) == kept.end()) {
             leftovers.push_back(it->path());
         }
     }
@@ -45,7 +54,7 @@ FileResult removeWorkLeftovers(const QString &appFolder)
         fs::remove_all(leftover, error);
         removed = removed && !error;
     }
-    if (kept.empty()) {
+    if (kept.empty() && !keepsPartials) {
         fs::remove(path, error);
         removed = removed && !error;
     }

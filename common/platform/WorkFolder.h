@@ -11,8 +11,13 @@ namespace Trivet {
 // go at the next start; nothing outside it is ever removed as a leftover.
 QString workFolder(const QString &appFolder);
 
+// The part of the work folder that outlives a start: downloads that were cut off, kept with their server's
+// validators so the next read of the same package asks only for the rest.
+QString partialDownloadFolder(const QString &appFolder);
+
 // Takes back the installs a crash or a pulled stick interrupted, then removes what an earlier run left in
-// the work folder. Call it only while no extraction runs.
+// the work folder, all but the partial downloads (they have their own rules of age and use). Call it only
+// while no extraction runs.
 FileResult removeWorkLeftovers(const QString &appFolder);
 
 // Removes the temporary files an interrupted write left beside the named files of the application folder

@@ -108,6 +108,8 @@ inline constexpr QStringView ChecksumsSection = u"Checksums";
 inline constexpr QStringView PlatformSection = u"Platform";
 inline constexpr QStringView WineKey = u"Wine";
 inline constexpr QStringView NativePackagesKey = u"NativePackages";
+// Optional: the size of a package in bytes, keyed by its file name, for telling what a click would download.
+inline constexpr QStringView SizesSection = u"Sizes";
 
 // The AntiVir installation: the package unpacks into AntiVirFolder, the program lives in AntiVirBasicFolder.
 inline constexpr QStringView AntiVirPackage = u"\\AntivirPE.zip";

@@ -31,6 +31,9 @@ public:
     // The caption under the pointer turns bold; all of them turn back at once.
     virtual void emphasizeCaption(int tab, int slot) = 0;
     virtual void resetCaptions() = 0;
+    // Whether the icon's program is on the drive already: such an icon carries a mark, and spoken is what a
+    // screen reader says of it (empty for an icon without the mark).
+    virtual void showOnStick(int tab, int slot, bool onStick, const QString &spoken) = 0;
     // A download is under way: the progress bar shows and the pointer is busy.
     virtual void showBusy(bool busy) = 0;
     virtual void showProgress(qint64 received, qint64 total) = 0;

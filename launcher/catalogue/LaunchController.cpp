@@ -2,6 +2,7 @@
 
 #include "common/download/DownloadHandle.h"
 #include "common/download/Downloader.h"
+#include "common/download/PartialDownload.h"
 #include "common/platform/Executable.h"
 #include "common/platform/Extractor.h"
 #include "common/platform/FileExists.h"
@@ -14,6 +15,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <QLoggingCategory>
 
 using namespace Qt::StringLiterals;
@@ -161,7 +163,21 @@ void LaunchController::hover(int tab, int slot)
     }
     // Texts that follow the pointer come from the language files as last read: a look at the disk per
     // move would cost more than showing them. A file edited by hand is seen at the next click.
-    m_view.showInfo(tab, m_texts.heldText(entry->hoverKey));
+    QString line = m_texts.heldText(entry->hoverKey);
+    const QString id = entry->id.toString();
+    if (!m_offline && !m_present.value(id, true)) {
+        // What a server answered is newer than what the settings say.
+        const qint64 size = m_packageSizes.value(id, m_settingsSizes.value(id, -1));
+        const QString note =
+            size > 0
+                ? m_texts.heldText(u"lbDownloadFirstSize")
+                      .replace(u"%1"_s, QLocale::c().formattedDataSize(size, 1, QLocale::DataSizeTraditionalFormat))
+                : m_texts.heldText(u"lbDownloadFirst");
+        if (!note.isEmpty()) {
+            line = line.isEmpty() ? note : line + u'\n' + note;
+        }
+    }
+    m_view.showInfo(tab, line);
     // Said before the download, so nobody fetches a program this system cannot run.
     m_view.showDownloadLine(tab, cannotRunHere(*entry) ? m_texts.heldText(u"lbNeedsWine") : QString());
     m_view.emphasizeCaption(tab, slot);
@@ -178,6 +194,35 @@ bool LaunchController::cannotRunHere(const CatalogueEntry &entry) const
                              ? m_settings.heldValue(Catalogue::ApplicationsSection, entry.launchExeKey)
                              : entry.startPath.toString();
     return programKindByName(name) == ProgramKind::Windows && !m_processes->startsWindowsPrograms();
+}
+
+void LaunchController::checkPresence(int tab)
+{
+    for (int slot = 0; slot < Catalogue::slotCount(tab); ++slot) {
+        const CatalogueEntry &entry = *Catalogue::entryAt(tab, slot);
+        const QString id = entry.id.toString();
+        const bool present = isPresent(entry);
+        m_present.insert(id, present);
+        const QString package = Catalogue::resolveTails(entry, m_settings, Phase::Launch).package.section(u'\\', -1);
+        bool known = false;
+        const qint64 size =
+            package.isEmpty() ? 0 : m_settings.value(Catalogue::SizesSection, package).toLongLong(&known);
+        if (known && size > 0) {
+            m_settingsSizes.insert(id, size);
+        } else {
+            m_settingsSizes.remove(id);
+        }
+        m_view.showOnStick(tab, slot, present, present ? text(u"lbOnStick") : QString());
+    }
+}
+
+bool LaunchController::isPresent(const CatalogueEntry &entry) const
+{
+    if (entry.kind == InstallKind::AntiVir) {
+        return fileExists(m_folder.path(Catalogue::AntiVirControlCentre));
+    }
+    const EntryPaths paths = Catalogue::resolvePaths(entry, m_folder, m_settings, Phase::Launch);
+    return paths.configured && fileExists(paths.executable);
 }
 
 void LaunchController::surfaceHovered()
@@ -246,9 +291,27 @@ void LaunchController::beginPackageDownload(const CatalogueEntry &entry, const Q
     connect(read, &DownloadHandle::finished, this, &LaunchController::onPackageFetched);
 }
 
+void LaunchController::prunePartialDownloads(const QSet<QString> &otherUrls)
+{
+    QSet<QString> wanted = otherUrls;
+    for (const CatalogueEntry &entry : Catalogue::entries()) {
+        wanted.insert(m_settings.value(Catalogue::ApplicationsSection, entry.urlKey));
+    }
+    wanted.remove(QString());
+    const QString folder = partialDownloadFolder(m_folder.root());
+    Trivet::prunePartialDownloads(folder, wanted, PartialDownloadLife);
+    // What the kept parts say of their packages' sizes serves the hover texts.
+    m_packageSizes.insert(partialDownloadSizes(folder));
+}
+
 DownloadHandle *LaunchController::fetchPackage(const DownloadRequest &request)
 {
-    DownloadHandle *read = m_downloader->beginDownload(request);
+    DownloadRequest resumable = request;
+    // A package cut off on a slow line is continued at the next click instead of fetched again from the start.
+    if (resumable.resumeFolder.isEmpty()) {
+        resumable.resumeFolder = partialDownloadFolder(m_folder.root());
+    }
+    DownloadHandle *read = m_downloader->beginDownload(resumable);
     if (!read) {
         return nullptr;
     }
@@ -257,6 +320,9 @@ DownloadHandle *LaunchController::fetchPackage(const DownloadRequest &request)
     // Connected first, so the bar and the lines are settled before the caller installs.
     connect(read, &DownloadHandle::finished, this, [this](const DownloadResult &result) {
         reportFailedRead(result);
+        if (result.total > 0) {
+            m_packageSizes.insert(result.request.id, result.total);
+        }
         m_fetching.remove(result.request.id);
         updateBusyState();
         showOnAllTabs(text(u"lbDownloadOK"));
@@ -452,13 +518,20 @@ void LaunchController::installAntiVir(const ExtractResult &result, FailureReason
     for (const QFileInfo &file : loose) {
         removeFile(file.absoluteFilePath());
     }
-    emit installationFinished(entry.id.toString(), true);
+    endInstallation(entry, true);
     startDefinitionDownload();
 }
 
 void LaunchController::succeed(const CatalogueEntry &entry)
 {
-    emit installationFinished(entry.id.toString(), true);
+    endInstallation(entry, true);
+}
+
+void LaunchController::endInstallation(const CatalogueEntry &entry, bool ok)
+{
+    // A failed installation may have removed a broken copy, a good one put a program in place.
+    checkPresence(entry.tab);
+    emit installationFinished(entry.id.toString(), ok);
 }
 
 void LaunchController::fail(const CatalogueEntry &entry, FailureReason reason, const QString &detail)
@@ -474,7 +547,7 @@ void LaunchController::fail(const CatalogueEntry &entry, FailureReason reason, c
     }
     m_view.showDownloadLine(0, QString());
     m_view.showMessage(CatalogueView::MessageKind::Warning, programTitle, failureText(reason));
-    emit installationFinished(entry.id.toString(), false);
+    endInstallation(entry, false);
 }
 
 QString LaunchController::failureText(FailureReason reason) const

@@ -8,10 +8,12 @@
 #include "launcher/catalogue/Catalogue.h"
 #include "launcher/catalogue/CatalogueView.h"
 
+#include <QHash>
 #include <QNetworkProxy>
 #include <QObject>
 #include <QSet>
 #include <QString>
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -69,8 +71,19 @@ public:
     // file is already on its way.
     DownloadHandle *fetchPackage(const DownloadRequest &request);
 
+    // How long a cut-off package download is kept for the next click to continue.
+    static constexpr std::chrono::hours PartialDownloadLife{24 * 7};
+    // At start: drops the kept partial downloads that are too old or whose address is neither a catalogue
+    // entry's nor one of otherUrls (packages fetched for others, such as the office suite).
+    void prunePartialDownloads(const QSet<QString> &otherUrls);
+
     void launch(int tab, int slot);
+    // The description of the icon, and, for a program that a click would download, that it would and how
+    // large it is as far as known. Reads nothing from the disk: what is on the drive is as last checked.
     void hover(int tab, int slot);
+    // Looks which programs of a tab are on the drive and marks their icons; when the tab is shown and after
+    // each installation, so the marks follow what was installed or removed meanwhile.
+    void checkPresence(int tab);
     void startDefinitionDownload();
 
     // The lines as start-up leaves them: the welcome line on the first tab, the others empty, and the
@@ -114,6 +127,8 @@ private:
     void afterExtraction(const CatalogueEntry &entry, const ExtractResult &result, FailureReason reason);
     void installAntiVir(const ExtractResult &result, FailureReason reason);
     void succeed(const CatalogueEntry &entry);
+    void endInstallation(const CatalogueEntry &entry, bool ok);
+    bool isPresent(const CatalogueEntry &entry) const;
     // Tells the user, with the reason in a line of its own, and removes the failed package.
     void fail(const CatalogueEntry &entry, FailureReason reason, const QString &detail);
     QString failureText(FailureReason reason) const;
@@ -129,8 +144,11 @@ private:
     QString m_downloadAppId;
     QString m_updateDownloadId;
     QString m_downloadUrl;
-    QSet<QString> m_fetching;   // ids of the packages on their way (entries, the office suite)
-    QSet<QString> m_installing; // entry ids between completion and start
+    QSet<QString> m_fetching;               // ids of the packages on their way (entries, the office suite)
+    QSet<QString> m_installing;             // entry ids between completion and start
+    QHash<QString, qint64> m_packageSizes;  // what servers said of packages' sizes, by id
+    QHash<QString, qint64> m_settingsSizes; // what the settings say of them, as last checked
+    QHash<QString, bool> m_present;         // whether the program is on the drive, as last checked
 };
 
 } // namespace Trivet

@@ -59,6 +59,11 @@ QString OfficeSuiteController::package() const
     return m_folder.path(PackageTail);
 }
 
+QString OfficeSuiteController::packageUrl() const
+{
+    return m_settings.value(Section, u"URL-OOP");
+}
+
 void OfficeSuiteController::open()
 {
     if (fileExists(componentPath(0))) {
@@ -73,7 +78,7 @@ void OfficeSuiteController::open()
         !m_suiteView.confirmSuiteDownload(u"OpenOffice.org Portable download Info"_s, m_texts.text(u"OOPMsg2"))) {
         return;
     }
-    DownloadRequest request{m_settings.value(Section, u"URL-OOP"), package(), SuiteId};
+    DownloadRequest request{packageUrl(), package(), SuiteId};
     request.sha256 = m_settings.value(Catalogue::ChecksumsSection, QFileInfo(package()).fileName());
     DownloadHandle *read = m_launcher.fetchPackage(request);
     if (!read) {

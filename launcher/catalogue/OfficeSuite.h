@@ -34,6 +34,8 @@ public:
 
     // The menu item.
     void open();
+    // Where the suite's package is fetched from, as the settings say now.
+    QString packageUrl() const;
     // An icon of the suite's window, 0 to 6.
     void startComponent(int index);
 

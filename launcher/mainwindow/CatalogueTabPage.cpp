@@ -147,6 +147,16 @@ void CatalogueTabPage::resetCaptions()
     }
 }
 
+void CatalogueTabPage::showOnStick(int slot, bool onStick, const QString &spoken)
+{
+    if (IconButton *icon = m_icons.value(slot)) {
+        icon->setMarked(onStick);
+        if (icon->accessibleDescription() != spoken) {
+            icon->setAccessibleDescription(spoken);
+        }
+    }
+}
+
 void CatalogueTabPage::showTranslatedBy(const QString &text)
 {
     m_translated->setText(text);

@@ -34,6 +34,7 @@ public:
     void showCaption(int slot, const QString &text);
     void emphasizeCaption(int slot);
     void resetCaptions();
+    void showOnStick(int slot, bool onStick, const QString &spoken);
     void showTranslatedBy(const QString &text);
 
     // A widget beside the icons, such as the proxy frame of the first tab.

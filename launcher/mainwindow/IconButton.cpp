@@ -1,7 +1,9 @@
 #include "launcher/mainwindow/IconButton.h"
 
 #include <QKeyEvent>
+#include <QLinearGradient>
 #include <QPainter>
+#include <QPainterPath>
 #include <QStyle>
 #include <QStyleOptionFocusRect>
 
@@ -23,6 +25,43 @@ void IconButton::setPicture(const QPixmap &picture)
     update();
 }
 
+void IconButton::setMarked(bool marked)
+{
+    if (m_marked != marked) {
+        m_marked = marked;
+        update();
+    }
+}
+
+namespace {
+
+// A green disc with a white tick, in the manner of the catalogue's artwork: a gradient, a white rim and a soft
+// shadow below. The rim keeps it apart from the picture, the shadow from a light window, so it shows in any theme.
+void drawOnStickMark(QPainter &painter, const QRectF &disc)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0, 0, 0, 70));
+    painter.drawEllipse(disc.translated(0, 1).adjusted(-1, -1, 1, 1));
+    QLinearGradient fill(disc.topLeft(), disc.bottomLeft());
+    fill.setColorAt(0, QColor(0x4c, 0xc7, 0x6a));
+    fill.setColorAt(1, QColor(0x1f, 0x8a, 0x3f));
+    painter.setPen(QPen(Qt::white, 1.6));
+    painter.setBrush(fill);
+    painter.drawEllipse(disc);
+    QPainterPath tick;
+    tick.moveTo(disc.left() + disc.width() * 0.28, disc.top() + disc.height() * 0.53);
+    tick.lineTo(disc.left() + disc.width() * 0.44, disc.top() + disc.height() * 0.69);
+    tick.lineTo(disc.left() + disc.width() * 0.73, disc.top() + disc.height() * 0.35);
+    painter.setPen(QPen(Qt::white, disc.width() * 0.14, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawPath(tick);
+    painter.restore();
+}
+
+} // namespace
+
 QSize IconButton::sizeHint() const
 {
     return {m_size + 8, m_size + 8};
@@ -43,6 +82,10 @@ void IconButton::paintEvent(QPaintEvent *)
     if (!m_picture.isNull()) {
         const QRect target((width() - m_size) / 2, (height() - m_size) / 2, m_size, m_size);
         painter.drawPixmap(target, m_picture);
+    }
+    if (m_marked) {
+        const qreal diameter = qMax(12, m_size * 3 / 8);
+        drawOnStickMark(painter, QRectF(width() - diameter - 2.5, height() - diameter - 2.5, diameter, diameter));
     }
     if (hasFocus()) {
         QStyleOptionFocusRect option;

@@ -17,6 +17,9 @@ public:
     void setPicture(const QPixmap &picture);
     QPixmap picture() const { return m_picture; }
     bool hasPicture() const { return !m_picture.isNull(); }
+    // A small badge in the corner: the program is on the drive already.
+    void setMarked(bool marked);
+    bool isMarked() const { return m_marked; }
 
     QSize sizeHint() const override;
 
@@ -32,6 +35,7 @@ protected:
 private:
     int m_size;
     QPixmap m_picture;
+    bool m_marked = false;
 };
 
 } // namespace Trivet

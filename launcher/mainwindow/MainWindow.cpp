@@ -87,6 +87,8 @@ MainWindow::MainWindow(LauncherContext context, QWidget *parent)
                 [this, tab](int slot) { m_launcher->hover(tab, slot); });
         connect(page, &CatalogueTabPage::surfaceHovered, m_launcher, &LaunchController::surfaceHovered);
     }
+    // What is on the drive is looked at when a tab comes into view, not at every pointer move.
+    connect(m_tabs, &QTabWidget::currentChanged, this, &MainWindow::checkShownTab);
     connect(m_ownTab, &OwnAppsTabPage::surfaceHovered, m_launcher, &LaunchController::surfaceHovered);
 
     m_ownApps = new OwnAppsController(m_context.folder, m_settings, m_texts, m_context.processes, *m_ownTab, this);
@@ -301,6 +303,7 @@ bool MainWindow::startUp()
         !cleaned.ok()) {
         qCWarning(lcMainWindow) << cleaned.message;
     }
+    m_launcher->prunePartialDownloads({m_officeSuite->packageUrl()});
 
     m_localAddress = m_context.addresses ? m_context.addresses->localAddress() : loopbackAddress();
     m_launcher->setOffline(isOffline());
@@ -381,6 +384,23 @@ void MainWindow::applyLanguageTexts()
         page->showTranslatedBy(translated);
     }
     m_ownTab->showTranslatedBy(translated);
+    // The marks' spoken descriptions in the new language.
+    checkShownTab();
+}
+
+void MainWindow::checkShownTab()
+{
+    const int shown = m_tabs->currentIndex();
+    if (m_launcher && shown >= 0 && shown < Catalogue::TabCount) {
+        m_launcher->checkPresence(shown);
+    }
+}
+
+void MainWindow::showOnStick(int tab, int slot, bool onStick, const QString &spoken)
+{
+    if (CatalogueTabPage *page = m_catalogueTabs.value(tab)) {
+        page->showOnStick(slot, onStick, spoken);
+    }
 }
 
 void MainWindow::applyMenuPictures()

@@ -92,6 +92,7 @@ private:
     void showCaption(int tab, int slot, const QString &text) override;
     void emphasizeCaption(int tab, int slot) override;
     void resetCaptions() override;
+    void showOnStick(int tab, int slot, bool onStick, const QString &spoken) override;
     void showBusy(bool busy) override;
     void showProgress(qint64 received, qint64 total) override;
     void showMessage(MessageKind kind, const QString &title, const QString &text) override;
@@ -112,6 +113,7 @@ private:
 
     void selectTab(int index);
     void syncTabMenu(int index);
+    void checkShownTab();
     void switchLanguage(int item);
     void checkLanguageItem(const QString &defaultValue);
     void applyLanguageTexts();

@@ -115,6 +115,12 @@ QList<TextKey> buildTextKeys()
                           u"click the icon again"_s},
         {u"lbNeedsWine"_s, u"Download line of a catalogue tab while the mouse is over an icon whose program is a "
                            u"Windows program and no Wine was found: said before a download, in one short line"_s},
+        {u"lbOnStick"_s, u"Said by screen readers for a catalogue icon that carries the mark of a program already on "
+                         u"the drive"_s},
+        {u"lbDownloadFirst"_s,
+         u"Added to the information line when the pointer is on the icon of a program that is not "
+         u"on the drive and would be downloaded at a click"_s},
+        {u"lbDownloadFirstSize"_s, u"The same with the package's size known; %1 is the size, such as 4.2 MB"_s},
     };
 
     for (const CatalogueTab &tab : Catalogue::tabs()) {

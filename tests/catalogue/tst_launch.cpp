@@ -15,6 +15,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QLocale>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -59,6 +60,20 @@ QByteArray antiVirPackage(const QByteArray &prefix)
         members.append(ArchiveMember::file(name.toString(), prefix + name.toUtf8()));
     }
     return zipOf(members);
+}
+
+// Bytes that do not compress, so a package is large enough to be cut off half-way.
+QByteArray payload()
+{
+    QByteArray data(64 * 1024, Qt::Uninitialized);
+    quint32 x = 2463534242u;
+    for (char &c : data) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        c = char(x);
+    }
+    return data;
 }
 
 // A program that proves it ran by leaving a file beside itself.
@@ -161,6 +176,48 @@ private slots:
         QCOMPARE(m_view.downloadLine(2), T(u"lbDownloadOK"_s));
         QVERIFY(!m_view.busy);
         QVERIFY(m_view.takeMessages().isEmpty());
+    }
+
+    // The mark and the hover text follow what is on the drive as last checked, and a package cut off on the
+    // way is continued at the next click.
+    void marksFollowWhatIsOnTheDrive()
+    {
+        const QByteArray package = zipOf({ArchiveMember::file(u"Metapad.exe"_s, payload(), 0755)});
+        serve(u"URLOFF-6"_s, package, Misbehaviour::DropConnection);
+        QVERIFY(writeIni(u"Sizes"_s, u"Spread32.zip"_s, u"2500000"_s, m_folder->appFolder().iniPath()));
+        m_folder->writeFile(u"Deepburn/DeepBurner.exe"_s, "program");
+        startController(online);
+        controller()->checkPresence(1);
+        const auto mark = [this](int slot) { return m_view.onStick.value({1, slot}); };
+        QCOMPARE(mark(0), qMakePair(true, T(u"lbOnStick"_s)));
+        QCOMPARE(mark(5), qMakePair(false, QString()));
+        const auto hoverText = [this](int slot) {
+            controller()->hover(1, slot);
+            return m_view.info(1).text;
+        };
+        QCOMPARE(hoverText(0), T(u"lbDB"_s));
+        QCOMPARE(hoverText(5), T(u"lbMeta"_s) + u'\n' + T(u"lbDownloadFirst"_s));
+        QCOMPARE(hoverText(8), T(u"lbSpread"_s) + u'\n' + T(u"lbDownloadFirstSize"_s).replace(u"%1"_s, u"2.4 MB"_s));
+
+        // Cut off: no mark, and the size the server announced is known now.
+        QVERIFY(!clickAndInstall(1, 5, u"OFF-6"_s));
+        QCOMPARE(mark(5), qMakePair(false, QString()));
+        const QString announced = QLocale::c().formattedDataSize(package.size(), 1, QLocale::DataSizeTraditionalFormat);
+        QCOMPARE(hoverText(5), T(u"lbMeta"_s) + u'\n' + T(u"lbDownloadFirstSize"_s).replace(u"%1"_s, announced));
+
+        m_mirror->setMisbehaviour(u"/packages/URLOFF-6"_s, Misbehaviour::None);
+        QVERIFY(clickAndInstall(1, 5, u"OFF-6"_s));
+        QCOMPARE(m_mirror->rangeRequests(u"/packages/URLOFF-6"_s).last(),
+                 "bytes=" + QByteArray::number(package.size() / 2) + '-');
+        QCOMPARE(mark(5), qMakePair(true, T(u"lbOnStick"_s)));
+        QCOMPARE(hoverText(5), T(u"lbMeta"_s));
+
+        // Removed behind the launcher's back: pointer moves do not look, showing the tab does.
+        QVERIFY(QDir(path(u"Metapad"_s)).removeRecursively());
+        QCOMPARE(hoverText(5), T(u"lbMeta"_s));
+        controller()->checkPresence(1);
+        QCOMPARE(mark(5), qMakePair(false, QString()));
+        QCOMPARE(hoverText(5), T(u"lbMeta"_s) + u'\n' + T(u"lbDownloadFirstSize"_s).replace(u"%1"_s, announced));
     }
 
     void sevenZipEntryUsesItsSettingsFolder()

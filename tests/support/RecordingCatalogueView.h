@@ -34,6 +34,10 @@ public:
     void showCaption(int tab, int slot, const QString &text) override { captions[{tab, slot}] = text; }
     void emphasizeCaption(int tab, int slot) override { emphasized.append({tab, slot}); }
     void resetCaptions() override { emphasized.clear(); }
+    void showOnStick(int tab, int slot, bool on, const QString &spoken) override
+    {
+        onStick[{tab, slot}] = {on, spoken};
+    }
     void showBusy(bool on) override { busy = on; }
     void showProgress(qint64 received, qint64 total) override { progress = {received, total}; }
     void showMessage(MessageKind kind, const QString &title, const QString &text) override
@@ -49,6 +53,7 @@ public:
 
     QHash<QPair<int, int>, QString> captions;
     QList<QPair<int, int>> emphasized;
+    QHash<QPair<int, int>, QPair<bool, QString>> onStick; // the mark and what is said of it, by tab and slot
     bool busy = false;
     QPair<qint64, qint64> progress;
     QList<Message> messages;

@@ -77,7 +77,14 @@ void MirrorConnection::readRequest()
         respondAndClose(405, "Method Not Allowed");
         return;
     }
-    start(m_server->respond(method, parts.at(1)));
+    QHash<QByteArray, QByteArray> headers;
+    for (const QByteArray &line : m_head.left(end).split('\n').mid(1)) {
+        const qsizetype colon = line.indexOf(':');
+        if (colon > 0) {
+            headers.insert(line.left(colon).trimmed().toLower(), line.mid(colon + 1).trimmed());
+        }
+    }
+    start(m_server->respond(method, parts.at(1), headers));
 }
 
 void MirrorConnection::respondAndClose(int status, const QByteArray &reason)
@@ -108,7 +115,7 @@ void MirrorConnection::start(const MirrorResponse &response)
         } else {
             m_source = std::make_unique<QFile>(m_response.filePath);
         }
-        if (!m_source->open(QIODevice::ReadOnly)) {
+        if (!m_source->open(QIODevice::ReadOnly) || !m_source->seek(m_response.offset)) {
             m_source.reset();
             m_response = {};
             respondAndClose(500, "Internal Server Error");

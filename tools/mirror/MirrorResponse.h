@@ -23,6 +23,7 @@ struct MirrorResponse
     QByteArray body;
     QString filePath;
     qint64 size = 0;
+    qint64 offset = 0; // where in the body or file the bytes sent begin
 
     qint64 slowPiece = 512;
     std::chrono::milliseconds slowPause{150};

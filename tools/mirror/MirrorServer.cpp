@@ -3,7 +3,11 @@
 #include "tools/mirror/MirrorConnection.h"
 #include "tools/mirror/MirrorResponse.h"
 
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <QLoggingCategory>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -37,6 +41,51 @@ MirrorResponse redirect(MirrorResponse response, const QByteArray &location)
     response.size = response.body.size();
     response.headers = {{"Location", location}, {"Content-Type", "text/plain"}};
     return response;
+}
+
+// The start of "bytes=N-" or "bytes=N-M" (the end is ignored: the rest is always sent); -1 for any other form.
+qint64 rangeStart(const QByteArray &range)
+{
+    if (!range.startsWith("bytes=") || range.contains(',')) {
+        return -1;
+    }
+    const QByteArray spec = range.mid(6).trimmed();
+    const qsizetype dash = spec.indexOf('-');
+    bool ok = false;
+    const qint64 start = dash > 0 ? spec.left(dash).toLongLong(&ok) : -1;
+    return ok && start >= 0 ? start : -1;
+}
+
+QByteArray httpDate(const QDateTime &time)
+{
+    return QLocale::c().toString(time.toUTC(), u"ddd, dd MMM yyyy hh:mm:ss 'GMT'"_s).toLatin1();
+}
+
+// Serves from offset on, as a 206 that says so, or refuses the range as a 416.
+void applyRange(MirrorResponse &response, const QByteArray &range, MirrorServer::Misbehaviour misbehaviour)
+{
+    const qint64 start = rangeStart(range);
+    if (start < 0 || misbehaviour == MirrorServer::Misbehaviour::IgnoreRanges) {
+        return;
+    }
+    const qint64 whole = response.size;
+    if (misbehaviour == MirrorServer::Misbehaviour::RefuseRange || start >= whole) {
+        response.status = 416;
+        response.reason = "Range Not Satisfiable";
+        response.headers.emplaceBack("Content-Range", "bytes */" + QByteArray::number(whole));
+        response.body.clear();
+        response.filePath.clear();
+        response.size = 0;
+        return;
+    }
+    // WrongRange: the whole body, labelled as the part asked for.
+    const qint64 from = misbehaviour == MirrorServer::Misbehaviour::WrongRange ? 0 : start;
+    response.status = 206;
+    response.reason = "Partial Content";
+    response.headers.emplaceBack("Content-Range", "bytes " + QByteArray::number(start) + '-' +
+                                                      QByteArray::number(whole - 1) + '/' + QByteArray::number(whole));
+    response.offset = from;
+    response.size = whole - from;
 }
 
 } // namespace
@@ -169,7 +218,8 @@ QString MirrorServer::locationFor(const QString &target) const
     return url(target).toString(QUrl::FullyEncoded);
 }
 
-MirrorResponse MirrorServer::respond(const QByteArray &method, const QByteArray &target)
+MirrorResponse MirrorServer::respond(const QByteArray &method, const QByteArray &target,
+                                     const QHash<QByteArray, QByteArray> &headers)
 {
     MirrorResponse response;
     response.headOnly = method == "HEAD";
@@ -188,6 +238,8 @@ MirrorResponse MirrorServer::respond(const QByteArray &method, const QByteArray 
         return response;
     }
     ++m_requestCounts[path];
+    const QByteArray range = headers.value("range");
+    m_ranges[path].append(range);
 
     const PathRule rule = m_rules.value(path);
     switch (rule.misbehaviour) {
@@ -200,13 +252,32 @@ MirrorResponse MirrorServer::respond(const QByteArray &method, const QByteArray 
     default:
         break;
     }
-    response.misbehaviour = rule.misbehaviour;
+    const bool rangeRule = rule.misbehaviour == Misbehaviour::IgnoreRanges ||
+                           rule.misbehaviour == Misbehaviour::WrongRange ||
+                           rule.misbehaviour == Misbehaviour::RefuseRange;
+    response.misbehaviour = rangeRule ? Misbehaviour::None : rule.misbehaviour;
     response.headers = {{"Content-Type", "application/octet-stream"}};
+    if (rule.misbehaviour != Misbehaviour::IgnoreRanges) {
+        response.headers.emplaceBack("Accept-Ranges", "bytes");
+    }
+    // A range is served only of the body If-Range names; of any other, the whole body goes out.
+    const QByteArray ifRange = headers.value("if-range");
+    const auto serveRange = [&](const QByteArray &etag, const QByteArray &date) {
+        response.headers.emplaceBack("ETag", etag);
+        if (!date.isEmpty()) {
+            response.headers.emplaceBack("Last-Modified", date);
+        }
+        if (!response.headOnly && (ifRange.isEmpty() || ifRange == etag || (!date.isEmpty() && ifRange == date))) {
+            applyRange(response, range, rule.misbehaviour);
+        }
+    };
 
     const auto body = m_bodies.constFind(path);
     if (body != m_bodies.cend()) {
         response.body = *body;
         response.size = body->size();
+        const QByteArray tag = QCryptographicHash::hash(*body, QCryptographicHash::Sha1).toHex().left(16);
+        serveRange('"' + tag + '"', {});
         return response;
     }
     if (m_root.isEmpty()) {
@@ -221,6 +292,10 @@ MirrorResponse MirrorServer::respond(const QByteArray &method, const QByteArray 
     }
     response.filePath = canonicalFile;
     response.size = file.size();
+    const QDateTime modified = file.lastModified();
+    serveRange('"' + QByteArray::number(file.size(), 16) + '-' + QByteArray::number(modified.toMSecsSinceEpoch(), 16) +
+                   '"',
+               httpDate(modified));
     return response;
 }
 

@@ -16,6 +16,9 @@ struct MirrorResponse;
 // A small HTTP/1.1 server on 127.0.0.1 for tests, benchmarks and local trials of the downloads. It answers
 // GET and HEAD with files under a root folder or with bodies set in memory, and can misbehave on chosen
 // paths the way real servers do (no length, wrong length, stalls, dropped connections, redirect loops, ...).
+// It names each body with an entity tag (and a file with its date) and answers "Range: bytes=N-" with a 206,
+// or with the whole body when If-Range no longer names it; a test changes a file between two requests with
+// setBody.
 // Each connection serves one request and closes; large bodies are streamed as the socket drains, so
 // memory stays flat whatever the file size.
 class MirrorServer final : public QObject
@@ -34,6 +37,9 @@ public:
         Stall,           // sends half the body, then nothing; the socket stays open
         DropConnection,  // sends half the body, then closes
         Slow,            // sends the body in small pieces with pauses (see setSlowPace)
+        IgnoreRanges,    // answers a range with the whole body (200), as servers without range support do
+        WrongRange,      // answers a range with a 206 of the whole body, claiming it is the part asked for
+        RefuseRange,     // answers every range with 416 Range Not Satisfiable
     };
     Q_ENUM(Misbehaviour)
 
@@ -62,11 +68,15 @@ public:
 
     // Requests for path so far, whatever they were answered with.
     int requestCount(const QString &path) const;
+    // The Range header of each request for path so far, oldest first; empty for a request without one.
+    QList<QByteArray> rangeRequests(const QString &path) const { return m_ranges.value(normalisePath(path)); }
     // Connections that have not been closed yet.
     int openConnectionCount() const;
 
-    // What to answer to one request; connections call this once they have read a request's head.
-    MirrorResponse respond(const QByteArray &method, const QByteArray &target);
+    // What to answer to one request; connections call this once they have read a request's head. Header
+    // names are in lower case.
+    MirrorResponse respond(const QByteArray &method, const QByteArray &target,
+                           const QHash<QByteArray, QByteArray> &headers = {});
 
     // The path below the root that target names ("/a/b"), or an empty text when it climbs out of the root
     // or is malformed. Query and fragment are dropped, percent-encoding is decoded.
@@ -90,6 +100,7 @@ private:
     QHash<QString, QByteArray> m_bodies;
     QHash<QString, PathRule> m_rules;
     QHash<QString, int> m_requestCounts;
+    QHash<QString, QList<QByteArray>> m_ranges;
     qint64 m_slowPiece = 512;
     std::chrono::milliseconds m_slowPause{150};
     int m_openConnections = 0;
