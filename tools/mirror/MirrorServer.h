@@ -34,6 +34,8 @@ public:
         Stall,           // sends half the body, then nothing; the socket stays open
         DropConnection,  // sends half the body, then closes
         Slow,            // sends the body in small pieces with pauses (see setSlowPace)
+        LongerBody,      // announces half the body, sends all of it, then closes
+        HugeHeaders,     // sends 8 MiB of header lines before the body
     };
     Q_ENUM(Misbehaviour)
 
