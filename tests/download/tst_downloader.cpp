@@ -7,7 +7,13 @@
 #include <QNetworkProxy>
 #include <QPointer>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSignalSpy>
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QSslKey>
+#include <QSslServer>
+#include <QSslSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -130,6 +136,8 @@ private Q_SLOTS:
     void finishedHandlerMayRestartOrDelete();
     void deletingAbandonsReads();
     void proxyCarriesTheRequest();
+    void redirectFromHttpsToHttpIsRefused();
+    void bytesBeyondTheAnnouncedLengthNeverArrive();
 
 private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
@@ -165,6 +173,85 @@ void TestDownloader::cleanup()
 {
     m_server.reset();
     m_dir.reset();
+}
+
+// A server that reached over HTTPS sends the client to a plain HTTP address, which an attacker on the way
+// could answer; the read must end there.
+void TestDownloader::redirectFromHttpsToHttpIsRefused()
+{
+    if (!QSslSocket::supportsSsl()) {
+        QSKIP("no TLS backend");
+    }
+    QFile certificateFile(QStringLiteral(TRIVET_TEST_DATA "/loopback-cert.pem"));
+    QFile keyFile(QStringLiteral(TRIVET_TEST_DATA "/loopback-key.pem"));
+    QVERIFY(certificateFile.open(QIODevice::ReadOnly) && keyFile.open(QIODevice::ReadOnly));
+    const QSslCertificate certificate(&certificateFile, QSsl::Pem);
+    const QSslKey key(&keyFile, QSsl::Ec, QSsl::Pem);
+    QVERIFY(!certificate.isNull() && !key.isNull());
+
+    // The client trusts the test's own certificate, as it trusts a real server's.
+    const QSslConfiguration previous = QSslConfiguration::defaultConfiguration();
+    QSslConfiguration trusting = previous;
+    trusting.addCaCertificate(certificate);
+    QSslConfiguration::setDefaultConfiguration(trusting);
+    const auto restore = qScopeGuard([&] { QSslConfiguration::setDefaultConfiguration(previous); });
+
+    m_server->setBody(u"/file.zip"_s, payload(5000));
+    const QByteArray insecure = m_server->url(u"/file.zip"_s).toEncoded();
+    QSslServer secure;
+    QSslConfiguration serving = QSslConfiguration::defaultConfiguration();
+    serving.setLocalCertificate(certificate);
+    serving.setPrivateKey(key);
+    secure.setSslConfiguration(serving);
+    QVERIFY(secure.listen(QHostAddress::LocalHost));
+    int redirects = 0;
+    connect(&secure, &QTcpServer::pendingConnectionAvailable, &secure, [&] {
+        while (auto *socket = qobject_cast<QSslSocket *>(secure.nextPendingConnection())) {
+            connect(socket, &QIODevice::readyRead, socket, [&redirects, socket, insecure] {
+                if (!socket->readAll().contains("\r\n\r\n")) {
+                    return;
+                }
+                ++redirects;
+                socket->write("HTTP/1.1 302 Found\r\nLocation: " + insecure +
+                              "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+                socket->disconnectFromHost();
+            });
+            connect(socket, &QAbstractSocket::disconnected, socket, &QObject::deleteLater);
+        }
+    });
+
+    const QString target = path(u"file.zip"_s);
+    QVERIFY(writeFile(target, "the package fetched last week"));
+    auto d = downloader();
+    Recorder recorder;
+    recorder.watch(d->beginDownload(
+        {.url = u"https://127.0.0.1:%1/file.zip"_s.arg(secure.serverPort()), .target = target, .id = u"TLS"_s}));
+    QVERIFY(recorder.waitForResults(1));
+
+    QCOMPARE(redirects, 1);
+    QCOMPARE(recorder.results.at(0).status, DownloadStatus::NetworkError);
+    QCOMPARE(m_server->requestCount(u"/file.zip"_s), 0);
+    QCOMPARE(readFile(target), QByteArray("the package fetched last week"));
+    QCOMPARE(entries(), QStringList{u"file.zip"_s});
+}
+
+// HTTP ends a body at its Content-Length; what a server sends after it is no part of the answer and must not
+// reach the file.
+void TestDownloader::bytesBeyondTheAnnouncedLengthNeverArrive()
+{
+    const QByteArray body = payload(200000);
+    m_server->setBody(u"/file.zip"_s, body);
+    m_server->setMisbehaviour(u"/file.zip"_s, Misbehaviour::LongerBody);
+    const QString target = path(u"file.zip"_s);
+
+    auto d = downloader();
+    Recorder recorder;
+    recorder.watch(d->beginDownload(request(u"/file.zip"_s, target)));
+    QVERIFY(recorder.waitForResults(1));
+
+    QCOMPARE(recorder.results.at(0).status, DownloadStatus::Success);
+    QCOMPARE(readFile(target), body.left(body.size() / 2));
+    QCOMPARE(entries(), QStringList{u"file.zip"_s});
 }
 
 void TestDownloader::writesExactBody_data()
@@ -262,6 +349,9 @@ void TestDownloader::failedReadKeepsOldTarget_data()
         << Misbehaviour::NoContentLength << qint64(1000) << DownloadStatus::TooLarge << QString();
     QTest::newRow("redirect to a local file")
         << Misbehaviour::Redirect << noLimit << DownloadStatus::NetworkError << u"file:///etc/hostname"_s;
+    // Header bytes are no body bytes: the stall timer cuts the flood off, so memory stays bounded.
+    QTest::newRow("headers of megabytes")
+        << Misbehaviour::HugeHeaders << noLimit << DownloadStatus::Stalled << QString();
 }
 
 void TestDownloader::failedReadKeepsOldTarget()

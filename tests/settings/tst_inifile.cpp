@@ -1,12 +1,19 @@
+#include "SettingsWrites.h"
+#include "common/platform/WorkFolder.h"
 #include "common/settings/IniFile.h"
 #include "common/settings/LangHandler.h"
+#include "launcher/catalogue/Catalogue.h"
 
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
@@ -551,6 +558,97 @@ private slots:
         QCOMPARE(file.parseCount(), 1);
         const QStringList leftovers = QDir(m_dir.path()).entryList({u"Trivet.ini?*"_s}, QDir::Files | QDir::Hidden);
         QVERIFY2(leftovers.isEmpty(), qPrintable(leftovers.join(u", "_s)));
+    }
+    // The launcher killed in the middle of writing its settings: the file is always a whole one, the one
+    // before the write in progress or the one after it, and the next start leaves nothing else beside it.
+    void killedWritesLeaveOldOrNewSettings()
+    {
+        constexpr int Kills = 20;
+        constexpr int Writes = 200;
+        const QByteArray initial = "; the user's own notes\r\n[Options]\r\nLanguage=Deutsch\r\nLast=0\r\n"
+                                   "[Window]\r\nTop=10\r\n";
+        // expected[n] is the file after write n; expected[0] the one before the first.
+        QList<QByteArray> expected{initial};
+        IniDocument document = IniDocument::fromBytes(initial, TextEncoding::Utf8);
+        for (int n = 1; n <= Writes; ++n) {
+            document.setValue(SettingsWrites::Section.toString(), SettingsWrites::Key.toString(),
+                              SettingsWrites::value(n));
+            expected.append(document.toBytes());
+        }
+        QTemporaryDir folder;
+        QVERIFY(folder.isValid());
+        const QString settings = folder.filePath(u"Trivet.ini"_s);
+        const auto reset = [&] {
+            QFile::remove(settings);
+            QFile file(settings);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QCOMPARE(file.write(initial), initial.size());
+        };
+        const auto start = [&](QProcess &child) {
+            child.start(QStringLiteral(TRIVET_SETTINGS_CHILD), {settings, QString::number(Writes)});
+            QVERIFY2(child.waitForStarted(), qPrintable(child.errorString()));
+        };
+        const auto read = [&] {
+            QFile file(settings);
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        };
+
+        reset();
+        QElapsedTimer clock;
+        QProcess whole;
+        clock.start();
+        start(whole);
+        QVERIFY(whole.waitForFinished(60000));
+        const qint64 duration = clock.elapsed();
+        QCOMPARE(whole.exitCode(), 0);
+        QCOMPARE(read(), expected.last());
+
+        // Each kill comes a random time after a random write was reported, so the kills fall among the
+        // writes whatever else keeps the machine busy.
+        QRandomGenerator random(20261207);
+        int inProgress = 0;
+        int leftovers = 0;
+        int finished = 0;
+        for (int kill = 0; kill < Kills; ++kill) {
+            reset();
+            QProcess child;
+            start(child);
+            const int after = random.bounded(Writes);
+            QByteArray reported;
+            const auto lastReported = [&] {
+                const QList<QByteArray> lines = reported.trimmed().split('\n');
+                return lines.constLast().toInt();
+            };
+            while (lastReported() < after && child.state() == QProcess::Running) {
+                child.waitForReadyRead(1000);
+                reported += child.readAllStandardOutput();
+            }
+            QThread::usleep(random.bounded(quint32(duration * 1000 / Writes + 1)));
+            child.kill();
+            QVERIFY(child.waitForFinished(10000));
+            // The child names each write once it is complete; the one after the last named may be complete too.
+            reported += child.readAllStandardOutput();
+            const int done = lastReported();
+            const qsizetype found = expected.indexOf(read());
+            QVERIFY2(found == done || found == done + 1,
+                     qPrintable(u"kill %1 after write %2 left %3"_s.arg(kill).arg(done).arg(found)));
+            inProgress += found == done + 1 ? 1 : 0;
+            finished += done == Writes ? 1 : 0;
+            QCOMPARE(IniFile(settings).value(SettingsWrites::Section, SettingsWrites::Key),
+                     found == 0 ? u"0"_s : SettingsWrites::value(int(found)));
+
+            const QStringList all{u"Trivet.ini"_s};
+            const auto entries = [&] {
+                return QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+            };
+            leftovers += entries() != all ? 1 : 0;
+            QVERIFY(removeWorkLeftovers(folder.path()).ok());
+            QVERIFY(removeWriteLeftovers(folder.path(), Catalogue::rootFileNames()).ok());
+            QCOMPARE(entries(), all);
+        }
+        qInfo("%d kills in %d writes of %lld ms: %d with a write complete but not yet reported, %d after the "
+              "last write, %d left a temporary file until the next start",
+              Kills, Writes, duration, inProgress, finished, leftovers);
     }
 };
 

@@ -18,6 +18,8 @@ constexpr qint64 PieceSize = 64 * 1024;
 // never makes the mirror hold a whole file in memory.
 constexpr qint64 HighWater = 256 * 1024;
 constexpr auto StallHold = std::chrono::minutes(2);
+// Lines of about 1 KB each: headers of 8 MiB, far beyond what any client should hold.
+constexpr int HugeHeaderLines = 8 * 1024;
 
 } // namespace
 
@@ -137,6 +139,15 @@ void MirrorConnection::start(const MirrorResponse &response)
         break;
     case Misbehaviour::WrongLength:
         head += "Content-Length: " + QByteArray::number(m_response.size + 1024) + "\r\n";
+        break;
+    case Misbehaviour::LongerBody:
+        head += "Content-Length: " + QByteArray::number(m_response.size / 2) + "\r\n";
+        break;
+    case Misbehaviour::HugeHeaders:
+        for (int line = 0; line < HugeHeaderLines; ++line) {
+            head += "X-Filler-" + QByteArray::number(line) + ": " + QByteArray(1000, 'f') + "\r\n";
+        }
+        head += "Content-Length: " + QByteArray::number(m_response.size) + "\r\n";
         break;
     default:
         head += "Content-Length: " + QByteArray::number(m_response.size) + "\r\n";

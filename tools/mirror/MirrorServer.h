@@ -40,6 +40,8 @@ public:
         IgnoreRanges,    // answers a range with the whole body (200), as servers without range support do
         WrongRange,      // answers a range with a 206 of the whole body, claiming it is the part asked for
         RefuseRange,     // answers every range with 416 Range Not Satisfiable
+        LongerBody,      // announces half the body, sends all of it, then closes
+        HugeHeaders,     // sends 8 MiB of header lines before the body
     };
     Q_ENUM(Misbehaviour)
 

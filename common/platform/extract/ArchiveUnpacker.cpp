@@ -149,6 +149,12 @@ bool ArchiveUnpacker::unpackAll(const QString &archivePath)
                                                          ARCHIVE_EXTRACT_SECURE_NODOTDOT) != ARCHIVE_OK) {
         return fail(ExtractStatus::WriteFailed, u"Cannot prepare libarchive for "_s + m_archiveName);
     }
+    // A zip member without the UTF-8 flag has its name in the DOS code page, as Windows tools write them.
+    // Taken as the locale's UTF-8 instead, such a name fails to convert and its raw bytes would become a file
+    // name no UTF-8 program can open or remove. Flagged names stay UTF-8.
+    if (archive_read_set_format_option(reader.get(), "zip", "hdrcharset", "CP437") != ARCHIVE_OK) {
+        qCWarning(lcExtract) << "no CP437 conversion; zip names without the UTF-8 flag are read as UTF-8";
+    }
 
     const fs::path archiveFile = toPath(archivePath);
     if (openArchiveFile(reader.get(), archiveFile.c_str()) != ARCHIVE_OK) {
