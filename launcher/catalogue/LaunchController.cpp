@@ -190,6 +190,10 @@ bool LaunchController::cannotRunHere(const CatalogueEntry &entry) const
     if (!m_processes || m_settings.heldValue(Catalogue::PlatformSection, Catalogue::NativePackagesKey) == u"1") {
         return false;
     }
+    // A program on the drive is judged by its content, as read when the tab was last checked.
+    if (const auto installed = m_installedKinds.constFind(entry.id.toString()); installed != m_installedKinds.cend()) {
+        return *installed == ProgramKind::Windows && !m_processes->startsWindowsPrograms();
+    }
     const QString name = entry.isConfigurable()
                              ? m_settings.heldValue(Catalogue::ApplicationsSection, entry.launchExeKey)
                              : entry.startPath.toString();
@@ -203,6 +207,12 @@ void LaunchController::checkPresence(int tab)
         const QString id = entry.id.toString();
         const bool present = isPresent(entry);
         m_present.insert(id, present);
+        if (present && entry.kind != InstallKind::AntiVir) {
+            m_installedKinds.insert(
+                id, programKind(Catalogue::resolvePaths(entry, m_folder, m_settings, Phase::Launch).startPath));
+        } else {
+            m_installedKinds.remove(id);
+        }
         const QString package = Catalogue::resolveTails(entry, m_settings, Phase::Launch).package.section(u'\\', -1);
         bool known = false;
         const qint64 size =

@@ -5,6 +5,7 @@
 #include "common/platform/AppFolder.h"
 #include "common/platform/ArchiveExtractor.h"
 #include "common/platform/ProcessStarter.h"
+#include "common/platform/ProgramKind.h"
 #include "launcher/catalogue/Catalogue.h"
 #include "launcher/catalogue/CatalogueView.h"
 
@@ -144,11 +145,12 @@ private:
     QString m_downloadAppId;
     QString m_updateDownloadId;
     QString m_downloadUrl;
-    QSet<QString> m_fetching;               // ids of the packages on their way (entries, the office suite)
-    QSet<QString> m_installing;             // entry ids between completion and start
-    QHash<QString, qint64> m_packageSizes;  // what servers said of packages' sizes, by id
-    QHash<QString, qint64> m_settingsSizes; // what the settings say of them, as last checked
-    QHash<QString, bool> m_present;         // whether the program is on the drive, as last checked
+    QSet<QString> m_fetching;                     // ids of the packages on their way (entries, the office suite)
+    QSet<QString> m_installing;                   // entry ids between completion and start
+    QHash<QString, qint64> m_packageSizes;        // what servers said of packages' sizes, by id
+    QHash<QString, qint64> m_settingsSizes;       // what the settings say of them, as last checked
+    QHash<QString, bool> m_present;               // whether the program is on the drive, as last checked
+    QHash<QString, ProgramKind> m_installedKinds; // what the program on the drive is, as last checked
 };
 
 } // namespace Trivet

@@ -451,22 +451,31 @@ private slots:
     {
         QTest::addColumn<bool>("withWine");
         QTest::addColumn<QString>("nativePackages");
+        QTest::addColumn<QByteArray>("installed"); // the program on the drive; null: not there yet
         QTest::addColumn<bool>("warned");
-        QTest::newRow("no Wine") << false << QString() << true;
-        QTest::newRow("Wine") << true << QString() << false;
-        QTest::newRow("no Wine, native packages") << false << u"1"_s << false;
+        QTest::newRow("no Wine") << false << QString() << QByteArray() << true;
+        QTest::newRow("Wine") << true << QString() << QByteArray() << false;
+        QTest::newRow("no Wine, native packages") << false << u"1"_s << QByteArray() << false;
+        // Once it is on the drive, its content tells, whatever its name.
+        QTest::newRow("no Wine, native program installed") << false << QString() << QByteArray("#!/bin/sh\n") << false;
+        QTest::newRow("no Wine, Windows program installed") << false << QString() << QByteArray("MZ\x90") << true;
     }
 
     void hoverWarnsOfAWindowsProgramWithoutWine()
     {
         QFETCH(bool, withWine);
         QFETCH(QString, nativePackages);
+        QFETCH(QByteArray, installed);
         QFETCH(bool, warned);
         const Test::WineStandIn wine(withWine);
         QVERIFY(writeIni(u"Platform"_s, u"NativePackages"_s, nativePackages, m_folder->appFolder().iniPath()));
+        if (!installed.isNull()) {
+            m_folder->writeFile(u"Metapad/Metapad.exe"_s, installed);
+        }
         startController(online, std::make_shared<WineProcessStarter>(m_recorder, WineLocator()));
+        controller()->checkPresence(1);
         controller()->hover(1, 5);
-        QCOMPARE(m_view.info(1).text, T(u"lbMeta"_s));
+        QVERIFY(m_view.info(1).text.startsWith(T(u"lbMeta"_s)));
         QCOMPARE(m_view.downloadLine(1), warned ? T(u"lbNeedsWine"_s) : QString());
     }
 
