@@ -9,6 +9,7 @@
 #include "common/platform/ProcessStarter.h"
 #include "common/platform/ProgramKind.h"
 #include "common/platform/WorkFolder.h"
+#include "common/product/Product.h"
 #include "common/settings/IniFile.h"
 #include "common/settings/LanguageTexts.h"
 
@@ -23,7 +24,8 @@ using namespace Qt::StringLiterals;
 namespace {
 Q_LOGGING_CATEGORY(lcLaunch, "trivet.launch")
 
-const QString programTitle = u"TrivetDesk"_s;
+// Message boxes carry the program's name as their title.
+const QString programTitle = Trivet::Product::LauncherName.toString();
 const QString definitionTitle = u"Quillory Vidi - AntiVir® Virus Definition Update Info"_s;
 const QString definitionMarker = u"1bis"_s;
 

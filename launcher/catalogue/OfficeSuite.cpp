@@ -5,6 +5,7 @@
 #include "common/platform/Extractor.h"
 #include "common/platform/FileExists.h"
 #include "common/platform/ProcessStarter.h"
+#include "common/product/Product.h"
 #include "common/settings/IniFile.h"
 #include "common/settings/LanguageTexts.h"
 #include "launcher/catalogue/Catalogue.h"
@@ -27,7 +28,8 @@ const QString PackageTail = u"\\OpenOfficePortable.zip"_s;
 const QString Command = u"\\unzip.exe -o OpenOfficePortable.zip"_s;
 // The download's own identifier; no catalogue entry takes it.
 const QString SuiteId = u"OOP"_s;
-const QString programTitle = u"TrivetDesk"_s;
+// Message boxes carry the program's name as their title.
+const QString programTitle = Trivet::Product::LauncherName.toString();
 constexpr int OfficeTab = 1;
 
 } // namespace

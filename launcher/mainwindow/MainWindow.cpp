@@ -47,7 +47,8 @@ namespace Trivet {
 namespace {
 
 const QString windowTitleText = u"Quillory Vidi"_s;
-const QString programTitle = u"TrivetDesk"_s;
+// Message boxes carry the program's name as their title.
+const QString programTitle = Trivet::Product::LauncherName.toString();
 
 // The language key of a tab's title, which is also the text of its File-menu item.
 QString tabTitleKey(int tab)

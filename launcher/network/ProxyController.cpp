@@ -1,5 +1,6 @@
 #include "launcher/network/ProxyController.h"
 
+#include "common/product/Product.h"
 #include "common/settings/LanguageTexts.h"
 #include "launcher/network/ProxyView.h"
 
@@ -13,7 +14,8 @@ namespace {
 
 Q_LOGGING_CATEGORY(lcProxy, "trivet.proxy")
 
-const QString messageTitle = u"TrivetDesk"_s;
+// Message boxes carry the program's name as their title.
+const QString messageTitle = Trivet::Product::LauncherName.toString();
 
 } // namespace
 

@@ -1,6 +1,7 @@
 #include "launcher/ownapps/OwnAppEditor.h"
 
 #include "common/platform/AppFolder.h"
+#include "common/product/Product.h"
 #include "common/settings/IniFile.h"
 #include "launcher/mainwindow/MessageBox.h"
 #include "launcher/ownapps/FileDialog.h"
@@ -28,7 +29,8 @@ using namespace Qt::StringLiterals;
 namespace Trivet {
 namespace {
 
-const QString programTitle = u"TrivetDesk"_s;
+// Message boxes carry the program's name as their title.
+const QString programTitle = Trivet::Product::LauncherName.toString();
 const QString missingFieldText = u"Application Name, Application path or Icon path is missing!"_s;
 const QString pathNotFoundText = u"Path not found!"_s;
 const QString extractFirstText = u"Please extract an icon first!"_s;

@@ -3,6 +3,7 @@
 #include "common/platform/CommandLine.h"
 #include "common/platform/FileExists.h"
 #include "common/platform/ProcessStarter.h"
+#include "common/product/Product.h"
 #include "common/settings/IniFile.h"
 #include "common/settings/LanguageTexts.h"
 #include "launcher/ownapps/DriveMove.h"
@@ -21,7 +22,8 @@ const QString driveSection = u"USBDriveLetter"_s;
 const QString newDriveKey = u"NewDriveLetter"_s;
 const QString oldDriveKey = u"OldDriveLetter"_s;
 const QString startToolTip = u"To Start the Application, click on the Icon."_s;
-const QString programTitle = u"TrivetDesk"_s;
+// Message boxes carry the program's name as their title.
+const QString programTitle = Trivet::Product::LauncherName.toString();
 
 bool isSlot(int slot)
 {
