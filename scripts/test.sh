@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds everything with warnings as errors, checks the formatting and runs every test; then builds and runs
-# the whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Builds everything with warnings as errors, checks the formatting and runs every test; checks that the
+# self-contained portable folder runs with the system's Qt and libarchive hidden; then builds and runs the
+# whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -18,6 +19,10 @@ if command -v clang-format >/dev/null 2>&1; then
 fi
 
 ctest --preset ci
+
+# The portable folder that carries its own libraries must run where neither Qt nor libarchive is installed.
+bash scripts/bundle.sh ci
+bash scripts/check-bundle.sh build/ci/bundle
 
 # The sanitizers find memory and undefined-behaviour faults the plain suite passes over. The preset gives the
 # tests TRIVET_SANITIZED=1, which makes the kill tests interrupt fewer children.

@@ -1,5 +1,7 @@
 #include "common/platform/AppFolder.h"
 
+#include "common/platform/DynamicLoader.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -35,6 +37,11 @@ QString AppFolder::volumeRoot() const
 
 AppFolder AppFolder::ofApplication()
 {
+    // Started through the dynamic loader, the running executable is the loader; the program is the first
+    // argument.
+    if (const QStringList arguments = QCoreApplication::arguments(); !arguments.isEmpty() && startedThroughLoader()) {
+        return AppFolder(QFileInfo(arguments.constFirst()).absolutePath());
+    }
     return AppFolder(QCoreApplication::applicationDirPath());
 }
 

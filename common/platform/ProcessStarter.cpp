@@ -1,5 +1,7 @@
 #include "common/platform/ProcessStarter.h"
 
+#include "common/platform/DynamicLoader.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
@@ -17,6 +19,15 @@ StartResult DetachedProcessStarter::start(const ProcessStart &request)
     QProcess process;
     process.setProgram(request.program);
     process.setArguments(request.arguments);
+    // A native program on a drive that shows no run bits (a FAT stick) starts through the dynamic loader,
+    // which needs none.
+    const QFileInfo file(request.program);
+    if (file.isFile() && !file.isExecutable() && isNativeBinary(request.program)) {
+        if (const QString loader = dynamicLoader(); !loader.isEmpty()) {
+            process.setProgram(loader);
+            process.setArguments(QStringList{request.program} + request.arguments);
+        }
+    }
     if (!request.workingFolder.isEmpty()) {
         process.setWorkingDirectory(request.workingFolder);
     } else {

@@ -162,6 +162,16 @@ private slots:
         QTest::mouseClick(tab->icon(0), Qt::LeftButton);
         QTRY_COMPARE_WITH_TIMEOUT(m_folder->readFile(u"Tools/started.marker"_s), QByteArray("a b\n"), 5000);
         QCOMPARE(tab->caption(0)->text(), u"First"_s);
+
+#ifdef Q_OS_LINUX
+        // A native program without a run bit, as every file on a FAT stick shows, starts all the same.
+        QVERIFY(QFile::copy(u"/usr/bin/touch"_s, m_folder->path(u"Tools/toucher"_s)));
+        QFile::setPermissions(m_folder->path(u"Tools/toucher"_s), QFile::ReadOwner | QFile::WriteOwner);
+        setSlot(1, u"Toucher"_s, m_folder->path(u"Tools/toucher"_s) + u" "_s + m_folder->path(u"Tools/touched"_s),
+                u"Your Icon-path here"_s);
+        QTest::mouseClick(tab->icon(0), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(m_folder->exists(u"Tools/touched"_s), 5000);
+#endif
     }
 
     // A Windows program in a slot starts through Wine with its argument, in the folder a native one gets;
