@@ -363,19 +363,24 @@ MirrorResult MirrorBuilder::build() const
         return {false, written.message, result.written};
     }
 
-    // The settings name every package's SHA-256, so a package that is not the one built here is refused.
+    // The settings name every package's SHA-256, so a package that is not the one built here is refused, and
+    // its size, so an icon can tell how large its download is before any server was asked.
     QStringList checksums;
+    QStringList sizes;
     for (auto it = plan.packages().cbegin(); it != plan.packages().cend(); ++it) {
         const std::optional<QByteArray> sum = sha256Of(mirror.filePath(it.value()));
         if (!sum) {
             return {false, u"cannot read "_s + mirror.filePath(it.value()), result.written};
         }
         checksums.append(it.key() + u'=' + QString::fromLatin1(*sum));
+        sizes.append(it.key() + u'=' + QString::number(QFileInfo(mirror.filePath(it.value())).size()));
     }
     IniFile settings(m_settingsFile);
-    if (const SaveResult saved = settings.replaceSection(Catalogue::ChecksumsSection.toString(), checksums);
-        !saved.ok()) {
-        return {false, saved.message, result.written};
+    for (const auto &[section, lines] :
+         {std::pair{Catalogue::ChecksumsSection, &checksums}, std::pair{Catalogue::SizesSection, &sizes}}) {
+        if (const SaveResult saved = settings.replaceSection(section.toString(), *lines); !saved.ok()) {
+            return {false, saved.message, result.written};
+        }
     }
     // The stand-ins are native programs under the catalogue's Windows names: no icon should warn that its
     // program needs Wine.
