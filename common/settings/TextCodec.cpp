@@ -3,6 +3,7 @@
 #include "common/settings/CodePageTables.h"
 
 #include <QFileInfo>
+#include <QStringDecoder>
 
 using namespace Qt::StringLiterals;
 
@@ -46,7 +47,10 @@ bool isValidUtf8(QByteArrayView bytes)
 QString decodeText(QByteArrayView bytes, TextEncoding encoding)
 {
     if (encoding == TextEncoding::Utf8) {
-        return QString::fromUtf8(bytes);
+        // QString::fromUtf8 drops a byte order mark at the start, which would change a line that begins with
+        // one; the file's own mark is taken off before its lines are decoded.
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+        return decoder.decode(bytes);
     }
     const auto &table = tableFor(encoding);
     QString text;

@@ -15,7 +15,8 @@ TextEncoding legacyEncodingFor(const QString &filePath);
 
 bool isValidUtf8(QByteArrayView bytes);
 
-// Decodes bytes that hold no BOM: as UTF-8 when they are valid UTF-8, else in the legacy code page.
+// Decodes bytes that hold no BOM of the file's own: as UTF-8 when they are valid UTF-8, else in the legacy
+// code page. A byte order mark at their start stays a character, as anywhere else.
 QString decodeText(QByteArrayView bytes, TextEncoding encoding);
 
 // Encodes text; empty optional when the encoding cannot represent every character.

@@ -152,6 +152,8 @@ private slots:
         QTest::newRow("CR endings") << QByteArray("[A]\rk=1\r") << u"A"_s << u"k"_s << u"1"_s;
         QTest::newRow("no final line end") << QByteArray("[A]\r\nk=1") << u"A"_s << u"k"_s << u"1"_s;
         QTest::newRow("BOM") << QByteArray("\xEF\xBB\xBF[A]\r\nk=1\r\n") << u"A"_s << u"k"_s << u"1"_s;
+        QTest::newRow("a later line's BOM is no file BOM")
+            << QByteArray("[A]\nk=1\n\xEF\xBB\xBF[B]\nj=2\n") << u"B"_s << u"j"_s << QString();
         QTest::newRow("key before any section") << QByteArray("k=0\n[A]\n") << u"A"_s << u"k"_s << QString();
         QTest::newRow("absent key") << QByteArray("[A]\nk=1\n") << u"A"_s << u"x"_s << QString();
         QTest::newRow("absent section") << QByteArray("[A]\nk=1\n") << u"B"_s << u"k"_s << QString();
