@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the demo need, when any is missing.
+# With the argument "bench", also the peer tools that scripts/bench.sh measures the launcher against.
 set -euo pipefail
 
 packages=(cmake ninja-build g++ qt6-base-dev qt6-svg-dev libarchive-dev xvfb xauth)
+if [ "${1:-}" = bench ]; then
+    packages+=(curl wget unzip p7zip-full libarchive-tools time)
+fi
 missing=()
 for p in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
