@@ -90,8 +90,8 @@ sum() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.4f", a + b }'; }
 add_fastest() {
     local into=$1
     shift
-    local files=()
-    for s in "$@"; do files+=("$work/samples/$s"); done
+    local files=() series
+    for series in "$@"; do files+=("$work/samples/$series"); done
     paste "${files[@]}" | awk '{ m = $1; for (i = 2; i <= NF; ++i) if ($i < m) m = $i; print m }' >"$work/samples/$into"
 }
 
@@ -115,7 +115,7 @@ row() {
 
 # --- Downloads -------------------------------------------------------------------------------------------------
 
-"$bin/tools/TrivetMirror" --root "$work/served" --port 0 >"$work/mirror.out" &
+"$bin/tools/TrivetMirror" --root "$work/served" --port 0 >"$work/mirror.out" 2>&1 &
 mirror_pid=$!
 for _ in $(seq 50); do
     grep -q 'http://' "$work/mirror.out" && break
