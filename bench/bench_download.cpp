@@ -1,3 +1,4 @@
+#include "bench/BenchSupport.h"
 #include "common/download/Downloader.h"
 
 #include <QCoreApplication>
@@ -20,6 +21,7 @@
 #include <vector>
 
 using namespace Qt::StringLiterals;
+using namespace Trivet::Bench;
 
 // From request to durable file: a 200 MiB download from TrivetMirror in its own process on 127.0.0.1, by the
 // Downloader and, in the same run and alternating order, by curl alone and by curl followed by sync. curl
@@ -56,52 +58,6 @@ double cpuSeconds(int who)
     getrusage(who, &usage);
     return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
            double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-// A field of /proc/self/status in KiB, or -1 where /proc is not available.
-qint64 statusKiB(const QByteArray &field)
-{
-    QFile status(u"/proc/self/status"_s);
-    if (!status.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        return -1;
-    }
-    // /proc files report a size of 0, so atEnd() cannot be trusted; read until read() says so.
-    const QList<QByteArray> lines = status.readAll().split('\n');
-    for (const QByteArray &line : lines) {
-        if (line.startsWith(QByteArray(field + ':'))) {
-            return line.mid(field.size() + 1).trimmed().split(' ').value(0).toLongLong();
-        }
-    }
-    return -1;
-}
-
-// Starts the peak resident size (VmHWM) afresh from the current one, so each run's peak is its own.
-bool resetPeakResident()
-{
-    QFile clearRefs(u"/proc/self/clear_refs"_s);
-    return clearRefs.open(QIODevice::WriteOnly) && clearRefs.write("5") == 1;
-}
-
-bool writeTestFile(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return false;
-    }
-    QByteArray block(1 << 20, Qt::Uninitialized);
-    quint32 x = 2463534242u;
-    for (qint64 written = 0; written < FileSize; written += block.size()) {
-        for (char &c : block) {
-            x ^= x << 13;
-            x ^= x >> 17;
-            x ^= x << 5;
-            c = char(x);
-        }
-        if (file.write(block) != block.size()) {
-            return false;
-        }
-    }
-    return true;
 }
 
 QString mirrorProgram()
@@ -258,20 +214,6 @@ Sample fetchWithCurl(const QString &url, const QString &target, bool thenSync)
     return sample;
 }
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n == 0 ? 0.0 : n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-void printSpread(const char *label, const std::vector<double> &values, const char *unit)
-{
-    const auto [low, high] = std::minmax_element(values.begin(), values.end());
-    std::printf("%-28s median %.3f%s  (min %.3f%s, max %.3f%s)\n", label, median(values), unit, *low, unit, *high,
-                unit);
-}
-
 int fail(const char *what)
 {
     std::fprintf(stderr, "bench_download: %s\n", what);
@@ -294,7 +236,7 @@ int main(int argc, char *argv[])
     if (!served.isValid() || !saved.isValid()) {
         return fail("cannot create temporary folders");
     }
-    if (!writeTestFile(served.filePath(u"big.bin"_s))) {
+    if (!writeSeededFile(served.filePath(u"big.bin"_s), FileSize, 1)) {
         return fail("cannot write the 200 MiB test file");
     }
 

@@ -1,3 +1,4 @@
+#include "bench/BenchSupport.h"
 #include "common/download/DownloadHandle.h"
 #include "common/download/Downloader.h"
 #include "common/platform/ArchiveExtractor.h"
@@ -19,7 +20,6 @@
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -30,6 +30,7 @@
 
 using namespace Qt::StringLiterals;
 using namespace Trivet;
+using namespace Trivet::Bench;
 
 // Click to start of a package of about 135 MB, against what the click cannot avoid: the same download by the
 // Downloader alone plus the same unpacking by the extractor alone. The click also decides, shows progress and
@@ -64,14 +65,6 @@ private:
     const QElapsedTimer &m_clock;
 };
 
-QByteArray randomBytes(qsizetype size)
-{
-    QByteArray bytes(size, Qt::Uninitialized);
-    QRandomGenerator random(size);
-    random.fillRange(reinterpret_cast<quint32 *>(bytes.data()), size / qsizetype(sizeof(quint32)));
-    return bytes;
-}
-
 const CatalogueEntry &benchedEntry()
 {
     for (const CatalogueEntry &e : Catalogue::entries()) {
@@ -94,11 +87,12 @@ std::optional<QString> writePackage(const CatalogueEntry &e, const IniFile &sett
     program.replace(u'\\', u'/');
     program = program.mid(1 + command->targetFolder.size() + 1);
     QList<Tools::ArchiveMember> members{Tools::ArchiveMember::file(program, "#!/bin/sh\n", 0755)};
+    SeededBytes bytes(1);
     for (int i = 0; i < SmallFiles; ++i) {
-        members.append(Tools::ArchiveMember::file(u"lib/%1/part%2.dat"_s.arg(i % 40).arg(i), randomBytes(4096 + i)));
+        members.append(Tools::ArchiveMember::file(u"lib/%1/part%2.dat"_s.arg(i % 40).arg(i), bytes.next(4096 + i)));
     }
     for (int i = 0; i < LargeFiles; ++i) {
-        members.append(Tools::ArchiveMember::file(u"share/data%1.bin"_s.arg(i), randomBytes(LargeFileSize + i)));
+        members.append(Tools::ArchiveMember::file(u"share/data%1.bin"_s.arg(i), bytes.next(LargeFileSize + i)));
     }
     if (!Tools::ArchiveWriter::write(path, Tools::ArchiveFormat::Zip, members, Tools::ArchiveWriter::Layout::Tree)
              .ok()) {
@@ -110,19 +104,6 @@ std::optional<QString> writePackage(const CatalogueEntry &e, const IniFile &sett
 void flushEverything()
 {
     QProcess::execute(u"sync"_s, {});
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-void printSpread(const char *label, const std::vector<double> &values, const char *unit)
-{
-    const auto [low, high] = std::minmax_element(values.begin(), values.end());
-    std::printf("%-34s median %.3f%s  (min %.3f%s, max %.3f%s)\n", label, median(values), unit, *low, unit, *high,
-                unit);
 }
 
 int fail(const char *what)

@@ -7,6 +7,7 @@
 // A start is timed from main() to the first paint of the window, for the launcher and for a bare window
 // with the same menus and five empty tabs, alternating, so the ratio says what the launcher itself adds.
 
+#include "bench/BenchSupport.h"
 #include "launcher/catalogue/Catalogue.h"
 #include "launcher/mainwindow/CatalogueTabPage.h"
 #include "launcher/mainwindow/IconButton.h"
@@ -16,7 +17,6 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMouseEvent>
@@ -25,27 +25,15 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 using namespace Trivet;
+using namespace Trivet::Bench;
 
 namespace {
 
 QElapsedTimer sinceStart;
-
-qint64 peakResidentKiB()
-{
-    QFile status(u"/proc/self/status"_s);
-    if (!status.open(QIODevice::ReadOnly)) {
-        return -1;
-    }
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:")) {
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-        }
-    }
-    return -1;
-}
 
 // Ends the event loop at the first paint of the watched widget.
 class FirstPaint final : public QObject
@@ -125,25 +113,13 @@ StartFigures runChild(const QString &kind, const QString &folder)
     return {figures.value(0).toLongLong(), figures.value(1).toLongLong()};
 }
 
-QString range(const QList<double> &values)
-{
-    return u"min %1, max %2"_s.arg(*std::min_element(values.begin(), values.end()), 0, 'f', 2)
-        .arg(*std::max_element(values.begin(), values.end()), 0, 'f', 2);
-}
-
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.isEmpty() ? 0 : values[values.size() / 2];
-}
-
 void benchStartUp(const QString &folder)
 {
     constexpr int runs = 21;
-    QList<double> launcher;
-    QList<double> bare;
-    QList<double> wallRatios;
-    QList<double> cpuRatios;
+    std::vector<double> launcher;
+    std::vector<double> bare;
+    std::vector<double> wallRatios;
+    std::vector<double> cpuRatios;
     for (int i = 0; i < runs; ++i) {
         // Alternating, so a machine that warms up or slows down favours neither.
         const bool launcherFirst = i % 2 == 0;
@@ -155,15 +131,16 @@ void benchStartUp(const QString &folder)
             std::printf("start-up: a child failed\n");
             return;
         }
-        launcher.append(l.wallUs / 1000.0);
-        bare.append(w.wallUs / 1000.0);
-        wallRatios.append(double(l.wallUs) / double(w.wallUs));
-        cpuRatios.append(double(l.cpuUs) / double(w.cpuUs));
+        launcher.push_back(l.wallUs / 1000.0);
+        bare.push_back(w.wallUs / 1000.0);
+        wallRatios.push_back(double(l.wallUs) / double(w.wallUs));
+        cpuRatios.push_back(double(l.cpuUs) / double(w.cpuUs));
     }
-    std::printf("start to first paint    launcher %.1f ms, bare window %.1f ms (medians of %d)\n", median(launcher),
-                median(bare), runs);
-    std::printf("                        wall time ratio %.2fx (%s), processor time ratio %.2fx (%s)\n",
-                median(wallRatios), qPrintable(range(wallRatios)), median(cpuRatios), qPrintable(range(cpuRatios)));
+    std::printf("start to first paint, %d runs of each\n", runs);
+    printSpread("  launcher:", launcher, " ms");
+    printSpread("  bare window:", bare, " ms");
+    printSpread("  launcher / bare, wall time:", wallRatios, "x");
+    printSpread("  launcher / bare, processor time:", cpuRatios, "x");
 }
 
 void sendMove(QWidget *target)
@@ -221,7 +198,7 @@ void benchHugeSettings(int megabytes)
     }
     folder.writeFile(u"Trivet.ini"_s, ini);
 
-    const qint64 before = peakResidentKiB();
+    const qint64 before = statusKiB("VmHWM");
     QElapsedTimer timer;
     timer.start();
     LauncherContext context{folder.appFolder(), std::make_shared<FixedAddressSource>(u"192.168.1.20"_s), nullptr};
@@ -232,7 +209,7 @@ void benchHugeSettings(int megabytes)
     std::printf("%d MiB settings file     window open in %.2f s (%s), settings parsed %d time(s), peak memory "
                 "+%lld MiB\n",
                 megabytes, timer.nsecsElapsed() / 1e9, started ? "started" : "refused", window.settings().parseCount(),
-                static_cast<long long>((peakResidentKiB() - before) / 1024));
+                static_cast<long long>((statusKiB("VmHWM") - before) / 1024));
 }
 
 } // namespace
