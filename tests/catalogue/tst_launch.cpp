@@ -6,6 +6,7 @@
 #include "launcher/catalogue/Catalogue.h"
 #include "launcher/catalogue/LaunchController.h"
 #include "tests/support/ArchiveWriter.h"
+#include "tests/support/Payload.h"
 #include "tests/support/PortableFolder.h"
 #include "tests/support/RecordingCatalogueView.h"
 #include "tests/support/RecordingProcessStarter.h"
@@ -60,20 +61,6 @@ QByteArray antiVirPackage(const QByteArray &prefix)
         members.append(ArchiveMember::file(name.toString(), prefix + name.toUtf8()));
     }
     return zipOf(members);
-}
-
-// Bytes that do not compress, so a package is large enough to be cut off half-way.
-QByteArray payload()
-{
-    QByteArray data(64 * 1024, Qt::Uninitialized);
-    quint32 x = 2463534242u;
-    for (char &c : data) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        c = char(x);
-    }
-    return data;
 }
 
 // A program that proves it ran by leaving a file beside itself.
@@ -182,7 +169,7 @@ private slots:
     // way is continued at the next click.
     void marksFollowWhatIsOnTheDrive()
     {
-        const QByteArray package = zipOf({ArchiveMember::file(u"Metapad.exe"_s, payload(), 0755)});
+        const QByteArray package = zipOf({ArchiveMember::file(u"Metapad.exe"_s, Test::payload(64 * 1024, 0), 0755)});
         serve(u"URLOFF-6"_s, package, Misbehaviour::DropConnection);
         QVERIFY(writeIni(u"Sizes"_s, u"Spread32.zip"_s, u"2500000"_s, m_folder->appFolder().iniPath()));
         m_folder->writeFile(u"Deepburn/DeepBurner.exe"_s, "program");

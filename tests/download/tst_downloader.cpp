@@ -1,4 +1,5 @@
 #include "common/download/Downloader.h"
+#include "tests/support/Payload.h"
 #include "tools/mirror/MirrorServer.h"
 
 #include <QDir>
@@ -30,21 +31,9 @@ using Misbehaviour = Trivet::MirrorServer::Misbehaviour;
 
 namespace {
 
-constexpr int Timeout = 5000;
+using Trivet::Test::payload;
 
-// Bytes that differ at every position, so a shifted, repeated or truncated body is noticed.
-QByteArray payload(qsizetype size, quint32 seed = 1)
-{
-    QByteArray data(size, Qt::Uninitialized);
-    quint32 x = 2463534242u + seed;
-    for (char &c : data) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        c = char(x);
-    }
-    return data;
-}
+constexpr int Timeout = 5000;
 
 QByteArray readFile(const QString &path)
 {

@@ -1,6 +1,7 @@
 #include "common/download/Downloader.h"
 #include "common/download/PartialDownload.h"
 #include "common/platform/WorkFolder.h"
+#include "tests/support/Payload.h"
 #include "tools/mirror/MirrorServer.h"
 
 #include <QCryptographicHash>
@@ -25,19 +26,7 @@ using Misbehaviour = Trivet::MirrorServer::Misbehaviour;
 
 namespace {
 
-// Bytes that differ at every position, so a part joined at the wrong place is noticed.
-QByteArray payload(qsizetype size, quint32 seed)
-{
-    QByteArray data(size, Qt::Uninitialized);
-    quint32 x = 2463534242u + seed;
-    for (char &c : data) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        c = char(x);
-    }
-    return data;
-}
+using Trivet::Test::payload;
 
 QByteArray readFile(const QString &path)
 {
