@@ -32,26 +32,6 @@ namespace {
 const QString online = u"192.168.1.20"_s;
 const QString offline = u"127.0.0.1"_s;
 
-QByteArray archiveOf(const QList<ArchiveMember> &members, bool sevenZip = false)
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(u"package"_s);
-    const bool written =
-        sevenZip ? ArchiveWriter::writeSevenZip(path, members) : ArchiveWriter::writeZip(path, members);
-    QFile f(path);
-    return written && f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-QByteArray zipOf(const QList<ArchiveMember> &members)
-{
-    return archiveOf(members);
-}
-
-QByteArray sevenZipOf(const QList<ArchiveMember> &members)
-{
-    return archiveOf(members, true);
-}
-
 // AntiVir's package: its control centre in Basic and every file that goes there, each holding its name.
 QByteArray antiVirPackage(const QByteArray &prefix)
 {
@@ -60,7 +40,7 @@ QByteArray antiVirPackage(const QByteArray &prefix)
     for (const QStringView name : Catalogue::antiVirFiles()) {
         members.append(ArchiveMember::file(name.toString(), prefix + name.toUtf8()));
     }
-    return zipOf(members);
+    return ArchiveWriter::zip(members);
 }
 
 // A program that proves it ran by leaving a file beside itself.
@@ -146,7 +126,7 @@ private slots:
 
     void unzipEntryInstallsAndStarts()
     {
-        serve(u"URLOFF-6"_s, zipOf({ArchiveMember::file(u"Metapad.exe"_s, "program", 0755)}));
+        serve(u"URLOFF-6"_s, ArchiveWriter::zip({ArchiveMember::file(u"Metapad.exe"_s, "program", 0755)}));
         startController(online);
         QSignalSpy finished(controller(), &LaunchController::installationFinished);
         click(1, 5);
@@ -169,7 +149,8 @@ private slots:
     // way is continued at the next click.
     void marksFollowWhatIsOnTheDrive()
     {
-        const QByteArray package = zipOf({ArchiveMember::file(u"Metapad.exe"_s, Test::payload(64 * 1024, 0), 0755)});
+        const QByteArray package =
+            ArchiveWriter::zip({ArchiveMember::file(u"Metapad.exe"_s, Test::payload(64 * 1024, 0), 0755)});
         serve(u"URLOFF-6"_s, package, Misbehaviour::DropConnection);
         QVERIFY(writeIni(u"Sizes"_s, u"Spread32.zip"_s, u"2500000"_s, m_folder->appFolder().iniPath()));
         m_folder->writeFile(u"Deepburn/DeepBurner.exe"_s, "program");
@@ -209,9 +190,10 @@ private slots:
 
     void sevenZipEntryUsesItsSettingsFolder()
     {
-        serve(u"URLOFF-4"_s, sevenZipOf({ArchiveMember::dir(u"FirefoxPortable"_s),
-                                         ArchiveMember::file(u"FirefoxPortable/FirefoxPortable.exe"_s, "program", 0755),
-                                         ArchiveMember::file(u"FirefoxPortable/App/readme.txt"_s, "text")}));
+        serve(u"URLOFF-4"_s,
+              ArchiveWriter::sevenZip({ArchiveMember::dir(u"FirefoxPortable"_s),
+                                       ArchiveMember::file(u"FirefoxPortable/FirefoxPortable.exe"_s, "program", 0755),
+                                       ArchiveMember::file(u"FirefoxPortable/App/readme.txt"_s, "text")}));
         startController(online);
         QVERIFY(clickAndInstall(1, 3, u"OFF-4"_s));
         QCOMPARE(m_recorder->programs(), QStringList{path(u"FirefoxPortable/FirefoxPortable.exe"_s)});
@@ -221,8 +203,8 @@ private slots:
 
     void startPathMayDifferFromTheTestedFile()
     {
-        serve(u"URLMISC-10"_s,
-              zipOf({ArchiveMember::file(u"operausb.exe"_s, "x", 0755), ArchiveMember::file(u"op.com"_s, "x", 0755)}));
+        serve(u"URLMISC-10"_s, ArchiveWriter::zip({ArchiveMember::file(u"operausb.exe"_s, "x", 0755),
+                                                   ArchiveMember::file(u"op.com"_s, "x", 0755)}));
         startController(online);
         QVERIFY(clickAndInstall(3, 9, u"MISC-10"_s));
         QCOMPARE(m_recorder->programs(), QStringList{path(u"OperaUSB/op.com"_s)});
@@ -383,7 +365,8 @@ private slots:
         QFETCH(QString, urlKey);
         QFETCH(bool, zipped);
         QFETCH(QString, marker);
-        serve(urlKey, zipped ? zipOf({ArchiveMember::file(u"Trout.exe"_s, markerScript, 0755)}) : markerScript);
+        serve(urlKey,
+              zipped ? ArchiveWriter::zip({ArchiveMember::file(u"Trout.exe"_s, markerScript, 0755)}) : markerScript);
         startController(online, std::make_shared<DetachedProcessStarter>());
         QVERIFY(clickAndInstall(tab, slot, id));
         QTRY_VERIFY_WITH_TIMEOUT(m_folder->exists(marker), 5000);
@@ -407,7 +390,7 @@ private slots:
         QFETCH(bool, withWine);
         const Test::WineStandIn wine(withWine);
         if (zipped) {
-            serve(u"URLOFF-6"_s, zipOf({ArchiveMember::file(u"Metapad.exe"_s, Test::windowsProgram)}));
+            serve(u"URLOFF-6"_s, ArchiveWriter::zip({ArchiveMember::file(u"Metapad.exe"_s, Test::windowsProgram)}));
         } else {
             serve(u"URLSYS-9"_s, Test::windowsProgram);
         }
@@ -508,16 +491,17 @@ private slots:
         QTest::newRow("damaged archive") << int(Misbehaviour::None) << QByteArray("PK\x03\x04 not really a zip")
                                          << u"errReasonDamaged"_s;
         QTest::newRow("no program inside")
-            << int(Misbehaviour::None) << zipOf({ArchiveMember::file(u"readme.txt"_s, "no program here")})
+            << int(Misbehaviour::None) << ArchiveWriter::zip({ArchiveMember::file(u"readme.txt"_s, "no program here")})
             << u"errReasonDamaged"_s;
         QTest::newRow("member outside its folder")
             << int(Misbehaviour::None)
-            << zipOf({ArchiveMember::file(u"Trout.exe"_s, "x", 0755), ArchiveMember::file(u"../evil.txt"_s, "x")})
+            << ArchiveWriter::zip(
+                   {ArchiveMember::file(u"Trout.exe"_s, "x", 0755), ArchiveMember::file(u"../evil.txt"_s, "x")})
             << u"errReasonRefused"_s;
         QTest::newRow("not found") << int(Misbehaviour::NotFound) << QByteArray("x") << u"errReasonNet"_s;
         QTest::newRow("connection dropped")
-            << int(Misbehaviour::DropConnection) << zipOf({ArchiveMember::file(u"Trout.exe"_s, QByteArray(4096, 'x'))})
-            << u"errReasonNet"_s;
+            << int(Misbehaviour::DropConnection)
+            << ArchiveWriter::zip({ArchiveMember::file(u"Trout.exe"_s, QByteArray(4096, 'x'))}) << u"errReasonNet"_s;
     }
 
     void failuresSayWhyAndRemoveThePackage()
@@ -546,7 +530,7 @@ private slots:
 
     void packageWithoutLengthStillInstalls()
     {
-        serve(u"URLOFF-6"_s, zipOf({ArchiveMember::file(u"Metapad.exe"_s, "program", 0755)}),
+        serve(u"URLOFF-6"_s, ArchiveWriter::zip({ArchiveMember::file(u"Metapad.exe"_s, "program", 0755)}),
               Misbehaviour::NoContentLength);
         startController(online);
         QVERIFY(clickAndInstall(1, 5, u"OFF-6"_s));
@@ -556,9 +540,9 @@ private slots:
     void twoDownloadsEachInstallTheirOwnEntry()
     {
         m_mirror->setSlowPace(256, std::chrono::milliseconds(20));
-        serve(u"URLOFF-6"_s, zipOf({ArchiveMember::file(u"Metapad.exe"_s, QByteArray(3000, 'm'), 0755)}),
+        serve(u"URLOFF-6"_s, ArchiveWriter::zip({ArchiveMember::file(u"Metapad.exe"_s, QByteArray(3000, 'm'), 0755)}),
               Misbehaviour::Slow);
-        serve(u"URLSYS-4"_s, zipOf({ArchiveMember::file(u"Trout.exe"_s, QByteArray(3000, 't'), 0755)}),
+        serve(u"URLSYS-4"_s, ArchiveWriter::zip({ArchiveMember::file(u"Trout.exe"_s, QByteArray(3000, 't'), 0755)}),
               Misbehaviour::Slow);
         startController(online);
         QSignalSpy finished(controller(), &LaunchController::installationFinished);
@@ -582,7 +566,8 @@ private slots:
     void progressShowsBytesOfTotal()
     {
         m_mirror->setSlowPace(256, std::chrono::milliseconds(20));
-        const QByteArray package = zipOf({ArchiveMember::file(u"Metapad.exe"_s, QByteArray(6000, 'm'), 0755)});
+        const QByteArray package =
+            ArchiveWriter::zip({ArchiveMember::file(u"Metapad.exe"_s, QByteArray(6000, 'm'), 0755)});
         serve(u"URLOFF-6"_s, package, Misbehaviour::Slow);
         startController(online);
         QSignalSpy finished(controller(), &LaunchController::installationFinished);

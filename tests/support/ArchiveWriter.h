@@ -3,6 +3,8 @@
 #include "tools/archive/ArchiveWriter.h"
 
 #include <QDebug>
+#include <QFile>
+#include <QTemporaryDir>
 
 namespace Trivet::Test {
 
@@ -21,8 +23,24 @@ public:
     {
         return written(Tools::ArchiveWriter::write(path, Tools::ArchiveFormat::SevenZip, members));
     }
+    // The archive's bytes, for a server to serve; empty when it could not be written.
+    static QByteArray zip(const QList<ArchiveMember> &members) { return bytesOf(Tools::ArchiveFormat::Zip, members); }
+    static QByteArray sevenZip(const QList<ArchiveMember> &members)
+    {
+        return bytesOf(Tools::ArchiveFormat::SevenZip, members);
+    }
 
 private:
+    static QByteArray bytesOf(Tools::ArchiveFormat format, const QList<ArchiveMember> &members)
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("package"));
+        QFile file(path);
+        return written(Tools::ArchiveWriter::write(path, format, members)) && file.open(QIODevice::ReadOnly)
+                   ? file.readAll()
+                   : QByteArray();
+    }
+
     static bool written(const FileResult &result)
     {
         if (!result.ok()) {

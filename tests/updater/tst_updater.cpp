@@ -37,18 +37,9 @@ QByteArray launcher(const QByteArray &which)
     return "#!/bin/sh\necho " + which + " >> \"$(dirname \"$0\")/launcher.marker\"\n";
 }
 
-QByteArray zipOf(const QList<ArchiveMember> &members)
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(u"package.zip"_s);
-    QFile file(path);
-    return Test::ArchiveWriter::writeZip(path, members) && file.open(QIODevice::ReadOnly) ? file.readAll()
-                                                                                          : QByteArray();
-}
-
 QByteArray goodPackage()
 {
-    return zipOf(
+    return Test::ArchiveWriter::zip(
         {ArchiveMember::file(u"TrivetDesk"_s, launcher("new"), 0755), ArchiveMember::file(u"ver.dat"_s, "9.9\r\n")});
 }
 
@@ -128,9 +119,10 @@ private slots:
         QTest::newRow("not found") << good << Misbehaviour::NotFound << QString() << false << false;
         QTest::newRow("truncated zip") << good.left(good.size() / 2) << Misbehaviour::None << QString() << false
                                        << false;
-        QTest::newRow("member climbing out") << zipOf({ArchiveMember::file(u"TrivetDesk"_s, launcher("new"), 0755),
-                                                       ArchiveMember::file(u"../escaped.txt"_s, "out")})
-                                             << Misbehaviour::None << QString() << false << false;
+        QTest::newRow("member climbing out")
+            << Test::ArchiveWriter::zip({ArchiveMember::file(u"TrivetDesk"_s, launcher("new"), 0755),
+                                         ArchiveMember::file(u"../escaped.txt"_s, "out")})
+            << Misbehaviour::None << QString() << false << false;
         QTest::newRow("other checksum") << good << Misbehaviour::None << QString(64, u'0') << false << false;
     }
 
@@ -191,7 +183,7 @@ private slots:
         // the button is clicked.
         QByteArray noise(64 * 1024, Qt::Uninitialized);
         QRandomGenerator(7).fillRange(reinterpret_cast<quint32 *>(noise.data()), noise.size() / 4);
-        const QByteArray padded = zipOf(
+        const QByteArray padded = Test::ArchiveWriter::zip(
             {ArchiveMember::file(u"TrivetDesk"_s, launcher("new"), 0755), ArchiveMember::file(u"noise.bin"_s, noise)});
         m_mirror->setBody(packagePath, padded);
         m_mirror->setMisbehaviour(packagePath, Misbehaviour::Slow);

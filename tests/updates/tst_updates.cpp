@@ -32,15 +32,6 @@ namespace {
 const QString online = u"192.168.1.20"_s;
 const QString offline = u"127.0.0.1"_s;
 
-QByteArray zipOf(const QList<ArchiveMember> &members)
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(u"package.zip"_s);
-    QFile file(path);
-    return Test::ArchiveWriter::writeZip(path, members) && file.open(QIODevice::ReadOnly) ? file.readAll()
-                                                                                          : QByteArray();
-}
-
 // A fresh settings file as the maker publishes it; it names itself as the next one to fetch.
 QByteArray packageSettings(const QUrl &self)
 {
@@ -258,9 +249,8 @@ private slots:
     void settingsPackageKeepsTheUserEntries()
     {
         QFETCH(bool, withDriveSection);
-        m_mirror->setBody(
-            u"/Trivet.zip"_s,
-            zipOf({ArchiveMember::file(u"Trivet.ini"_s, packageSettings(m_mirror->url(u"/Trivet.zip"_s)))}));
+        m_mirror->setBody(u"/Trivet.zip"_s, Test::ArchiveWriter::zip({ArchiveMember::file(
+                                                u"Trivet.ini"_s, packageSettings(m_mirror->url(u"/Trivet.zip"_s)))}));
         const QStringList own{u"MyOwnAppName1=Notes"_s, u"MyOwnAppPath1=\"E:\\Notes\\notes.exe\""_s};
         QVERIFY(writeIniSection(ini(), u"MyOwnApps"_s, own));
         const QStringList platform{u"Wine=/opt/wine/bin/wine"_s};
@@ -299,12 +289,15 @@ private slots:
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<Misbehaviour>("misbehaviour");
 
-        const QByteArray good = zipOf({ArchiveMember::file(u"Trivet.ini"_s, packageSettings(QUrl()))});
+        const QByteArray good =
+            Test::ArchiveWriter::zip({ArchiveMember::file(u"Trivet.ini"_s, packageSettings(QUrl()))});
         QTest::newRow("not found") << good << Misbehaviour::NotFound;
         QTest::newRow("cut off") << good << Misbehaviour::DropConnection;
         QTest::newRow("damaged") << good.left(good.size() / 2) << Misbehaviour::None;
-        QTest::newRow("no settings inside") << zipOf({ArchiveMember::file(u"readme.txt"_s, "x")}) << Misbehaviour::None;
-        QTest::newRow("climbing out") << zipOf({ArchiveMember::file(u"../Trivet.ini"_s, packageSettings(QUrl()))})
+        QTest::newRow("no settings inside")
+            << Test::ArchiveWriter::zip({ArchiveMember::file(u"readme.txt"_s, "x")}) << Misbehaviour::None;
+        QTest::newRow("climbing out") << Test::ArchiveWriter::zip(
+                                             {ArchiveMember::file(u"../Trivet.ini"_s, packageSettings(QUrl()))})
                                       << Misbehaviour::None;
     }
 
