@@ -1,9 +1,9 @@
 #include "common/platform/FileExists.h"
 
 #include "common/platform/AppFolder.h"
+#include "common/platform/RegularFile.h"
 
 #include <QFile>
-#include <QFileInfo>
 
 namespace Trivet {
 
@@ -13,7 +13,8 @@ bool fileExists(const QString &path)
         return false;
     }
     const QString resolved = resolveCaseInsensitive(path);
-    if (QFileInfo(resolved).isDir()) {
+    // Only regular files are opened: a named pipe would block until something writes to it.
+    if (!isRegularFile(resolved)) {
         return false;
     }
     QFile file(resolved);

@@ -1,8 +1,7 @@
 #include "launcher/updates/Version.h"
 
+#include "common/platform/RegularFile.h"
 #include "common/settings/TextCodec.h"
-
-#include <QFile>
 
 namespace Trivet {
 namespace {
@@ -62,11 +61,8 @@ QString firstVersionItem(QByteArrayView content)
 
 QString readVersionFile(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {};
-    }
-    return firstVersionItem(file.read(MaxVersionFileRead));
+    const FileRead read = readRegularFile(path, MaxVersionFileRead, Beyond::Cut);
+    return read.ok() ? firstVersionItem(read.bytes) : QString();
 }
 
 int compareVersions(QStringView a, QStringView b)
