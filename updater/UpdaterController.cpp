@@ -3,12 +3,15 @@
 #include "common/download/DownloadHandle.h"
 #include "common/download/Downloader.h"
 #include "common/platform/ProcessStarter.h"
+#include "common/platform/ProgramFormat.h"
 #include "common/platform/SingleInstance.h"
 #include "common/platform/WorkFolder.h"
 #include "common/product/Product.h"
 #include "common/settings/IniFile.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLoggingCategory>
 #include <QThread>
 
@@ -19,9 +22,29 @@ namespace {
 
 Q_LOGGING_CATEGORY(lcUpdater, "trivet.updater")
 
-const QString packageName = u"TrivetUpdate.zip"_s;
-// How often the launcher's lock is tried while it ends.
+const QString packageName = Product::UpdatePackageFile.toString();
+// How often the launcher's lock is tried while it ends, and looked at while the new one starts.
 constexpr std::chrono::milliseconds LockPoll{100};
+
+// The launcher and the Updater in the unpacked package must run here; anything else would leave a stick
+// whose launcher cannot start.
+ExtractResult checkPackagePrograms(const QString &staged)
+{
+    const QDir folder(staged);
+    for (const QStringView name : {Product::LauncherName, Product::UpdaterName}) {
+        const QString file = Product::programFile(name);
+        const QString path = resolveCaseInsensitive(folder.filePath(file));
+        if (!QFileInfo::exists(path) && name == Product::UpdaterName) {
+            continue;
+        }
+        if (const FileResult program = checkProgramFormat(path); !program.ok()) {
+            return ExtractResult::failure(ExtractStatus::Damaged, program.status == FileResult::Status::NotFound
+                                                                      ? u"The package holds no "_s + file + u"."_s
+                                                                      : program.message);
+        }
+    }
+    return {ExtractStatus::Success, {}, 0, {}, {}};
+}
 
 } // namespace
 
@@ -65,6 +88,27 @@ QString UpdaterController::launcherFile() const
     return Product::programFile(Product::LauncherName);
 }
 
+bool UpdaterController::recover(const AppFolder &folder, ProcessStarter &processes)
+{
+    {
+        SingleInstance launcher(folder.root(), Product::LauncherName.toString());
+        if (!launcher.tryAcquire()) {
+            qCInfo(lcUpdater) << "a launcher runs; it recovers its folder itself";
+            return true;
+        }
+        if (const FileResult cleaned = removeWorkLeftovers(folder.root(), AwaitingInstall::TakeBack); !cleaned.ok()) {
+            qCWarning(lcUpdater) << cleaned.message;
+        }
+        // The lock is free again before the launcher starts and asks for it.
+    }
+    const QString program = folder.path(QString(u"\\"_s + Product::programFile(Product::LauncherName)));
+    if (!QFileInfo::exists(program)) {
+        qCCritical(lcUpdater) << "no launcher at" << program << "even after the recovery";
+        return false;
+    }
+    return processes.start({program, {}, folder.root(), WindowStyle::Normal}).ok();
+}
+
 void UpdaterController::start()
 {
     if (m_state != State::Idle) {
@@ -72,6 +116,16 @@ void UpdaterController::start()
     }
     m_state = State::Waiting;
     qCInfo(lcUpdater) << "fetching" << m_options.packageUrl;
+    // While this Updater runs, a launcher it starts leaves the install that waits for it alone.
+    m_ownLock = std::make_unique<SingleInstance>(m_folder.root(), Product::UpdaterName.toString());
+    if (!m_ownLock->tryAcquire()) {
+        qCWarning(lcUpdater) << "another Updater runs for" << m_folder.root();
+    }
+    // A package an earlier, killed Updater left is of no use; it goes before this one arrives under its name.
+    removeInFlight(m_folder.root(), m_folder.path(QString(u"\\"_s + packageName)));
+    if (const FileResult cleaned = removeWriteLeftovers(m_folder.root(), {packageName}); !cleaned.ok()) {
+        qCWarning(lcUpdater) << cleaned.message;
+    }
 
     // The package arrives while the launcher ends; its files are touched only once it has.
     m_launcherLock = std::make_unique<SingleInstance>(m_folder.root(), Product::LauncherName.toString());
@@ -100,6 +154,11 @@ void UpdaterController::pollLauncher()
     if (m_launcherLock->tryAcquire()) {
         m_poll.stop();
         m_launcherEnded = true;
+        // No launcher runs now: what an earlier, interrupted install left is finished or undone first, so this
+        // one starts from a consistent folder, and a launcher the earlier one left missing is back.
+        if (const FileResult cleaned = removeWorkLeftovers(m_folder.root(), AwaitingInstall::TakeBack); !cleaned.ok()) {
+            qCWarning(lcUpdater) << cleaned.message;
+        }
         installWhenReady();
         return;
     }
@@ -129,19 +188,19 @@ void UpdaterController::installWhenReady()
         fail(failureReason(*m_fetched), m_fetched->message);
         return;
     }
-    // No launcher runs now: what an earlier, interrupted install left is finished or undone first, so this
-    // one starts from a consistent folder.
-    if (const FileResult cleaned = removeWorkLeftovers(m_folder.root()); !cleaned.ok()) {
-        qCWarning(lcUpdater) << cleaned.message;
-    }
     m_state = State::Installing;
     emit installing();
 
     auto result = std::make_shared<ExtractResult>();
     const QString archive = m_fetched->request.target;
     const QString root = m_folder.root();
+    // Killed from here on, the next start removes the package with the rest of the install.
+    if (const FileResult recorded = recordInFlight(root, archive); !recorded.ok()) {
+        qCWarning(lcUpdater) << recorded.message;
+    }
     m_installer = QThread::create([result, archive, root, cancelled = m_cancelled, space = m_options.freeSpace] {
-        *result = ArchiveExtractor(cancelled.get(), workFolder(root), space).extract(archive, root);
+        *result = ArchiveExtractor(cancelled.get(), workFolder(root), space)
+                      .extract(archive, root, {checkPackagePrograms, true});
     });
     m_installer->setObjectName(u"Installer"_s);
     connect(m_installer, &QThread::finished, this, [this, result] {
@@ -159,14 +218,55 @@ void UpdaterController::afterInstall(const ExtractResult &result)
         return;
     }
     qCInfo(lcUpdater) << result.message;
-    m_state = State::Ended;
-    emit installed();
+    removeFetchedPackage();
+    m_awaitingJournal = result.awaitingJournal;
     m_launcherLock.reset();
     if (!startLauncher()) {
-        qCWarning(lcUpdater) << "the updated launcher could not be started";
+        takeBack(u"the new launcher could not be started"_s);
+        return;
     }
-    removeFetchedPackage();
-    emit finished();
+    // The new launcher confirms that it runs by holding its lock.
+    m_state = State::Confirming;
+    m_deadline.setRemainingTime(m_options.confirmWait);
+    disconnect(&m_poll, &QTimer::timeout, this, nullptr);
+    connect(&m_poll, &QTimer::timeout, this, &UpdaterController::pollConfirmation);
+    m_poll.start();
+}
+
+void UpdaterController::pollConfirmation()
+{
+    if (m_state != State::Confirming) {
+        return;
+    }
+    if (SingleInstance::isHeld(m_folder.root(), Product::LauncherName.toString())) {
+        m_poll.stop();
+        if (!confirmInstall(m_awaitingJournal)) {
+            // The new files stand all the same; the next start of the launcher removes what is left.
+            qCWarning(lcUpdater) << "cannot remove the old files kept in" << m_awaitingJournal;
+        }
+        qCInfo(lcUpdater) << "the new launcher runs";
+        m_state = State::Ended;
+        emit installed();
+        emit finished();
+        return;
+    }
+    if (m_deadline.hasExpired()) {
+        m_poll.stop();
+        takeBack(u"the new launcher did not start within %1 ms"_s.arg(m_options.confirmWait.count()));
+    }
+}
+
+void UpdaterController::takeBack(const QString &reason)
+{
+    qCWarning(lcUpdater) << reason << "- the previous files are put back";
+    m_state = State::Ended;
+    const bool restored = takeBackInstall(m_awaitingJournal);
+    if (!restored) {
+        qCCritical(lcUpdater) << "the previous files could not all be put back; the next start tries again";
+    }
+    m_launcherStarted = false;
+    startLauncher();
+    emit failed(text(u"errUpdFailed") + u'\n' + text(u"errUpdNoStart"));
 }
 
 void UpdaterController::fail(FailureReason reason, const QString &detail)
@@ -229,6 +329,7 @@ void UpdaterController::removeFetchedPackage()
     if (package.exists() && !package.remove()) {
         qCWarning(lcUpdater) << "cannot remove" << package.fileName() << package.errorString();
     }
+    releaseInFlight(m_folder.root(), package.fileName());
 }
 
 } // namespace Trivet

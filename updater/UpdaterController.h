@@ -27,10 +27,13 @@ class SingleInstance;
 
 // What the Updater does, without its window: it fetches the update package while the launcher ends, waits
 // until the launcher's lock is free, checks and unpacks the package over the application folder as one
-// journaled transaction, and starts the launcher again. A package that is missing, damaged or refused
-// changes nothing, and the launcher starts as it was; a launcher that does not end in time is left running
-// and nothing changes. A kill at any moment leaves a launcher that starts, and that finishes or undoes the
-// interrupted install at its next start.
+// journaled transaction, and starts the launcher again. The package must hold the launcher (and, when it has
+// one, the Updater) as programs of this system, or nothing is placed. Once placed, the old files wait in the
+// work folder until the new launcher holds its lock; a launcher that cannot start, or does not within
+// confirmWait, gets the old files back, and the old launcher starts. A package that is missing, damaged or
+// refused changes nothing, and the launcher starts as it was; a launcher that does not end in time is left
+// running and nothing changes. A kill at any moment leaves a launcher that starts, and the next start of
+// either program finishes or undoes the interrupted install.
 class UpdaterController final : public QObject
 {
     Q_OBJECT
@@ -41,6 +44,8 @@ public:
         QString packageUrl;
         QString sha256; // of the package, when the settings name it
         std::chrono::milliseconds launcherWait{std::chrono::seconds(30)};
+        // How long the new launcher has to take its lock, on a slow stick too.
+        std::chrono::milliseconds confirmWait{std::chrono::seconds(30)};
         std::shared_ptr<const FreeSpace> freeSpace = {}; // null: the volume's own figure
         // The user's proxy store, read when the download starts; null: the one the launcher shares.
         std::shared_ptr<const InternetSettings> internetSettings = {};
@@ -57,12 +62,16 @@ public:
     // Starts the download and the wait for the launcher.
     void start();
 
+    // Only finishes or undoes what an interrupted install left, and starts the launcher, as the start script
+    // asks when it finds no launcher. False when no launcher could be started.
+    static bool recover(const AppFolder &folder, ProcessStarter &processes);
+
     // Leaving before the files are put in place: the download is abandoned, nothing is unpacked and the
     // launcher starts again. False when the launcher could not be started (or the files are being put in
     // place, which is not interrupted).
     bool leave();
 
-    bool isInstalling() const { return m_state == State::Installing; }
+    bool isInstalling() const { return m_state == State::Installing || m_state == State::Confirming; }
     // The launcher's file name, as the user knows it.
     QString launcherFile() const;
     // Texts in the language the settings choose, English behind it.
@@ -80,12 +89,14 @@ signals:
     void finished();
 
 private:
-    enum class State { Idle, Waiting, Installing, Ended };
+    enum class State { Idle, Waiting, Installing, Confirming, Ended };
 
     void pollLauncher();
     void onFetched(const Trivet::DownloadResult &result);
     void installWhenReady();
     void afterInstall(const ExtractResult &result);
+    void pollConfirmation();
+    void takeBack(const QString &reason);
     void fail(FailureReason reason, const QString &detail);
     void stopWaiting();
     bool startLauncher();
@@ -103,6 +114,8 @@ private:
     QTimer m_poll;
     QDeadlineTimer m_deadline;
     std::unique_ptr<SingleInstance> m_launcherLock;
+    std::unique_ptr<SingleInstance> m_ownLock;
+    QString m_awaitingJournal;
     bool m_launcherEnded = false;
     bool m_launcherStarted = false;
 

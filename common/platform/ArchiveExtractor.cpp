@@ -99,7 +99,7 @@ using Stage = std::function<ExtractResult(const Extract::fs::path &stagingRoot, 
 // The frame every install shares: its turn on the folder, a staging folder, the staged files checked
 // against the budget, and the transaction that puts them in place.
 ExtractResult stageAndInstall(const QString &destination, const QString &workFolder, const FreeSpace &freeSpace,
-                              const std::atomic_bool *cancelled, const Stage &stage)
+                              const std::atomic_bool *cancelled, const Stage &stage, bool awaitConfirmation = false)
 {
     namespace fs = Extract::fs;
     const FolderTurn turn(destination);
@@ -125,10 +125,12 @@ ExtractResult stageAndInstall(const QString &destination, const QString &workFol
     if (error) {
         target = Extract::toPath(destination);
     }
-    if (const ExtractResult placed = Extract::StagedInstaller(staging, cancelled).install(target); !placed.ok()) {
+    const ExtractResult placed = Extract::StagedInstaller(staging, cancelled).install(target, awaitConfirmation);
+    if (!placed.ok()) {
         return failed(placed);
     }
     staging.commit();
+    result.awaitingJournal = placed.awaitingJournal;
     return result;
 }
 
@@ -142,7 +144,8 @@ ArchiveExtractor::ArchiveExtractor(const std::atomic_bool *cancelled, QString wo
 {
 }
 
-ExtractResult ArchiveExtractor::extract(const QString &archivePath, const QString &destinationFolder) const
+ExtractResult ArchiveExtractor::extract(const QString &archivePath, const QString &destinationFolder,
+                                        const ExtractOptions &options) const
 {
     const QString destination = cleanAbsolute(destinationFolder);
     qCDebug(lcExtract) << "extracting" << archivePath << "into" << destination;
@@ -153,15 +156,22 @@ ExtractResult ArchiveExtractor::extract(const QString &archivePath, const QStrin
     }
     ExtractResult result = stageAndInstall(
         destination, m_workFolder, *m_freeSpace, m_cancelled,
-        [this, &archivePath](const Extract::fs::path &root, Extract::SpaceBudget budget) {
+        [this, &archivePath, &options](const Extract::fs::path &root, Extract::SpaceBudget budget) {
             ExtractResult unpacked = Extract::ArchiveUnpacker(root, m_cancelled, budget).run(archivePath);
             if (unpacked.ok()) {
                 if (const ExtractResult links = Extract::MemberGuard(root).checkUnpackedLinks(); !links.ok()) {
                     return links;
                 }
+                if (options.checkStaged) {
+                    if (ExtractResult checked = options.checkStaged(QString::fromStdU16String(root.u16string()));
+                        !checked.ok()) {
+                        return checked;
+                    }
+                }
             }
             return unpacked;
-        });
+        },
+        options.awaitConfirmation);
     if (result.ok()) {
         result.message = u"Extracted %1 files from %2 into %3."_s.arg(result.filesWritten)
                              .arg(QFileInfo(archivePath).fileName(), QDir::toNativeSeparators(destination));
@@ -192,8 +202,18 @@ ExtractResult ArchiveExtractor::installCopies(const QList<std::pair<QString, QSt
                                                                               u" to the working folder."_s);
                 }
             }
-            return ExtractResult{ExtractStatus::Success, {}, int(files.size()), {}};
+            return ExtractResult{ExtractStatus::Success, {}, int(files.size()), {}, {}};
         });
+}
+
+bool confirmInstall(const QString &journal)
+{
+    return Extract::confirmInstall(Extract::toPath(journal));
+}
+
+bool takeBackInstall(const QString &journal)
+{
+    return Extract::takeBackInstall(Extract::toPath(journal));
 }
 
 } // namespace Trivet

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <utility>
 
@@ -38,13 +39,26 @@ public:
     int filesWritten = 0;
     // Member names that were refused because they would have ended up outside the destination.
     QStringList refused;
+    // The journal of an install that waits to be confirmed (ExtractOptions::awaitConfirmation); empty otherwise.
+    QString awaitingJournal;
 
     bool ok() const { return status == Status::Success; }
 
-    static ExtractResult failure(Status status, const QString &message) { return {status, message, 0, {}}; }
+    static ExtractResult failure(Status status, const QString &message) { return {status, message, 0, {}, {}}; }
 };
 
 using ExtractStatus = ExtractResult::Status;
+
+// What an install of the launcher's own files asks beyond an ordinary extraction.
+struct ExtractOptions
+{
+    // Judges the unpacked files (the staging folder's path) before anything is placed; a failure leaves the
+    // destination untouched.
+    std::function<ExtractResult(const QString &stagedRoot)> checkStaged = {};
+    // The replaced files wait in the work folder until confirmInstall() or takeBackInstall() is called on the
+    // result's awaitingJournal.
+    bool awaitConfirmation = false;
+};
 
 // Unpacks zip and 7z archives with libarchive, all or nothing: the archive is unpacked into a hidden
 // staging folder, checked, and only then moved into the destination as one transaction, replacing files
@@ -61,7 +75,8 @@ public:
     explicit ArchiveExtractor(const std::atomic_bool *cancelled = nullptr, QString workFolder = {},
                               std::shared_ptr<const FreeSpace> freeSpace = {});
 
-    ExtractResult extract(const QString &archivePath, const QString &destinationFolder) const;
+    ExtractResult extract(const QString &archivePath, const QString &destinationFolder,
+                          const ExtractOptions &options = {}) const;
 
     // Puts copies of files (source path, name in the destination) into the destination by the same
     // transaction: either every copy replaces its old file, or none does.
@@ -73,6 +88,19 @@ private:
     QString m_workFolder;
     std::shared_ptr<const FreeSpace> m_freeSpace;
 };
+
+// What a start does with an install that waits for confirmation, found in the work folder.
+enum class AwaitingInstall {
+    Keep,     // the program that made it is still running and decides
+    Confirm,  // the launcher is running, which is what the install waited for
+    TakeBack, // the program that made it is gone, and nobody else can confirm it
+};
+
+// Ends an install made with ExtractOptions::awaitConfirmation. Confirmed, it stands and what it kept goes;
+// taken back, every file it replaced returns. False when that could not be done completely (the next start
+// tries again).
+bool confirmInstall(const QString &journal);
+bool takeBackInstall(const QString &journal);
 
 } // namespace Trivet
 

@@ -17,7 +17,13 @@ public:
     // True when this process is the only instance for the folder.
     bool tryAcquire();
 
+    // Whether a live process holds the lock of program for the folder, judged from the lock file without
+    // taking it: taking it even for a moment would turn away that program if it were starting just then.
+    static bool isHeld(const QString &appFolder, const QString &program);
+
 private:
+    static QString lockPath(const QString &appFolder, const QString &program);
+
     std::unique_ptr<QLockFile> m_lock;
 };
 

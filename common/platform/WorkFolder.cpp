@@ -1,5 +1,6 @@
 #include "common/platform/WorkFolder.h"
 
+#include "common/platform/ExtractorLogging.h"
 #include "common/platform/extract/InstallJournal.h"
 
 #include <QDir>
@@ -21,7 +22,82 @@ QString partialDownloadFolder(const QString &appFolder)
     return QDir(workFolder(appFolder)).filePath(u"downloads"_s);
 }
 
-FileResult removeWorkLeftovers(const QString &appFolder)
+namespace {
+
+QString inFlightFolder(const QString &appFolder)
+{
+    return QDir(workFolder(appFolder)).filePath(u"in-flight"_s);
+}
+
+// One empty file a package, named after the package's path below the application folder.
+QString recordOf(const QString &appFolder, const QString &packagePath)
+{
+    const QString relative = QDir(appFolder).relativeFilePath(packagePath);
+    return QDir(inFlightFolder(appFolder)).filePath(QString::fromLatin1(relative.toUtf8().toPercentEncoding()));
+}
+
+// The package a record names; empty for a record that would point outside the application folder.
+QString packageOf(const QString &appFolder, const QString &record)
+{
+    const QString relative = QDir::cleanPath(QString::fromUtf8(QByteArray::fromPercentEncoding(record.toLatin1())));
+    if (relative.isEmpty() || QDir::isAbsolutePath(relative) || relative == u".."_s || relative.startsWith(u"../"_s) ||
+        relative.contains(u':')) {
+        return {};
+    }
+    return QDir(appFolder).filePath(relative);
+}
+
+void removePackage(const QString &package)
+{
+    const QFileInfo info(package);
+    // Only a file (or a link in its place); a folder of the same name is nobody's package.
+    if ((info.isFile() || info.isSymLink()) && !QFile::remove(package)) {
+        qCWarning(lcExtract) << "cannot remove the package of an interrupted install" << package;
+    }
+}
+
+void removeInFlightPackages(const QString &appFolder)
+{
+    const QDir records(inFlightFolder(appFolder));
+    for (const QString &record : records.entryList(QDir::Files | QDir::Hidden)) {
+        if (const QString package = packageOf(appFolder, record); !package.isEmpty()) {
+            removePackage(package);
+        }
+        QFile::remove(records.filePath(record));
+    }
+}
+
+} // namespace
+
+FileResult recordInFlight(const QString &appFolder, const QString &packagePath)
+{
+    const QString record = recordOf(appFolder, packagePath);
+    QFile file(record);
+    if (!QDir().mkpath(inFlightFolder(appFolder)) || !file.open(QIODevice::WriteOnly)) {
+        return FileResult::failure(FileResult::Status::Failed,
+                                   u"Cannot record the package "_s + QDir::toNativeSeparators(packagePath));
+    }
+    return FileResult::success();
+}
+
+void releaseInFlight(const QString &appFolder, const QString &packagePath)
+{
+    QFile::remove(recordOf(appFolder, packagePath));
+    // Only while empty, and the work folder after it: another install may be recorded.
+    QDir().rmdir(inFlightFolder(appFolder));
+    QDir().rmdir(workFolder(appFolder));
+}
+
+void removeInFlight(const QString &appFolder, const QString &packagePath)
+{
+    const QString record = recordOf(appFolder, packagePath);
+    if (QFileInfo::exists(record)) {
+        removePackage(packagePath);
+        QFile::remove(record);
+    }
+}
+
+FileResult removeWorkLeftovers(const QString &appFolder, AwaitingInstall awaiting)
 {
     namespace fs = Extract::fs;
     const QString folder = workFolder(appFolder);
@@ -37,7 +113,8 @@ FileResult removeWorkLeftovers(const QString &appFolder)
     }
     // An install a crash interrupted is taken back first; its journal needs the backups it names.
     const fs::path path = Extract::toPath(folder);
-    const std::vector<fs::path> kept = Extract::recoverInstalls(path);
+    const std::vector<fs::path> kept = Extract::recoverInstalls(path, awaiting);
+    removeInFlightPackages(appFolder);
     const fs::path partials = Extract::toPath(partialDownloadFolder(appFolder));
     std::error_code error;
     std::vector<fs::path> leftovers;
@@ -58,7 +135,7 @@ FileResult removeWorkLeftovers(const QString &appFolder)
         fs::remove(path, error);
         removed = removed && !error;
     }
-    if (!removed || !kept.empty()) {
+    if (!removed || (awaiting != AwaitingInstall::Keep && !kept.empty())) {
         return FileResult::failure(FileResult::Status::Failed,
                                    u"Cannot remove the leftovers in "_s + QDir::toNativeSeparators(folder));
     }

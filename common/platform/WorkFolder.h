@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/platform/ArchiveExtractor.h"
 #include "common/platform/FileResult.h"
 
 #include <QString>
@@ -16,9 +17,18 @@ QString workFolder(const QString &appFolder);
 QString partialDownloadFolder(const QString &appFolder);
 
 // Takes back the installs a crash or a pulled stick interrupted, then removes what an earlier run left in
-// the work folder, all but the partial downloads (they have their own rules of age and use). Call it only
-// while no extraction runs.
-FileResult removeWorkLeftovers(const QString &appFolder);
+// the work folder, all but the partial downloads (they have their own rules of age and use); awaiting says
+// what happens to an install that waits for confirmation. Call it only while no extraction runs.
+FileResult removeWorkLeftovers(const QString &appFolder, AwaitingInstall awaiting = AwaitingInstall::TakeBack);
+
+// A package that an install is about to unpack, or that the Updater is putting in place. Until it is
+// released, the next start removes it with the work folder's leftovers: an interrupted install has no more use
+// for it, and only a file recorded here goes, never one by its name alone (a package may share its name with a
+// program). packagePath lies in the application folder.
+FileResult recordInFlight(const QString &appFolder, const QString &packagePath);
+void releaseInFlight(const QString &appFolder, const QString &packagePath);
+// Removes one recorded package now, with its record; a package that is not recorded stays.
+void removeInFlight(const QString &appFolder, const QString &packagePath);
 
 // Removes the temporary files an interrupted write left beside the named files of the application folder
 // ("mpad35.zip.Ab12Cd" beside "mpad35.zip"): where the file system cannot hide them, a file is written under

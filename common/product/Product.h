@@ -26,6 +26,8 @@ inline QString programFile(QStringView name)
 inline constexpr QStringView ProductPage = u"http://www.quillory.example/TrivetExec.htm";
 inline constexpr QStringView WebSite = u"http://www.quillory.example/";
 inline constexpr QStringView MailAddress = u"mailto:vidi@quillory.example";
+// The update package's file name in the application folder while the updater installs it.
+inline constexpr QStringView UpdatePackageFile = u"TrivetUpdate.zip";
 // The update package the updater fetches unless the settings' [VersionCheck] updaterURL names another.
 inline constexpr QStringView UpdatePackage = u"http://packages.quillory.example/TrivetUpdate/TrivetUpdate.zip";
 

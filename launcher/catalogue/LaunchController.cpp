@@ -470,6 +470,12 @@ void LaunchController::extract(const CatalogueEntry &entry, const DownloadResult
         return;
     }
     m_installing.insert(id);
+    // Interrupted from here on (Exit, a crash), the next start removes the package: unpacking it again would
+    // only repeat what a click does afresh.
+    const QString package = Catalogue::resolvePaths(entry, m_folder, m_settings, Phase::Install).package;
+    if (const FileResult recorded = recordInFlight(m_folder.root(), package); !recorded.ok()) {
+        qCWarning(lcLaunch) << recorded.message;
+    }
     m_view.showInfo(entry.tab, entry.extractNotice.isEmpty() ? text(u"lbExtract") : entry.extractNotice.toString());
     auto *extractor = new Extractor(this);
     connect(extractor, &Extractor::finished, this, [this, extractor, &entry](const ExtractResult &result) {
@@ -486,6 +492,9 @@ void LaunchController::extract(const CatalogueEntry &entry, const DownloadResult
 void LaunchController::afterExtraction(const CatalogueEntry &entry, const ExtractResult &result, FailureReason reason)
 {
     m_installing.remove(entry.id.toString());
+    if (result.status != ExtractStatus::NotRun) {
+        releaseInFlight(m_folder.root(), Catalogue::resolvePaths(entry, m_folder, m_settings, Phase::Install).package);
+    }
     if (entry.kind == InstallKind::AntiVir) {
         installAntiVir(result, reason);
         return;

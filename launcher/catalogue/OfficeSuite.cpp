@@ -5,6 +5,7 @@
 #include "common/platform/Extractor.h"
 #include "common/platform/FileExists.h"
 #include "common/platform/ProcessStarter.h"
+#include "common/platform/WorkFolder.h"
 #include "common/product/Product.h"
 #include "common/settings/IniFile.h"
 #include "common/settings/LanguageTexts.h"
@@ -116,6 +117,10 @@ void OfficeSuiteController::onFetched(const DownloadResult &result)
         return;
     }
     m_view.showInfo(OfficeTab, m_texts.text(u"lbExtract"));
+    // Interrupted from here on, the next start removes the package.
+    if (const FileResult recorded = recordInFlight(m_folder.root(), package()); !recorded.ok()) {
+        qCWarning(lcSuite) << recorded.message;
+    }
     auto *extractor = new Extractor(this);
     connect(extractor, &Extractor::finished, this, [this, extractor](const ExtractResult &extracted) {
         extractor->deleteLater();
@@ -126,6 +131,7 @@ void OfficeSuiteController::onFetched(const DownloadResult &result)
 
 void OfficeSuiteController::afterExtraction(const ExtractResult &result)
 {
+    releaseInFlight(m_folder.root(), package());
     if (!fileExists(componentPath(0))) {
         fail(result.ok() ? FailureReason::NotAProgram : failureReason(result), result.message);
         return;

@@ -1,6 +1,7 @@
 #include "launcher/mainwindow/MainWindow.h"
 
 #include "common/platform/FileExists.h"
+#include "common/platform/SingleInstance.h"
 #include "common/platform/WorkFolder.h"
 #include "common/product/Product.h"
 #include "launcher/art/ArtCatalogue.h"
@@ -297,10 +298,17 @@ bool MainWindow::startUp()
     }
 
     // What a crash or a pulled stick left of an install goes first; the work folder is the launcher's alone.
-    if (const FileResult cleaned = removeWorkLeftovers(m_context.folder.root()); !cleaned.ok()) {
+    // An update of the launcher's own files waits for this start to confirm it: while its Updater runs, the
+    // Updater does that; an Updater that is gone can no longer, and this launcher running is the proof.
+    const QString root = m_context.folder.root();
+    const AwaitingInstall awaiting = SingleInstance::isHeld(root, Product::UpdaterName.toString())
+                                         ? AwaitingInstall::Keep
+                                         : AwaitingInstall::Confirm;
+    if (const FileResult cleaned = removeWorkLeftovers(root, awaiting); !cleaned.ok()) {
         qCWarning(lcMainWindow) << cleaned.message;
     }
-    if (const FileResult cleaned = removeWriteLeftovers(m_context.folder.root(), Catalogue::rootFileNames());
+    if (const FileResult cleaned =
+            removeWriteLeftovers(root, Catalogue::rootFileNames() << Product::UpdatePackageFile.toString());
         !cleaned.ok()) {
         qCWarning(lcMainWindow) << cleaned.message;
     }

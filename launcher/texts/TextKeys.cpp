@@ -151,6 +151,8 @@ QList<TextKey> buildTextKeys()
                             u"version could not be installed and the launcher was started as it was"_s},
         {u"errUpdWait"_s, u"Updater, message box: the launcher did not close within 30 seconds, so the updater "
                           u"changed nothing and ends"_s},
+        {u"errUpdNoStart"_s, u"Updater window, line under errUpdFailed: the new version was put in place but did "
+                             u"not start, so the previous files were put back and the previous launcher started"_s},
 
         // Editor of the user's own programs.
         {u"lbAppNumber"_s, u"Own-programs editor: label of the list that selects one of the ten slots"_s},

@@ -31,16 +31,33 @@ namespace {
 const QString packagePath = u"/TrivetUpdate/TrivetUpdate.zip"_s;
 const QString marker = u"launcher.marker"_s;
 
-// A launcher that proves it was started, and which one it was, by a line in a file beside itself.
+// A launcher that proves it was started, and which build it was, by a line in a file beside itself, and
+// holds the launcher's lock while it runs; "broken" ends at once without it.
 QByteArray launcher(const QByteArray &which)
 {
-    return "#!/bin/sh\necho " + which + " >> \"$(dirname \"$0\")/launcher.marker\"\n";
+    QFile standIn(QStringLiteral(TRIVET_LAUNCHER_STANDIN));
+    return standIn.open(QIODevice::ReadOnly) ? standIn.readAll() + "\ntrivet-stand-in:" + which + "\n" : QByteArray();
+}
+
+// The same program, marked as built for another processor.
+QByteArray foreignProgram()
+{
+    QByteArray program = launcher("foreign");
+    const char other = program.at(18) == 2 ? 3 : 2;
+    program[18] = other;
+    program[19] = 0;
+    return program;
+}
+
+QByteArray package(const QByteArray &launcherBytes)
+{
+    return Test::ArchiveWriter::zip(
+        {ArchiveMember::file(u"TrivetDesk"_s, launcherBytes, 0755), ArchiveMember::file(u"ver.dat"_s, "9.9\r\n")});
 }
 
 QByteArray goodPackage()
 {
-    return Test::ArchiveWriter::zip(
-        {ArchiveMember::file(u"TrivetDesk"_s, launcher("new"), 0755), ArchiveMember::file(u"ver.dat"_s, "9.9\r\n")});
+    return package(launcher("new"));
 }
 
 // Every file below root (hidden ones too) with its content's hash; the launcher's marker aside.
@@ -124,6 +141,17 @@ private slots:
                                          ArchiveMember::file(u"../escaped.txt"_s, "out")})
             << Misbehaviour::None << QString() << false << false;
         QTest::newRow("other checksum") << good << Misbehaviour::None << QString(64, u'0') << false << false;
+        // What is unpacked must leave a launcher that runs here.
+        QTest::newRow("launcher is a web page") << package("<!DOCTYPE html>\n<html><body>Not found</body></html>\n")
+                                                << Misbehaviour::None << QString() << false << false;
+        QTest::newRow("no launcher in the package")
+            << Test::ArchiveWriter::zip({ArchiveMember::file(u"ver.dat"_s, "9.9\r\n"),
+                                         ArchiveMember::file(u"Languages/English.lng"_s, "[Translation]\r\n")})
+            << Misbehaviour::None << QString() << false << false;
+        QTest::newRow("updater for another processor")
+            << Test::ArchiveWriter::zip({ArchiveMember::file(u"TrivetDesk"_s, launcher("new"), 0755),
+                                         ArchiveMember::file(u"Updater"_s, foreignProgram(), 0755)})
+            << Misbehaviour::None << QString() << false << false;
     }
 
     void updaterReplacesFilesOnlyFromAGoodPackage()
@@ -157,18 +185,17 @@ private slots:
         updater.setProcessEnvironment(environment);
         updater.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         updater.start(program, {});
-        QTRY_VERIFY_WITH_TIMEOUT(m_folder->exists(marker), 20000);
+        // The marker is complete once it holds the line: it exists a moment before that.
+        QTRY_COMPARE_WITH_TIMEOUT(m_folder->readFile(marker), QByteArray(updated ? "new\n" : "old\n"), 20000);
         if (updated) {
-            // It ends by itself once the launcher runs again.
-            QTRY_COMPARE_WITH_TIMEOUT(updater.state(), QProcess::NotRunning, 20000);
+            // It ends by itself once the new launcher runs.
+            QTRY_COMPARE_WITH_TIMEOUT(updater.state(), QProcess::NotRunning, 40000);
             QCOMPARE(updater.exitCode(), 0);
-            QCOMPARE(m_folder->readFile(marker), QByteArray("new\n"));
             QCOMPARE(m_folder->readFile(u"ver.dat"_s), QByteArray("9.9\r\n"));
             QVERIFY(!m_folder->exists(u"TrivetUpdate.zip"_s));
             QVERIFY(!m_folder->exists(u".trivet-work"_s));
         } else {
             // The old launcher runs, and the window stays to say why until it is closed.
-            QCOMPARE(m_folder->readFile(marker), QByteArray("old\n"));
             QCOMPARE(updater.state(), QProcess::Running);
             updater.kill();
             QVERIFY(updater.waitForFinished(5000));
@@ -201,8 +228,25 @@ private slots:
         QTest::mouseClick(cancel, Qt::LeftButton);
 
         QCOMPARE(ended.count(), 1);
-        QTRY_VERIFY_WITH_TIMEOUT(m_folder->exists(marker), 10000);
-        QCOMPARE(m_folder->readFile(marker), QByteArray("old\n"));
+        QTRY_COMPARE_WITH_TIMEOUT(m_folder->readFile(marker), QByteArray("old\n"), 10000);
+        QCOMPARE(snapshot(m_folder->root()), before);
+    }
+
+    // Placed, but the new launcher never takes its lock: the old files return and the old launcher starts.
+    void aNewLauncherThatDoesNotStartIsTakenBack()
+    {
+        m_mirror->setBody(packagePath, package(launcher("broken")));
+        const auto before = snapshot(m_folder->root());
+        UpdaterController::Options waitBriefly = options();
+        waitBriefly.confirmWait = std::chrono::seconds(2);
+        UpdaterController controller(m_folder->appFolder(), std::make_shared<DetachedProcessStarter>(), waitBriefly);
+        QSignalSpy failed(&controller, &UpdaterController::failed);
+        QSignalSpy installed(&controller, &UpdaterController::installed);
+        controller.start();
+        QVERIFY(failed.wait(30000));
+        QCOMPARE(failed.first().at(0).toString(), T(u"errUpdFailed"_s) + u'\n' + T(u"errUpdNoStart"_s));
+        QTRY_COMPARE_WITH_TIMEOUT(m_folder->readFile(marker), QByteArray("old\n"), 10000);
+        QCOMPARE(installed.count(), 0);
         QCOMPARE(snapshot(m_folder->root()), before);
     }
 

@@ -141,6 +141,56 @@ bool InstallJournal::remove() const
     return true;
 }
 
+fs::path InstallJournal::awaitingMark() const
+{
+    fs::path mark = m_file;
+    mark += AwaitingSuffix;
+    return mark;
+}
+
+bool InstallJournal::markAwaiting() const
+{
+    QFile mark(QString::fromStdU16String(awaitingMark().u16string()));
+    if (!mark.open(QIODevice::WriteOnly)) {
+        qCWarning(lcExtract) << "cannot write" << shown(awaitingMark()) << mark.errorString();
+        return false;
+    }
+    mark.close();
+    flushVolume(m_file.parent_path());
+    return true;
+}
+
+bool InstallJournal::isAwaiting() const
+{
+    return present(awaitingMark());
+}
+
+bool InstallJournal::removeAwaitingMark() const
+{
+    std::error_code error;
+    fs::remove(awaitingMark(), error);
+    if (error) {
+        qCWarning(lcExtract) << "cannot remove" << shown(awaitingMark()) << systemError(error);
+        return false;
+    }
+    // Gone for good before anything is undone: an undo interrupted now must be finished at the next start,
+    // not left waiting for a confirmation that cannot come.
+    flushVolume(m_file.parent_path());
+    return true;
+}
+
+void InstallJournal::removeRemains() const
+{
+    std::error_code error;
+    for (const fs::path &path : {m_file, awaitingMark(), m_staging, m_backup}) {
+        if (!path.empty()) {
+            fs::remove_all(path, error);
+        }
+    }
+    // The work folder too, while nothing else is in it.
+    fs::remove(m_file.parent_path(), error);
+}
+
 bool InstallJournal::undo() const
 {
     bool restored = true;
@@ -179,6 +229,31 @@ bool InstallJournal::undo() const
     return restored;
 }
 
+void copyDurably(const fs::path &from, const fs::path &to, std::error_code &error)
+{
+    // Copied under another name and renamed when whole: an undo takes a file under the final name for the
+    // complete old file, and a copy cut off by a kill must never pass for one.
+    fs::path partial = to;
+    partial += ".part";
+    fs::copy_file(from, partial, fs::copy_options::overwrite_existing, error);
+    if (error) {
+        return;
+    }
+    QFile copy(QString::fromStdU16String(partial.u16string()));
+    if (!copy.open(QIODevice::ReadWrite)) {
+        error = std::make_error_code(std::errc::io_error);
+        return;
+    }
+#if defined(Q_OS_UNIX)
+    if (::fsync(copy.handle()) != 0) {
+        error = std::error_code(errno, std::generic_category());
+        return;
+    }
+#endif
+    copy.close();
+    fs::rename(partial, to, error);
+}
+
 void flushVolume(const fs::path &path)
 {
 #if defined(Q_OS_LINUX)
@@ -196,7 +271,32 @@ void flushVolume(const fs::path &path)
 #endif
 }
 
-std::vector<fs::path> recoverInstalls(const fs::path &folder)
+bool confirmInstall(const fs::path &file)
+{
+    const std::optional<InstallJournal> journal = InstallJournal::read(file);
+    if (!journal) {
+        return false;
+    }
+    // The commit point, as for an install that needs no confirmation.
+    if (!journal->remove()) {
+        return false;
+    }
+    journal->removeRemains();
+    return true;
+}
+
+bool takeBackInstall(const fs::path &file)
+{
+    const std::optional<InstallJournal> journal = InstallJournal::read(file);
+    if (!journal || !journal->removeAwaitingMark() || !journal->undo()) {
+        return false;
+    }
+    journal->remove();
+    journal->removeRemains();
+    return true;
+}
+
+std::vector<fs::path> recoverInstalls(const fs::path &folder, AwaitingInstall awaiting)
 {
     std::vector<fs::path> kept;
     std::error_code error;
@@ -209,6 +309,25 @@ std::vector<fs::path> recoverInstalls(const fs::path &folder)
     }
     for (const fs::path &file : journals) {
         const std::optional<InstallJournal> journal = InstallJournal::read(file);
+        if (journal && journal->isAwaiting()) {
+            if (awaiting == AwaitingInstall::Keep) {
+                kept.insert(kept.end(), {file, fs::path(file).concat(InstallJournal::AwaitingSuffix),
+                                         journal->staging(), journal->backup()});
+                continue;
+            }
+            if (awaiting == AwaitingInstall::Confirm) {
+                qCInfo(lcExtract) << "confirmed the install into" << shown(journal->destination());
+                if (!confirmInstall(file)) {
+                    kept.insert(kept.end(), {file, journal->staging(), journal->backup()});
+                }
+                continue;
+            }
+            if (!journal->removeAwaitingMark()) {
+                kept.insert(kept.end(), {file, fs::path(file).concat(InstallJournal::AwaitingSuffix),
+                                         journal->staging(), journal->backup()});
+                continue;
+            }
+        }
         if (journal && !journal->undo()) {
             qCCritical(lcExtract) << "an interrupted install could not be taken back completely; kept" << shown(file);
             kept.insert(kept.end(), {file, journal->staging(), journal->backup()});

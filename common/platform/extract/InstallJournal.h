@@ -31,6 +31,13 @@ public:
     bool write() const;
     // The commit point: once the journal is gone, the install stands.
     bool remove() const;
+    // Says that everything is in place and the install waits to be confirmed or taken back by whoever made it;
+    // a start of the launcher leaves it alone meanwhile. Without the mark the journal is an interrupted install.
+    bool markAwaiting() const;
+    bool isAwaiting() const;
+    bool removeAwaitingMark() const;
+    // What a finished install leaves: the journal, the mark, the staging and the backup folders.
+    void removeRemains() const;
     // Takes every step back; false when something could not be restored, so the journal must stay.
     bool undo() const;
 
@@ -44,8 +51,11 @@ public:
     fs::path backupOf(std::size_t step) const { return m_backup / std::to_string(step); }
 
     static constexpr std::string_view Suffix = ".journal";
+    static constexpr std::string_view AwaitingSuffix = ".awaiting";
 
 private:
+    fs::path awaitingMark() const;
+
     fs::path m_file;
     fs::path m_destination;
     fs::path m_staging;
@@ -58,8 +68,16 @@ private:
 // everything on other Unix systems.
 void flushVolume(const fs::path &path);
 
-// Undoes the installs whose journals are in folder and removes those journals. Returns the entries of folder
-// that must stay because something could not be restored yet: the journal and the folders it names.
-std::vector<fs::path> recoverInstalls(const fs::path &folder);
+// Copies a file with its permissions and makes the copy durable before returning.
+void copyDurably(const fs::path &from, const fs::path &to, std::error_code &error);
+
+// Undoes the installs whose journals are in folder and removes those journals; installs that await
+// confirmation are treated as awaiting says. Returns the entries of folder that must stay: the journal and the
+// folders it names of an install that could not be restored yet or is kept waiting.
+std::vector<fs::path> recoverInstalls(const fs::path &folder, AwaitingInstall awaiting);
+
+// Ends an install that waits for confirmation: confirmed, it stands; taken back, every old file returns.
+bool confirmInstall(const fs::path &journal);
+bool takeBackInstall(const fs::path &journal);
 
 } // namespace Trivet::Extract

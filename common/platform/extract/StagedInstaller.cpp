@@ -4,10 +4,22 @@
 #include "common/platform/extract/StagingFolder.h"
 
 #include <algorithm>
+#include <atomic>
 
 using namespace Qt::StringLiterals;
 
 namespace Trivet::Extract {
+
+namespace {
+
+std::atomic_bool hardLinks{true};
+
+} // namespace
+
+void StagedInstaller::setHardLinks(bool used)
+{
+    hardLinks.store(used);
+}
 
 StagedInstaller::StagedInstaller(StagingFolder &staging, const std::atomic_bool *cancelled)
     : m_staging(staging)
@@ -15,7 +27,7 @@ StagedInstaller::StagedInstaller(StagingFolder &staging, const std::atomic_bool 
 {
 }
 
-ExtractResult StagedInstaller::install(const fs::path &destination)
+ExtractResult StagedInstaller::install(const fs::path &destination, bool awaitConfirmation)
 {
     m_result = {};
     std::error_code error;
@@ -47,6 +59,17 @@ ExtractResult StagedInstaller::install(const fs::path &destination)
     }
     // The renames reach the disk before the journal that could undo them goes.
     flushVolume(destination);
+    if (awaitConfirmation) {
+        if (!journal.markAwaiting()) {
+            fail(ExtractStatus::WriteFailed, u"Cannot mark the install journal "_s + shown(m_staging.journalFile()));
+            rollBack(journal);
+            return m_result;
+        }
+        m_staging.keep();
+        m_result.status = ExtractStatus::Success;
+        m_result.awaitingJournal = QString::fromStdU16String(m_staging.journalFile().u16string());
+        return m_result;
+    }
     if (!journal.remove()) {
         // A journal that stays would take the install back at the next start; better now, and said.
         fail(ExtractStatus::WriteFailed, u"Cannot remove the install journal "_s + shown(m_staging.journalFile()));
@@ -140,11 +163,20 @@ bool StagedInstaller::apply(const InstallJournal &journal)
 void StagedInstaller::replace(const fs::path &source, const fs::path &target, const fs::path &backup,
                               std::error_code &error)
 {
-    // Where the file system allows, the old file keeps a second name in the backup folder and the new one is
-    // renamed over it, so the name never stands empty: a kill between two renames would otherwise leave a
-    // program (the launcher itself, when the Updater installs) missing until the journal is undone.
+    // The old file keeps a second name in the backup folder and the new one is renamed over it, so the name
+    // never stands empty: a kill between two renames would otherwise leave a program (the launcher itself,
+    // when the Updater installs) missing until the journal is undone. The second name is a hard link where
+    // the file system has them, else a copy made durable before the rename.
     if (fs::symlink_status(target, error).type() == fs::file_type::regular) {
-        fs::create_hard_link(target, backup, error);
+        if (hardLinks.load()) {
+            fs::create_hard_link(target, backup, error);
+        } else {
+            error = std::make_error_code(std::errc::operation_not_supported);
+        }
+        if (error) {
+            error.clear();
+            copyDurably(target, backup, error);
+        }
         if (!error) {
             fs::rename(source, target, error);
             if (!error) {

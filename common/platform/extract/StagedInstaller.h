@@ -20,7 +20,14 @@ class StagedInstaller final
 public:
     explicit StagedInstaller(StagingFolder &staging, const std::atomic_bool *cancelled = nullptr);
 
-    ExtractResult install(const fs::path &destination);
+    // With awaitConfirmation, the journal, the replaced files and a mark beside the journal stay once
+    // everything is in place: the install stands only when confirmInstall() is called on the journal, and
+    // takeBackInstall() still puts every old file back. The result names the journal.
+    ExtractResult install(const fs::path &destination, bool awaitConfirmation = false);
+
+    // Whether replaced files keep a second name by a hard link. File systems without hard links (FAT) get a
+    // copy instead; a test switches links off to run that path on any file system.
+    static void setHardLinks(bool used);
 
 private:
     bool fail(ExtractStatus status, const QString &message);
