@@ -149,6 +149,14 @@ private slots:
         QTest::newRow("empty offered") << QByteArray("2.0") << QByteArray() << QString() << false;
         QTest::newRow("empty installed") << QByteArray() << QByteArray("0.1") << u"0.1"_s << true;
         QTest::newRow("both empty") << QByteArray("\r\n") << QByteArray() << QString() << false;
+        // A server's page or binary answer names no version, so it offers nothing.
+        QTest::newRow("web page") << QByteArray("1.2.8") << QByteArray("<!DOCTYPE html>\n<html>") << QString() << false;
+        QTest::newRow("quoted page") << QByteArray("1.2.8") << QByteArray(" \"<b>2.0</b>\"") << QString() << false;
+        QTest::newRow("control byte") << QByteArray("1.2.8") << QByteArray("1.3\x01\r\n") << QString() << false;
+        QTest::newRow("tab inside") << QByteArray("1.2.8") << QByteArray("1.3\tbeta") << QString() << false;
+        QTest::newRow("64 characters") << QByteArray("1.2.8") << QByteArray(64, '9') << QString(64, u'9') << true;
+        QTest::newRow("65 characters") << QByteArray("1.2.8") << QByteArray(65, '9') << QString() << false;
+        QTest::newRow("1.3b") << QByteArray("1.2.8") << QByteArray("1.3b\r\n") << u"1.3b"_s << true;
     }
 
     void versionsCompare()
