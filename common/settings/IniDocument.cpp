@@ -374,9 +374,22 @@ void IniDocument::endPreviousLine(qsizetype sectionIndex, qsizetype at)
     }
 }
 
+IniDocument::Line IniDocument::takenLine(const IniDocument &other, const Line &line)
+{
+    // Written in the same encoding, the text gives back the other file's bytes.
+    Line taken = newLine(other.lineText(line));
+    // The other file's last line may lack a line end; here more lines may follow it.
+    taken.end = line.end == LineEnd::None ? other.m_newline : line.end;
+    return taken;
+}
+
 void IniDocument::insertLine(qsizetype sectionIndex, qsizetype at, const QString &text)
 {
-    const Line line = newLine(text);
+    insertLine(sectionIndex, at, newLine(text));
+}
+
+void IniDocument::insertLine(qsizetype sectionIndex, qsizetype at, const Line &line)
+{
     endPreviousLine(sectionIndex, at);
     Section &section = m_sections[sectionIndex];
     section.lines.insert(at, line);
@@ -393,7 +406,7 @@ void IniDocument::insertLine(qsizetype sectionIndex, qsizetype at, const QString
         }
     }
     if (line.kind == Kind::Entry) {
-        const NameRef ref{foldedHash(parse(text).name), at};
+        const NameRef ref{foldedHash(parsedLine(line).name), at};
         section.keys.insert(std::upper_bound(section.keys.begin(), section.keys.end(), ref), ref);
     }
 }
@@ -455,7 +468,54 @@ void IniDocument::replaceSection(const QString &section, const QStringList &entr
     if (s < 0) {
         s = appendSection(section);
     }
-    const QList<Line> &old = m_sections.at(s).lines;
+    QList<Line> lines;
+    for (const QString &entry : entries) {
+        const QString text = sanitizedLine(entry);
+        if (!text.trimmed().isEmpty()) {
+            lines.append(newLine(text));
+        }
+    }
+    replaceEntries(s, lines);
+}
+
+void IniDocument::takeEntries(const IniDocument &other, QStringView section, QStringView key)
+{
+    const qsizetype from = other.findSection(section);
+    if (from < 0) {
+        return;
+    }
+    const QList<Line> &source = other.m_sections.at(from).lines;
+    const qsizetype otherKey = key.isEmpty() ? -1 : other.findKey(other.m_sections.at(from), key, nullptr);
+    if (!key.isEmpty() && otherKey < 0) {
+        return;
+    }
+    qsizetype s = findSection(section);
+    if (s < 0) {
+        s = appendSection(section.toString());
+    }
+    if (key.isEmpty()) {
+        QList<Line> lines;
+        for (qsizetype i = 1; i < source.size(); ++i) {
+            if (source.at(i).kind == Kind::Entry) {
+                lines.append(takenLine(other, source.at(i)));
+            }
+        }
+        replaceEntries(s, lines);
+        return;
+    }
+    const Line taken = takenLine(other, source.at(otherKey));
+    const qsizetype at = findKey(m_sections.at(s), key, nullptr);
+    if (at < 0) {
+        insertLine(s, lastContentLine(m_sections.at(s).lines) + 1, taken);
+    } else {
+        // The names fold alike, so the key index stays as it is.
+        m_sections[s].lines[at] = taken;
+    }
+}
+
+void IniDocument::replaceEntries(qsizetype sectionIndex, const QList<Line> &entries)
+{
+    const QList<Line> &old = m_sections.at(sectionIndex).lines;
     QList<Line> lines;
     lines.reserve(old.size() + entries.size());
     qsizetype insertAt = -1;
@@ -472,24 +532,19 @@ void IniDocument::replaceSection(const QString &section, const QStringList &entr
     if (insertAt < 0) {
         insertAt = lastContentLine(lines) + 1;
     }
+    if (!entries.isEmpty() && lines.at(insertAt - 1).end == LineEnd::None) {
+        lines[insertAt - 1].end = m_newline;
+    }
     bool splits = false;
-    for (const QString &entry : entries) {
-        const QString text = sanitizedLine(entry);
-        if (text.trimmed().isEmpty()) {
-            continue;
-        }
-        if (lines.at(insertAt - 1).end == LineEnd::None) {
-            lines[insertAt - 1].end = m_newline;
-        }
-        const Line line = newLine(text);
+    for (const Line &line : entries) {
         splits = splits || line.kind == Kind::Section;
         lines.insert(insertAt++, line);
     }
-    m_sections[s].lines = lines;
+    m_sections[sectionIndex].lines = lines;
     if (splits) {
         rebuild();
     } else {
-        indexKeys(s);
+        indexKeys(sectionIndex);
     }
 }
 

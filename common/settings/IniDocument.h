@@ -37,6 +37,11 @@ public:
 
     void setValue(const QString &section, const QString &key, const QString &value);
     void replaceSection(const QString &section, const QStringList &entries);
+    // Puts the entries of section as other holds them in place of this document's own: all of them, or with
+    // a key only that key's. Each keeps its text and its line end, so its bytes too where both files are in
+    // the same encoding; the comments and blank lines of this document's section stay. Nothing changes when
+    // other lacks the section or the key.
+    void takeEntries(const IniDocument &other, QStringView section, QStringView key = {});
 
     QByteArray toBytes() const;
     // Writes the whole document so that a crash leaves the old file or the new one, never a mix.
@@ -101,7 +106,10 @@ private:
     static qsizetype lastContentLine(const QList<Line> &lines);
     Line newLine(const QString &text);
     void endPreviousLine(qsizetype section, qsizetype at);
+    Line takenLine(const IniDocument &other, const Line &line);
     void insertLine(qsizetype section, qsizetype at, const QString &text);
+    void insertLine(qsizetype section, qsizetype at, const Line &line);
+    void replaceEntries(qsizetype section, const QList<Line> &entries);
     qsizetype appendSection(const QString &name);
 
     QByteArray m_source;  // the bytes of the file as read, BOM included

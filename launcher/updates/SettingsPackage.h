@@ -1,7 +1,6 @@
 #pragma once
 
 #include "common/platform/ArchiveExtractor.h"
-#include "common/platform/FileResult.h"
 
 #include <QString>
 #include <QStringView>
@@ -40,9 +39,16 @@ public:
     // may run on a worker thread.
     ExtractResult unpack(const QString &archive, const std::atomic_bool *cancelled = nullptr);
 
-    // Merges and puts the new settings in place. Runs on the thread that writes the settings, so no other
-    // write to Trivet.ini comes between reading the user's entries and the rename.
-    FileResult install();
+    // Merges and puts the new settings in place, with the mode of the file they replace. Runs on the thread
+    // that writes the settings, so no other write to Trivet.ini comes between reading the user's entries and
+    // the rename. A file that cannot stand in for the settings is Damaged and Trivet.ini stays as it is: one
+    // with NUL bytes (UTF-16, binary data: no settings file in a code page), one larger than MaxListSize, one
+    // without URLIni or without an address the settings have for a catalogue entry. Put in place, it would
+    // leave icons that cannot fetch their programs, or a list that can never be fetched again.
+    ExtractResult install();
+
+    // The maker's list is a few kilobytes; it is read whole on the window's thread.
+    static constexpr qint64 MaxListSize = qint64(4) << 20;
 
 private:
     QString m_appRoot;

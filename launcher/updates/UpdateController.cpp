@@ -145,7 +145,7 @@ void UpdateController::onSettingsProgress(qint64 received, qint64 total)
 void UpdateController::onSettingsFetched(const DownloadResult &result)
 {
     if (!result.ok()) {
-        failSettingsPackage(result.message);
+        failSettingsPackage(failureReason(result), result.message);
         return;
     }
     m_package = std::make_unique<SettingsPackage>(m_folder.root());
@@ -163,11 +163,10 @@ void UpdateController::onSettingsFetched(const DownloadResult &result)
 
 void UpdateController::finishSettingsPackage(const ExtractResult &unpacked)
 {
-    const FileResult installed =
-        unpacked.ok() ? m_package->install() : FileResult::failure(FileResult::Status::Failed, unpacked.message);
+    const ExtractResult installed = unpacked.ok() ? m_package->install() : unpacked;
     m_package.reset();
     if (!installed.ok()) {
-        failSettingsPackage(installed.message);
+        failSettingsPackage(failureReason(installed), installed.message);
         return;
     }
     showOnOtherTabs(text(u"lbDownloadOK"));
@@ -175,11 +174,14 @@ void UpdateController::finishSettingsPackage(const ExtractResult &unpacked)
     emit settingsPackageFinished(true);
 }
 
-void UpdateController::failSettingsPackage(const QString &why)
+void UpdateController::failSettingsPackage(FailureReason reason, const QString &why)
 {
     qCInfo(lcUpdates) << "the settings package was not installed:" << why;
     showOnOtherTabs(QString());
-    m_view.showDownloadLine(0, text(u"lbIniFailed"));
+    // The line is the only sign the user gets; without the reason a refused list looks like a bad connection.
+    const QStringView key = reasonKey(reason);
+    const QString line = text(u"lbIniFailed");
+    m_view.showDownloadLine(0, key.isEmpty() ? line : line + u' ' + text(key));
     emit settingsPackageFinished(false);
 }
 

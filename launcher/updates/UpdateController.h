@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/download/DownloadResult.h"
+#include "common/download/FailureReason.h"
 #include "common/platform/AppFolder.h"
 #include "common/platform/ArchiveExtractor.h"
 #include "launcher/catalogue/CatalogueView.h"
@@ -62,7 +63,7 @@ private:
     void onSettingsProgress(qint64 received, qint64 total);
     void onSettingsFetched(const Trivet::DownloadResult &result);
     void finishSettingsPackage(const ExtractResult &unpacked);
-    void failSettingsPackage(const QString &why);
+    void failSettingsPackage(FailureReason reason, const QString &why);
     void showOnOtherTabs(const QString &line);
     QString text(QStringView key) const;
 

@@ -3,11 +3,15 @@
 #include "common/platform/RegularFile.h"
 #include "common/settings/TextCodec.h"
 
+#include <algorithm>
+
 namespace Trivet {
 namespace {
 
 // A version is a handful of characters on the first line; a longer file is not read further.
 constexpr qint64 MaxVersionFileRead = 4096;
+// Longer than any version a maker writes: a server's error page or a binary answer, not a version.
+constexpr qsizetype MaxVersionLength = 64;
 
 bool isBlank(QChar c)
 {
@@ -33,6 +37,15 @@ QStringView digitRun(QStringView text, qsizetype &i)
     return run;
 }
 
+// A web page ("<!DOCTYPE html>") would compare newer than every version and offer an update that is not
+// there; a version file from the maker holds printable text only.
+QString asVersion(QStringView item)
+{
+    const bool control =
+        std::any_of(item.begin(), item.end(), [](QChar c) { return c.category() == QChar::Other_Control; });
+    return item.startsWith(u'<') || control || item.size() > MaxVersionLength ? QString() : item.toString();
+}
+
 } // namespace
 
 QString firstVersionItem(QByteArrayView content)
@@ -47,7 +60,7 @@ QString firstVersionItem(QByteArrayView content)
     }
     if (i < text.size() && text[i] == u'"') {
         const qsizetype close = text.indexOf(u'"', i + 1);
-        return text.sliced(i + 1, (close < 0 ? text.size() : close) - i - 1);
+        return asVersion(QStringView(text).sliced(i + 1, (close < 0 ? text.size() : close) - i - 1));
     }
     qsizetype end = i;
     while (end < text.size() && text[end] != u',' && text[end] != u'\r' && text[end] != u'\n') {
@@ -56,7 +69,7 @@ QString firstVersionItem(QByteArrayView content)
     while (end > i && isBlank(text[end - 1])) {
         --end;
     }
-    return text.sliced(i, end - i);
+    return asVersion(QStringView(text).sliced(i, end - i));
 }
 
 QString readVersionFile(const QString &path)

@@ -9,7 +9,8 @@ namespace Trivet {
 // The version a version file names (ver.dat, update.dat): its first item, read the way sequential text input
 // reads one string. Leading blanks are skipped; an item that begins with a double quote runs to the next
 // one, and the quotes are dropped; otherwise it runs to the first comma or the end of the first line.
-// Trailing blanks of an unquoted item go. Empty for an empty, missing or unreadable file.
+// Trailing blanks of an unquoted item go. Empty for an empty, missing or unreadable file, and for an item
+// that names no version: one that begins with '<', holds a control character or is over 64 characters long.
 QString firstVersionItem(QByteArrayView content);
 QString readVersionFile(const QString &path);
 

@@ -1,13 +1,16 @@
 #include "common/download/Downloader.h"
 #include "common/settings/IniFile.h"
 #include "common/settings/LangHandler.h"
+#include "launcher/catalogue/Catalogue.h"
 #include "launcher/catalogue/LaunchController.h"
 #include "launcher/mainwindow/MainWindow.h"
 #include "launcher/mainwindow/MessageBox.h"
+#include "launcher/updates/SettingsPackage.h"
 #include "launcher/updates/UpdateController.h"
 #include "launcher/updates/Version.h"
 #include "tests/support/ArchiveWriter.h"
 #include "tests/support/OwnWarnings.h"
+#include "tests/support/Payload.h"
 #include "tests/support/PortableFolder.h"
 #include "tests/support/RecordingProcessStarter.h"
 #include "tools/mirror/MirrorServer.h"
@@ -15,6 +18,7 @@
 #include <QAction>
 #include <QDesktopServices>
 #include <QDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -32,15 +36,23 @@ namespace {
 const QString online = u"192.168.1.20"_s;
 const QString offline = u"127.0.0.1"_s;
 
-// A fresh settings file as the maker publishes it; it names itself as the next one to fetch.
-QByteArray packageSettings(const QUrl &self)
+// A fresh settings file as the maker publishes it: an address for every catalogue entry but the key left
+// out, and itself as the next one to fetch.
+QByteArray packageSettings(const QUrl &self, QStringView without = {})
 {
-    return "[Applications]\r\nappOFF-6=Metapad 4\r\nURLIni=" + self.toEncoded() +
-           "\r\n"
-           "[MyOwnApps]\r\nMyOwnAppName1=Package's own\r\n"
-           "[USBDriveLetter]\r\nNewDriveLetter=Z:\r\n"
-           "[Language]\r\nDefault=English.lng\r\n"
-           "[VersionCheck]\r\nupdateURL=http://fresh.example/update.dat\r\n";
+    QByteArray applications = "[Applications]\r\nappOFF-6=Metapad 4\r\n";
+    for (const CatalogueEntry &entry : Catalogue::entries()) {
+        if (entry.urlKey != without) {
+            applications += entry.urlKey.toLatin1() + "=http://fresh.example/" + entry.id.toLatin1() + "\r\n";
+        }
+    }
+    if (without != u"URLIni") {
+        applications += "URLIni=" + self.toEncoded() + "\r\n";
+    }
+    return applications + "[MyOwnApps]\r\nMyOwnAppName1=Package's own\r\n"
+                          "[USBDriveLetter]\r\nNewDriveLetter=Z:\r\n"
+                          "[Language]\r\nDefault=English.lng\r\n"
+                          "[VersionCheck]\r\nupdateURL=http://fresh.example/update.dat\r\n";
 }
 
 } // namespace
@@ -149,6 +161,14 @@ private slots:
         QTest::newRow("empty offered") << QByteArray("2.0") << QByteArray() << QString() << false;
         QTest::newRow("empty installed") << QByteArray() << QByteArray("0.1") << u"0.1"_s << true;
         QTest::newRow("both empty") << QByteArray("\r\n") << QByteArray() << QString() << false;
+        // A server's page or binary answer names no version, so it offers nothing.
+        QTest::newRow("web page") << QByteArray("1.2.8") << QByteArray("<!DOCTYPE html>\n<html>") << QString() << false;
+        QTest::newRow("quoted page") << QByteArray("1.2.8") << QByteArray(" \"<b>2.0</b>\"") << QString() << false;
+        QTest::newRow("control byte") << QByteArray("1.2.8") << QByteArray("1.3\x01\r\n") << QString() << false;
+        QTest::newRow("tab inside") << QByteArray("1.2.8") << QByteArray("1.3\tbeta") << QString() << false;
+        QTest::newRow("64 characters") << QByteArray("1.2.8") << QByteArray(64, '9') << QString(64, u'9') << true;
+        QTest::newRow("65 characters") << QByteArray("1.2.8") << QByteArray(65, '9') << QString() << false;
+        QTest::newRow("1.3b") << QByteArray("1.2.8") << QByteArray("1.3b\r\n") << u"1.3b"_s << true;
     }
 
     void versionsCompare()
@@ -284,27 +304,77 @@ private slots:
         QVERIFY(!m_folder->exists(u".trivet-work"_s));
     }
 
+    void settingsPackageKeepsTheModeAndTheUserBytes()
+    {
+        const QUrl self = m_mirror->url(u"/Trivet.zip"_s);
+        // Neither file has an address for MISC-10: a list needs only the addresses the settings have.
+        const QByteArray fresh = packageSettings(self, u"URLMISC-10");
+        m_mirror->setBody(u"/Trivet.zip"_s, Test::ArchiveWriter::zip({ArchiveMember::file(u"Trivet.ini"_s, fresh)}));
+        auto window = startWindow(offline);
+        QVERIFY(window);
+        // The user's file has LF line ends, spellings of its own and a last line without one.
+        const QByteArray own = "MyOwnAppName1 = Notes  \nMyOwnAppPath1=\"E:\\notes.exe\"\n";
+        m_folder->writeFile(u"Trivet.ini"_s, QByteArray(fresh)
+                                                     .replace("\r\n", "\n")
+                                                     .replace("MyOwnAppName1=Package's own\n", own)
+                                                     .replace("Default=English.lng", "default = Deutsch.lng") +
+                                                 "[Platform]\nWine=/opt/wine");
+        const auto mode = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser |
+                          QFileDevice::WriteUser | QFileDevice::ReadGroup;
+        QVERIFY(QFile::setPermissions(ini(), mode));
+
+        QVERIFY(fetchSettings(*window));
+        QCOMPARE(m_folder->readFile(u"Trivet.ini"_s),
+                 QByteArray(fresh)
+                         .replace("MyOwnAppName1=Package's own\r\n", own)
+                         .replace("NewDriveLetter=Z:\r\n", "NewDriveLetter=Z:\n")
+                         .replace("Default=English.lng\r\n", "default = Deutsch.lng\n") +
+                     "\r\n[Platform]\r\nWine=/opt/wine\n");
+        QCOMPARE(QFileInfo(ini()).permissions(), mode);
+    }
+
     void failedSettingsPackageChangesNothing_data()
     {
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<Misbehaviour>("misbehaviour");
+        QTest::addColumn<QString>("reason"); // language key of the reason the line adds
 
-        const QByteArray good =
-            Test::ArchiveWriter::zip({ArchiveMember::file(u"Trivet.ini"_s, packageSettings(QUrl()))});
-        QTest::newRow("not found") << good << Misbehaviour::NotFound;
-        QTest::newRow("cut off") << good << Misbehaviour::DropConnection;
-        QTest::newRow("damaged") << good.left(good.size() / 2) << Misbehaviour::None;
-        QTest::newRow("no settings inside")
-            << Test::ArchiveWriter::zip({ArchiveMember::file(u"readme.txt"_s, "x")}) << Misbehaviour::None;
-        QTest::newRow("climbing out") << Test::ArchiveWriter::zip(
-                                             {ArchiveMember::file(u"../Trivet.ini"_s, packageSettings(QUrl()))})
-                                      << Misbehaviour::None;
+        const QByteArray list = packageSettings(QUrl(u"http://fresh.example/Trivet.zip"_s));
+        const auto zip = [](const QByteArray &settings) {
+            return Test::ArchiveWriter::zip({ArchiveMember::file(u"Trivet.ini"_s, settings)});
+        };
+        const QByteArray good = zip(list);
+        QTest::newRow("not found") << good << Misbehaviour::NotFound << u"errReasonNet"_s;
+        QTest::newRow("cut off") << good << Misbehaviour::DropConnection << u"errReasonNet"_s;
+        QTest::newRow("damaged") << good.left(good.size() / 2) << Misbehaviour::None << u"errReasonDamaged"_s;
+        QTest::newRow("no settings inside") << Test::ArchiveWriter::zip({ArchiveMember::file(u"readme.txt"_s, "x")})
+                                            << Misbehaviour::None << u"errReasonDamaged"_s;
+        QTest::newRow("climbing out") << Test::ArchiveWriter::zip({ArchiveMember::file(u"../Trivet.ini"_s, list)})
+                                      << Misbehaviour::None << u"errReasonRefused"_s;
+
+        // Lists that unpack but cannot stand in for the settings: the catalogue would be lost for good.
+        const QString utf16 = QString::fromLatin1(list);
+        const QByteArray nulless = Test::payload(4096).replace('\0', 'x');
+        QTest::newRow("empty list") << zip({}) << Misbehaviour::None << u"errReasonDamaged"_s;
+        QTest::newRow("random bytes") << zip(nulless) << Misbehaviour::None << u"errReasonDamaged"_s;
+        QTest::newRow("UTF-16") << zip("\xFF\xFE" +
+                                       QByteArray(reinterpret_cast<const char *>(utf16.utf16()), utf16.size() * 2))
+                                << Misbehaviour::None << u"errReasonDamaged"_s;
+        QTest::newRow("NUL byte") << zip(list + '\0') << Misbehaviour::None << u"errReasonDamaged"_s;
+        QTest::newRow("over 4 MiB") << zip(list + ';' + QByteArray(SettingsPackage::MaxListSize - list.size(), 'x'))
+                                    << Misbehaviour::None << u"errReasonDamaged"_s;
+        QTest::newRow("empty URLIni") << zip(packageSettings(QUrl())) << Misbehaviour::None << u"errReasonDamaged"_s;
+        QTest::newRow("no URLIni") << zip(packageSettings(QUrl(u"http://fresh.example/"_s), u"URLIni"))
+                                   << Misbehaviour::None << u"errReasonDamaged"_s;
+        QTest::newRow("missing address") << zip(packageSettings(QUrl(u"http://fresh.example/"_s), u"URLSYS-4"))
+                                         << Misbehaviour::None << u"errReasonDamaged"_s;
     }
 
     void failedSettingsPackageChangesNothing()
     {
         QFETCH(QByteArray, body);
         QFETCH(Misbehaviour, misbehaviour);
+        QFETCH(QString, reason);
         m_mirror->setBody(u"/Trivet.zip"_s, body);
         m_mirror->setMisbehaviour(u"/Trivet.zip"_s, misbehaviour);
         auto window = startWindow(offline);
@@ -313,7 +383,7 @@ private slots:
 
         QVERIFY(!fetchSettings(*window));
         QCOMPARE(m_folder->readFile(u"Trivet.ini"_s), before);
-        QCOMPARE(window->findChild<QLabel *>(u"LbAVDownload"_s)->text(), T(u"lbIniFailed"_s));
+        QCOMPARE(window->findChild<QLabel *>(u"LbAVDownload"_s)->text(), T(u"lbIniFailed"_s) + u' ' + T(reason));
         QVERIFY(!m_folder->exists(u".trivet-work"_s));
         Test::ownWarnings().clear(); // the refused members are logged as well
     }
