@@ -4,6 +4,7 @@
 #include "common/platform/WorkFolder.h"
 #include "common/platform/extract/StagingFolder.h"
 #include "tests/support/ArchiveWriter.h"
+#include "tests/support/SevenZipChain.h"
 
 #include <QDataStream>
 #include <QDir>
@@ -78,18 +79,6 @@ bool writeArchive(const QString &path, bool sevenZip, const QList<ArchiveMember>
     return sevenZip ? ArchiveWriter::writeSevenZip(path, members) : ArchiveWriter::writeZip(path, members);
 }
 
-quint32 crc32(const QByteArray &data)
-{
-    quint32 crc = 0xffffffffu;
-    for (const char byte : data) {
-        crc ^= quint8(byte);
-        for (int bit = 0; bit < 8; ++bit) {
-            crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
-        }
-    }
-    return ~crc;
-}
-
 // A zip with one stored member, written byte by byte: the name is stored as given, and flags 0x0800 says it
 // is UTF-8. "Made by" MS-DOS, as Windows tools write it, there is no Unix mode at all; "made by" Unix, as
 // Info-ZIP (the zip of Linux and macOS) writes it, the mode is in the upper half of the attributes.
@@ -99,7 +88,7 @@ QByteArray storedZip(const QByteArray &name, const QByteArray &data, quint16 fla
     QByteArray zip;
     QDataStream out(&zip, QIODevice::WriteOnly);
     out.setByteOrder(QDataStream::LittleEndian);
-    const quint32 crc = crc32(data);
+    const quint32 crc = Trivet::Test::crc32(data);
     out << quint32(0x04034b50) << quint16(10) << flags << quint16(0) << quint16(0) << quint16(0x21) << crc
         << quint32(data.size()) << quint32(data.size()) << quint16(name.size()) << quint16(0);
     out.writeRawData(name.constData(), int(name.size()));
@@ -141,6 +130,8 @@ private slots:
     void hostileArchiveChangesNothing();
     void brokenArchiveChangesNothing_data();
     void brokenArchiveChangesNothing();
+    void methodTheLibraryCannotUnpackIsNamed_data();
+    void methodTheLibraryCannotUnpackIsNamed();
     void failureWhileMovingRestoresEverything();
     void fullDiskChangesNothing();
     void runReportsOnCallersThread_data();
@@ -526,6 +517,53 @@ void tst_Extractor::brokenArchiveChangesNothing()
     QVERIFY(!result.message.isEmpty());
     QCOMPARE(result.filesWritten, 0);
     QCOMPARE(snapshot(m_root->path()), before);
+}
+
+void tst_Extractor::methodTheLibraryCannotUnpackIsNamed_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<bool>("compressedHeader");
+    QTest::addColumn<bool>("damagedHeader");
+    QTest::addColumn<ExtractStatus>("status");
+
+    // PPMd has output left after its last input byte whenever the data repeats; libarchive then ends short.
+    const QByteArray text = QByteArray("a program's text, over and over. ").repeated(200);
+    QByteArray noise(4096, Qt::Uninitialized);
+    QRandomGenerator generator(7);
+    std::ranges::generate(noise, [&generator] { return char(generator.bounded(0xE8)); });
+    QTest::newRow("PPMd with BCJ") << text << false << false << ExtractStatus::Unsupported;
+    QTest::newRow("PPMd with BCJ, compressed header") << text << true << false << ExtractStatus::Unsupported;
+    QTest::newRow("PPMd with BCJ that the library unpacks") << noise << true << false << ExtractStatus::Success;
+    QTest::newRow("PPMd with BCJ, damaged header") << text << false << true << ExtractStatus::Damaged;
+}
+
+// 7z method chains libarchive accepts but cannot unpack are named as such, not as damage; an archive with
+// such a chain that it does unpack installs, and one whose header is damaged stays damaged.
+void tst_Extractor::methodTheLibraryCannotUnpackIsNamed()
+{
+    QFETCH(QByteArray, data);
+    QFETCH(bool, compressedHeader);
+    QFETCH(bool, damagedHeader);
+    QFETCH(ExtractStatus, status);
+    QByteArray archive = Trivet::Test::ppmdWithBcjSevenZip(u"Pkg.exe"_s, data, compressedHeader);
+    QVERIFY(!archive.isEmpty());
+    if (damagedHeader) {
+        archive[archive.size() - 8] = char(~archive[archive.size() - 8]);
+    }
+    writeFile(app(u"pkg.7z"_s), archive);
+    const auto before = snapshot(m_root->path());
+
+    const ExtractResult result = Extractor::runAndWait(app(), u"\\7za.exe x -aoa pkg.7z"_s);
+
+    QCOMPARE(result.status, status);
+    if (result.ok()) {
+        QCOMPARE(snapshot(app()).value(u"Pkg.exe"_s), data);
+    } else {
+        QCOMPARE(snapshot(m_root->path()), before);
+    }
+    if (status == ExtractStatus::Unsupported) {
+        QVERIFY2(result.message.contains(u"PPMd with the x86 BCJ filter"_s), qPrintable(result.message));
+    }
 }
 
 void tst_Extractor::failureWhileMovingRestoresEverything()

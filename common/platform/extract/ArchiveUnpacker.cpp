@@ -2,6 +2,7 @@
 
 #include "common/platform/ExtractorLogging.h"
 #include "common/platform/Utf8Locale.h"
+#include "common/platform/extract/SevenZipMethods.h"
 #include "common/settings/TextCodec.h"
 
 #include <QFileInfo>
@@ -141,6 +142,7 @@ ArchiveUnpacker::ArchiveUnpacker(const fs::path &root, const std::atomic_bool *c
 
 ExtractResult ArchiveUnpacker::run(const QString &archivePath)
 {
+    m_archivePath = archivePath;
     m_archiveName = QFileInfo(archivePath).fileName();
     m_result = {};
     m_files = 0;
@@ -338,8 +340,7 @@ bool ArchiveUnpacker::copyData(archive *reader, archive *writer, const QString &
         }
         // A warning here is a checksum mismatch or a short member: the data is not what was packed.
         if (status != ARCHIVE_OK) {
-            return fail(ExtractStatus::Damaged, u"The archive "_s + m_archiveName + u" is damaged at "_s + name +
-                                                    u": "_s + libarchiveError(reader));
+            return failReading(reader, u" at "_s + name);
         }
         // A member may hold more than its header announced.
         if (const qint64 written = onDisk(offset + qint64(size)); written > m_entryReserved) {
@@ -375,10 +376,21 @@ bool ArchiveUnpacker::reserve(qint64 bytes)
 bool ArchiveUnpacker::skip(archive *reader)
 {
     if (archive_read_data_skip(reader) < ARCHIVE_WARN) {
-        return fail(ExtractStatus::Damaged,
-                    u"The archive "_s + m_archiveName + u" is damaged: "_s + libarchiveError(reader));
+        return failReading(reader, {});
     }
     return true;
+}
+
+// libarchive reports a method chain it accepts but then cannot unpack as damage; the user is told which.
+bool ArchiveUnpacker::failReading(archive *reader, const QString &where)
+{
+    if (const std::optional<QString> method = unsupportedSevenZipMethod(m_archivePath)) {
+        return fail(ExtractStatus::Unsupported, u"The archive "_s + m_archiveName +
+                                                    u" uses a compression method this build cannot unpack ("_s +
+                                                    *method + u"); libarchive says: "_s + libarchiveError(reader));
+    }
+    return fail(ExtractStatus::Damaged,
+                u"The archive "_s + m_archiveName + u" is damaged"_s + where + u": "_s + libarchiveError(reader));
 }
 
 } // namespace Trivet::Extract
