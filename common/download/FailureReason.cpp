@@ -38,6 +38,8 @@ FailureReason failureReason(const ExtractResult &result)
         return FailureReason::NotAProgram;
     case ExtractStatus::UnsafeMember:
         return FailureReason::Refused;
+    case ExtractStatus::Unsupported:
+        return FailureReason::Unsupported;
     case ExtractStatus::NoSpace:
     case ExtractStatus::WriteFailed:
         return FailureReason::NoSpace;
@@ -56,6 +58,8 @@ QStringView reasonKey(FailureReason reason)
         return u"errReasonSpace";
     case FailureReason::Refused:
         return u"errReasonRefused";
+    case FailureReason::Unsupported:
+        return u"errReasonUnsupported";
     case FailureReason::None:
         break;
     }

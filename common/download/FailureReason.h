@@ -15,6 +15,7 @@ enum class FailureReason {
     NotAProgram, // the download was not a program, or the package is damaged
     NoSpace,     // the drive is full or cannot be written
     Refused,     // the package would have written files outside its folder
+    Unsupported, // the package is packed with a method this build cannot unpack
 };
 
 FailureReason failureReason(const DownloadResult &result);

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QStandardPaths>
 #include <algorithm>
 
@@ -16,6 +17,8 @@ using namespace Qt::StringLiterals;
 namespace Trivet {
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcNetwork, "trivet.network")
 
 const QString Section = u"Internet Settings"_s;
 const QString ServerKey = u"ProxyServer"_s;
@@ -64,7 +67,11 @@ bool InternetSettings::isEnabled() const
 #else
     const QString value = IniFile(m_file).value(Section, EnableKey);
 #endif
-    return value.trimmed() == u"1";
+    // Written as 1 or 0; typed by hand, the usual words for on count too.
+    const QString enabled = value.trimmed();
+    return std::ranges::any_of(
+        std::initializer_list<QStringView>{u"1", u"true", u"yes", u"on"},
+        [&enabled](QStringView word) { return enabled.compare(word, Qt::CaseInsensitive) == 0; });
 }
 
 SaveResult InternetSettings::write(const QString &server, bool enabled) const
@@ -106,15 +113,39 @@ QNetworkProxy InternetSettings::proxy() const
     if (host.trimmed().isEmpty()) {
         return QNetworkProxy::NoProxy;
     }
+    if (portText.trimmed().isEmpty()) {
+        return QNetworkProxy(QNetworkProxy::HttpProxy, host.trimmed(), DefaultPort);
+    }
+    // A port that is no port at all says the value is wrong: guessing one would send every download to a
+    // port the user never named, so they go direct instead.
     bool valid = false;
-    const quint16 port = portText.trimmed().toUShort(&valid);
-    return QNetworkProxy(QNetworkProxy::HttpProxy, host.trimmed(), valid && port > 0 ? port : DefaultPort);
+    const uint port = portText.trimmed().toUInt(&valid);
+    if (!valid || port < 1 || port > 65535) {
+        qCWarning(lcNetwork) << "proxy" << server << "has no port between 1 and 65535; downloading directly";
+        return QNetworkProxy::NoProxy;
+    }
+    return QNetworkProxy(QNetworkProxy::HttpProxy, host.trimmed(), quint16(port));
 }
 
 std::pair<QString, QString> InternetSettings::split(const QString &server)
 {
+    // An IPv6 address is written in brackets, its colons being no port separators.
+    if (const QString trimmed = server.trimmed(); trimmed.startsWith(u'[')) {
+        const qsizetype close = trimmed.indexOf(u']');
+        if (close > 0) {
+            const QString rest = trimmed.mid(close + 1);
+            return {trimmed.mid(1, close - 1), rest.startsWith(u':') ? rest.mid(1).section(u':', 0, 0) : QString()};
+        }
+    }
     const QStringList pieces = server.split(u':');
     return {pieces.value(0), pieces.value(1)};
+}
+
+QString InternetSettings::join(const QString &host, const QString &port)
+{
+    const QString trimmed = host.trimmed();
+    const bool ipv6 = trimmed.contains(u':') && !trimmed.startsWith(u'[');
+    return (ipv6 ? u'[' + trimmed + u']' : host) + u':' + port;
 }
 
 } // namespace Trivet

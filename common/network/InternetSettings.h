@@ -12,8 +12,8 @@ namespace Trivet {
 // user's Internet Settings in the registry; elsewhere a per-user "Internet Settings.ini" with the same two
 // values. It lives outside the portable folder on purpose: it is the machine's setting, not the stick's.
 //
-//   ProxyServer  "host:port", as the user typed it
-//   ProxyEnable  1 when downloads go through that proxy, 0 when they go direct
+//   ProxyServer  "host:port", as the user typed it; an IPv6 address in brackets, "[::1]:3128"
+//   ProxyEnable  1 when downloads go through that proxy, 0 when they go direct; true, yes and on also mean on
 //
 // Nothing is cached: the launcher and the updater read it at every download, so a change takes effect at
 // once in both.
@@ -30,11 +30,15 @@ public:
     bool isEnabled() const;
     SaveResult write(const QString &server, bool enabled) const;
 
-    // What downloads use: an HTTP proxy at the server's host and port while enabled, none otherwise.
+    // What downloads use: an HTTP proxy at the server's host and port while enabled, none otherwise. Without
+    // a port the proxy is on port 80; with one outside 1-65535, downloads go direct.
     QNetworkProxy proxy() const;
 
     // "10.0.0.1:8080" → {"10.0.0.1", "8080"}; further pieces after the second colon are ignored.
+    // "[::1]:3128" → {"::1", "3128"}.
     static std::pair<QString, QString> split(const QString &server);
+    // The value split() reads back: an IPv6 address gets its brackets.
+    static QString join(const QString &host, const QString &port);
 
 private:
     QString m_file;

@@ -29,6 +29,7 @@ public:
         NoSpace,        // the volume is full, or a file is too large for it
         WriteFailed,    // any other failure to write or move files: rights, a file in use, a file where a folder is
         Cancelled,      // the launcher is closing; what was placed has been taken back
+        Unsupported,    // an archive of a known kind, packed with a method this build cannot unpack
     };
     Q_ENUM(Status)
 

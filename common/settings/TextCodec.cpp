@@ -17,6 +17,8 @@ const std::array<char16_t, 128> &tableFor(TextEncoding encoding)
         return CodePageTables::cp1251;
     case TextEncoding::Cp1253:
         return CodePageTables::cp1253;
+    case TextEncoding::Cp437:
+        return CodePageTables::cp437;
     case TextEncoding::Cp1252:
     case TextEncoding::Utf8:
         break;

@@ -8,8 +8,9 @@
 namespace Trivet {
 
 // Settings and language files are UTF-8. Files saved by older versions are in a Windows code page,
-// which the file name tells: Cyrillic for Bulgarian, Greek for Greek, Western European otherwise.
-enum class TextEncoding { Utf8, Cp1251, Cp1252, Cp1253 };
+// which the file name tells: Cyrillic for Bulgarian, Greek for Greek, Western European otherwise. Zip member
+// names that are not UTF-8 are in the DOS code page (Cp437).
+enum class TextEncoding { Utf8, Cp1251, Cp1252, Cp1253, Cp437 };
 
 TextEncoding legacyEncodingFor(const QString &filePath);
 

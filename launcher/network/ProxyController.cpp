@@ -46,7 +46,7 @@ void ProxyController::toggle(bool checked)
 
 void ProxyController::set(const QString &address, const QString &port, bool enabled)
 {
-    const SaveResult saved = m_store->write(address + u':' + port, enabled);
+    const SaveResult saved = m_store->write(InternetSettings::join(address, port), enabled);
     if (!saved.ok()) {
         // Only the error: confirming a setting that was not saved would be a lie.
         qCWarning(lcProxy) << "cannot save the proxy settings:" << saved.message;

@@ -110,6 +110,8 @@ QList<TextKey> buildTextKeys()
         {u"errReasonSpace"_s, u"Second line of the install failure box: the drive is full or cannot be written"_s},
         {u"errReasonRefused"_s, u"Second line of the install failure box: the package was refused because it "
                                 u"would write files outside its own folder"_s},
+        {u"errReasonUnsupported"_s, u"Second line of the install failure box: the package is an archive packed with "
+                                    u"a compression method this build cannot unpack"_s},
         {u"errMsgWine"_s, u"Warning box on a system other than Windows without Wine: the program the user clicked "
                           u"is installed (its files stay), but it is a Windows program; says to install Wine and "
                           u"click the icon again"_s},

@@ -10,6 +10,7 @@
 #include "tests/support/PortableFolder.h"
 #include "tests/support/RecordingCatalogueView.h"
 #include "tests/support/RecordingProcessStarter.h"
+#include "tests/support/SevenZipChain.h"
 #include "tests/support/WineStandIn.h"
 #include "tools/mirror/MirrorServer.h"
 
@@ -498,6 +499,10 @@ private slots:
             << ArchiveWriter::zip(
                    {ArchiveMember::file(u"Trout.exe"_s, "x", 0755), ArchiveMember::file(u"../evil.txt"_s, "x")})
             << u"errReasonRefused"_s;
+        QTest::newRow("packed with a method this build cannot unpack")
+            << int(Misbehaviour::None)
+            << Test::ppmdWithBcjSevenZip(u"Trout.exe"_s, QByteArray("a program's text. ").repeated(400), true)
+            << u"errReasonUnsupported"_s;
         QTest::newRow("not found") << int(Misbehaviour::NotFound) << QByteArray("x") << u"errReasonNet"_s;
         QTest::newRow("connection dropped")
             << int(Misbehaviour::DropConnection)

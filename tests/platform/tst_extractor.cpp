@@ -4,6 +4,7 @@
 #include "common/platform/WorkFolder.h"
 #include "common/platform/extract/StagingFolder.h"
 #include "tests/support/ArchiveWriter.h"
+#include "tests/support/SevenZipChain.h"
 
 #include <QDataStream>
 #include <QDir>
@@ -78,34 +79,25 @@ bool writeArchive(const QString &path, bool sevenZip, const QList<ArchiveMember>
     return sevenZip ? ArchiveWriter::writeSevenZip(path, members) : ArchiveWriter::writeZip(path, members);
 }
 
-quint32 crc32(const QByteArray &data)
-{
-    quint32 crc = 0xffffffffu;
-    for (const char byte : data) {
-        crc ^= quint8(byte);
-        for (int bit = 0; bit < 8; ++bit) {
-            crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
-        }
-    }
-    return ~crc;
-}
-
-// A zip as Windows tools write it: "made by" MS-DOS, so no Unix mode at all. The name is stored as given;
-// flags 0x0800 says it is UTF-8.
-QByteArray windowsZip(const QByteArray &name, const QByteArray &data, quint16 flags = 0)
+// A zip with one stored member, written byte by byte: the name is stored as given, and flags 0x0800 says it
+// is UTF-8. "Made by" MS-DOS, as Windows tools write it, there is no Unix mode at all; "made by" Unix, as
+// Info-ZIP (the zip of Linux and macOS) writes it, the mode is in the upper half of the attributes.
+enum class MadeBy : quint8 { MsDos = 0, Unix = 3 };
+QByteArray storedZip(const QByteArray &name, const QByteArray &data, quint16 flags = 0, MadeBy system = MadeBy::MsDos)
 {
     QByteArray zip;
     QDataStream out(&zip, QIODevice::WriteOnly);
     out.setByteOrder(QDataStream::LittleEndian);
-    const quint32 crc = crc32(data);
+    const quint32 crc = Trivet::Test::crc32(data);
     out << quint32(0x04034b50) << quint16(10) << flags << quint16(0) << quint16(0) << quint16(0x21) << crc
         << quint32(data.size()) << quint32(data.size()) << quint16(name.size()) << quint16(0);
     out.writeRawData(name.constData(), int(name.size()));
     out.writeRawData(data.constData(), int(data.size()));
     const quint32 centralStart = quint32(zip.size());
-    out << quint32(0x02014b50) << quint16(20) << quint16(10) << flags << quint16(0) << quint16(0) << quint16(0x21)
-        << crc << quint32(data.size()) << quint32(data.size()) << quint16(name.size()) << quint16(0) << quint16(0)
-        << quint16(0) << quint16(0) << quint32(0x20) << quint32(0);
+    const quint32 attributes = system == MadeBy::Unix ? 0100644u << 16 : 0x20;
+    out << quint32(0x02014b50) << quint16(quint16(system) << 8 | 20) << quint16(10) << flags << quint16(0) << quint16(0)
+        << quint16(0x21) << crc << quint32(data.size()) << quint32(data.size()) << quint16(name.size()) << quint16(0)
+        << quint16(0) << quint16(0) << quint16(0) << attributes << quint32(0);
     out.writeRawData(name.constData(), int(name.size()));
     const quint32 centralSize = quint32(zip.size()) - centralStart;
     out << quint32(0x06054b50) << quint16(0) << quint16(0) << quint16(1) << quint16(1) << centralSize << centralStart
@@ -114,6 +106,8 @@ QByteArray windowsZip(const QByteArray &name, const QByteArray &data, quint16 fl
 }
 
 } // namespace
+
+Q_DECLARE_METATYPE(MadeBy)
 
 class tst_Extractor final : public QObject
 {
@@ -136,6 +130,8 @@ private slots:
     void hostileArchiveChangesNothing();
     void brokenArchiveChangesNothing_data();
     void brokenArchiveChangesNothing();
+    void methodTheLibraryCannotUnpackIsNamed_data();
+    void methodTheLibraryCannotUnpackIsNamed();
     void failureWhileMovingRestoresEverything();
     void fullDiskChangesNothing();
     void runReportsOnCallersThread_data();
@@ -336,7 +332,7 @@ void tst_Extractor::keepsExecutableBits()
 
 void tst_Extractor::windowsZipGetsOrdinaryPermissions()
 {
-    writeFile(app(u"win.zip"_s), windowsZip("Win/readme.txt", "made on Windows"));
+    writeFile(app(u"win.zip"_s), storedZip("Win/readme.txt", "made on Windows"));
 
     const ExtractResult result = Extractor::runAndWait(app(), u"\\unzip.exe -o win.zip"_s);
 
@@ -354,29 +350,37 @@ void tst_Extractor::undecodableNamesStayInside_data()
     QTest::addColumn<QByteArray>("name");
     QTest::addColumn<quint16>("flags");
     QTest::addColumn<QString>("installed"); // when the name can be read
+    QTest::addColumn<MadeBy>("system");
 
     const quint16 utf8 = 0x0800;
     QTest::newRow("code page name") << QByteArray("Win/caf\x82 cr\x8ame.txt") << quint16(0)
-                                    << u"Odd/Win/café crème.txt"_s;
-    QTest::newRow("flagged UTF-8 name") << QByteArray("Win/caf\xc3\xa9.txt") << utf8 << u"Odd/Win/café.txt"_s;
-    QTest::newRow("invalid UTF-8") << QByteArray("Win/\xff\xfe\x80.txt") << utf8 << QString();
-    QTest::newRow("truncated sequence") << QByteArray("Win/abc\xe2\x82") << utf8 << QString();
-    QTest::newRow("lone surrogate") << QByteArray("Win/\xed\xa0\x80.txt") << utf8 << QString();
+                                    << u"Odd/Win/café crème.txt"_s << MadeBy::MsDos;
+    QTest::newRow("unflagged UTF-8 name from Info-ZIP")
+        << QByteArray("\xd0\x9f\xd0\xb0\xd0\xbf\xd0\xba\xd0\xb0/\xd1\x84\xd0\xb0\xd0\xb9\xd0\xbb.txt") << quint16(0)
+        << u"Odd/Папка/файл.txt"_s << MadeBy::Unix;
+    QTest::newRow("unflagged code page name from Info-ZIP")
+        << QByteArray("Win/\x8e\x99\x9a.txt") << quint16(0) << u"Odd/Win/ÄÖÜ.txt"_s << MadeBy::Unix;
+    QTest::newRow("flagged UTF-8 name") << QByteArray("Win/caf\xc3\xa9.txt") << utf8 << u"Odd/Win/café.txt"_s
+                                        << MadeBy::MsDos;
+    QTest::newRow("invalid UTF-8") << QByteArray("Win/\xff\xfe\x80.txt") << utf8 << QString() << MadeBy::MsDos;
+    QTest::newRow("truncated sequence") << QByteArray("Win/abc\xe2\x82") << utf8 << QString() << MadeBy::MsDos;
+    QTest::newRow("lone surrogate") << QByteArray("Win/\xed\xa0\x80.txt") << utf8 << QString() << MadeBy::MsDos;
     QTest::newRow("overlong dot-dot") << QByteArray("Win/\xc0\xae\xc0\xae/\xc0\xae\xc0\xae/evil.txt") << utf8
-                                      << QString();
+                                      << QString() << MadeBy::MsDos;
     QTest::newRow("overlong slash") << QByteArray("..\xc0\xaf"
                                                   "evil.txt")
-                                    << utf8 << QString();
+                                    << utf8 << QString() << MadeBy::MsDos;
 }
 
-// A name in the DOS code page is installed under its real name, one that is not UTF-8 although flagged so is
-// refused with nothing changed; none is written elsewhere.
+// A name without the UTF-8 flag is installed under its real name, whether UTF-8 (Info-ZIP) or in the DOS code
+// page; one that is not UTF-8 although flagged so is refused with nothing changed; none is written elsewhere.
 void tst_Extractor::undecodableNamesStayInside()
 {
     QFETCH(QByteArray, name);
     QFETCH(quint16, flags);
     QFETCH(QString, installed);
-    writeFile(app(u"odd.zip"_s), windowsZip(name, "odd", flags));
+    QFETCH(MadeBy, system);
+    writeFile(app(u"odd.zip"_s), storedZip(name, "odd", flags, system));
     const auto before = snapshot(m_root->path());
 
     const ExtractResult result = Extractor::runAndWait(app(), u"\\unzip.exe -o -d Odd odd.zip"_s);
@@ -514,6 +518,53 @@ void tst_Extractor::brokenArchiveChangesNothing()
     QVERIFY(!result.message.isEmpty());
     QCOMPARE(result.filesWritten, 0);
     QCOMPARE(snapshot(m_root->path()), before);
+}
+
+void tst_Extractor::methodTheLibraryCannotUnpackIsNamed_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<bool>("compressedHeader");
+    QTest::addColumn<bool>("damagedHeader");
+    QTest::addColumn<ExtractStatus>("status");
+
+    // PPMd has output left after its last input byte whenever the data repeats; libarchive then ends short.
+    const QByteArray text = QByteArray("a program's text, over and over. ").repeated(200);
+    QByteArray noise(4096, Qt::Uninitialized);
+    QRandomGenerator generator(7);
+    std::ranges::generate(noise, [&generator] { return char(generator.bounded(0xE8)); });
+    QTest::newRow("PPMd with BCJ") << text << false << false << ExtractStatus::Unsupported;
+    QTest::newRow("PPMd with BCJ, compressed header") << text << true << false << ExtractStatus::Unsupported;
+    QTest::newRow("PPMd with BCJ that the library unpacks") << noise << true << false << ExtractStatus::Success;
+    QTest::newRow("PPMd with BCJ, damaged header") << text << false << true << ExtractStatus::Damaged;
+}
+
+// 7z method chains libarchive accepts but cannot unpack are named as such, not as damage; an archive with
+// such a chain that it does unpack installs, and one whose header is damaged stays damaged.
+void tst_Extractor::methodTheLibraryCannotUnpackIsNamed()
+{
+    QFETCH(QByteArray, data);
+    QFETCH(bool, compressedHeader);
+    QFETCH(bool, damagedHeader);
+    QFETCH(ExtractStatus, status);
+    QByteArray archive = Trivet::Test::ppmdWithBcjSevenZip(u"Pkg.exe"_s, data, compressedHeader);
+    QVERIFY(!archive.isEmpty());
+    if (damagedHeader) {
+        archive[archive.size() - 8] = char(~archive[archive.size() - 8]);
+    }
+    writeFile(app(u"pkg.7z"_s), archive);
+    const auto before = snapshot(m_root->path());
+
+    const ExtractResult result = Extractor::runAndWait(app(), u"\\7za.exe x -aoa pkg.7z"_s);
+
+    QCOMPARE(result.status, status);
+    if (result.ok()) {
+        QCOMPARE(snapshot(app()).value(u"Pkg.exe"_s), data);
+    } else {
+        QCOMPARE(snapshot(m_root->path()), before);
+    }
+    if (status == ExtractStatus::Unsupported) {
+        QVERIFY2(result.message.contains(u"PPMd with the x86 BCJ filter"_s), qPrintable(result.message));
+    }
 }
 
 void tst_Extractor::failureWhileMovingRestoresEverything()

@@ -2,12 +2,16 @@
 
 #include "common/platform/ExtractorLogging.h"
 #include "common/platform/Utf8Locale.h"
+#include "common/platform/extract/SevenZipMethods.h"
+#include "common/settings/TextCodec.h"
 
 #include <QFileInfo>
 #include <algorithm>
 #include <archive.h>
 #include <archive_entry.h>
 #include <memory>
+#include <optional>
+#include <string>
 #include <type_traits>
 
 using namespace Qt::StringLiterals;
@@ -34,35 +38,52 @@ using WriteArchive = std::unique_ptr<archive, ArchiveWriteDeleter>;
 
 // libarchive offers char and wchar_t flavours of every name function; these pick the one that matches
 // fs::path on the platform at hand. On POSIX, names are taken as UTF-8 whatever the locale, as Qt does for
-// file names, so a 7z (whose names are UTF-16) unpacks the same under LANG=C; a name that cannot be converted
-// (an old zip in a DOS code page) is used as the bytes it is.
-template <typename C = NativeChar> const C *entryPathname(archive_entry *entry)
+// file names, so a 7z (whose names are UTF-16) unpacks the same under LANG=C.
+//
+// A zip member's name without the UTF-8 flag comes as its packer stored it: the zip tools of Linux and macOS
+// write UTF-8 without setting the flag, Windows tools the DOS code page. A stored name that is valid UTF-8 is
+// taken as it is; any other is read in the DOS code page, so it becomes a name every UTF-8 program can open
+// and remove. A name flagged UTF-8 that is not has neither form, and is refused.
+std::optional<std::string> utf8Name(const char *utf8, const char *stored)
+{
+    if (utf8) {
+        return std::string(utf8);
+    }
+    if (!stored) {
+        return std::nullopt;
+    }
+    return decodeText(QByteArrayView(stored), TextEncoding::Cp437).toStdString();
+}
+
+template <typename C> std::optional<std::basic_string<C>> present(const C *name)
+{
+    return name ? std::optional<std::basic_string<C>>(name) : std::nullopt;
+}
+
+template <typename C = NativeChar> std::optional<std::basic_string<C>> entryPathname(archive_entry *entry)
 {
     if constexpr (std::is_same_v<C, wchar_t>) {
-        return archive_entry_pathname_w(entry);
+        return present(archive_entry_pathname_w(entry));
     } else {
-        const char *utf8 = archive_entry_pathname_utf8(entry);
-        return utf8 ? utf8 : archive_entry_pathname(entry);
+        return utf8Name(archive_entry_pathname_utf8(entry), archive_entry_pathname(entry));
     }
 }
 
-template <typename C = NativeChar> const C *entryHardlink(archive_entry *entry)
+template <typename C = NativeChar> std::optional<std::basic_string<C>> entryHardlink(archive_entry *entry)
 {
     if constexpr (std::is_same_v<C, wchar_t>) {
-        return archive_entry_hardlink_w(entry);
+        return present(archive_entry_hardlink_w(entry));
     } else {
-        const char *utf8 = archive_entry_hardlink_utf8(entry);
-        return utf8 ? utf8 : archive_entry_hardlink(entry);
+        return utf8Name(archive_entry_hardlink_utf8(entry), archive_entry_hardlink(entry));
     }
 }
 
-template <typename C = NativeChar> const C *entrySymlink(archive_entry *entry)
+template <typename C = NativeChar> std::optional<std::basic_string<C>> entrySymlink(archive_entry *entry)
 {
     if constexpr (std::is_same_v<C, wchar_t>) {
-        return archive_entry_symlink_w(entry);
+        return present(archive_entry_symlink_w(entry));
     } else {
-        const char *utf8 = archive_entry_symlink_utf8(entry);
-        return utf8 ? utf8 : archive_entry_symlink(entry);
+        return utf8Name(archive_entry_symlink_utf8(entry), archive_entry_symlink(entry));
     }
 }
 
@@ -121,6 +142,7 @@ ArchiveUnpacker::ArchiveUnpacker(const fs::path &root, const std::atomic_bool *c
 
 ExtractResult ArchiveUnpacker::run(const QString &archivePath)
 {
+    m_archivePath = archivePath;
     m_archiveName = QFileInfo(archivePath).fileName();
     m_result = {};
     m_files = 0;
@@ -149,12 +171,13 @@ bool ArchiveUnpacker::unpackAll(const QString &archivePath)
                                                          ARCHIVE_EXTRACT_SECURE_NODOTDOT) != ARCHIVE_OK) {
         return fail(ExtractStatus::WriteFailed, u"Cannot prepare libarchive for "_s + m_archiveName);
     }
-    // A zip member without the UTF-8 flag has its name in the DOS code page, as Windows tools write them.
-    // Taken as the locale's UTF-8 instead, such a name fails to convert and its raw bytes would become a file
-    // name no UTF-8 program can open or remove. Flagged names stay UTF-8.
+#ifdef Q_OS_WIN
+    // On Windows libarchive hands out names only converted, never as stored, so a name without the UTF-8 flag
+    // cannot be checked for UTF-8 there: it is read in the DOS code page that Windows zip tools write.
     if (archive_read_set_format_option(reader.get(), "zip", "hdrcharset", "CP437") != ARCHIVE_OK) {
-        qCWarning(lcExtract) << "no CP437 conversion; zip names without the UTF-8 flag are read as UTF-8";
+        qCWarning(lcExtract) << "no CP437 conversion; zip names without the UTF-8 flag are read in the OEM code page";
     }
+#endif
 
     const fs::path archiveFile = toPath(archivePath);
     if (openArchiveFile(reader.get(), archiveFile.c_str()) != ARCHIVE_OK) {
@@ -221,16 +244,16 @@ bool ArchiveUnpacker::refuse(archive *reader, const QString &name, const QString
 
 bool ArchiveUnpacker::unpackEntry(archive *reader, archive *writer, archive_entry *entry)
 {
-    const NativeChar *rawName = entryPathname(entry);
+    const std::optional<NativeString> rawName = entryPathname(entry);
     if (!rawName) {
         return fail(ExtractStatus::Damaged,
                     u"The archive "_s + m_archiveName + u" has a member whose name cannot be read."_s);
     }
-    const QString name = shown(NativeView(rawName));
+    const QString name = shown(NativeView(*rawName));
     const auto type = archive_entry_filetype(entry);
-    const NativeChar *hardlink = entryHardlink(entry);
+    const std::optional<NativeString> hardlink = entryHardlink(entry);
     Components components;
-    const RelativePath::Refusal refusal = MemberGuard::components(rawName, components);
+    const RelativePath::Refusal refusal = MemberGuard::components(*rawName, components);
     if (refusal == RelativePath::Refusal::Empty && type == AE_IFDIR) {
         // "./" as a folder entry names the extraction folder itself.
         return skip(reader);
@@ -247,16 +270,16 @@ bool ArchiveUnpacker::unpackEntry(archive *reader, archive *writer, archive_entr
     }
     NativeString linkTarget;
     if (type == AE_IFLNK && !hardlink) {
-        const NativeChar *stored = entrySymlink(entry);
+        const std::optional<NativeString> stored = entrySymlink(entry);
         const Components linkFolder(components.begin(), components.end() - 1);
-        if (!stored || !m_guard.linkStaysInside(linkFolder, stored)) {
+        if (!stored || !m_guard.linkStaysInside(linkFolder, *stored)) {
             return refuse(reader, name, u"link leading outside"_s);
         }
-        linkTarget = stored;
+        linkTarget = *stored;
     }
     std::optional<fs::path> hardlinkTarget;
     if (hardlink) {
-        hardlinkTarget = m_guard.hardlinkTarget(hardlink);
+        hardlinkTarget = m_guard.hardlinkTarget(*hardlink);
         if (!hardlinkTarget) {
             return refuse(reader, name, u"hard link leading outside"_s);
         }
@@ -317,8 +340,7 @@ bool ArchiveUnpacker::copyData(archive *reader, archive *writer, const QString &
         }
         // A warning here is a checksum mismatch or a short member: the data is not what was packed.
         if (status != ARCHIVE_OK) {
-            return fail(ExtractStatus::Damaged, u"The archive "_s + m_archiveName + u" is damaged at "_s + name +
-                                                    u": "_s + libarchiveError(reader));
+            return failReading(reader, u" at "_s + name);
         }
         // A member may hold more than its header announced.
         if (const qint64 written = onDisk(offset + qint64(size)); written > m_entryReserved) {
@@ -354,10 +376,21 @@ bool ArchiveUnpacker::reserve(qint64 bytes)
 bool ArchiveUnpacker::skip(archive *reader)
 {
     if (archive_read_data_skip(reader) < ARCHIVE_WARN) {
-        return fail(ExtractStatus::Damaged,
-                    u"The archive "_s + m_archiveName + u" is damaged: "_s + libarchiveError(reader));
+        return failReading(reader, {});
     }
     return true;
+}
+
+// libarchive reports a method chain it accepts but then cannot unpack as damage; the user is told which.
+bool ArchiveUnpacker::failReading(archive *reader, const QString &where)
+{
+    if (const std::optional<QString> method = unsupportedSevenZipMethod(m_archivePath)) {
+        return fail(ExtractStatus::Unsupported, u"The archive "_s + m_archiveName +
+                                                    u" uses a compression method this build cannot unpack ("_s +
+                                                    *method + u"); libarchive says: "_s + libarchiveError(reader));
+    }
+    return fail(ExtractStatus::Damaged,
+                u"The archive "_s + m_archiveName + u" is damaged"_s + where + u": "_s + libarchiveError(reader));
 }
 
 } // namespace Trivet::Extract

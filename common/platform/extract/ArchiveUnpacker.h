@@ -38,6 +38,8 @@ private:
     // what: "Cannot write NAME from ARCHIVE"; the system's reason is added.
     bool failWriting(archive *writer, const QString &what);
     bool refuse(archive *reader, const QString &name, const QString &why);
+    // The data of a member could not be read; where: " at NAME", or empty.
+    bool failReading(archive *reader, const QString &where);
     bool unpackEntry(archive *reader, archive *writer, archive_entry *entry);
     bool copyData(archive *reader, archive *writer, const QString &name);
     bool skip(archive *reader);
@@ -47,6 +49,7 @@ private:
     fs::path m_root;
     const std::atomic_bool *m_cancelled = nullptr;
     MemberGuard m_guard;
+    QString m_archivePath;
     QString m_archiveName;
     ExtractResult m_result;
     int m_files = 0;
