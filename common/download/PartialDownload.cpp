@@ -1,5 +1,7 @@
 #include "common/download/PartialDownload.h"
 
+#include "common/platform/RegularFile.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -77,13 +79,13 @@ QString PartialDownload::infoPath(const QString &folder, const QString &target)
 
 std::optional<PartialDownload> PartialDownload::read(const QString &infoPath)
 {
-    QFile file(infoPath);
-    // A description is a few lines; anything large is not one of ours.
-    if (!file.open(QIODevice::ReadOnly) || file.size() > 16 * 1024) {
+    // A description is a few lines; anything large, or a pipe put in its place, is not one of ours.
+    const FileRead read = readRegularFile(infoPath, 16 * 1024);
+    if (!read.ok()) {
         return std::nullopt;
     }
     PartialDownload partial;
-    for (const QByteArray &line : file.readAll().split('\n')) {
+    for (const QByteArray &line : read.bytes.split('\n')) {
         const qsizetype equals = line.indexOf('=');
         if (equals <= 0) {
             continue;

@@ -1,5 +1,7 @@
 #include "common/platform/DynamicLoader.h"
 
+#include "common/platform/RegularFile.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -47,9 +49,8 @@ bool startedThroughLoader()
 
 bool isNativeBinary(const QString &path)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) && file.read(4) == "\x7f"
-                                                             "ELF";
+    return readRegularFile(path, 4, Beyond::Cut).bytes == "\x7f"
+                                                          "ELF";
 }
 
 } // namespace Trivet

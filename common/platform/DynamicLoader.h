@@ -13,7 +13,7 @@ QString dynamicLoader();
 // program's own path is only in its first argument.
 bool startedThroughLoader();
 
-// Whether the file begins like a native program of this kind of system (an ELF header).
+// Whether the file is a regular one that begins like a native program of this kind of system (an ELF header).
 bool isNativeBinary(const QString &path);
 
 } // namespace Trivet

@@ -21,8 +21,7 @@ StartResult DetachedProcessStarter::start(const ProcessStart &request)
     process.setArguments(request.arguments);
     // A native program on a drive that shows no run bits (a FAT stick) starts through the dynamic loader,
     // which needs none.
-    const QFileInfo file(request.program);
-    if (file.isFile() && !file.isExecutable() && isNativeBinary(request.program)) {
+    if (!QFileInfo(request.program).isExecutable() && isNativeBinary(request.program)) {
         if (const QString loader = dynamicLoader(); !loader.isEmpty()) {
             process.setProgram(loader);
             process.setArguments(QStringList{request.program} + request.arguments);

@@ -1,7 +1,7 @@
 #include "common/platform/ProgramKind.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include "common/platform/RegularFile.h"
+
 #include <algorithm>
 
 using namespace Qt::StringLiterals;
@@ -28,14 +28,11 @@ bool hasSuffix(QStringView name, std::initializer_list<QStringView> suffixes)
 
 ProgramKind programKind(const QString &path)
 {
-    if (!QFileInfo(path).isFile()) {
+    const FileRead read = readRegularFile(path, 4, Beyond::Cut);
+    if (!read.ok()) {
         return ProgramKind::Native;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return ProgramKind::Native;
-    }
-    const QByteArray head = file.read(4);
+    const QByteArray &head = read.bytes;
     if (head.startsWith("MZ")) {
         return ProgramKind::Windows;
     }

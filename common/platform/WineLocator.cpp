@@ -1,5 +1,7 @@
 #include "common/platform/WineLocator.h"
 
+#include "common/platform/RegularFile.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QLoggingCategory>
@@ -34,7 +36,7 @@ QString WineLocator::find() const
     if (!configured.isEmpty()) {
         if (QDir::isRelativePath(configured) && !m_folder.isEmpty()) {
             const QFileInfo below(QDir(m_folder).filePath(configured));
-            if (below.isFile() && below.isExecutable()) {
+            if (isRegularFile(below.filePath()) && below.isExecutable()) {
                 return below.absoluteFilePath();
             }
         }

@@ -73,7 +73,7 @@ void LaunchController::setProxySource(const std::function<QNetworkProxy()> &sour
 
 bool LaunchController::isBusy(const QString &id) const
 {
-    if (m_installing.contains(id)) {
+    if (m_installing.contains(id) || m_waitingFor.contains(id)) {
         return true;
     }
     return m_fetching.contains(id);
@@ -289,7 +289,16 @@ void LaunchController::beginPackageDownload(const CatalogueEntry &entry, const Q
         fail(entry, FailureReason::None, u"no package name"_s);
         return;
     }
-    DownloadRequest request{m_downloadUrl, package, entry.id.toString()};
+    const QString id = entry.id.toString();
+    // The download's own dedupe would drop the click, and once the package is being unpacked it would be
+    // fetched again under the extractor; the click waits for the install under way instead.
+    const QString packageKey = QDir::cleanPath(package);
+    if (const QString owner = m_packageOwners.value(packageKey); !owner.isEmpty() && owner != id) {
+        qCInfo(lcLaunch) << id << "waits for the package" << package << "of" << owner;
+        m_waitingFor.insert(id, owner);
+        return;
+    }
+    DownloadRequest request{m_downloadUrl, package, id};
     // The settings may name the SHA-256 of a package; a package that differs is refused.
     request.sha256 = m_settings.value(Catalogue::ChecksumsSection, QFileInfo(package).fileName());
     // A package that is the program itself replaces the working copy only when it is a program.
@@ -300,6 +309,7 @@ void LaunchController::beginPackageDownload(const CatalogueEntry &entry, const Q
     if (!read) {
         return; // already on its way
     }
+    m_packageOwners.insert(packageKey, id);
     connect(read, &DownloadHandle::finished, this, &LaunchController::onPackageFetched);
 }
 
@@ -550,9 +560,41 @@ void LaunchController::succeed(const CatalogueEntry &entry)
 
 void LaunchController::endInstallation(const CatalogueEntry &entry, bool ok)
 {
+    const QString id = entry.id.toString();
+    m_packageOwners.removeIf([&id](const auto &owner) { return owner.value() == id; });
     // A failed installation may have removed a broken copy, a good one put a program in place.
     checkPresence(entry.tab);
-    emit installationFinished(entry.id.toString(), ok);
+    emit installationFinished(id, ok);
+    endWaiting(id, ok);
+}
+
+void LaunchController::endWaiting(const QString &owner, bool ok)
+{
+    QStringList waiting;
+    for (auto it = m_waitingFor.cbegin(); it != m_waitingFor.cend(); ++it) {
+        if (it.value() == owner) {
+            waiting.append(it.key());
+        }
+    }
+    for (const QString &id : std::as_const(waiting)) {
+        m_waitingFor.remove(id);
+        const CatalogueEntry *entry = Catalogue::entryById(id);
+        if (!entry) {
+            continue;
+        }
+        // The package may hold this entry's program even when it lacked the owner's.
+        const EntryPaths paths = Catalogue::resolvePaths(*entry, m_folder, m_settings, Phase::Install);
+        if (fileExists(paths.executable)) {
+            static_cast<void>(startProgram(paths.startPath));
+            succeed(*entry);
+        } else if (ok) {
+            fail(*entry, FailureReason::NotAProgram, u"the shared package holds no "_s + paths.executable);
+        } else {
+            // The owner's message said why the package could not be installed; a second box would repeat it.
+            qCInfo(lcLaunch) << "installation of" << id << "failed with that of" << owner;
+            endInstallation(*entry, false);
+        }
+    }
 }
 
 void LaunchController::fail(const CatalogueEntry &entry, FailureReason reason, const QString &detail)

@@ -37,6 +37,8 @@ QString failureText(const LanguageTexts &texts, FailureReason reason);
 //
 // Every download remembers which entry it is for, so a completion installs what it fetched even when
 // other clicks came meanwhile, and an entry whose package is already on its way is not fetched twice.
+// Entries that share a package (ERUNT and NTREGOPT) share its one download and install too: a click on
+// the second while the first one's is under way waits for it, and then starts its own program.
 //
 // It shows everything through a CatalogueView and reads settings and texts through the documents the
 // window holds, so it runs without a window.
@@ -64,7 +66,8 @@ public:
     QString updateDownloadId() const { return m_updateDownloadId; }
     QString downloadUrl() const { return m_downloadUrl; }
 
-    // Whether a download or an installation of the entry is under way.
+    // Whether a download or an installation of the entry is under way, or it waits for that of another
+    // entry with the same package.
     bool isBusy(const QString &id) const;
 
     // A package read on Downloader1 for a caller of its own: progress, the busy pointer and the download
@@ -129,6 +132,9 @@ private:
     void installAntiVir(const ExtractResult &result, FailureReason reason);
     void succeed(const CatalogueEntry &entry);
     void endInstallation(const CatalogueEntry &entry, bool ok);
+    // The entries that waited for owner's package: each starts its program when the package brought it, and
+    // fails otherwise.
+    void endWaiting(const QString &owner, bool ok);
     bool isPresent(const CatalogueEntry &entry) const;
     // Tells the user, with the reason in a line of its own, and removes the failed package.
     void fail(const CatalogueEntry &entry, FailureReason reason, const QString &detail);
@@ -147,6 +153,8 @@ private:
     QString m_downloadUrl;
     QSet<QString> m_fetching;                     // ids of the packages on their way (entries, the office suite)
     QSet<QString> m_installing;                   // entry ids between completion and start
+    QHash<QString, QString> m_packageOwners;      // entry id by the package its fetch and install are under way for
+    QHash<QString, QString> m_waitingFor;         // entry id → the entry whose install of their package it waits for
     QHash<QString, qint64> m_packageSizes;        // what servers said of packages' sizes, by id
     QHash<QString, qint64> m_settingsSizes;       // what the settings say of them, as last checked
     QHash<QString, bool> m_present;               // whether the program is on the drive, as last checked

@@ -1,6 +1,7 @@
 #include "launcher/ownapps/OwnAppEditor.h"
 
 #include "common/platform/AppFolder.h"
+#include "common/platform/RegularFile.h"
 #include "common/product/Product.h"
 #include "common/settings/IniFile.h"
 #include "launcher/mainwindow/MessageBox.h"
@@ -54,12 +55,13 @@ QLabel *makePictureBox(const QString &name, bool scaled, QWidget *parent)
 }
 
 // The icon the system shows for path, drawn at size × size on background as a picture box holds it, so
-// it can be saved as a bitmap without transparency. Null when nothing exists at path. A file without an
-// icon of its own gets the icon of its type.
+// it can be saved as a bitmap without transparency. Null when path names neither a regular file nor a folder:
+// the icon provider may look into the file for its type, and a pipe would hold the window until written to. A
+// file without an icon of its own gets the icon of its type.
 QPixmap fileIconPicture(const QString &path, int size, const QColor &background)
 {
     const QFileInfo info(path);
-    if (path.isEmpty() || !info.exists()) {
+    if (!info.isDir() && !isRegularFile(path)) {
         return {};
     }
     const QFileIconProvider provider;

@@ -1,16 +1,22 @@
 #include "launcher/ownapps/Picture.h"
 
-#include <QFileInfo>
+#include "common/platform/RegularFile.h"
+
+#include <QBuffer>
 #include <QImageReader>
 
 namespace Trivet {
 
 QImage readPicture(const QString &file)
 {
-    if (file.isEmpty() || !QFileInfo(file).isFile()) {
+    // Read whole before decoding, so the decoder never touches the file: what it reads is what was checked.
+    FileRead read = readRegularFile(file, MaxPictureFileSize);
+    if (!read.ok()) {
         return {};
     }
-    QImageReader reader(file);
+    QBuffer buffer(&read.bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
     reader.setAutoTransform(true);
     return reader.read();
 }

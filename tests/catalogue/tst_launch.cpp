@@ -568,6 +568,101 @@ private slots:
         QCOMPARE(started, (QStringList{path(u"Metapad/Metapad.exe"_s), path(u"Trout/Trout.exe"_s)}));
     }
 
+    // ERUNT and NTREGOPT share one package. A click on NTREGOPT while ERUNT's is fetched or unpacked waits
+    // for that one install and then starts NTREGOPT, or fails with it; the package is read once.
+    void entriesSharingAPackageWaitForItsInstall_data()
+    {
+        QTest::addColumn<QByteArray>("package");
+        QTest::addColumn<int>("misbehaviour");
+        QTest::addColumn<bool>("whileUnpacking");
+        QTest::addColumn<QStringList>("started");
+        QTest::addColumn<bool>("ntregoptInstalled");
+        QTest::addColumn<QStringList>("reasons"); // of the messages shown, in order
+
+        const QByteArray both = ArchiveWriter::zip({ArchiveMember::file(u"erunt.exe"_s, "erunt", 0755),
+                                                    ArchiveMember::file(u"NTREGOPT.EXE"_s, "ntregopt", 0755)});
+        const QStringList bothStarted{u"erunt/erunt.exe"_s, u"erunt/NTREGOPT.EXE"_s};
+        QTest::newRow("while downloading")
+            << both << int(Misbehaviour::None) << false << bothStarted << true << QStringList();
+        QTest::newRow("while unpacking") << both << int(Misbehaviour::None) << true << bothStarted << true
+                                         << QStringList();
+        QTest::newRow("package without the second program")
+            << ArchiveWriter::zip({ArchiveMember::file(u"erunt.exe"_s, "erunt", 0755)}) << int(Misbehaviour::None)
+            << false << QStringList{u"erunt/erunt.exe"_s} << false << QStringList{u"errReasonDamaged"_s};
+        QTest::newRow("download fails") << both << int(Misbehaviour::NotFound) << false << QStringList() << false
+                                        << QStringList{u"errReasonNet"_s};
+    }
+
+    void entriesSharingAPackageWaitForItsInstall()
+    {
+        QFETCH(QByteArray, package);
+        QFETCH(int, misbehaviour);
+        QFETCH(bool, whileUnpacking);
+        QFETCH(QStringList, started);
+        QFETCH(bool, ntregoptInstalled);
+        QFETCH(QStringList, reasons);
+        const QString urlPath = u"/packages/erunt.zip"_s;
+        m_mirror->setBody(urlPath, package);
+        m_mirror->setMisbehaviour(urlPath, Misbehaviour(misbehaviour));
+        for (const QString &key : {u"URLSYS-2"_s, u"URLSYS-3"_s}) {
+            QVERIFY(
+                writeIni(u"Applications"_s, key, m_mirror->url(urlPath).toString(), m_folder->appFolder().iniPath()));
+        }
+        startController(online);
+        QSignalSpy finished(controller(), &LaunchController::installationFinished);
+        bool waitingIsBusy = false;
+        const auto clickNtregopt = [this, &waitingIsBusy] {
+            click(2, 2);
+            waitingIsBusy = controller()->isBusy(u"SYS-3"_s);
+            click(2, 2); // a second click on the waiting entry changes nothing
+        };
+        if (whileUnpacking) {
+            // Posted when ERUNT's unpacking begins, so the click comes from the event loop while it runs.
+            m_view.infoShown = [this, &clickNtregopt](int tab, const QString &text) {
+                if (tab == 2 && text == T(u"lbExtract"_s)) {
+                    m_view.infoShown = nullptr;
+                    QMetaObject::invokeMethod(controller(), clickNtregopt, Qt::QueuedConnection);
+                }
+            };
+        }
+        click(2, 1);
+        if (!whileUnpacking) {
+            clickNtregopt();
+        }
+        click(2, 1); // ERUNT again: still one install
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 2, 15000);
+        QCOMPARE(finished.at(0).at(0).toString(), u"SYS-2"_s);
+        QCOMPARE(finished.at(1).at(0).toString(), u"SYS-3"_s);
+        QCOMPARE(finished.at(0).at(1).toBool(), misbehaviour == int(Misbehaviour::None));
+        QCOMPARE(finished.at(1).at(1).toBool(), ntregoptInstalled);
+        QVERIFY(waitingIsBusy);
+        QVERIFY(!controller()->isBusy(u"SYS-2"_s) && !controller()->isBusy(u"SYS-3"_s));
+
+        QStringList expected;
+        for (const QString &program : std::as_const(started)) {
+            expected.append(path(program));
+        }
+        QCOMPARE(m_recorder->programs(), expected);
+        QCOMPARE(m_mirror->requestCount(urlPath), 1);
+        QStringList shown;
+        for (const auto &message : m_view.takeMessages()) {
+            shown.append(message.text);
+        }
+        QStringList expectedShown;
+        for (const QString &reason : std::as_const(reasons)) {
+            expectedShown.append(T(u"errMsg3"_s) + u'\n' + T(reason));
+        }
+        QCOMPARE(shown, expectedShown);
+        QVERIFY(!m_folder->exists(u"erunt.zip"_s));
+
+        // The install has ended: the next click that needs the package fetches it, instead of waiting for it.
+        QVERIFY(QDir(m_folder->path(u"erunt"_s)).removeRecursively());
+        click(2, 2);
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 3, 15000);
+        QCOMPARE(finished.at(2).at(0).toString(), u"SYS-3"_s);
+        QCOMPARE(m_mirror->requestCount(urlPath), 2);
+    }
+
     void progressShowsBytesOfTotal()
     {
         m_mirror->setSlowPace(256, std::chrono::milliseconds(20));

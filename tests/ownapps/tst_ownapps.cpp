@@ -9,6 +9,7 @@
 #include "launcher/ownapps/FileDialog.h"
 #include "launcher/ownapps/OwnAppEditor.h"
 #include "tests/support/OwnWarnings.h"
+#include "tests/support/PipeWatchdog.h"
 #include "tests/support/PortableFolder.h"
 #include "tests/support/RecordingProcessStarter.h"
 #include "tests/support/WineStandIn.h"
@@ -54,10 +55,11 @@ private:
         setOwn(u"MyOwnAppIcon%1"_s.arg(n), icon);
     }
 
-    std::unique_ptr<MainWindow> startWindow(const QString &volumeRoot = u"/media/alice/STICK"_s)
+    std::unique_ptr<MainWindow> startWindow(const QString &volumeRoot = u"/media/alice/STICK"_s,
+                                            const QString &address = u"127.0.0.1"_s)
     {
-        LauncherContext context{AppFolder(m_folder->root(), volumeRoot),
-                                std::make_shared<FixedAddressSource>(u"127.0.0.1"_s), m_processes};
+        LauncherContext context{AppFolder(m_folder->root(), volumeRoot), std::make_shared<FixedAddressSource>(address),
+                                m_processes};
         auto window = std::make_unique<MainWindow>(context);
         return window->startUp() ? std::move(window) : nullptr;
     }
@@ -444,6 +446,93 @@ private slots:
         window->ownAppsTab()->adjustDriveButton()->click();
         QCOMPARE(own(u"MyOwnAppPath2"_s), u"/media/bob/STICK/new -x"_s);
         QCOMPARE(own(u"MyOwnAppIcon2"_s), u"/media/bob/STICK/old.png"_s);
+    }
+
+    // A named pipe where a slot's program or icon, the version file or another file of the folder belongs:
+    // every action that looks at it comes back at once and treats it as no file. "<here>" stands for the
+    // portable folder; "E:" is the drive the launcher last ran from.
+    void namedPipesNeverHoldUpTheWindow_data()
+    {
+        QTest::addColumn<QStringList>("pipes");
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QString>("icon");
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("message"); // what the user is told; empty: nothing
+
+        const QString noIcon = u"Your Icon-path here"_s;
+        QTest::newRow("program, click") << QStringList{u"Tools/tool"_s} << u"<here>/Tools/tool -x"_s << noIcon
+                                        << u"click"_s << QString();
+        QTest::newRow("icon, start") << QStringList{u"Icons/tool.png"_s} << u"/usr/bin/env"_s
+                                     << u"<here>/Icons/tool.png"_s << u"start"_s << QString();
+        QTest::newRow("program and icon, Extract Icon")
+            << QStringList{u"Tools/tool"_s, u"Icons/tool.png"_s} << u"<here>/Tools/tool"_s << u"<here>/Icons/tool.png"_s
+            << u"extract"_s << u"Path not found!"_s;
+        QTest::newRow("program and icon, Adjust Drive Letter")
+            << QStringList{u"My Tools/tool"_s, u"Icons/tool.png"_s} << u"E:\\My Tools\\tool -x"_s
+            << u"E:\\Icons\\tool.png"_s << u"adjust"_s << QString();
+        QTest::newRow("ver.dat, start") << QStringList{u"ver.dat"_s} << QString() << QString() << u"start"_s
+                                        << QString();
+        QTest::newRow("English.lng, start")
+            << QStringList{u"Languages/English.lng"_s} << QString() << QString() << u"start"_s
+            << u"Default Language file \"English.lng\" not found! please download \"Quillory\" again!"_s;
+    }
+
+    void namedPipesNeverHoldUpTheWindow()
+    {
+#ifndef Q_OS_UNIX
+        QSKIP("Named pipes in a folder are a feature of POSIX systems.");
+#else
+        QFETCH(QStringList, pipes);
+        QFETCH(QString, program);
+        QFETCH(QString, icon);
+        QFETCH(QString, action);
+        QFETCH(QString, message);
+        const QString here = QDir::cleanPath(m_folder->root());
+        // The chain of starters the launcher itself uses, so reading the program's head is part of the click.
+        m_processes = makeProgramStarter(WineLocator());
+        if (!program.isEmpty()) {
+            setSlot(1, u"Piped"_s, program.replace(u"<here>"_s, here), icon.replace(u"<here>"_s, here));
+        }
+        if (action == u"adjust"_s) {
+            QVERIFY(writeIni(u"USBDriveLetter"_s, u"OldDriveLetter"_s, u"E:"_s, ini()));
+        }
+        QStringList pipePaths;
+        for (const QString &pipe : std::as_const(pipes)) {
+            pipePaths.append(m_folder->path(pipe));
+            m_folder->remove(pipe);
+            QVERIFY(QDir().mkpath(QFileInfo(pipePaths.last()).absolutePath()));
+            QVERIFY(Test::makeNamedPipe(pipePaths.last()));
+        }
+        Test::PipeWatchdog watchdog(pipePaths);
+
+        // On-line, so the start looks at ver.dat for the version check.
+        auto window = startWindow(action == u"adjust"_s ? here : u"/media/alice/STICK"_s, u"192.168.1.20"_s);
+        QCOMPARE(bool(window), message.isEmpty() || action != u"start"_s);
+        if (window) {
+            OwnAppsTabPage *tab = window->ownAppsTab();
+            QCOMPARE(tab->icon(0)->hasPicture(), program.isEmpty()); // else the slot's picture is a pipe or none
+            if (action == u"click"_s) {
+                QTest::mouseClick(tab->icon(0), Qt::LeftButton);
+            } else if (action == u"extract"_s) {
+                OwnAppEditor *editor = openEditor(*window);
+                QVERIFY(child<QLabel>(editor, u"ImageShowIcon"_s)->pixmap().isNull());
+                child<QPushButton>(editor, u"cmdExtractIcon"_s)->click();
+                QVERIFY(editor->extractedIcons().isEmpty());
+            } else if (action == u"adjust"_s) {
+                tab->adjustDriveButton()->click();
+                QCOMPARE(own(u"MyOwnAppPath1"_s), here + u"/My Tools/tool -x"_s);
+                QCOMPARE(own(u"MyOwnAppIcon1"_s), here + u"/Icons/tool.png"_s);
+                QVERIFY(!tab->icon(0)->hasPicture());
+            }
+        }
+        watchdog.stop();
+        QVERIFY2(!watchdog.released(), "a named pipe was opened, and the window waited for a writer");
+        QStringList shown;
+        for (const MessageBox::Shown &box : MessageBox::takeShown()) {
+            shown.append(box.text);
+        }
+        QCOMPARE(shown, message.isEmpty() ? QStringList() : QStringList{message});
+#endif
     }
 
     void textsFitInEveryLanguage_data()

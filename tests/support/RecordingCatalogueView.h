@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QList>
 #include <QPair>
+#include <functional>
 
 namespace Trivet::Test {
 
@@ -24,8 +25,20 @@ public:
         QString text;
     };
 
-    void showInfo(int tab, const QString &text) override { m_info[tab].text = text; }
-    void showInfo(int tab, const QString &text, Tone tone) override { m_info[tab] = {text, tone}; }
+    void showInfo(int tab, const QString &text) override
+    {
+        m_info[tab].text = text;
+        if (infoShown) {
+            infoShown(tab, text);
+        }
+    }
+    void showInfo(int tab, const QString &text, Tone tone) override
+    {
+        m_info[tab] = {text, tone};
+        if (infoShown) {
+            infoShown(tab, text);
+        }
+    }
     void showDownloadLine(int tab, const QString &text) override
     {
         m_download[tab] = text;
@@ -57,6 +70,8 @@ public:
     bool busy = false;
     QPair<qint64, qint64> progress;
     QList<Message> messages;
+    // Told of every information line as it is shown, so a test can act at a given moment of a controller's work.
+    std::function<void(int tab, const QString &text)> infoShown;
 
 private:
     QHash<int, Line> m_info;
