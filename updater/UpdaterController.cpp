@@ -43,7 +43,7 @@ ExtractResult checkPackagePrograms(const QString &staged)
                                                                       : program.message);
         }
     }
-    return {ExtractStatus::Success, {}, 0, {}, {}};
+    return ExtractResult::success();
 }
 
 } // namespace

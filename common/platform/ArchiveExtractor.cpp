@@ -202,7 +202,7 @@ ExtractResult ArchiveExtractor::installCopies(const QList<std::pair<QString, QSt
                                                                               u" to the working folder."_s);
                 }
             }
-            return ExtractResult{ExtractStatus::Success, {}, int(files.size()), {}, {}};
+            return ExtractResult::success(int(files.size()));
         });
 }
 

@@ -45,6 +45,7 @@ public:
 
     bool ok() const { return status == Status::Success; }
 
+    static ExtractResult success(int filesWritten = 0) { return {Status::Success, {}, filesWritten, {}, {}}; }
     static ExtractResult failure(Status status, const QString &message) { return {status, message, 0, {}, {}}; }
 };
 

@@ -128,7 +128,7 @@ ExtractResult SettingsPackage::install()
                                                                       QString::fromStdString(error.message()));
     }
     qCInfo(lcSettingsPackage) << "settings replaced from the package, the user's entries kept";
-    return {ExtractStatus::Success, {}, 1, {}};
+    return ExtractResult::success(1);
 }
 
 } // namespace Trivet

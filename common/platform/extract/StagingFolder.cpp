@@ -88,7 +88,7 @@ ExtractResult StagingFolder::prepare(const QString &destination, const QString &
         if (QDir().mkpath(workFolder) && QStorageInfo(workFolder).rootPath() == volumeOfDestination &&
             createIn(workFolder, u"stage"_s)) {
             m_workFolder = m_root.parent_path();
-            return {ExtractStatus::Success, {}, 0, {}, {}};
+            return ExtractResult::success();
         }
     }
     // Beside the destination is the place: a failed extraction never shows inside it. A volume root (the
@@ -98,7 +98,7 @@ ExtractResult StagingFolder::prepare(const QString &destination, const QString &
         info.exists() && (info.isRoot() || QStorageInfo(parent).rootPath() != QStorageInfo(destination).rootPath());
     if ((!inside && createIn(parent, u"."_s + info.fileName() + u".extract"_s)) ||
         (info.exists() && createIn(destination, u".trivet-extract"_s))) {
-        return {ExtractStatus::Success, {}, 0, {}, {}};
+        return ExtractResult::success();
     }
     return ExtractResult::failure(ExtractStatus::WriteFailed,
                                   u"Cannot create a working folder beside "_s + QDir::toNativeSeparators(destination));
