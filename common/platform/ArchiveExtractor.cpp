@@ -206,14 +206,25 @@ ExtractResult ArchiveExtractor::installCopies(const QList<std::pair<QString, QSt
         });
 }
 
+namespace {
+
+// The work folder goes with the install's remains, while nothing else is in it.
+bool removingEmptyFolder(const QString &journal, bool ended)
+{
+    QDir().rmdir(QFileInfo(journal).absolutePath());
+    return ended;
+}
+
+} // namespace
+
 bool confirmInstall(const QString &journal)
 {
-    return Extract::confirmInstall(Extract::toPath(journal));
+    return removingEmptyFolder(journal, Extract::confirmInstall(Extract::toPath(journal)));
 }
 
 bool takeBackInstall(const QString &journal)
 {
-    return Extract::takeBackInstall(Extract::toPath(journal));
+    return removingEmptyFolder(journal, Extract::takeBackInstall(Extract::toPath(journal)));
 }
 
 } // namespace Trivet

@@ -1,3 +1,6 @@
+#include "common/platform/ArchiveExtractor.h"
+#include "common/platform/SingleInstance.h"
+#include "common/platform/WorkFolder.h"
 #include "common/settings/IniFile.h"
 #include "common/settings/LangHandler.h"
 #include "launcher/mainwindow/CatalogueTabPage.h"
@@ -5,6 +8,7 @@
 #include "launcher/mainwindow/LanguageItems.h"
 #include "launcher/mainwindow/MainWindow.h"
 #include "launcher/mainwindow/MessageBox.h"
+#include "tests/support/ArchiveWriter.h"
 #include "tests/support/OwnWarnings.h"
 #include "tests/support/PortableFolder.h"
 
@@ -21,6 +25,7 @@
 
 using namespace Qt::StringLiterals;
 using namespace Trivet;
+using Test::ArchiveMember;
 
 namespace {
 
@@ -451,15 +456,60 @@ private slots:
     {
         m_folder->writeFile(u".trivet-work/stage-x1/Metapad/Metapad.exe"_s, "half unpacked");
         m_folder->writeFile(u"mpad35.zip.Ab12Cd"_s, "half downloaded");
+        m_folder->writeFile(u"TrivetUpdate.zip.Qr5St6"_s, "half downloaded update");
         m_folder->writeFile(u"Trivet.ini.x9Y8z7"_s, "half written");
         m_folder->writeFile(u"mpad35.zip.notes"_s, "the user's own");
+        // Packages an interrupted install was unpacking go; a program fetched as itself was never recorded.
+        for (const QString &package : {u"7z920.zip"_s, u"TrivetUpdate.zip"_s, u"PuTTY.exe"_s}) {
+            m_folder->writeFile(package, "package");
+        }
+        QVERIFY(recordInFlight(m_folder->root(), m_folder->path(u"7z920.zip"_s)).ok());
+        QVERIFY(recordInFlight(m_folder->root(), m_folder->path(u"TrivetUpdate.zip"_s)).ok());
         auto window = startWindow();
         QVERIFY(window);
         QVERIFY(!m_folder->exists(u".trivet-work"_s));
         QVERIFY(!m_folder->exists(u"mpad35.zip.Ab12Cd"_s));
+        QVERIFY(!m_folder->exists(u"TrivetUpdate.zip.Qr5St6"_s));
         QVERIFY(!m_folder->exists(u"Trivet.ini.x9Y8z7"_s));
+        QVERIFY(!m_folder->exists(u"7z920.zip"_s));
+        QVERIFY(!m_folder->exists(u"TrivetUpdate.zip"_s));
+        QVERIFY(m_folder->exists(u"PuTTY.exe"_s));
         QVERIFY(m_folder->exists(u"mpad35.zip.notes"_s));
         QVERIFY(m_folder->exists(u"Trivet.ini"_s));
+    }
+
+    // An update of the launcher's files that waits for the new launcher to run: while its Updater runs the
+    // start leaves it to the Updater, which can still take it back; with the Updater gone, this start is the
+    // confirmation. Never is it undone by the start.
+    void startLeavesAnUpdateWaitingForItsUpdater_data()
+    {
+        QTest::addColumn<bool>("updaterRuns");
+        QTest::newRow("Updater running") << true;
+        QTest::newRow("Updater gone") << false;
+    }
+
+    void startLeavesAnUpdateWaitingForItsUpdater()
+    {
+        QFETCH(bool, updaterRuns);
+        const QByteArray oldVersion = m_folder->readFile(u"ver.dat"_s);
+        const QString package = m_folder->path(u"TrivetUpdate.zip"_s);
+        QVERIFY(Test::ArchiveWriter::writeZip(package, {ArchiveMember::file(u"ver.dat"_s, "9.9\r\n")}));
+        const ExtractResult placed =
+            ArchiveExtractor(nullptr, workFolder(m_folder->root())).extract(package, m_folder->root(), {{}, true});
+        QVERIFY2(placed.ok() && !placed.awaitingJournal.isEmpty(), qPrintable(placed.message));
+        QVERIFY(QFile::remove(package));
+        SingleInstance updater(m_folder->root(), u"Updater"_s);
+        QVERIFY(!updaterRuns || updater.tryAcquire());
+
+        auto window = startWindow(u"127.0.0.1"_s);
+        QVERIFY(window);
+        QCOMPARE(m_folder->readFile(u"ver.dat"_s), QByteArray("9.9\r\n"));
+        QCOMPARE(QFileInfo::exists(placed.awaitingJournal), updaterRuns);
+        if (updaterRuns) {
+            QVERIFY(takeBackInstall(placed.awaitingJournal));
+            QCOMPARE(m_folder->readFile(u"ver.dat"_s), oldVersion);
+        }
+        QVERIFY(!m_folder->exists(u".trivet-work"_s));
     }
 
     void shutDownWithoutVersionFile()

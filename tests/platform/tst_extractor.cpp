@@ -22,7 +22,9 @@
 #include <clocale>
 #include <csignal>
 #include <memory>
+#include <sys/inotify.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 using Trivet::Extractor;
@@ -890,6 +892,11 @@ void tst_Extractor::killedInstallIsOldOrNewAtTheNextStart()
     resetToOld();
     const auto oldState = snapshot(m_root->path());
     const auto oldProgram = snapshot(app(u"Prog"_s));
+    // The file system's own account of the uninterrupted install: the program's name is replaced by a rename
+    // over it, never taken away first, so there is no instant without it.
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    QVERIFY(watch >= 0);
+    QVERIFY(inotify_add_watch(watch, QFile::encodeName(app(u"Prog"_s)).constData(), IN_MOVED_FROM | IN_DELETE) >= 0);
     QElapsedTimer clock;
     QProcess whole;
     clock.start();
@@ -903,6 +910,17 @@ void tst_Extractor::killedInstallIsOldOrNewAtTheNextStart()
     QVERIFY(whole.waitForFinished(60000));
     const qint64 duration = clock.elapsed();
     QCOMPARE(whole.exitCode(), 0);
+    QStringList leftTheirName;
+    alignas(inotify_event) char events[64 * 1024];
+    for (ssize_t size; (size = read(watch, events, sizeof events)) > 0;) {
+        for (ssize_t at = 0; at < size;) {
+            const auto *event = reinterpret_cast<const inotify_event *>(events + at);
+            leftTheirName.append(QString::fromUtf8(event->len > 0 ? event->name : ""));
+            at += ssize_t(sizeof(inotify_event) + event->len);
+        }
+    }
+    close(watch);
+    QCOMPARE(leftTheirName, QStringList());
     const auto newState = snapshot(m_root->path());
     // After = before overlaid with every member of the package: what the package does not name stays.
     QCOMPARE(newState.value(u"app/Prog/profile/bookmarks.html"_s), QByteArray("the user's bookmarks"));

@@ -187,8 +187,6 @@ void InstallJournal::removeRemains() const
             fs::remove_all(path, error);
         }
     }
-    // The work folder too, while nothing else is in it.
-    fs::remove(m_file.parent_path(), error);
 }
 
 bool InstallJournal::undo() const
