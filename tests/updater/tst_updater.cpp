@@ -1,5 +1,7 @@
+#include "common/platform/ArchiveExtractor.h"
 #include "common/platform/ProcessStarter.h"
 #include "common/platform/SingleInstance.h"
+#include "common/platform/WorkFolder.h"
 #include "common/settings/IniFile.h"
 #include "common/settings/LangHandler.h"
 #include "tests/support/ArchiveWriter.h"
@@ -248,6 +250,31 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(m_folder->readFile(marker), QByteArray("old\n"), 10000);
         QCOMPARE(installed.count(), 0);
         QCOMPARE(snapshot(m_folder->root()), before);
+    }
+
+    // Where files cannot keep two names, a kill could leave the launcher only in the work folder: the start
+    // script finds no launcher, the Updater undoes the interrupted install, and the old launcher starts.
+    void theStartScriptBringsBackAMissingLauncher()
+    {
+        QVERIFY(QFile::copy(QStringLiteral(TRIVET_UPDATER_EXE), m_folder->path(u"Updater"_s)));
+        const QByteArray oldVersion = m_folder->readFile(u"ver.dat"_s);
+        const QString package = m_folder->path(u"TrivetUpdate.zip"_s);
+        m_folder->writeFile(u"TrivetUpdate.zip"_s, goodPackage());
+        const ExtractResult placed =
+            ArchiveExtractor(nullptr, workFolder(m_folder->root())).extract(package, m_folder->root(), {{}, true});
+        QVERIFY2(placed.ok(), qPrintable(placed.message));
+        QVERIFY(QFile::remove(package));
+        // The state such a kill leaves: an install that was not finished, and no launcher under its name.
+        QVERIFY(QFile::remove(placed.awaitingJournal + u".awaiting"_s));
+        QVERIFY(QFile::remove(m_folder->path(u"TrivetDesk"_s)));
+
+        QProcess script;
+        script.start(u"sh"_s, {m_folder->path(u"TrivetDesk.sh"_s)});
+        QVERIFY(script.waitForFinished(30000));
+        QCOMPARE(script.exitCode(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(m_folder->readFile(marker), QByteArray("old\n"), 20000);
+        QCOMPARE(m_folder->readFile(u"ver.dat"_s), oldVersion);
+        QVERIFY(!m_folder->exists(u".trivet-work"_s));
     }
 
     void aLauncherThatDoesNotEndKeepsEverything()
