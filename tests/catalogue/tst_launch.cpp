@@ -1,5 +1,6 @@
 #include "common/download/Downloader.h"
 #include "common/platform/WineProcessStarter.h"
+#include "common/platform/WorkFolder.h"
 #include "common/settings/IniFile.h"
 #include "common/settings/LangHandler.h"
 #include "common/settings/LanguageTexts.h"
@@ -16,6 +17,7 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QLocale>
 #include <QSignalSpy>
@@ -570,6 +572,35 @@ private slots:
 
     // ERUNT and NTREGOPT share one package. A click on NTREGOPT while ERUNT's is fetched or unpacked waits
     // for that one install and then starts NTREGOPT, or fails with it; the package is read once.
+    // The stick as a kill leaves it the moment unpacking begins: the next start removes the package the install
+    // was using, and no file of the same kind it was not using (a program fetched as itself).
+    void aPackageLeftByAnInterruptedUnpackGoesAtTheNextStart()
+    {
+        serve(u"URLSYS-4"_s, ArchiveWriter::zip({ArchiveMember::file(u"Trout.exe"_s, markerScript, 0755)}));
+        m_folder->writeFile(u"PuTTY.exe"_s, "a program fetched as itself");
+        startController(online);
+        QTemporaryDir killed;
+        m_view.infoShown = [this, &killed](int, const QString &text) {
+            if (text != T(u"lbExtract"_s)) {
+                return;
+            }
+            m_view.infoShown = nullptr;
+            QDirIterator it(m_folder->root(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+            while (it.hasNext()) {
+                const QString copy = killed.filePath(QDir(m_folder->root()).relativeFilePath(it.next()));
+                QDir().mkpath(QFileInfo(copy).absolutePath());
+                QFile::copy(it.filePath(), copy);
+            }
+        };
+        QVERIFY(clickAndInstall(2, 3, u"SYS-4"_s));
+        QVERIFY(QFileInfo::exists(killed.filePath(u"Trout.zip"_s)));
+
+        QVERIFY(removeWorkLeftovers(killed.path()).ok());
+        QVERIFY(!QFileInfo::exists(killed.filePath(u"Trout.zip"_s)));
+        QVERIFY(QFileInfo::exists(killed.filePath(u"PuTTY.exe"_s)));
+        QVERIFY(!QFileInfo::exists(killed.filePath(u".trivet-work"_s)));
+    }
+
     void entriesSharingAPackageWaitForItsInstall_data()
     {
         QTest::addColumn<QByteArray>("package");
