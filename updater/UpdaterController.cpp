@@ -13,7 +13,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
-#include <QThread>
 
 using namespace Qt::StringLiterals;
 
@@ -67,21 +66,14 @@ UpdaterController::UpdaterController(const AppFolder &folder, std::shared_ptr<Pr
     , m_processes(std::move(processes))
     , m_options(std::move(options))
     , m_texts(folder.root())
+    , m_installer(u"Installer"_s)
 {
     m_texts.select(readIni(u"Language"_s, u"Default"_s, folder.iniPath()));
     m_poll.setInterval(LockPoll);
     connect(&m_poll, &QTimer::timeout, this, &UpdaterController::pollLauncher);
 }
 
-UpdaterController::~UpdaterController()
-{
-    // Ending while the files are put in place: the install stops and takes back what it placed.
-    if (m_installer) {
-        m_cancelled->store(true);
-        m_installer->wait();
-        delete m_installer;
-    }
-}
+UpdaterController::~UpdaterController() = default;
 
 QString UpdaterController::launcherFile() const
 {
@@ -191,24 +183,18 @@ void UpdaterController::installWhenReady()
     m_state = State::Installing;
     emit installing();
 
-    auto result = std::make_shared<ExtractResult>();
     const QString archive = m_fetched->request.target;
     const QString root = m_folder.root();
     // Killed from here on, the next start removes the package with the rest of the install.
     if (const FileResult recorded = recordInFlight(root, archive); !recorded.ok()) {
         qCWarning(lcUpdater) << recorded.message;
     }
-    m_installer = QThread::create([result, archive, root, cancelled = m_cancelled, space = m_options.freeSpace] {
-        *result = ArchiveExtractor(cancelled.get(), workFolder(root), space)
-                      .extract(archive, root, {checkPackagePrograms, true});
-    });
-    m_installer->setObjectName(u"Installer"_s);
-    connect(m_installer, &QThread::finished, this, [this, result] {
-        m_installer->deleteLater();
-        m_installer = nullptr;
-        afterInstall(*result);
-    });
-    m_installer->start();
+    m_installer.run(
+        [archive, root, space = m_options.freeSpace](const std::atomic_bool &cancelled) {
+            return ArchiveExtractor(&cancelled, workFolder(root), space)
+                .extract(archive, root, {checkPackagePrograms, true});
+        },
+        [this](const ExtractResult &result) { afterInstall(result); });
 }
 
 void UpdaterController::afterInstall(const ExtractResult &result)

@@ -5,6 +5,7 @@
 #include "common/network/InternetSettings.h"
 #include "common/platform/AppFolder.h"
 #include "common/platform/ArchiveExtractor.h"
+#include "common/platform/BackgroundTasks.h"
 #include "common/platform/FreeSpace.h"
 #include "common/settings/LanguageTexts.h"
 
@@ -12,12 +13,9 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
-#include <atomic>
 #include <chrono>
 #include <memory>
 #include <optional>
-
-class QThread;
 
 namespace Trivet {
 
@@ -119,8 +117,9 @@ private:
     bool m_launcherEnded = false;
     bool m_launcherStarted = false;
 
-    QThread *m_installer = nullptr;
-    std::shared_ptr<std::atomic_bool> m_cancelled = std::make_shared<std::atomic_bool>(false);
+    // Last, so it goes first: ending while the files are put in place, the install stops and takes back what
+    // it placed before anything it reports to goes.
+    BackgroundTasks m_installer;
 };
 
 } // namespace Trivet

@@ -6,9 +6,6 @@
 #include "common/platform/WorkFolder.h"
 
 #include <QDir>
-#include <QEventLoop>
-#include <QThread>
-#include <memory>
 
 using namespace Qt::StringLiterals;
 
@@ -16,20 +13,14 @@ namespace Trivet {
 
 Extractor::Extractor(QObject *parent)
     : QObject(parent)
+    , m_extractions(u"Extractor"_s)
 {
     qRegisterMetaType<Trivet::ExtractResult>();
 }
 
-Extractor::~Extractor()
-{
-    // The launcher is closing: extractions stop at their next member and take back what they placed, so
-    // the process ends promptly and leaves every folder as it was.
-    m_cancelled->store(true);
-    for (QThread *thread : std::as_const(m_threads)) {
-        thread->wait();
-        delete thread;
-    }
-}
+// The launcher is closing: m_extractions stops each extraction at its next member and waits until it has
+// taken back what it placed, so the process ends promptly and leaves every folder as it was.
+Extractor::~Extractor() = default;
 
 void Extractor::run(const QString &appFolder, const QString &commandTail)
 {
@@ -50,33 +41,11 @@ void Extractor::run(const QString &appFolder, const QString &commandTail)
                                     : resolveCaseInsensitive(joinTail(appFolder, command->targetFolder));
     qCDebug(lcExtract) << "command" << commandTail << "archive" << archivePath << "destination" << destination;
 
-    auto result = std::make_shared<ExtractResult>();
-    const QString work = workFolder(appFolder);
-    QThread *thread = QThread::create([result, archivePath, destination, work, cancelled = m_cancelled] {
-        *result = ArchiveExtractor(cancelled.get(), work).extract(archivePath, destination);
-    });
-    thread->setObjectName(u"Extractor"_s);
-    m_threads.append(thread);
-    connect(thread, &QThread::finished, this, [this, thread, result] {
-        m_threads.removeOne(thread);
-        thread->deleteLater();
-        emit finished(*result);
-    });
-    thread->start();
-}
-
-ExtractResult Extractor::runAndWait(const QString &appFolder, const QString &commandTail)
-{
-    Extractor extractor;
-    QEventLoop loop;
-    ExtractResult result;
-    connect(&extractor, &Extractor::finished, &loop, [&loop, &result](const ExtractResult &finishedResult) {
-        result = finishedResult;
-        loop.quit();
-    });
-    extractor.run(appFolder, commandTail);
-    loop.exec();
-    return result;
+    m_extractions.run(
+        [archivePath, destination, work = workFolder(appFolder)](const std::atomic_bool &cancelled) {
+            return ArchiveExtractor(&cancelled, work).extract(archivePath, destination);
+        },
+        [this](const ExtractResult &result) { emit finished(result); });
 }
 
 } // namespace Trivet

@@ -1,16 +1,10 @@
 #pragma once
 
 #include "common/platform/ArchiveExtractor.h"
+#include "common/platform/BackgroundTasks.h"
 
-#include <QList>
 #include <QObject>
 #include <QString>
-#include <atomic>
-#include <memory>
-
-QT_BEGIN_NAMESPACE
-class QThread;
-QT_END_NAMESPACE
 
 namespace Trivet {
 
@@ -31,16 +25,11 @@ public:
     // command cannot be understood.
     void run(const QString &appFolder, const QString &commandTail);
 
-    // The same extraction, returning its result; the caller's events keep flowing meanwhile.
-    static ExtractResult runAndWait(const QString &appFolder, const QString &commandTail);
-
 signals:
     void finished(const Trivet::ExtractResult &result);
 
 private:
-    QList<QThread *> m_threads;
-    // Shared with the threads, which may outlive a moment of this object's destruction.
-    std::shared_ptr<std::atomic_bool> m_cancelled = std::make_shared<std::atomic_bool>(false);
+    BackgroundTasks m_extractions;
 };
 
 } // namespace Trivet

@@ -46,8 +46,10 @@ public:
     // follows the pointer, where a look at the disk per move would cost more than everything else.
     QString heldValue(QStringView section, QStringView key) const;
 
-    // As writeIni and writeIniSection, with the reason when the file could not be written. A file that is
-    // there but could not be read (or is over the size limit) is not overwritten.
+    // Creates or replaces the key's line in section, creating the section and the file when needed; or
+    // replaces the key lines of section, keeping its place in the file and the comment lines inside it.
+    // The reason comes back when the file could not be written, and the old file is then left as it was. A
+    // file that is there but could not be read (or is over the size limit) is not overwritten.
     SaveResult setValue(const QString &section, const QString &key, const QString &value);
     SaveResult replaceSection(const QString &section, const QStringList &entries);
 
@@ -83,16 +85,8 @@ private:
 // Returns the value of key in section, or an empty text when the file, section or key is absent.
 QString readIni(const QString &section, const QString &key, const QString &file);
 
-// Creates or replaces the key's line in section, creating the section and the file when needed.
-// Returns false when the file could not be written; the old file is then left as it was.
-bool writeIni(const QString &section, const QString &key, const QString &value, const QString &file);
-
 // The section's key=value lines in file order, joined by single NUL characters (none after the last).
 // Empty when the file or section is absent or the section has no entries.
 QString readIniSection(const QString &file, const QString &section);
-
-// Replaces the key lines of section with lines, keeping the section's place in the file (or appending
-// it). Comment lines inside the section are kept. Returns false when the file could not be written.
-bool writeIniSection(const QString &file, const QString &section, const QStringList &lines);
 
 } // namespace Trivet

@@ -1,8 +1,8 @@
 #include "common/platform/AppFolder.h"
-#include "common/platform/Extractor.h"
 #include "common/platform/ExtractorCommand.h"
 #include "common/settings/IniFile.h"
 #include "launcher/catalogue/Catalogue.h"
+#include "tests/support/ExtractAndWait.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -285,7 +285,7 @@ void tst_DemoMirror::installingFromTheMirrorGivesEveryProgram()
         QFile::remove(paths.package);
         QVERIFY2(QFile::copy(mirrored, paths.package), qPrintable(mirrored));
         if (!e.command.isEmpty()) {
-            const ExtractResult result = Extractor::runAndWait(folder.root(), e.command.toString());
+            const ExtractResult result = Test::extractAndWait(folder.root(), e.command.toString());
             QVERIFY2(result.ok(), qPrintable(e.id.toString() + u": "_s + result.message));
         }
         if (e.kind == InstallKind::SelfExtracting) {

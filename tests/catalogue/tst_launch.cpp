@@ -7,6 +7,7 @@
 #include "launcher/catalogue/Catalogue.h"
 #include "launcher/catalogue/LaunchController.h"
 #include "tests/support/ArchiveWriter.h"
+#include "tests/support/IniWrite.h"
 #include "tests/support/Payload.h"
 #include "tests/support/PortableFolder.h"
 #include "tests/support/RecordingCatalogueView.h"

@@ -7,6 +7,7 @@
 #include "launcher/mainwindow/MessageBox.h"
 #include "launcher/mainwindow/OfficeSuiteWindow.h"
 #include "tests/support/ArchiveWriter.h"
+#include "tests/support/IniWrite.h"
 #include "tests/support/PortableFolder.h"
 #include "tests/support/RecordingProcessStarter.h"
 #include "tools/mirror/MirrorServer.h"

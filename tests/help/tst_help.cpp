@@ -3,6 +3,7 @@
 #include "launcher/help/AboutBox.h"
 #include "launcher/mainwindow/MainWindow.h"
 #include "launcher/mainwindow/MessageBox.h"
+#include "tests/support/IniWrite.h"
 #include "tests/support/PortableFolder.h"
 
 #include <QAction>

@@ -9,6 +9,7 @@
 #include "launcher/mainwindow/MainWindow.h"
 #include "launcher/mainwindow/MessageBox.h"
 #include "tests/support/ArchiveWriter.h"
+#include "tests/support/IniWrite.h"
 #include "tests/support/OwnWarnings.h"
 #include "tests/support/PortableFolder.h"
 

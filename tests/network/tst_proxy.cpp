@@ -4,6 +4,7 @@
 #include "launcher/catalogue/LaunchController.h"
 #include "launcher/mainwindow/MainWindow.h"
 #include "launcher/mainwindow/MessageBox.h"
+#include "tests/support/IniWrite.h"
 #include "tests/support/PortableFolder.h"
 #include "tests/support/RecordingProcessStarter.h"
 #include "tools/mirror/MirrorServer.h"

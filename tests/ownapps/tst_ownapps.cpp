@@ -8,6 +8,7 @@
 #include "launcher/mainwindow/OwnAppsTabPage.h"
 #include "launcher/ownapps/FileDialog.h"
 #include "launcher/ownapps/OwnAppEditor.h"
+#include "tests/support/IniWrite.h"
 #include "tests/support/OwnWarnings.h"
 #include "tests/support/PipeWatchdog.h"
 #include "tests/support/PortableFolder.h"

@@ -4,6 +4,7 @@
 #include "common/platform/WorkFolder.h"
 #include "common/platform/extract/StagingFolder.h"
 #include "tests/support/ArchiveWriter.h"
+#include "tests/support/ExtractAndWait.h"
 #include "tests/support/SevenZipChain.h"
 
 #include <QDataStream>
@@ -32,6 +33,7 @@ using Trivet::ExtractResult;
 using Trivet::ExtractStatus;
 using Trivet::Test::ArchiveMember;
 using Trivet::Test::ArchiveWriter;
+using Trivet::Test::extractAndWait;
 
 Q_DECLARE_METATYPE(Trivet::Test::ArchiveMember)
 
@@ -253,7 +255,7 @@ void tst_Extractor::installsWhereTheCommandSays()
         QVERIFY(QDir().mkpath(app(existingFolder)));
     }
 
-    const ExtractResult result = Extractor::runAndWait(app(), command);
+    const ExtractResult result = extractAndWait(app(), command);
 
     QVERIFY2(result.ok(), qPrintable(result.message));
     QCOMPARE(result.filesWritten, members.size());
@@ -296,7 +298,7 @@ void tst_Extractor::replacesFilesAndKeepsOthers()
                          {ArchiveMember::file(prefix + u"Metapad.exe"_s, "new program"),
                           ArchiveMember::file(prefix + u"lang/en.lng"_s, "new English")}));
 
-    const ExtractResult result = Extractor::runAndWait(app(), command);
+    const ExtractResult result = extractAndWait(app(), command);
 
     QVERIFY2(result.ok(), qPrintable(result.message));
     const auto after = snapshot(app(u"Metapad"_s));
@@ -321,7 +323,7 @@ void tst_Extractor::keepsExecutableBits()
     QVERIFY(writeArchive(app(u"tool.zip"_s), sevenZip,
                          {ArchiveMember::file(u"Tool/run.sh"_s, "#!/bin/sh\necho started from the stick\n", 0755),
                           ArchiveMember::file(u"Tool/notes.txt"_s, "plain text", 0644)}));
-    const ExtractResult result = Extractor::runAndWait(app(), u"\\unzip.exe -o tool.zip"_s);
+    const ExtractResult result = extractAndWait(app(), u"\\unzip.exe -o tool.zip"_s);
     QVERIFY2(result.ok(), qPrintable(result.message));
 
     QProcess process;
@@ -336,7 +338,7 @@ void tst_Extractor::windowsZipGetsOrdinaryPermissions()
 {
     writeFile(app(u"win.zip"_s), storedZip("Win/readme.txt", "made on Windows"));
 
-    const ExtractResult result = Extractor::runAndWait(app(), u"\\unzip.exe -o win.zip"_s);
+    const ExtractResult result = extractAndWait(app(), u"\\unzip.exe -o win.zip"_s);
 
     QVERIFY2(result.ok(), qPrintable(result.message));
     const QFile::Permissions exec = QFile::ExeOwner | QFile::ExeUser | QFile::ExeGroup | QFile::ExeOther;
@@ -385,7 +387,7 @@ void tst_Extractor::undecodableNamesStayInside()
     writeFile(app(u"odd.zip"_s), storedZip(name, "odd", flags, system));
     const auto before = snapshot(m_root->path());
 
-    const ExtractResult result = Extractor::runAndWait(app(), u"\\unzip.exe -o -d Odd odd.zip"_s);
+    const ExtractResult result = extractAndWait(app(), u"\\unzip.exe -o -d Odd odd.zip"_s);
 
     const auto after = snapshot(m_root->path());
     QCOMPARE(result.ok(), !installed.isEmpty());
@@ -451,7 +453,7 @@ void tst_Extractor::hostileArchiveChangesNothing()
     const auto before = snapshot(m_root->path());
     const auto outsideBefore = snapshot(m_outside.path());
 
-    const ExtractResult result = Extractor::runAndWait(app(), u"\\unzip.exe -o pkg.zip"_s);
+    const ExtractResult result = extractAndWait(app(), u"\\unzip.exe -o pkg.zip"_s);
 
     QCOMPARE(result.status, ExtractStatus::UnsafeMember);
     QVERIFY(!result.message.isEmpty());
@@ -514,7 +516,7 @@ void tst_Extractor::brokenArchiveChangesNothing()
     file.close();
     const auto before = snapshot(m_root->path());
 
-    const ExtractResult result = Extractor::runAndWait(app(), u"\\unzip.exe -o -d Pkg pkg.zip"_s);
+    const ExtractResult result = extractAndWait(app(), u"\\unzip.exe -o -d Pkg pkg.zip"_s);
 
     QCOMPARE(result.status, status);
     QVERIFY(!result.message.isEmpty());
@@ -556,7 +558,7 @@ void tst_Extractor::methodTheLibraryCannotUnpackIsNamed()
     writeFile(app(u"pkg.7z"_s), archive);
     const auto before = snapshot(m_root->path());
 
-    const ExtractResult result = Extractor::runAndWait(app(), u"\\7za.exe x -aoa pkg.7z"_s);
+    const ExtractResult result = extractAndWait(app(), u"\\7za.exe x -aoa pkg.7z"_s);
 
     QCOMPARE(result.status, status);
     if (result.ok()) {
@@ -579,7 +581,7 @@ void tst_Extractor::failureWhileMovingRestoresEverything()
                                      ArchiveMember::file(u"z"_s, "a file now")}));
     const auto before = snapshot(m_root->path());
 
-    const ExtractResult result = Extractor::runAndWait(app(), u"\\unzip.exe -o -d Pkg pkg.zip"_s);
+    const ExtractResult result = extractAndWait(app(), u"\\unzip.exe -o -d Pkg pkg.zip"_s);
 
     QCOMPARE(result.status, ExtractStatus::WriteFailed);
     QVERIFY(!result.message.isEmpty());
@@ -600,7 +602,7 @@ void tst_Extractor::fullDiskChangesNothing()
     struct rlimit small = previous;
     small.rlim_cur = 64 * 1024;
     QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const ExtractResult result = Extractor::runAndWait(app(), u"\\unzip.exe -o -d Pkg pkg.zip"_s);
+    const ExtractResult result = extractAndWait(app(), u"\\unzip.exe -o -d Pkg pkg.zip"_s);
     setrlimit(RLIMIT_FSIZE, &previous);
     std::signal(SIGXFSZ, previousHandler);
 
@@ -661,7 +663,7 @@ void tst_Extractor::runAndWaitKeepsEventsFlowing()
     });
     timer.start();
 
-    const ExtractResult result = Extractor::runAndWait(app(), u"\\unzip.exe -o big.zip"_s);
+    const ExtractResult result = extractAndWait(app(), u"\\unzip.exe -o big.zip"_s);
     returned = true;
 
     QVERIFY2(result.ok(), qPrintable(result.message));
@@ -706,7 +708,7 @@ void tst_Extractor::unpackingIntoTheLauncherFolderStaysInside()
     QFETCH(ExtractStatus, status);
     QVERIFY(ArchiveWriter::writeZip(app(u"pkg.zip"_s), {ArchiveMember::file(member, "x")}));
 
-    const ExtractResult result = Extractor::runAndWait(app(), u"\\7za.exe x -aoa pkg.zip"_s);
+    const ExtractResult result = extractAndWait(app(), u"\\7za.exe x -aoa pkg.zip"_s);
 
     QCOMPARE(result.status, status);
     QCOMPARE(QDir(m_root->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
@@ -771,7 +773,7 @@ void tst_Extractor::fileAndFolderNeverReplaceEachOther()
     QVERIFY(ArchiveWriter::writeZip(app(u"pkg.zip"_s), members));
     const auto before = snapshot(m_root->path());
 
-    const ExtractResult result = Extractor::runAndWait(app(), u"\\unzip.exe -o -d Pkg pkg.zip"_s);
+    const ExtractResult result = extractAndWait(app(), u"\\unzip.exe -o -d Pkg pkg.zip"_s);
 
     QCOMPARE(result.status, ExtractStatus::WriteFailed);
     QCOMPARE(snapshot(m_root->path()), before);

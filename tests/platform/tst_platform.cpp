@@ -1,9 +1,9 @@
 #include "common/platform/AppFolder.h"
 #include "common/platform/FileExists.h"
 #include "common/platform/RelativePath.h"
-#include "common/platform/Wait.h"
 #include "common/platform/WineProcessStarter.h"
 #include "tests/support/RecordingProcessStarter.h"
+#include "tests/support/Wait.h"
 #include "tests/support/WineStandIn.h"
 
 #include <QDir>

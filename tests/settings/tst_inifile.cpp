@@ -3,6 +3,7 @@
 #include "common/settings/IniFile.h"
 #include "common/settings/LangHandler.h"
 #include "launcher/catalogue/Catalogue.h"
+#include "tests/support/IniWrite.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -5,6 +5,7 @@
 #include "common/settings/IniFile.h"
 #include "common/settings/LangHandler.h"
 #include "tests/support/ArchiveWriter.h"
+#include "tests/support/IniWrite.h"
 #include "tests/support/PortableFolder.h"
 #include "tests/support/RecordingProcessStarter.h"
 #include "tools/mirror/MirrorServer.h"

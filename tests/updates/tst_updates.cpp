@@ -9,6 +9,7 @@
 #include "launcher/updates/UpdateController.h"
 #include "launcher/updates/Version.h"
 #include "tests/support/ArchiveWriter.h"
+#include "tests/support/IniWrite.h"
 #include "tests/support/OwnWarnings.h"
 #include "tests/support/Payload.h"
 #include "tests/support/PortableFolder.h"

@@ -1,4 +1,4 @@
-#include "common/platform/Wait.h"
+#include "tests/support/Wait.h"
 
 #include <QDeadlineTimer>
 #include <QEventLoop>

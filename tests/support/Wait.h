@@ -6,7 +6,7 @@ namespace Trivet {
 // using the processor meanwhile. Handlers of the window, including another waitSeconds, may run inside it.
 void waitSeconds(int seconds);
 
-// The same in milliseconds, for callers and tests that need less than a second.
+// The same in milliseconds, for waits of less than a second.
 void waitMilliseconds(int milliseconds);
 
 } // namespace Trivet
