@@ -1,8 +1,5 @@
 #include "launcher/mainwindow/MainWindow.h"
 
-#include "common/platform/FileExists.h"
-#include "common/platform/SingleInstance.h"
-#include "common/platform/WorkFolder.h"
 #include "common/product/Product.h"
 #include "launcher/art/ArtCatalogue.h"
 #include "launcher/catalogue/Catalogue.h"
@@ -25,7 +22,6 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -64,6 +60,7 @@ MainWindow::MainWindow(LauncherContext context, QWidget *parent)
     , m_context(std::move(context))
     , m_settings(m_context.folder.iniPath())
     , m_texts(m_context.folder.root())
+    , m_session(m_context.folder, m_settings, m_texts, m_context.addresses)
 {
     setObjectName(u"Form1"_s);
     setWindowTitle(windowTitleText);
@@ -279,42 +276,14 @@ bool MainWindow::startUp()
 {
     selectTab(0);
 
-    const QString language = m_settings.value(u"Language", u"Default");
-    m_texts.select(language);
-    checkLanguageItem(language);
-
-    if (!fileExists(m_settings.path())) {
-        MessageBox::warning(this, programTitle,
-                            m_texts.text(u"errMsg1", u"The settings file \"Trivet.ini\" was not found beside the "
-                                                     u"launcher. Please download \"Quillory\" again!"_s));
-        shutDown();
-        return false;
-    }
-    if (!fileExists(m_context.folder.path(u"\\Languages\\English.lng"))) {
-        MessageBox::warning(this, programTitle,
-                            u"Default Language file \"English.lng\" not found! please download \"Quillory\" again!"_s);
+    const StartupSession::Start start = m_session.start(*m_launcher, {m_officeSuite->packageUrl()});
+    checkLanguageItem(start.checkedLanguage);
+    if (!start.ok()) {
+        MessageBox::warning(this, programTitle, start.message);
         shutDown();
         return false;
     }
 
-    // What a crash or a pulled stick left of an install goes first; the work folder is the launcher's alone.
-    // An update of the launcher's own files waits for this start to confirm it: while its Updater runs, the
-    // Updater does that; an Updater that is gone can no longer, and this launcher running is the proof.
-    const QString root = m_context.folder.root();
-    const AwaitingInstall awaiting = SingleInstance::isHeld(root, Product::UpdaterName.toString())
-                                         ? AwaitingInstall::Keep
-                                         : AwaitingInstall::Confirm;
-    if (const FileResult cleaned = removeWorkLeftovers(root, awaiting); !cleaned.ok()) {
-        qCWarning(lcMainWindow) << cleaned.message;
-    }
-    if (const FileResult cleaned =
-            removeWriteLeftovers(root, Catalogue::rootFileNames() << Product::UpdatePackageFile.toString());
-        !cleaned.ok()) {
-        qCWarning(lcMainWindow) << cleaned.message;
-    }
-    m_launcher->prunePartialDownloads({m_officeSuite->packageUrl()});
-
-    m_localAddress = m_context.addresses ? m_context.addresses->localAddress() : loopbackAddress();
     m_launcher->setOffline(isOffline());
     m_ownApps->recordDriveLetters();
     m_launcher->showStartState();
@@ -337,11 +306,7 @@ void MainWindow::shutDown()
     if (m_editor) {
         m_editor->close();
     }
-    // The version file fetched at start-up is only good for this run.
-    const QString versionFile = m_context.folder.path(u"\\update.dat");
-    if (QFile::exists(versionFile) && !QFile::remove(versionFile)) {
-        qCWarning(lcMainWindow) << "cannot delete" << versionFile;
-    }
+    m_session.end();
     hide();
     emit shutDownFinished();
 }
@@ -492,13 +457,11 @@ void MainWindow::syncTabMenu(int index)
     }
 }
 
-void MainWindow::checkLanguageItem(const QString &defaultValue)
+void MainWindow::checkLanguageItem(const QString &fileName)
 {
-    // A language file that could not be used gives way to English, and the menu says so.
-    const QString checked = m_texts.current().fellBack ? u"English.lng"_s : defaultValue;
     const auto &items = languageItems();
     for (std::size_t i = 0; i < items.size(); ++i) {
-        m_languageActions[qsizetype(i)]->setChecked(items[i].fileName == checked);
+        m_languageActions[qsizetype(i)]->setChecked(items[i].fileName == fileName);
     }
 }
 
@@ -508,18 +471,8 @@ void MainWindow::switchLanguage(int item)
     for (int i = 0; i < m_languageActions.size(); ++i) {
         m_languageActions[i]->setChecked(i == item);
     }
-    m_texts.select(chosen.fileName.toString());
-    const SaveResult saved = m_settings.setValue(u"Language"_s, u"Default"_s, chosen.fileName.toString());
-    if (!saved.ok()) {
-        qCWarning(lcMainWindow) << "the language choice could not be saved:" << saved.message;
-        // Said once per run: the choice still holds until the launcher ends.
-        if (!m_toldSaveFailed) {
-            m_toldSaveFailed = true;
-            MessageBox::warning(this, programTitle,
-                                m_texts.text(u"errMsgSave", u"The setting could not be saved, because the drive "
-                                                            u"cannot be written. It holds until Quillory Vidi is "
-                                                            u"closed."_s));
-        }
+    if (const QString notSaved = m_session.chooseLanguage(chosen.fileName.toString()); !notSaved.isEmpty()) {
+        MessageBox::warning(this, programTitle, notSaved);
     }
     applyLanguageTexts();
     m_launcher->showWelcome(0);
@@ -536,11 +489,6 @@ QString MainWindow::checkedLanguageFile() const
         }
     }
     return {};
-}
-
-bool MainWindow::isOffline() const
-{
-    return m_localAddress == loopbackAddress();
 }
 
 IconButton *MainWindow::catalogueIcon(int tab, int slot) const

@@ -5,6 +5,7 @@
 #include "launcher/catalogue/CatalogueView.h"
 #include "launcher/catalogue/OfficeSuiteView.h"
 #include "launcher/mainwindow/LauncherContext.h"
+#include "launcher/mainwindow/StartupSession.h"
 #include "launcher/network/ProxyView.h"
 
 #include <QList>
@@ -54,8 +55,8 @@ public:
     void shutDown();
 
     const AppFolder &folder() const { return m_context.folder; }
-    QString localAddress() const { return m_localAddress; }
-    bool isOffline() const;
+    QString localAddress() const { return m_session.localAddress(); }
+    bool isOffline() const { return m_session.isOffline(); }
 
     // The documents every part reads, parsed once and refreshed when the files change.
     const IniFile &settings() const { return m_settings; }
@@ -115,7 +116,7 @@ private:
     void syncTabMenu(int index);
     void checkShownTab();
     void switchLanguage(int item);
-    void checkLanguageItem(const QString &defaultValue);
+    void checkLanguageItem(const QString &fileName);
     void applyLanguageTexts();
     void applyMenuPictures();
     void openOwnAppEditor();
@@ -125,9 +126,8 @@ private:
     LauncherContext m_context;
     IniFile m_settings;
     LanguageTexts m_texts;
-    QString m_localAddress;
+    StartupSession m_session;
     bool m_shutDown = false;
-    bool m_toldSaveFailed = false;
 
     QTabWidget *m_tabs = nullptr;
     QList<CatalogueTabPage *> m_catalogueTabs;

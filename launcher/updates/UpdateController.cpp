@@ -14,7 +14,6 @@
 #include <QDesktopServices>
 #include <QFile>
 #include <QLoggingCategory>
-#include <QThread>
 #include <QUrl>
 
 using namespace Qt::StringLiterals;
@@ -31,7 +30,20 @@ const QString settingsUpToDate = u"Trivet.ini up-to-date"_s;
 // A version file is one short line; a server that sends more is not a version file.
 constexpr qint64 MaxVersionFileSize = 64 * 1024;
 
+QString versionFile(const AppFolder &folder)
+{
+    return folder.path(u"\\update.dat");
+}
+
 } // namespace
+
+void removeVersionFile(const AppFolder &folder)
+{
+    QFile file(versionFile(folder));
+    if (file.exists() && !file.remove()) {
+        qCWarning(lcUpdates) << "cannot delete" << file.fileName() << file.errorString();
+    }
+}
 
 UpdateController::UpdateController(const AppFolder &folder, IniFile &settings, const LanguageTexts &texts,
                                    std::shared_ptr<ProcessStarter> processes, CatalogueView &view,
@@ -43,18 +55,11 @@ UpdateController::UpdateController(const AppFolder &folder, IniFile &settings, c
     , m_processes(std::move(processes))
     , m_view(view)
     , m_downloader(downloader)
+    , m_unpacking(u"SettingsPackage"_s)
 {
 }
 
-UpdateController::~UpdateController()
-{
-    // The launcher is closing: the unpack stops at its next member and leaves the settings as they are.
-    if (m_unpacking) {
-        m_cancelled->store(true);
-        m_unpacking->wait();
-        delete m_unpacking;
-    }
-}
+UpdateController::~UpdateController() = default;
 
 QString UpdateController::text(QStringView key) const
 {
@@ -72,7 +77,7 @@ void UpdateController::checkVersion(bool offline)
     if (offline || url.isEmpty() || !fileExists(installed)) {
         return;
     }
-    DownloadRequest request{url, m_folder.path(u"\\update.dat"), versionCheckId};
+    DownloadRequest request{url, versionFile(m_folder), versionCheckId};
     request.maximumSize = MaxVersionFileSize;
     DownloadHandle *read = m_downloader->beginDownload(request);
     m_installedVersion = readVersionFile(installed);
@@ -102,11 +107,7 @@ void UpdateController::answerPrompt(bool openPage)
     if (openPage && !QDesktopServices::openUrl(QUrl(Product::ProductPage.toString()))) {
         qCWarning(lcUpdates) << "cannot open" << Product::ProductPage;
     }
-    // The offer has been answered; the file is only good for this run.
-    QFile versionFile(m_folder.path(u"\\update.dat"));
-    if (versionFile.exists() && !versionFile.remove()) {
-        qCWarning(lcUpdates) << "cannot delete" << versionFile.fileName() << versionFile.errorString();
-    }
+    removeVersionFile(m_folder);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -149,16 +150,9 @@ void UpdateController::onSettingsFetched(const DownloadResult &result)
         return;
     }
     m_package = std::make_unique<SettingsPackage>(m_folder.root());
-    auto unpacked = std::make_shared<ExtractResult>();
-    m_unpacking = QThread::create([package = m_package.get(), archive = result.request.target, unpacked,
-                                   cancelled = m_cancelled] { *unpacked = package->unpack(archive, cancelled.get()); });
-    m_unpacking->setObjectName(u"SettingsPackage"_s);
-    connect(m_unpacking, &QThread::finished, this, [this, unpacked] {
-        m_unpacking->deleteLater();
-        m_unpacking = nullptr;
-        finishSettingsPackage(*unpacked);
-    });
-    m_unpacking->start();
+    m_unpacking.run([package = m_package.get(), archive = result.request.target](
+                        const std::atomic_bool &cancelled) { return package->unpack(archive, &cancelled); },
+                    [this](const ExtractResult &unpacked) { finishSettingsPackage(unpacked); });
 }
 
 void UpdateController::finishSettingsPackage(const ExtractResult &unpacked)

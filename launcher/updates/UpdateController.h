@@ -4,14 +4,12 @@
 #include "common/download/FailureReason.h"
 #include "common/platform/AppFolder.h"
 #include "common/platform/ArchiveExtractor.h"
+#include "common/platform/BackgroundTasks.h"
 #include "launcher/catalogue/CatalogueView.h"
 
 #include <QObject>
 #include <QString>
-#include <atomic>
 #include <memory>
-
-class QThread;
 
 namespace Trivet {
 
@@ -76,8 +74,13 @@ private:
     QString m_installedVersion;
 
     std::unique_ptr<SettingsPackage> m_package; // while one is being unpacked and installed
-    QThread *m_unpacking = nullptr;
-    std::shared_ptr<std::atomic_bool> m_cancelled = std::make_shared<std::atomic_bool>(false);
+    // Last, so it goes first: when the launcher closes, the unpack stops at its next member and leaves the
+    // settings as they are, before the package it works on goes.
+    BackgroundTasks m_unpacking;
 };
+
+// The version file the check fetches is only good for the run that fetched it: it goes once its offer has
+// been answered, and when the launcher ends.
+void removeVersionFile(const AppFolder &folder);
 
 } // namespace Trivet
