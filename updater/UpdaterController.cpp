@@ -2,6 +2,7 @@
 
 #include "common/download/DownloadHandle.h"
 #include "common/download/Downloader.h"
+#include "common/platform/PackagePlacer.h"
 #include "common/platform/ProcessStarter.h"
 #include "common/platform/ProgramFormat.h"
 #include "common/platform/SingleInstance.h"
@@ -199,8 +200,8 @@ void UpdaterController::installWhenReady()
         qCWarning(lcUpdater) << recorded.message;
     }
     m_installer = QThread::create([result, archive, root, cancelled = m_cancelled, space = m_options.freeSpace] {
-        *result = ArchiveExtractor(cancelled.get(), workFolder(root), space)
-                      .extract(archive, root, {checkPackagePrograms, true});
+        *result =
+            PackagePlacer(root, cancelled.get(), space).unpackAndPlace(archive, root, {checkPackagePrograms, true});
     });
     m_installer->setObjectName(u"Installer"_s);
     connect(m_installer, &QThread::finished, this, [this, result] {
