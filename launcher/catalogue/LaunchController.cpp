@@ -12,7 +12,6 @@
 #include "common/settings/LanguageTexts.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <QLoggingCategory>
@@ -26,15 +25,6 @@ Q_LOGGING_CATEGORY(lcLaunch, "trivet.launch")
 const QString programTitle = Trivet::Product::LauncherName.toString();
 const QString definitionTitle = u"Quillory Vidi - AntiVir® Virus Definition Update Info"_s;
 const QString definitionMarker = u"1bis"_s;
-
-// A package or stale file that cannot be removed costs space, not function: said in the log, not to the user.
-void removeFile(const QString &path)
-{
-    QFile file(path);
-    if (file.exists() && !file.remove()) {
-        qCWarning(lcLaunch) << "cannot remove" << path << file.errorString();
-    }
-}
 
 } // namespace
 
@@ -542,7 +532,7 @@ void LaunchController::announceDefinitions(const DownloadResult &fetched)
         emit definitionUpdateFinished(false);
         return;
     }
-    removeFile(folder.path(Catalogue::AntiVirPackage));
+    PackageInstaller::discard(folder.path(Catalogue::AntiVirPackage));
     if (downloaded) {
         m_view.showMessage(CatalogueView::MessageKind::Information, definitionTitle, text(u"MsgAntivirUpdt"));
     } else {

@@ -22,15 +22,6 @@ Q_LOGGING_CATEGORY(lcInstall, "trivet.install")
 
 namespace {
 
-// A package or stale file that cannot be removed costs space, not function: said in the log, not to the user.
-void removeFile(const QString &path)
-{
-    QFile file(path);
-    if (file.exists() && !file.remove()) {
-        qCWarning(lcInstall) << "cannot remove" << path << file.errorString();
-    }
-}
-
 bool isUnpacked(InstallKind kind)
 {
     return kind == InstallKind::Unzip || kind == InstallKind::SevenZip || kind == InstallKind::AntiVir;
@@ -49,6 +40,15 @@ PackageInstaller::PackageInstaller(const AppFolder &folder, Fetch fetch, const P
     , m_fetch(std::move(fetch))
     , m_runner(runner)
 {
+}
+
+void PackageInstaller::discard(const QString &path)
+{
+    // A package or stale file that cannot be removed costs space, not function: said in the log, not to the user.
+    QFile file(path);
+    if (file.exists() && !file.remove()) {
+        qCWarning(lcInstall) << "cannot remove" << path << file.errorString();
+    }
 }
 
 bool PackageInstaller::install(const PackageRequest &request)
@@ -155,7 +155,7 @@ void PackageInstaller::afterUnpacking(const PackageRequest &request, const Extra
         fail(request, result.ok() ? FailureReason::NotAProgram : reason, result.message);
         return;
     }
-    removeFile(paths.package);
+    discard(paths.package);
     const StartResult started = paths.startPath.isEmpty() ? nothingStarted() : m_runner.start(paths.startPath);
     succeed(request, paths.executable, paths.startPath, started);
 }
@@ -184,7 +184,7 @@ void PackageInstaller::placeAntiVir(const PackageRequest &request, const Extract
     // Only the loose files of the package folder go; Basic and other folders stay.
     const QFileInfoList loose = QDir(source).entryInfoList(QDir::Files | QDir::Hidden | QDir::System);
     for (const QFileInfo &file : loose) {
-        removeFile(file.absoluteFilePath());
+        discard(file.absoluteFilePath());
     }
     succeed(request, m_folder.path(Catalogue::AntiVirControlCentre), {}, nothingStarted());
 }
@@ -212,7 +212,7 @@ InstallResult PackageInstaller::refuse(const PackageRequest &request, FailureRea
     qCInfo(lcInstall) << "installation of" << request.id << "failed:" << detail;
     if (isUnpacked(request.kind)) {
         if (const QString package = request.paths ? request.paths().package : request.package; !package.isEmpty()) {
-            removeFile(package);
+            discard(package);
         }
     }
     InstallResult result;

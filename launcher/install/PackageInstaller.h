@@ -56,6 +56,9 @@ public:
     // Ends a request that cannot be installed, as a failed install ends.
     InstallResult refuse(const PackageRequest &request, FailureReason reason, const QString &detail) const;
 
+    // Removes a package that is of no more use; one that cannot go only costs space.
+    static void discard(const QString &path);
+
     // Whether the package of the request id is being unpacked and put in place.
     bool isUnpacking(const QString &id) const { return m_unpacking.contains(id); }
 
