@@ -19,6 +19,7 @@ struct [[nodiscard]] InstallResult
 
     Status status = Status::Failed;
     QString message; // why it failed, in words for the log; empty when it did not
+    // Why it failed; for an install that kept a working program, why what was fetched was not used.
     FailureReason reason = FailureReason::None;
     QString id;      // the request's identifier
     QString placed;  // the program the install found in place afterwards; empty when it failed
