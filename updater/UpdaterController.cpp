@@ -2,6 +2,7 @@
 
 #include "common/download/DownloadHandle.h"
 #include "common/download/Downloader.h"
+#include "common/platform/PackagePlacer.h"
 #include "common/platform/ProcessStarter.h"
 #include "common/platform/ProgramFormat.h"
 #include "common/platform/SingleInstance.h"
@@ -191,8 +192,7 @@ void UpdaterController::installWhenReady()
     }
     m_installer.run(
         [archive, root, space = m_options.freeSpace](const std::atomic_bool &cancelled) {
-            return ArchiveExtractor(&cancelled, workFolder(root), space)
-                .extract(archive, root, {checkPackagePrograms, true});
+            return PackagePlacer(root, &cancelled, space).unpackAndPlace(archive, root, {checkPackagePrograms, true});
         },
         [this](const ExtractResult &result) { afterInstall(result); });
 }

@@ -1,6 +1,7 @@
 #include "common/platform/AppFolder.h"
 
 #include "common/platform/DynamicLoader.h"
+#include "common/platform/RelativePath.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -47,6 +48,16 @@ AppFolder AppFolder::ofApplication()
 
 QString AppFolder::path(QStringView tail) const
 {
+    // Separators collapse when joined, so any number of them at the start stands for the folder itself; a
+    // tail that names nothing more is the folder.
+    qsizetype start = 0;
+    while (start < tail.size() && (tail[start] == u'\\' || tail[start] == u'/')) {
+        ++start;
+    }
+    RelativePath::Refusal refusal = RelativePath::Refusal::None;
+    if (!RelativePath::parse(tail.mid(start), {}, &refusal) && refusal != RelativePath::Refusal::Empty) {
+        return {};
+    }
     return resolveCaseInsensitive(joinTail(m_root, tail));
 }
 

@@ -29,7 +29,10 @@ public:
     QString volumeRoot() const;
 
     // root + tail, with backslashes turned into the platform's separator; doubled separators collapse.
-    // The result is resolved case-insensitively against existing files and folders.
+    // The result is resolved case-insensitively against existing files and folders. A tail that could name
+    // something outside the folder by RelativePath's rules (a ".." component, a drive, a control character;
+    // leading separators stand for the folder) gives an empty path, so a settings value that reaches a join
+    // unchecked still names nothing outside.
     QString path(QStringView tail) const;
 
     // Fixed paths the whole program uses.

@@ -40,4 +40,15 @@ StartResult DetachedProcessStarter::start(const ProcessStart &request)
     return StartResult::started();
 }
 
+StartResult NoProcessStarter::start(const ProcessStart &request)
+{
+    return StartResult::failure(StartResult::Status::Failed,
+                                u"No process starter to start "_s + QDir::toNativeSeparators(request.program));
+}
+
+std::shared_ptr<ProcessStarter> starterOrNone(std::shared_ptr<ProcessStarter> starter)
+{
+    return starter ? std::move(starter) : std::make_shared<NoProcessStarter>();
+}
+
 } // namespace Trivet

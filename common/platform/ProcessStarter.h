@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <memory>
 
 namespace Trivet {
 
@@ -51,5 +52,16 @@ class DetachedProcessStarter final : public ProcessStarter
 public:
     StartResult start(const ProcessStart &request) override;
 };
+
+// Starts nothing and says so: what a controller holds when it was given no starter, so it never asks
+// whether it has one.
+class NoProcessStarter final : public ProcessStarter
+{
+public:
+    StartResult start(const ProcessStart &request) override;
+};
+
+// starter, or a NoProcessStarter when there is none.
+std::shared_ptr<ProcessStarter> starterOrNone(std::shared_ptr<ProcessStarter> starter);
 
 } // namespace Trivet

@@ -598,6 +598,21 @@ const CatalogueEntry *entryById(QStringView id)
     return it == Table.end() ? nullptr : &*it;
 }
 
+QString programTail(const QString &exe)
+{
+    // A settings value becomes part of a path below the application folder.
+    const RelativePath::Options file = RelativePath::Option::LeadingSeparator | RelativePath::Option::NamesFile;
+    return staysBelowFolder(exe, file) ? QString(u'\\' + exe) : QString();
+}
+
+QString programTail(const QString &dir, const QString &exe)
+{
+    const QString program = programTail(exe);
+    return program.isEmpty() || !staysBelowFolder(dir, RelativePath::Option::LeadingSeparator)
+               ? QString()
+               : QString(u'\\' + dir + program);
+}
+
 EntryTails resolveTails(const CatalogueEntry &entry, const IniFile &settings, Phase phase)
 {
     EntryTails tails;
@@ -613,19 +628,16 @@ EntryTails resolveTails(const CatalogueEntry &entry, const IniFile &settings, Ph
     const QString exe = settings.value(ApplicationsSection, exeKey);
     const QString dir = dirKey.isEmpty() ? QString() : settings.value(ApplicationsSection, dirKey);
 
-    // A settings value becomes part of a path below the application folder, and the package is written
-    // there, so a value that climbs out of the folder (or names the folder itself) is refused.
-    const RelativePath::Options tail = RelativePath::Option::LeadingSeparator;
-    const bool dirOk = dirKey.isEmpty() || staysBelowFolder(dir, tail);
-    if (!dirOk || !staysBelowFolder(exe, tail | RelativePath::Option::NamesFile)) {
+    // The package is written beside the program, so a value that climbs out of the folder (or names the
+    // folder itself) leaves the entry without paths.
+    const QString executable = dirKey.isEmpty() ? programTail(exe) : programTail(dir, exe);
+    if (executable.isEmpty()) {
         qCDebug(lcCatalogue) << entry.id << "is not configured: dir" << dir << "exe" << exe;
         tails.configured = false;
         tails.executable.clear();
         tails.startPath.clear();
         return tails;
     }
-
-    const QString executable = dirKey.isEmpty() ? QString(u'\\' + exe) : QString(u'\\' + dir + u'\\' + exe);
     tails.executable = executable;
     tails.startPath = executable;
     if (entry.package.isEmpty()) {

@@ -141,6 +141,13 @@ const CatalogueEntry *entryAt(int tab, int slot);
 // identifiers "A", "0" and "OOP".
 const CatalogueEntry *entryById(QStringView id);
 
+// The tail of a program that settings values name: "\" dir "\" exe, or "\" exe for a program without a folder
+// value. Empty when a value is empty, would leave the application folder or name it (a ".." component, an
+// absolute or drive path), or exe names a folder: every settings value that becomes a program's path is checked
+// here.
+QString programTail(const QString &exe);
+QString programTail(const QString &dir, const QString &exe);
+
 // The entry's tails, reading the configurable entries' values from settings now. A value is refused
 // (configured = false) when it is empty or would leave the application folder or name it (a ".." component, an absolute
 // or drive path).

@@ -3,8 +3,6 @@
 #include "common/download/DownloadHandle.h"
 #include "common/download/Downloader.h"
 #include "common/download/PartialDownload.h"
-#include "common/platform/Executable.h"
-#include "common/platform/Extractor.h"
 #include "common/platform/FileExists.h"
 #include "common/platform/ProcessStarter.h"
 #include "common/platform/ProgramKind.h"
@@ -14,7 +12,6 @@
 #include "common/settings/LanguageTexts.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <QLoggingCategory>
@@ -28,15 +25,6 @@ Q_LOGGING_CATEGORY(lcLaunch, "trivet.launch")
 const QString programTitle = Trivet::Product::LauncherName.toString();
 const QString definitionTitle = u"Quillory Vidi - AntiVir® Virus Definition Update Info"_s;
 const QString definitionMarker = u"1bis"_s;
-
-// A package or stale file that cannot be removed costs space, not function: said in the log, not to the user.
-void removeFile(const QString &path)
-{
-    QFile file(path);
-    if (file.exists() && !file.remove()) {
-        qCWarning(lcLaunch) << "cannot remove" << path << file.errorString();
-    }
-}
 
 } // namespace
 
@@ -54,11 +42,23 @@ LaunchController::LaunchController(const AppFolder &folder, IniFile &settings, c
     , m_folder(folder)
     , m_settings(settings)
     , m_texts(texts)
-    , m_processes(std::move(processes))
     , m_view(view)
+    , m_runner(std::move(processes), texts,
+               [&view](const QString &title, const QString &text) {
+                   view.showMessage(CatalogueView::MessageKind::Warning, title, text);
+               })
+    , m_installer(new PackageInstaller(
+          folder, [this](const DownloadRequest &request) { return fetchPackage(request); }, m_runner, this))
     , m_downloader(new Downloader(this))
     , m_definitions(new Downloader(this))
 {
+    connect(m_installer, &PackageInstaller::unpacking, this, [this](const QString &id) {
+        if (const CatalogueEntry *entry = Catalogue::entryById(id)) {
+            m_view.showInfo(entry->tab,
+                            entry->extractNotice.isEmpty() ? text(u"lbExtract") : entry->extractNotice.toString());
+        }
+    });
+    connect(m_installer, &PackageInstaller::finished, this, &LaunchController::onInstalled);
     m_downloader->setObjectName(u"Downloader1"_s);
     m_definitions->setObjectName(u"DownloadUpdate1"_s);
 }
@@ -73,7 +73,7 @@ void LaunchController::setProxySource(const std::function<QNetworkProxy()> &sour
 
 bool LaunchController::isBusy(const QString &id) const
 {
-    if (m_installing.contains(id) || m_waitingFor.contains(id)) {
+    if (m_installer->isUnpacking(id) || m_waitingFor.contains(id)) {
         return true;
     }
     return m_fetching.contains(id);
@@ -105,7 +105,7 @@ void LaunchController::launch(int tab, int slot)
         const bool present = fileExists(folder.path(Catalogue::AntiVirControlCentre));
         if (offline) {
             if (present) {
-                if (!startProgram(folder.path(Catalogue::AntiVirControlCentre)).needsWine()) {
+                if (!m_runner.start(folder.path(Catalogue::AntiVirControlCentre)).needsWine()) {
                     m_view.showInfo(0, T(entry->key1));
                 }
             } else {
@@ -128,7 +128,7 @@ void LaunchController::launch(int tab, int slot)
         m_downloadAppId = entry->id.toString();
         if (offline) {
             if (fileExists(paths.executable)) {
-                if (!startProgram(paths.executable).needsWine()) {
+                if (!m_runner.start(paths.executable).needsWine()) {
                     m_view.showInfo(0, T(entry->key1));
                 }
             } else {
@@ -145,8 +145,8 @@ void LaunchController::launch(int tab, int slot)
 
     m_downloadAppId = entry->id.toString();
     if (fileExists(paths.executable)) {
-        // What went wrong is logged, and a missing Wine explained, by startProgram.
-        static_cast<void>(startProgram(paths.startPath));
+        // What went wrong is logged, and a missing Wine explained, by the runner.
+        static_cast<void>(m_runner.start(paths.startPath));
         return;
     }
     if (offline) {
@@ -189,17 +189,17 @@ bool LaunchController::cannotRunHere(const CatalogueEntry &entry) const
 {
     // Judged by the catalogue's name: before a download there is no file to look into. The settings say
     // when the packages hold native programs under Windows names.
-    if (!m_processes || m_settings.heldValue(Catalogue::PlatformSection, Catalogue::NativePackagesKey) == u"1") {
+    if (m_settings.heldValue(Catalogue::PlatformSection, Catalogue::NativePackagesKey) == u"1") {
         return false;
     }
     // A program on the drive is judged by its content, as read when the tab was last checked.
     if (const auto installed = m_installedKinds.constFind(entry.id.toString()); installed != m_installedKinds.cend()) {
-        return *installed == ProgramKind::Windows && !m_processes->startsWindowsPrograms();
+        return *installed == ProgramKind::Windows && !m_runner.startsWindowsPrograms();
     }
     const QString name = entry.isConfigurable()
                              ? m_settings.heldValue(Catalogue::ApplicationsSection, entry.launchExeKey)
                              : entry.startPath.toString();
-    return programKindByName(name) == ProgramKind::Windows && !m_processes->startsWindowsPrograms();
+    return programKindByName(name) == ProgramKind::Windows && !m_runner.startsWindowsPrograms();
 }
 
 void LaunchController::checkPresence(int tab)
@@ -298,19 +298,28 @@ void LaunchController::beginPackageDownload(const CatalogueEntry &entry, const Q
         m_waitingFor.insert(id, owner);
         return;
     }
-    DownloadRequest request{m_downloadUrl, package, id};
+    PackageRequest request = packageRequest(entry);
+    request.url = m_downloadUrl;
+    request.package = package;
     // The settings may name the SHA-256 of a package; a package that differs is refused.
     request.sha256 = m_settings.value(Catalogue::ChecksumsSection, QFileInfo(package).fileName());
-    // A package that is the program itself replaces the working copy only when it is a program.
-    if (entry.kind == InstallKind::Direct || entry.kind == InstallKind::SelfExtracting) {
-        request.expected = DownloadRequest::Content::Program;
-    }
-    DownloadHandle *read = fetchPackage(request);
-    if (!read) {
+    if (!m_installer->install(request)) {
         return; // already on its way
     }
     m_packageOwners.insert(packageKey, id);
-    connect(read, &DownloadHandle::finished, this, &LaunchController::onPackageFetched);
+}
+
+PackageRequest LaunchController::packageRequest(const CatalogueEntry &entry) const
+{
+    PackageRequest request;
+    request.id = entry.id.toString();
+    request.kind = entry.kind;
+    request.command = entry.command.toString();
+    // The settings are read again when the package has arrived, as the installation phase spells its keys.
+    request.paths = [&entry, folder = m_folder, &settings = m_settings] {
+        return Catalogue::resolvePaths(entry, folder, settings, Phase::Install);
+    };
+    return request;
 }
 
 void LaunchController::prunePartialDownloads(const QSet<QString> &otherUrls)
@@ -351,21 +360,6 @@ DownloadHandle *LaunchController::fetchPackage(const DownloadRequest &request)
     });
     m_view.showBusy(true);
     return read;
-}
-
-StartResult LaunchController::startProgram(const QString &path, bool minimized)
-{
-    const StartResult started =
-        m_processes ? m_processes->start({path, {}, {}, minimized ? WindowStyle::Minimized : WindowStyle::Normal})
-                    : StartResult::failure(StartResult::Status::Failed, u"no process starter"_s);
-    if (started.needsWine()) {
-        // The program is in place and stays; what is missing is on the system's side, and the user can add it.
-        qCInfo(lcLaunch) << started.message;
-        m_view.showMessage(CatalogueView::MessageKind::Warning, programTitle, text(u"errMsgWine"));
-    } else if (!started.ok()) {
-        qCWarning(lcLaunch) << "could not start" << path << started.message;
-    }
-    return started;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -411,146 +405,32 @@ void LaunchController::reportFailedRead(const DownloadResult &result)
     }
 }
 
-void LaunchController::onPackageFetched(const DownloadResult &result)
-{
-    if (const CatalogueEntry *entry = Catalogue::entryById(result.request.id)) {
-        install(*entry, result);
-    }
-}
-
 // ---------------------------------------------------------------------------------------------
 // Installation
 
-void LaunchController::install(const CatalogueEntry &entry, const DownloadResult &fetched)
+void LaunchController::onInstalled(const InstallResult &result)
 {
-    const bool downloaded = fetched.ok();
-    const AppFolder &folder = m_folder;
-    switch (entry.kind) {
-    case InstallKind::Direct: {
-        // The package is the program itself; a failed download left the previous copy, if any.
-        const EntryPaths paths = Catalogue::resolvePaths(entry, folder, m_settings, Phase::Install);
-        if (downloaded) {
-            if (const FileResult made = makeExecutable(paths.executable); !made.ok()) {
-                qCWarning(lcLaunch) << made.message;
-            }
-        }
-        if (fileExists(paths.executable) && startProgram(paths.startPath).installed()) {
-            if (!downloaded && failureReason(fetched) == FailureReason::NotAProgram) {
-                // The working copy runs, and the user learns that what came back was refused.
-                m_view.showMessage(CatalogueView::MessageKind::Warning, programTitle,
-                                   failureText(FailureReason::NotAProgram));
-            }
-            succeed(entry);
-        } else {
-            fail(entry, downloaded ? FailureReason::NotAProgram : failureReason(fetched),
-                 downloaded ? u"program missing"_s : fetched.message);
-        }
+    const CatalogueEntry *entry = Catalogue::entryById(result.id);
+    if (!entry) {
         return;
     }
-    case InstallKind::SelfExtracting: {
-        const EntryPaths paths = Catalogue::resolvePaths(entry, folder, m_settings, Phase::Install);
-        const StartResult started = downloaded && fileExists(paths.package) && makeExecutable(paths.package).ok()
-                                        ? startProgram(paths.package, true)
-                                        : StartResult::failure(StartResult::Status::NoProgram, {});
-        if (started.installed()) {
-            if (started.ok()) {
-                m_view.showInfo(0, text(u"lbExtract"));
-            }
-            succeed(entry);
-        } else {
-            fail(entry, downloaded ? FailureReason::NotAProgram : failureReason(fetched),
-                 downloaded ? u"package cannot be started"_s : fetched.message);
-        }
-        return;
-    }
-    case InstallKind::Unzip:
-    case InstallKind::SevenZip:
-    case InstallKind::AntiVir:
-        extract(entry, fetched);
-        return;
-    }
-}
-
-void LaunchController::extract(const CatalogueEntry &entry, const DownloadResult &fetched)
-{
-    const QString id = entry.id.toString();
-    if (!fetched.ok()) {
-        // Unpacking a package left over from an earlier attempt would install stale or broken files.
-        afterExtraction(entry, ExtractResult::failure(ExtractStatus::NotRun, fetched.message), failureReason(fetched));
-        return;
-    }
-    m_installing.insert(id);
-    // Interrupted from here on (Exit, a crash), the next start removes the package: unpacking it again would
-    // only repeat what a click does afresh.
-    const QString package = Catalogue::resolvePaths(entry, m_folder, m_settings, Phase::Install).package;
-    if (const FileResult recorded = recordInFlight(m_folder.root(), package); !recorded.ok()) {
-        qCWarning(lcLaunch) << recorded.message;
-    }
-    m_view.showInfo(entry.tab, entry.extractNotice.isEmpty() ? text(u"lbExtract") : entry.extractNotice.toString());
-    auto *extractor = new Extractor(this);
-    connect(extractor, &Extractor::finished, this, [this, extractor, &entry](const ExtractResult &result) {
-        extractor->deleteLater();
-        if (!result.ok()) {
-            qCWarning(lcLaunch) << "unpacking" << entry.id << "failed:" << result.message;
-        }
-        // The extractor reports only when every file is in place, so the program can start at once.
-        afterExtraction(entry, result, failureReason(result));
-    });
-    extractor->run(m_folder.root(), entry.command.toString());
-}
-
-void LaunchController::afterExtraction(const CatalogueEntry &entry, const ExtractResult &result, FailureReason reason)
-{
-    m_installing.remove(entry.id.toString());
-    if (result.status != ExtractStatus::NotRun) {
-        releaseInFlight(m_folder.root(), Catalogue::resolvePaths(entry, m_folder, m_settings, Phase::Install).package);
-    }
-    if (entry.kind == InstallKind::AntiVir) {
-        installAntiVir(result, reason);
-        return;
-    }
-    const EntryPaths paths = Catalogue::resolvePaths(entry, m_folder, m_settings, Phase::Install);
-    if (fileExists(paths.executable)) {
-        removeFile(paths.package);
-        static_cast<void>(startProgram(paths.startPath));
-        succeed(entry);
-    } else {
-        // Unpacked without error, yet the program is not there: the package was not what it should be.
-        fail(entry, result.ok() ? FailureReason::NotAProgram : reason, result.message);
-    }
-}
-
-void LaunchController::installAntiVir(const ExtractResult &result, FailureReason reason)
-{
-    const CatalogueEntry &entry = *Catalogue::entryById(u"AV-1");
     if (!result.ok()) {
-        fail(entry, reason, result.message);
+        m_view.showDownloadLine(0, QString());
+        m_view.showMessage(CatalogueView::MessageKind::Warning, programTitle, failureText(result.reason));
+        endInstallation(*entry, false);
         return;
     }
-    const AppFolder &folder = m_folder;
-    const QString source = folder.path(Catalogue::AntiVirFolder);
-    const QString basic = folder.path(Catalogue::AntiVirBasicFolder);
-    // Copied into the work folder and put in place by one transaction: a full stick or a crash half-way
-    // leaves the scanner as it was, never half old and half new.
-    QList<std::pair<QString, QString>> files; // new file → its name in Basic
-    for (const QStringView name : Catalogue::antiVirFiles()) {
-        const QString from = resolveCaseInsensitive(source + u'/' + name.toString());
-        if (QFileInfo(from).isFile()) {
-            files.append({from, QFileInfo(resolveCaseInsensitive(basic + u'/' + name.toString())).fileName()});
-        }
+    if (result.reason == FailureReason::NotAProgram) {
+        // The working copy runs, and the user learns that what came back was refused.
+        m_view.showMessage(CatalogueView::MessageKind::Warning, programTitle, failureText(FailureReason::NotAProgram));
     }
-    if (const ExtractResult placed = ArchiveExtractor(nullptr, workFolder(folder.root())).installCopies(files, basic);
-        !placed.ok()) {
-        fail(entry, failureReason(placed), placed.message);
-        return;
+    if (entry->kind == InstallKind::SelfExtracting && result.start.ok()) {
+        m_view.showInfo(0, text(u"lbExtract"));
     }
-    // Only the loose files of the package folder go; Basic and other folders stay.
-    const QFileInfoList loose = QDir(source).entryInfoList(QDir::Files | QDir::Hidden | QDir::System);
-    for (const QFileInfo &file : loose) {
-        removeFile(file.absoluteFilePath());
+    succeed(*entry);
+    if (entry->kind == InstallKind::AntiVir) {
+        startDefinitionDownload();
     }
-    endInstallation(entry, true);
-    startDefinitionDownload();
 }
 
 void LaunchController::succeed(const CatalogueEntry &entry)
@@ -585,7 +465,7 @@ void LaunchController::endWaiting(const QString &owner, bool ok)
         // The package may hold this entry's program even when it lacked the owner's.
         const EntryPaths paths = Catalogue::resolvePaths(*entry, m_folder, m_settings, Phase::Install);
         if (fileExists(paths.executable)) {
-            static_cast<void>(startProgram(paths.startPath));
+            static_cast<void>(m_runner.start(paths.startPath));
             succeed(*entry);
         } else if (ok) {
             fail(*entry, FailureReason::NotAProgram, u"the shared package holds no "_s + paths.executable);
@@ -599,18 +479,7 @@ void LaunchController::endWaiting(const QString &owner, bool ok)
 
 void LaunchController::fail(const CatalogueEntry &entry, FailureReason reason, const QString &detail)
 {
-    qCInfo(lcLaunch) << "installation of" << entry.id << "failed:" << detail;
-    // A package that failed is no use, and on a stick it is in the way; a program fetched as itself is not
-    // removed, since the package is then the working copy a failed download left alone.
-    if (entry.kind == InstallKind::Unzip || entry.kind == InstallKind::SevenZip || entry.kind == InstallKind::AntiVir) {
-        const EntryPaths paths = Catalogue::resolvePaths(entry, m_folder, m_settings, Phase::Install);
-        if (!paths.package.isEmpty()) {
-            removeFile(paths.package);
-        }
-    }
-    m_view.showDownloadLine(0, QString());
-    m_view.showMessage(CatalogueView::MessageKind::Warning, programTitle, failureText(reason));
-    endInstallation(entry, false);
+    onInstalled(m_installer->refuse(packageRequest(entry), reason, detail));
 }
 
 QString LaunchController::failureText(FailureReason reason) const
@@ -663,14 +532,14 @@ void LaunchController::announceDefinitions(const DownloadResult &fetched)
         emit definitionUpdateFinished(false);
         return;
     }
-    removeFile(folder.path(Catalogue::AntiVirPackage));
+    PackageInstaller::discard(folder.path(Catalogue::AntiVirPackage));
     if (downloaded) {
         m_view.showMessage(CatalogueView::MessageKind::Information, definitionTitle, text(u"MsgAntivirUpdt"));
     } else {
         // The scanner still runs with the definitions it has; it is never announced as updated.
         m_view.showMessage(CatalogueView::MessageKind::Warning, programTitle, failureText(failureReason(fetched)));
     }
-    static_cast<void>(startProgram(centre));
+    static_cast<void>(m_runner.start(centre));
     emit definitionUpdateFinished(downloaded);
 }
 

@@ -3,11 +3,12 @@
 #include "common/download/DownloadResult.h"
 #include "common/download/FailureReason.h"
 #include "common/platform/AppFolder.h"
-#include "common/platform/ArchiveExtractor.h"
 #include "common/platform/ProcessStarter.h"
 #include "common/platform/ProgramKind.h"
 #include "launcher/catalogue/Catalogue.h"
 #include "launcher/catalogue/CatalogueView.h"
+#include "launcher/install/PackageInstaller.h"
+#include "launcher/install/ProgramRunner.h"
 
 #include <QHash>
 #include <QNetworkProxy>
@@ -30,10 +31,9 @@ class LanguageTexts;
 // The message of a failed installation: the general text, and the reason in a line of its own.
 QString failureText(const LanguageTexts &texts, FailureReason reason);
 
-// What a click on a catalogue icon does, and what happens when its package has arrived: the program
-// is started from its folder, or its package is downloaded, unpacked, checked and the program started;
-// off-line, the tab's information line says why nothing starts. Also the hover texts and the AntiVir
-// definition update.
+// What a click on a catalogue icon does: the program is started from its folder, or its package is
+// installed by the PackageInstaller and what came of it is shown; off-line, the tab's information line says
+// why nothing starts. Also the hover texts and the AntiVir definition update.
 //
 // Every download remembers which entry it is for, so a completion installs what it fetched even when
 // other clicks came meanwhile, and an entry whose package is already on its way is not fetched twice.
@@ -111,8 +111,6 @@ private:
     // Whether a text is looked up afresh or taken from the files as last read.
     enum class Lookup { Checked, Held };
     void showWelcome(int tab, Lookup lookup);
-    // A Windows program that cannot start here is explained to the user at once.
-    StartResult startProgram(const QString &path, bool minimized = false);
     // Whether the entry's program, judged before a download, needs Wine and there is none.
     bool cannotRunHere(const CatalogueEntry &entry) const;
     QString text(QStringView key) const;
@@ -122,29 +120,29 @@ private:
     void onProgress(qint64 received, qint64 total);
     void onDefinitionProgress(qint64 received, qint64 total);
     void reportFailedRead(const DownloadResult &result);
-    void onPackageFetched(const Trivet::DownloadResult &result);
     void onDefinitionsFetched(const Trivet::DownloadResult &result);
     void announceDefinitions(const DownloadResult &fetched);
 
-    void install(const CatalogueEntry &entry, const DownloadResult &fetched);
-    void extract(const CatalogueEntry &entry, const DownloadResult &fetched);
-    void afterExtraction(const CatalogueEntry &entry, const ExtractResult &result, FailureReason reason);
-    void installAntiVir(const ExtractResult &result, FailureReason reason);
+    // What the installer is asked for the entry; the address and checksum only when it is fetched.
+    PackageRequest packageRequest(const CatalogueEntry &entry) const;
+    // Says what came of an installation: a failure with the reason in a line of its own.
+    void onInstalled(const Trivet::InstallResult &result);
     void succeed(const CatalogueEntry &entry);
     void endInstallation(const CatalogueEntry &entry, bool ok);
     // The entries that waited for owner's package: each starts its program when the package brought it, and
     // fails otherwise.
     void endWaiting(const QString &owner, bool ok);
     bool isPresent(const CatalogueEntry &entry) const;
-    // Tells the user, with the reason in a line of its own, and removes the failed package.
+    // Ends the entry's installation before or without its package, as a failed one ends.
     void fail(const CatalogueEntry &entry, FailureReason reason, const QString &detail);
     QString failureText(FailureReason reason) const;
 
     AppFolder m_folder;
     IniFile &m_settings;
     const LanguageTexts &m_texts;
-    std::shared_ptr<ProcessStarter> m_processes;
     CatalogueView &m_view;
+    ProgramRunner m_runner;
+    PackageInstaller *m_installer;
     bool m_offline = true;
     Downloader *m_downloader;
     Downloader *m_definitions;
@@ -152,7 +150,6 @@ private:
     QString m_updateDownloadId;
     QString m_downloadUrl;
     QSet<QString> m_fetching;                     // ids of the packages on their way (entries, the office suite)
-    QSet<QString> m_installing;                   // entry ids between completion and start
     QHash<QString, QString> m_packageOwners;      // entry id by the package its fetch and install are under way for
     QHash<QString, QString> m_waitingFor;         // entry id → the entry whose install of their package it waits for
     QHash<QString, qint64> m_packageSizes;        // what servers said of packages' sizes, by id

@@ -1,11 +1,7 @@
 #include "launcher/catalogue/OfficeSuite.h"
 
-#include "common/download/DownloadHandle.h"
 #include "common/download/DownloadRequest.h"
-#include "common/platform/Extractor.h"
 #include "common/platform/FileExists.h"
-#include "common/platform/ProcessStarter.h"
-#include "common/platform/WorkFolder.h"
 #include "common/product/Product.h"
 #include "common/settings/IniFile.h"
 #include "common/settings/LanguageTexts.h"
@@ -13,16 +9,11 @@
 #include "launcher/catalogue/CatalogueView.h"
 #include "launcher/catalogue/OfficeSuiteView.h"
 
-#include <QFile>
-#include <QLoggingCategory>
-
 using namespace Qt::StringLiterals;
 
 namespace Trivet {
 
 namespace {
-
-Q_LOGGING_CATEGORY(lcSuite, "trivet.officesuite")
 
 const QString Section = u"OpenOffice.orgPortable"_s;
 const QString PackageTail = u"\\OpenOfficePortable.zip"_s;
@@ -43,18 +34,28 @@ OfficeSuiteController::OfficeSuiteController(const AppFolder &folder, const IniF
     , m_folder(folder)
     , m_settings(settings)
     , m_texts(texts)
-    , m_processes(std::move(processes))
     , m_launcher(launcher)
     , m_view(view)
     , m_suiteView(suiteView)
+    , m_runner(std::move(processes), texts,
+               [&view](const QString &title, const QString &text) {
+                   view.showMessage(CatalogueView::MessageKind::Warning, title, text);
+               })
+    , m_installer(new PackageInstaller(
+          folder, [&launcher](const DownloadRequest &request) { return launcher.fetchPackage(request); }, m_runner,
+          this))
 {
+    connect(m_installer, &PackageInstaller::unpacking, this,
+            [this] { m_view.showInfo(OfficeTab, m_texts.text(u"lbExtract")); });
+    connect(m_installer, &PackageInstaller::finished, this, &OfficeSuiteController::onInstalled);
 }
 
 QString OfficeSuiteController::componentPath(int index) const
 {
-    const QString folder = m_settings.value(Section, u"OOP-Dir");
-    const QString program = m_settings.value(Section, u"OOP-App%1"_s.arg(index + 1));
-    return m_folder.path(QString(u"\\"_s + folder + u"\\"_s + program));
+    // A downloaded Trivet.ini can set these, so they are checked like every other settings value.
+    const QString tail = Catalogue::programTail(m_settings.value(Section, u"OOP-Dir"),
+                                                m_settings.value(Section, u"OOP-App%1"_s.arg(index + 1)));
+    return tail.isEmpty() ? QString() : m_folder.path(tail);
 }
 
 QString OfficeSuiteController::package() const
@@ -77,18 +78,23 @@ void OfficeSuiteController::open()
         m_view.showMessage(CatalogueView::MessageKind::Warning, programTitle, m_texts.text(u"OOPMsg1"));
         return;
     }
-    if (m_fetching ||
+    // Only a read on its way holds a second click back, and the catalogue's reader knows of it.
+    if (m_launcher.isBusy(SuiteId) ||
         !m_suiteView.confirmSuiteDownload(u"OpenOffice.org Portable download Info"_s, m_texts.text(u"OOPMsg2"))) {
         return;
     }
-    DownloadRequest request{packageUrl(), package(), SuiteId};
+    PackageRequest request;
+    request.id = SuiteId;
+    request.url = packageUrl();
+    request.package = package();
+    request.kind = InstallKind::Unzip;
     request.sha256 = m_settings.value(Catalogue::ChecksumsSection, QFileInfo(package()).fileName());
-    DownloadHandle *read = m_launcher.fetchPackage(request);
-    if (!read) {
+    request.command = Command;
+    // The suite opens in its own window rather than starting a program.
+    request.paths = [this] { return EntryPaths{componentPath(0), {}, package(), true}; };
+    if (!m_installer->install(request)) {
         return;
     }
-    m_fetching = true;
-    connect(read, &DownloadHandle::finished, this, &OfficeSuiteController::onFetched);
     const QString line = m_texts.text(u"lblOOPInfo");
     for (int tab = 0; tab < Catalogue::TabCount; ++tab) {
         m_view.showInfo(tab, line);
@@ -97,60 +103,20 @@ void OfficeSuiteController::open()
 
 void OfficeSuiteController::startComponent(int index)
 {
-    const QString path = componentPath(index);
-    const StartResult started = m_processes ? m_processes->start({path, {}, {}, WindowStyle::Normal})
-                                            : StartResult::failure(StartResult::Status::Failed, u"no starter"_s);
-    if (started.needsWine()) {
-        qCInfo(lcSuite) << started.message;
-        m_view.showMessage(CatalogueView::MessageKind::Warning, programTitle, m_texts.text(u"errMsgWine"));
-    } else if (!started.ok()) {
-        // The window has no error path of its own; the log says what happened.
-        qCWarning(lcSuite) << "could not start" << path << started.message;
-    }
+    // The window has no error path of its own; the log says what happened.
+    static_cast<void>(m_runner.start(componentPath(index)));
 }
 
-void OfficeSuiteController::onFetched(const DownloadResult &result)
+void OfficeSuiteController::onInstalled(const InstallResult &result)
 {
-    m_fetching = false;
     if (!result.ok()) {
-        fail(failureReason(result), result.message);
+        m_view.showDownloadLine(0, QString());
+        m_view.showMessage(CatalogueView::MessageKind::Warning, programTitle, failureText(m_texts, result.reason));
+        emit installationFinished(false);
         return;
-    }
-    m_view.showInfo(OfficeTab, m_texts.text(u"lbExtract"));
-    // Interrupted from here on, the next start removes the package.
-    if (const FileResult recorded = recordInFlight(m_folder.root(), package()); !recorded.ok()) {
-        qCWarning(lcSuite) << recorded.message;
-    }
-    auto *extractor = new Extractor(this);
-    connect(extractor, &Extractor::finished, this, [this, extractor](const ExtractResult &extracted) {
-        extractor->deleteLater();
-        afterExtraction(extracted);
-    });
-    extractor->run(m_folder.root(), Command);
-}
-
-void OfficeSuiteController::afterExtraction(const ExtractResult &result)
-{
-    releaseInFlight(m_folder.root(), package());
-    if (!fileExists(componentPath(0))) {
-        fail(result.ok() ? FailureReason::NotAProgram : failureReason(result), result.message);
-        return;
-    }
-    if (!QFile::remove(package())) {
-        qCWarning(lcSuite) << "cannot remove" << package();
     }
     m_suiteView.showSuiteWindow();
     emit installationFinished(true);
-}
-
-void OfficeSuiteController::fail(FailureReason reason, const QString &detail)
-{
-    qCInfo(lcSuite) << "installation failed:" << detail;
-    // A failed package is no use, and on a stick it is in the way.
-    QFile::remove(package());
-    m_view.showDownloadLine(0, QString());
-    m_view.showMessage(CatalogueView::MessageKind::Warning, programTitle, failureText(m_texts, reason));
-    emit installationFinished(false);
 }
 
 } // namespace Trivet

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "common/download/DownloadResult.h"
 #include "common/platform/AppFolder.h"
-#include "common/platform/ArchiveExtractor.h"
 #include "launcher/catalogue/LaunchController.h"
+#include "launcher/install/PackageInstaller.h"
+#include "launcher/install/ProgramRunner.h"
 
 #include <QFileInfo>
 #include <QObject>
@@ -39,7 +39,8 @@ public:
     // An icon of the suite's window, 0 to 6.
     void startComponent(int index);
 
-    // The path of component index (0 to 6), read afresh from the settings.
+    // The path of component index (0 to 6), read afresh from the settings; empty when the settings' folder or
+    // program name would lead outside the application folder.
     QString componentPath(int index) const;
     bool isInstalled() const { return QFileInfo::exists(componentPath(0)); }
 
@@ -48,19 +49,17 @@ signals:
     void installationFinished(bool ok);
 
 private:
-    void onFetched(const DownloadResult &result);
-    void afterExtraction(const ExtractResult &result);
-    void fail(FailureReason reason, const QString &detail);
+    void onInstalled(const Trivet::InstallResult &result);
     QString package() const;
 
     AppFolder m_folder;
     const IniFile &m_settings;
     const LanguageTexts &m_texts;
-    std::shared_ptr<ProcessStarter> m_processes;
     LaunchController &m_launcher;
     CatalogueView &m_view;
     OfficeSuiteView &m_suiteView;
-    bool m_fetching = false;
+    ProgramRunner m_runner;
+    PackageInstaller *m_installer;
 };
 
 } // namespace Trivet

@@ -40,7 +40,7 @@ HelpController::HelpController(const AppFolder &folder, const IniFile &settings,
     : QObject(parent)
     , m_folder(folder)
     , m_settings(settings)
-    , m_processes(std::move(processes))
+    , m_processes(starterOrNone(std::move(processes)))
 {
 }
 
@@ -83,12 +83,9 @@ void HelpController::openWebSite() const
 void HelpController::editSettings() const
 {
 #if defined(Q_OS_WIN)
-    if (m_processes) {
-        const StartResult started =
-            m_processes->start({u"notepad.exe"_s, {m_folder.iniPath()}, {}, WindowStyle::Normal});
-        if (!started.ok()) {
-            qCWarning(lcHelp) << "cannot start the text editor:" << started.message;
-        }
+    const StartResult started = m_processes->start({u"notepad.exe"_s, {m_folder.iniPath()}, {}, WindowStyle::Normal});
+    if (!started.ok()) {
+        qCWarning(lcHelp) << "cannot start the text editor:" << started.message;
     }
 #else
     open(QUrl::fromLocalFile(m_folder.iniPath()));

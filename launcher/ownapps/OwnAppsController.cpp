@@ -3,7 +3,6 @@
 #include "common/platform/CommandLine.h"
 #include "common/platform/FileExists.h"
 #include "common/platform/ProcessStarter.h"
-#include "common/product/Product.h"
 #include "common/settings/IniFile.h"
 #include "common/settings/LanguageTexts.h"
 #include "launcher/ownapps/DriveMove.h"
@@ -22,8 +21,6 @@ const QString driveSection = u"USBDriveLetter"_s;
 const QString newDriveKey = u"NewDriveLetter"_s;
 const QString oldDriveKey = u"OldDriveLetter"_s;
 const QString startToolTip = u"To Start the Application, click on the Icon."_s;
-// Message boxes carry the program's name as their title.
-const QString programTitle = Trivet::Product::LauncherName.toString();
 
 bool isSlot(int slot)
 {
@@ -40,8 +37,11 @@ OwnAppsController::OwnAppsController(const AppFolder &folder, IniFile &settings,
     , m_folder(folder)
     , m_settings(settings)
     , m_texts(texts)
-    , m_processes(std::move(processes))
     , m_view(view)
+    , m_runner(
+          std::move(processes), texts,
+          [&view](const QString &title, const QString &text) { view.showMessage(title, text); },
+          ProgramRunner::FailureLog::Info)
 {
 }
 
@@ -98,16 +98,12 @@ void OwnAppsController::launch(int slot)
         return;
     }
     const QString commandLine = value(OwnAppSlot::pathKey(slot));
-    if (commandLine.isEmpty() || commandLine == OwnAppSlot::unusedPath() || !m_processes) {
+    if (commandLine.isEmpty() || commandLine == OwnAppSlot::unusedPath()) {
         return;
     }
-    const StartResult started = m_processes->start(processFor(commandLine));
-    if (started.needsWine()) {
-        qCInfo(lcOwnApps) << "slot" << slot + 1 << "holds" << started.message;
-        m_view.showMessage(programTitle, m_texts.text(u"errMsgWine"));
-    } else if (!started.ok()) {
-        // A slot whose program is gone does nothing, as the user sees it; the reason goes to the log.
-        qCInfo(lcOwnApps) << "slot" << slot + 1 << "did not start:" << started.message;
+    // A slot whose program is gone does nothing, as the user sees it; the reason goes to the log.
+    if (const StartResult started = m_runner.start(processFor(commandLine)); !started.ok()) {
+        qCInfo(lcOwnApps) << "slot" << slot + 1 << "did not start";
     }
 }
 
@@ -139,8 +135,9 @@ QString OwnAppsController::resolved(const QString &path) const
     if (path.isEmpty() || QDir::isAbsolutePath(path)) {
         return resolveCaseInsensitive(path);
     }
-    // A relative path is looked for beside the launcher first, where it still is after the stick moved.
-    const QString below = m_folder.path(QString(u'\\' + path));
+    // A relative path is looked for beside the launcher first, where it still is after the stick moved. It is
+    // the user's own command line, which may name any file, so it is joined as written.
+    const QString below = resolveCaseInsensitive(joinTail(m_folder.root(), path));
     return QFileInfo::exists(below) ? below : path;
 }
 

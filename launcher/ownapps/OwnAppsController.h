@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/platform/AppFolder.h"
+#include "launcher/install/ProgramRunner.h"
 #include "launcher/ownapps/OwnAppSlot.h"
 
 #include <QObject>
@@ -78,8 +79,8 @@ private:
     AppFolder m_folder;
     IniFile &m_settings;
     const LanguageTexts &m_texts;
-    std::shared_ptr<ProcessStarter> m_processes;
     OwnAppsView &m_view;
+    ProgramRunner m_runner;
     std::array<WorkingCopy, OwnAppSlot::Count> m_copies;
     QString m_newDrive;
     QString m_oldDrive;

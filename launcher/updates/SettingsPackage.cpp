@@ -1,6 +1,7 @@
 #include "launcher/updates/SettingsPackage.h"
 
 #include "common/platform/AppFolder.h"
+#include "common/platform/PackagePlacer.h"
 #include "common/platform/RegularFile.h"
 #include "common/platform/WorkFolder.h"
 #include "common/settings/IniDocument.h"
@@ -83,7 +84,7 @@ ExtractResult SettingsPackage::unpack(const QString &archive, const std::atomic_
     if (!m_folder->isValid()) {
         return ExtractResult::failure(ExtractStatus::WriteFailed, m_folder->errorString());
     }
-    return ArchiveExtractor(cancelled, work).extract(archive, m_folder->path());
+    return PackagePlacer(m_appRoot, cancelled).unpackAndPlace(archive, m_folder->path());
 }
 
 ExtractResult SettingsPackage::install()

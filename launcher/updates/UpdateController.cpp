@@ -52,7 +52,7 @@ UpdateController::UpdateController(const AppFolder &folder, IniFile &settings, c
     , m_folder(folder)
     , m_settings(settings)
     , m_texts(texts)
-    , m_processes(std::move(processes))
+    , m_processes(starterOrNone(std::move(processes)))
     , m_view(view)
     , m_downloader(downloader)
     , m_unpacking(u"SettingsPackage"_s)
@@ -187,8 +187,7 @@ bool UpdateController::startUpdater()
     const QString updater = m_folder.path(QString(u"\\"_s + Product::programFile(Product::UpdaterName)));
     StartResult started = StartResult::failure(StartResult::Status::NoProgram, updater + u" is missing"_s);
     if (fileExists(updater)) {
-        started = m_processes ? m_processes->start({updater, {}, m_folder.root(), WindowStyle::Normal})
-                              : StartResult::failure(StartResult::Status::Failed, u"no process starter"_s);
+        started = m_processes->start({updater, {}, m_folder.root(), WindowStyle::Normal});
     }
     if (!started.ok()) {
         // Ending now would leave the user with neither the launcher nor an update.

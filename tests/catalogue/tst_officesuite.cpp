@@ -138,6 +138,66 @@ private slots:
         QTRY_VERIFY(!window->officeSuiteWindow());
     }
 
+    // A downloaded Trivet.ini can set the suite's folder and programs: every spelling below names the one
+    // Writer on the drive, and only those that stay below the application folder by the settings' path rules
+    // find it. Refused, the suite counts as missing and its icon starts nothing outside the folder.
+    void suitePathsAreChecked_data()
+    {
+        QTest::addColumn<QString>("dir");
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<bool>("accepted");
+        const QString writer = u"OpenOfficeWriterPortable.exe"_s;
+        QTest::newRow("as shipped") << u"OpenOfficePortable"_s << writer << true;
+        QTest::newRow("leading separators") << u"\\OpenOfficePortable"_s << u"\\"_s + writer << true;
+        QTest::newRow("dir climbs out and back") << u"..\\%name\\OpenOfficePortable"_s << writer << false;
+        QTest::newRow("dir climbs midway") << u"Other\\..\\OpenOfficePortable"_s << writer << false;
+        QTest::newRow("program climbs out") << u"Other"_s << u"..\\OpenOfficePortable\\"_s + writer << false;
+        QTest::newRow("absolute dir") << u"%root/OpenOfficePortable"_s << writer << false;
+        QTest::newRow("drive dir") << u"C:\\OpenOfficePortable"_s << writer << false;
+        QTest::newRow("empty dir") << QString() << u"OpenOfficePortable/"_s + writer << false;
+    }
+
+    void suitePathsAreChecked()
+    {
+        QFETCH(QString, dir);
+        QFETCH(QString, program);
+        QFETCH(bool, accepted);
+        const QString root = QDir::cleanPath(m_folder->path(QString()));
+        dir.replace(u"%root"_s, root).replace(u"%name"_s, QFileInfo(root).fileName());
+        // Unchecked, "C:\OpenOfficePortable" would be joined as a folder named "C:" below the application folder.
+        for (const QString &folder : {u"OpenOfficePortable"_s, u"C:/OpenOfficePortable"_s}) {
+            QVERIFY(QDir().mkpath(m_folder->path(folder)));
+            QFile file(m_folder->path(folder + u"/OpenOfficeWriterPortable.exe"_s));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        const QString ini = m_folder->appFolder().iniPath();
+        QVERIFY(writeIni(u"OpenOffice.orgPortable"_s, u"OOP-Dir"_s, dir, ini));
+        QVERIFY(writeIni(u"OpenOffice.orgPortable"_s, u"OOP-App1"_s, program, ini));
+        QVERIFY(writeIni(u"OpenOffice.orgPortable"_s, u"OOP-App7"_s, program, ini));
+
+        auto window = startWindow(offline);
+        QVERIFY(window);
+        QCOMPARE(window->officeSuite()->isInstalled(), accepted);
+        window->findChild<QAction *>(u"mnuOpenOfficePortable"_s)->trigger();
+        if (!accepted) {
+            const auto shown = MessageBox::takeShown();
+            QCOMPARE(shown.size(), 1);
+            QCOMPARE(shown.first().text, english(u"OOPMsg1"_s));
+            QVERIFY(!window->officeSuiteWindow());
+            // An absolute folder is read as one below the application folder, like the catalogue's values.
+            window->officeSuite()->startComponent(6);
+            QCOMPARE(m_recorder->programs().size(), 1);
+            const QString started = m_recorder->programs().constFirst();
+            QVERIFY2(started.isEmpty() || (started.startsWith(root + u'/') && !QFileInfo::exists(started)),
+                     qPrintable(started));
+            return;
+        }
+        QVERIFY(window->officeSuiteWindow() && window->officeSuiteWindow()->isVisible());
+        window->officeSuite()->startComponent(6);
+        QCOMPARE(m_recorder->programs(),
+                 QStringList{QDir::cleanPath(m_folder->path(u"OpenOfficePortable/OpenOfficeWriterPortable.exe"_s))});
+    }
+
     void offlineWithoutTheSuiteOnlySaysSo()
     {
         serveSuite();

@@ -86,6 +86,32 @@ private slots:
         QCOMPARE(folder.path(tail), QDir::cleanPath(dir.filePath(expected)));
     }
 
+    // A tail that could reach outside the folder names nothing, even where the file it would reach exists;
+    // leading separators of any number stand for the folder.
+    void appFolderJoinsOnlyPathsBelowIt_data()
+    {
+        QTest::addColumn<QString>("tail");
+        QTest::addColumn<QString>("expected"); // below the folder's parent; empty: refused
+        QTest::newRow("below") << u"\\x.exe"_s << u"App/x.exe"_s;
+        QTest::newRow("doubled leading separators") << u"\\\\Sub\\x.exe"_s << u"App/Sub/x.exe"_s;
+        QTest::newRow("climbs out") << u"\\..\\x.exe"_s << QString();
+        QTest::newRow("climbs out midway") << u"\\Sub\\..\\..\\x.exe"_s << QString();
+        QTest::newRow("drive") << u"\\C:\\x.exe"_s << QString();
+        QTest::newRow("control character") << u"\\x.exe\n"_s << QString();
+    }
+
+    void appFolderJoinsOnlyPathsBelowIt()
+    {
+        QFETCH(QString, tail);
+        QFETCH(QString, expected);
+        QTemporaryDir dir;
+        touch(dir.filePath(u"x.exe"_s));
+        touch(dir.filePath(u"App/x.exe"_s));
+        touch(dir.filePath(u"App/C:/x.exe"_s));
+        const AppFolder folder(dir.filePath(u"App"_s));
+        QCOMPARE(folder.path(tail), expected.isEmpty() ? QString() : QDir::cleanPath(dir.filePath(expected)));
+    }
+
     // Settings values, command names and archive member names all pass these rules; the table holds what each
     // of them meets. expected is the name with '/' separators, empty when it is refused.
     void relativePathRules_data()
