@@ -64,7 +64,7 @@ UpdaterController::UpdaterController(const AppFolder &folder, std::shared_ptr<Pr
                                      Options options, QObject *parent)
     : QObject(parent)
     , m_folder(folder)
-    , m_processes(std::move(processes))
+    , m_processes(starterOrNone(std::move(processes)))
     , m_options(std::move(options))
     , m_texts(folder.root())
     , m_installer(u"Installer"_s)
@@ -296,9 +296,7 @@ void UpdaterController::stopWaiting()
 bool UpdaterController::startLauncher()
 {
     const QString launcher = m_folder.path(QString(u"\\"_s + launcherFile()));
-    const StartResult started = m_processes
-                                    ? m_processes->start({launcher, {}, m_folder.root(), WindowStyle::Normal})
-                                    : StartResult::failure(StartResult::Status::Failed, u"no process starter"_s);
+    const StartResult started = m_processes->start({launcher, {}, m_folder.root(), WindowStyle::Normal});
     if (!started.ok()) {
         qCWarning(lcUpdater) << "cannot start the launcher:" << started.message;
     }

@@ -3,6 +3,7 @@
 #include "common/platform/AppFolder.h"
 #include "common/platform/ExtractorCommand.h"
 #include "common/platform/ExtractorLogging.h"
+#include "common/platform/PackagePlacer.h"
 #include "common/platform/WorkFolder.h"
 
 #include <QDir>
@@ -42,8 +43,8 @@ void Extractor::run(const QString &appFolder, const QString &commandTail)
     qCDebug(lcExtract) << "command" << commandTail << "archive" << archivePath << "destination" << destination;
 
     m_extractions.run(
-        [archivePath, destination, work = workFolder(appFolder)](const std::atomic_bool &cancelled) {
-            return ArchiveExtractor(&cancelled, work).extract(archivePath, destination);
+        [archivePath, destination, root = appFolder](const std::atomic_bool &cancelled) {
+            return PackagePlacer(root, &cancelled).unpackAndPlace(archivePath, destination);
         },
         [this](const ExtractResult &result) { emit finished(result); });
 }
