@@ -305,12 +305,10 @@ void LaunchController::beginPackageDownload(const CatalogueEntry &entry, const Q
     if (entry.kind == InstallKind::Direct || entry.kind == InstallKind::SelfExtracting) {
         request.expected = DownloadRequest::Content::Program;
     }
-    DownloadHandle *read = fetchPackage(request);
-    if (!read) {
+    if (!fetchPackage(request, this, [this](const DownloadResult &result) { onPackageFetched(result); })) {
         return; // already on its way
     }
     m_packageOwners.insert(packageKey, id);
-    connect(read, &DownloadHandle::finished, this, &LaunchController::onPackageFetched);
 }
 
 void LaunchController::prunePartialDownloads(const QSet<QString> &otherUrls)
@@ -326,21 +324,16 @@ void LaunchController::prunePartialDownloads(const QSet<QString> &otherUrls)
     m_packageSizes.insert(partialDownloadSizes(folder));
 }
 
-DownloadHandle *LaunchController::fetchPackage(const DownloadRequest &request)
+DownloadHandle *LaunchController::fetchPackage(const DownloadRequest &request, const QObject *context,
+                                               std::function<void(const DownloadResult &)> onFetched)
 {
     DownloadRequest resumable = request;
     // A package cut off on a slow line is continued at the next click instead of fetched again from the start.
     if (resumable.resumeFolder.isEmpty()) {
         resumable.resumeFolder = partialDownloadFolder(m_folder.root());
     }
-    DownloadHandle *read = m_downloader->beginDownload(resumable);
-    if (!read) {
-        return nullptr;
-    }
-    m_fetching.insert(request.id);
-    connect(read, &DownloadHandle::progress, this, &LaunchController::onProgress);
     // Connected first, so the bar and the lines are settled before the caller installs.
-    connect(read, &DownloadHandle::finished, this, [this](const DownloadResult &result) {
+    DownloadHandle *read = m_downloader->beginDownload(resumable, this, [this](const DownloadResult &result) {
         reportFailedRead(result);
         if (result.total > 0) {
             m_packageSizes.insert(result.request.id, result.total);
@@ -349,6 +342,12 @@ DownloadHandle *LaunchController::fetchPackage(const DownloadRequest &request)
         updateBusyState();
         showOnAllTabs(text(u"lbDownloadOK"));
     });
+    if (!read) {
+        return nullptr;
+    }
+    m_fetching.insert(request.id);
+    connect(read, &DownloadHandle::progress, this, &LaunchController::onProgress);
+    connect(read, &DownloadHandle::finished, context, std::move(onFetched));
     m_view.showBusy(true);
     return read;
 }
@@ -632,12 +631,12 @@ void LaunchController::startDefinitionDownload()
     m_view.showInfo(0, text(u"lbWaitupd"));
     m_view.showDownloadLine(0, text(u"lbDownload"));
     DownloadHandle *read =
-        m_definitions->beginDownload({url, folder.path(Catalogue::AntiVirDefinitionBundle), definitionMarker});
+        m_definitions->beginDownload({url, folder.path(Catalogue::AntiVirDefinitionBundle), definitionMarker}, this,
+                                     &LaunchController::onDefinitionsFetched);
     if (!read) {
         return;
     }
     connect(read, &DownloadHandle::progress, this, &LaunchController::onDefinitionProgress);
-    connect(read, &DownloadHandle::finished, this, &LaunchController::onDefinitionsFetched);
     m_view.showBusy(true);
 }
 

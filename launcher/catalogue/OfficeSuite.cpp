@@ -1,6 +1,5 @@
 #include "launcher/catalogue/OfficeSuite.h"
 
-#include "common/download/DownloadHandle.h"
 #include "common/download/DownloadRequest.h"
 #include "common/platform/Extractor.h"
 #include "common/platform/FileExists.h"
@@ -83,12 +82,10 @@ void OfficeSuiteController::open()
     }
     DownloadRequest request{packageUrl(), package(), SuiteId};
     request.sha256 = m_settings.value(Catalogue::ChecksumsSection, QFileInfo(package()).fileName());
-    DownloadHandle *read = m_launcher.fetchPackage(request);
-    if (!read) {
+    if (!m_launcher.fetchPackage(request, this, [this](const DownloadResult &result) { onFetched(result); })) {
         return;
     }
     m_fetching = true;
-    connect(read, &DownloadHandle::finished, this, &OfficeSuiteController::onFetched);
     const QString line = m_texts.text(u"lblOOPInfo");
     for (int tab = 0; tab < Catalogue::TabCount; ++tab) {
         m_view.showInfo(tab, line);
