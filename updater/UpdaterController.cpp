@@ -134,9 +134,8 @@ void UpdaterController::start()
     DownloadRequest request{m_options.packageUrl, m_folder.path(QString(u"\\"_s + packageName)), u"update"_s};
     request.sha256 = m_options.sha256;
     request.freeSpace = m_options.freeSpace;
-    DownloadHandle *read = m_downloader->beginDownload(request);
+    DownloadHandle *read = m_downloader->beginDownload(request, this, &UpdaterController::onFetched);
     connect(read, &DownloadHandle::progress, this, &UpdaterController::progressed);
-    connect(read, &DownloadHandle::finished, this, &UpdaterController::onFetched);
 }
 
 void UpdaterController::pollLauncher()

@@ -136,16 +136,32 @@ DownloadWorker::~DownloadWorker()
     // The replies are children of the manager and die with it; they must not call back into a half destroyed
     // worker, and the temporary files must go before the transfers do.
     for (const auto &transfer : std::as_const(m_transfers)) {
-        transfer->stallTimer.stop();
-        transfer->speedTimer.stop();
-        if (transfer->reply) {
-            disconnect(transfer->reply, nullptr, this, nullptr);
-            transfer->reply->abort();
-        }
-        // The launcher is closing: a read that may be resumed keeps what arrived.
-        closeBody(transfer.get(), true);
+        abandon(transfer.get());
     }
     m_transfers.clear();
+}
+
+void DownloadWorker::cancel(quint64 serial)
+{
+    // Taken out first, and released at once: cancel() runs from the event loop, never inside the transfer's own
+    // callbacks.
+    if (const std::shared_ptr<Transfer> transfer = m_transfers.take(serial)) {
+        qCInfo(lcDownload, "Fetching %ls was cancelled", qUtf16Printable(transfer->request.target));
+        abandon(transfer.get());
+    }
+}
+
+void DownloadWorker::abandon(Transfer *t)
+{
+    t->stallTimer.stop();
+    t->speedTimer.stop();
+    if (QNetworkReply *reply = std::exchange(t->reply, nullptr)) {
+        disconnect(reply, nullptr, this, nullptr);
+        reply->abort();
+        reply->deleteLater();
+    }
+    // Nobody waits for this read any more, but a read that may be resumed keeps what arrived.
+    closeBody(t, true);
 }
 
 void DownloadWorker::start(quint64 serial, const DownloadRequest &request, const QUrl &url, const QNetworkProxy &proxy)

@@ -30,6 +30,8 @@ public:
 
     // The request has been checked by the Downloader; url is its parsed URL.
     void start(quint64 serial, const Trivet::DownloadRequest &request, const QUrl &url, const QNetworkProxy &proxy);
+    // Abandons one read as the destructor abandons them all; nothing when it has finished already.
+    void cancel(quint64 serial);
 
 Q_SIGNALS:
     // Only for bodies of announced size.
@@ -50,6 +52,8 @@ private:
     void checkSpeed(Transfer *transfer);
     void finish(Transfer *transfer, DownloadStatus status, const QString &message = {});
     QString commit(Transfer *transfer);
+    // Stops a read without finished(); a read that may be resumed keeps what arrived.
+    void abandon(Transfer *transfer);
     // Closes the body's file: kept for the next read when keep, removed otherwise.
     void closeBody(Transfer *transfer, bool keep);
 

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QThread>
 #include <QUrl>
+#include <algorithm>
 #include <optional>
 
 using namespace Qt::StringLiterals;
@@ -124,6 +125,20 @@ DownloadHandle *Downloader::beginDownload(const DownloadRequest &request)
         },
         Qt::QueuedConnection);
     return handle;
+}
+
+void Downloader::cancel(DownloadHandle *handle)
+{
+    const auto it = std::find_if(m_handles.cbegin(), m_handles.cend(),
+                                 [handle](const QPointer<DownloadHandle> &known) { return known == handle; });
+    if (it == m_handles.cend()) {
+        return; // refused at the start, or its ending is already on its way to the handle
+    }
+    const quint64 serial = it.key();
+    m_handles.erase(it);
+    m_targets.removeIf([serial](const auto &entry) { return entry.value() == serial; });
+    QMetaObject::invokeMethod(
+        m_worker, [worker = m_worker, serial] { worker->cancel(serial); }, Qt::QueuedConnection);
 }
 
 void Downloader::deliverProgress(quint64 serial, qint64 received, qint64 total)

@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QString>
 #include <functional>
+#include <utility>
 
 class QThread;
 
@@ -35,6 +36,7 @@ class DownloadWorker;
 // start new reads (even for the same target) or delete the Downloader. Deleting the Downloader abandons its
 // reads: their handles go without finished() and their temporary files are removed, except the parts of reads
 // that may be resumed (DownloadRequest::resumeFolder), which are kept for the next read.
+// DownloadHandle::cancel() abandons one read in the same way and leaves the others running.
 class Downloader final : public QObject
 {
     Q_OBJECT
@@ -51,6 +53,19 @@ public:
     // finished() then brings an InvalidRequest result.
     DownloadHandle *beginDownload(const DownloadRequest &request);
 
+    // The same, with the handle's finished() connected to onFinished, which runs in context's thread and not at
+    // all once context is gone, as with QObject::connect. Returns the handle for progress() and cancel(), or
+    // nullptr when the read was not started, and then nothing is connected.
+    template <typename Context, typename Slot>
+    DownloadHandle *beginDownload(const DownloadRequest &request, const Context *context, Slot &&onFinished)
+    {
+        DownloadHandle *handle = beginDownload(request);
+        if (handle) {
+            connect(handle, &DownloadHandle::finished, context, std::forward<Slot>(onFinished));
+        }
+        return handle;
+    }
+
     // Used for every later beginDownload; reads in flight keep theirs. Default: the application's proxy
     // (QNetworkProxy::DefaultProxy).
     void setProxy(const QNetworkProxy &proxy);
@@ -65,6 +80,9 @@ public:
     int activeCount() const;
 
 private:
+    friend class DownloadHandle;
+
+    void cancel(DownloadHandle *handle);
     void deliverProgress(quint64 serial, qint64 received, qint64 total);
     void deliverResult(quint64 serial, const Trivet::DownloadResult &result);
 

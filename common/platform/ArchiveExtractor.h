@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/platform/FreeSpace.h"
+#include "common/platform/Result.h"
 
 #include <QList>
 #include <QMetaType>
@@ -14,7 +15,9 @@
 
 namespace Trivet {
 
-struct [[nodiscard]] ExtractResult
+// The statuses of ExtractResult, in a class of their own so that the result can be built on Result and the log
+// still names them.
+struct ExtractStatuses
 {
     Q_GADGET
 
@@ -32,9 +35,12 @@ public:
         Unsupported,    // an archive of a known kind, packed with a method this build cannot unpack
     };
     Q_ENUM(Status)
+};
 
-    Status status = Status::NotRun;
-    QString message;
+using ExtractStatus = ExtractStatuses::Status;
+
+struct [[nodiscard]] ExtractResult : Result<ExtractStatus>
+{
     // Files and links placed in the destination (folders are not counted); 0 unless ok(), because a failed
     // extraction leaves the destination as it was.
     int filesWritten = 0;
@@ -43,13 +49,9 @@ public:
     // The journal of an install that waits to be confirmed (ExtractOptions::awaitConfirmation); empty otherwise.
     QString awaitingJournal;
 
-    bool ok() const { return status == Status::Success; }
-
-    static ExtractResult success(int filesWritten = 0) { return {Status::Success, {}, filesWritten, {}, {}}; }
-    static ExtractResult failure(Status status, const QString &message) { return {status, message, 0, {}, {}}; }
+    static ExtractResult success(int filesWritten = 0) { return {{Status::Success, {}}, filesWritten, {}, {}}; }
+    static ExtractResult failure(Status status, const QString &message) { return {{status, message}, 0, {}, {}}; }
 };
-
-using ExtractStatus = ExtractResult::Status;
 
 // What an install of the launcher's own files asks beyond an ordinary extraction.
 struct ExtractOptions

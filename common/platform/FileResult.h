@@ -1,22 +1,13 @@
 #pragma once
 
-#include <QString>
+#include "common/platform/Result.h"
 
 namespace Trivet {
 
+enum class FileStatus { Success, NotFound, Failed };
+
 // The outcome of an operation on one file: whether it worked and, when it did not, why, in words for the user
-// or the log.
-struct [[nodiscard]] FileResult
-{
-    enum class Status { Success, NotFound, Failed };
-
-    Status status = Status::Failed;
-    QString message;
-
-    bool ok() const { return status == Status::Success; }
-
-    static FileResult success() { return {Status::Success, {}}; }
-    static FileResult failure(Status status, const QString &message) { return {status, message}; }
-};
+// or the log. Failed until said otherwise.
+using FileResult = Result<FileStatus, FileStatus::Failed>;
 
 } // namespace Trivet

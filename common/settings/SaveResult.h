@@ -1,21 +1,17 @@
 #pragma once
 
+#include "common/platform/Result.h"
+
 #include <QByteArrayView>
 #include <QString>
 
 namespace Trivet {
 
+enum class SaveStatus { Success, OpenFailed, WriteFailed, CommitFailed };
+
 // The outcome of writing a settings or language file. A failed write has left the old file as it was;
 // message says why, in the words of the file system (for logs and for a line under a message box).
-struct SaveResult
-{
-    enum class Status { Success, OpenFailed, WriteFailed, CommitFailed };
-
-    Status status = Status::Success;
-    QString message;
-
-    bool ok() const { return status == Status::Success; }
-};
+using SaveResult = Result<SaveStatus>;
 
 // Replaces the file at path with bytes, creating it when needed. A crash, a full stick or an unplugged
 // drive leaves the old file or the new one, never a truncated or mixed file.

@@ -48,7 +48,12 @@ LaunchController::LaunchController(const AppFolder &folder, IniFile &settings, c
                    view.showMessage(CatalogueView::MessageKind::Warning, title, text);
                })
     , m_installer(new PackageInstaller(
-          folder, [this](const DownloadRequest &request) { return fetchPackage(request); }, m_runner, this))
+          folder,
+          [this](const DownloadRequest &request, const QObject *context,
+                 std::function<void(const DownloadResult &)> onFetched) {
+              return fetchPackage(request, context, std::move(onFetched));
+          },
+          m_runner, this))
     , m_downloader(new Downloader(this))
     , m_definitions(new Downloader(this))
 {
@@ -335,21 +340,16 @@ void LaunchController::prunePartialDownloads(const QSet<QString> &otherUrls)
     m_packageSizes.insert(partialDownloadSizes(folder));
 }
 
-DownloadHandle *LaunchController::fetchPackage(const DownloadRequest &request)
+DownloadHandle *LaunchController::fetchPackage(const DownloadRequest &request, const QObject *context,
+                                               std::function<void(const DownloadResult &)> onFetched)
 {
     DownloadRequest resumable = request;
     // A package cut off on a slow line is continued at the next click instead of fetched again from the start.
     if (resumable.resumeFolder.isEmpty()) {
         resumable.resumeFolder = partialDownloadFolder(m_folder.root());
     }
-    DownloadHandle *read = m_downloader->beginDownload(resumable);
-    if (!read) {
-        return nullptr;
-    }
-    m_fetching.insert(request.id);
-    connect(read, &DownloadHandle::progress, this, &LaunchController::onProgress);
     // Connected first, so the bar and the lines are settled before the caller installs.
-    connect(read, &DownloadHandle::finished, this, [this](const DownloadResult &result) {
+    DownloadHandle *read = m_downloader->beginDownload(resumable, this, [this](const DownloadResult &result) {
         reportFailedRead(result);
         if (result.total > 0) {
             m_packageSizes.insert(result.request.id, result.total);
@@ -358,6 +358,12 @@ DownloadHandle *LaunchController::fetchPackage(const DownloadRequest &request)
         updateBusyState();
         showOnAllTabs(text(u"lbDownloadOK"));
     });
+    if (!read) {
+        return nullptr;
+    }
+    m_fetching.insert(request.id);
+    connect(read, &DownloadHandle::progress, this, &LaunchController::onProgress);
+    connect(read, &DownloadHandle::finished, context, std::move(onFetched));
     m_view.showBusy(true);
     return read;
 }
@@ -501,12 +507,12 @@ void LaunchController::startDefinitionDownload()
     m_view.showInfo(0, text(u"lbWaitupd"));
     m_view.showDownloadLine(0, text(u"lbDownload"));
     DownloadHandle *read =
-        m_definitions->beginDownload({url, folder.path(Catalogue::AntiVirDefinitionBundle), definitionMarker});
+        m_definitions->beginDownload({url, folder.path(Catalogue::AntiVirDefinitionBundle), definitionMarker}, this,
+                                     &LaunchController::onDefinitionsFetched);
     if (!read) {
         return;
     }
     connect(read, &DownloadHandle::progress, this, &LaunchController::onDefinitionProgress);
-    connect(read, &DownloadHandle::finished, this, &LaunchController::onDefinitionsFetched);
     m_view.showBusy(true);
 }
 

@@ -71,9 +71,10 @@ public:
     bool isBusy(const QString &id) const;
 
     // A package read on Downloader1 for a caller of its own: progress, the busy pointer and the download
-    // lines show as for a catalogue package, and the caller installs what arrives. nullptr when the same
-    // file is already on its way.
-    DownloadHandle *fetchPackage(const DownloadRequest &request);
+    // lines show as for a catalogue package, and onFetched (in context's thread, as with connect) installs what
+    // arrives. nullptr, and onFetched never runs, when the same file is already on its way.
+    DownloadHandle *fetchPackage(const DownloadRequest &request, const QObject *context,
+                                 std::function<void(const DownloadResult &)> onFetched);
 
     // How long a cut-off package download is kept for the next click to continue.
     static constexpr std::chrono::hours PartialDownloadLife{24 * 7};

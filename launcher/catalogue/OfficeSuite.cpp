@@ -42,8 +42,12 @@ OfficeSuiteController::OfficeSuiteController(const AppFolder &folder, const IniF
                    view.showMessage(CatalogueView::MessageKind::Warning, title, text);
                })
     , m_installer(new PackageInstaller(
-          folder, [&launcher](const DownloadRequest &request) { return launcher.fetchPackage(request); }, m_runner,
-          this))
+          folder,
+          [&launcher](const DownloadRequest &request, const QObject *context,
+                      std::function<void(const DownloadResult &)> onFetched) {
+              return launcher.fetchPackage(request, context, std::move(onFetched));
+          },
+          m_runner, this))
 {
     connect(m_installer, &PackageInstaller::unpacking, this,
             [this] { m_view.showInfo(OfficeTab, m_texts.text(u"lbExtract")); });

@@ -59,13 +59,7 @@ bool PackageInstaller::install(const PackageRequest &request)
     if (request.kind == InstallKind::Direct || request.kind == InstallKind::SelfExtracting) {
         read.expected = DownloadRequest::Content::Program;
     }
-    DownloadHandle *handle = m_fetch(read);
-    if (!handle) {
-        return false;
-    }
-    connect(handle, &DownloadHandle::finished, this,
-            [this, request](const DownloadResult &fetched) { onFetched(request, fetched); });
-    return true;
+    return m_fetch(read, this, [this, request](const DownloadResult &fetched) { onFetched(request, fetched); });
 }
 
 void PackageInstaller::onFetched(const PackageRequest &request, const DownloadResult &fetched)

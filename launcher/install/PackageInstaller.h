@@ -44,9 +44,10 @@ class PackageInstaller final : public QObject
     Q_OBJECT
 
 public:
-    // Begins the read of a package, with whatever the caller shows of it; nullptr when the same file is
-    // already on its way.
-    using Fetch = std::function<DownloadHandle *(const DownloadRequest &)>;
+    // Begins the read of a package, with whatever the caller shows of it, and connects its end to onFetched
+    // in context; nullptr, and nothing connected, when the same file is already on its way.
+    using Fetch = std::function<DownloadHandle *(const DownloadRequest &, const QObject *context,
+                                                 std::function<void(const DownloadResult &)> onFetched)>;
 
     PackageInstaller(const AppFolder &folder, Fetch fetch, const ProgramRunner &runner, QObject *parent = nullptr);
 

@@ -79,11 +79,8 @@ void UpdateController::checkVersion(bool offline)
     }
     DownloadRequest request{url, versionFile(m_folder), versionCheckId};
     request.maximumSize = MaxVersionFileSize;
-    DownloadHandle *read = m_downloader->beginDownload(request);
+    m_downloader->beginDownload(request, this, &UpdateController::onVersionFetched);
     m_installedVersion = readVersionFile(installed);
-    if (read) {
-        connect(read, &DownloadHandle::finished, this, &UpdateController::onVersionFetched);
-    }
 }
 
 void UpdateController::onVersionFetched(const DownloadResult &result)
@@ -121,12 +118,10 @@ void UpdateController::downloadSettingsPackage()
     DownloadRequest request{m_settings.value(Catalogue::ApplicationsSection, u"URLIni"), m_folder.path(u"\\Trivet.zip"),
                             settingsPackageId};
     request.sha256 = m_settings.value(Catalogue::ChecksumsSection, u"Trivet.zip");
-    DownloadHandle *read = m_downloader->beginDownload(request);
-    if (!read) {
-        return; // already on its way
+    // Nothing to show when it is already on its way.
+    if (DownloadHandle *read = m_downloader->beginDownload(request, this, &UpdateController::onSettingsFetched)) {
+        connect(read, &DownloadHandle::progress, this, &UpdateController::onSettingsProgress);
     }
-    connect(read, &DownloadHandle::progress, this, &UpdateController::onSettingsProgress);
-    connect(read, &DownloadHandle::finished, this, &UpdateController::onSettingsFetched);
 }
 
 void UpdateController::showOnOtherTabs(const QString &line)

@@ -1,10 +1,12 @@
 #include "common/download/Downloader.h"
+#include "common/download/PartialDownload.h"
 #include "tests/support/Payload.h"
 #include "tools/mirror/MirrorServer.h"
 
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QNetworkProxy>
 #include <QPointer>
 #include <QRegularExpression>
@@ -124,6 +126,8 @@ private Q_SLOTS:
     void finishedHandlerMayRestartOrDelete_data();
     void finishedHandlerMayRestartOrDelete();
     void deletingAbandonsReads();
+    void cancelledReadEndsUnheard_data();
+    void cancelledReadEndsUnheard();
     void proxyCarriesTheRequest();
     void redirectFromHttpsToHttpIsRefused();
     void bytesBeyondTheAnnouncedLengthNeverArrive();
@@ -616,6 +620,63 @@ void TestDownloader::deletingAbandonsReads()
     QCOMPARE(readFile(target), old);
     QTRY_COMPARE_WITH_TIMEOUT(m_server->openConnectionCount(), 0, Timeout);
     QVERIFY(recorder.events.isEmpty());
+}
+
+void TestDownloader::cancelledReadEndsUnheard_data()
+{
+    QTest::addColumn<bool>("resumable");
+
+    QTest::newRow("replacing a file") << false;
+    QTest::newRow("resumable") << true;
+}
+
+// A host gives up one read and goes on using the Downloader: the read ends as if the Downloader had been
+// deleted, and its target can be fetched again at once.
+void TestDownloader::cancelledReadEndsUnheard()
+{
+    QFETCH(bool, resumable);
+
+    const QByteArray body = payload(100000);
+    m_server->setBody(u"/file.zip"_s, body);
+    m_server->setMisbehaviour(u"/file.zip"_s, Misbehaviour::Slow);
+    const QString target = path(u"file.zip"_s);
+    const QByteArray old = "old";
+    QVERIFY(writeFile(target, old));
+    DownloadRequest asked = request(u"/file.zip"_s, target);
+    if (resumable) {
+        asked.resumeFolder = path(u"parts"_s);
+    }
+
+    auto d = downloader();
+    Recorder recorder;
+    const QPointer<DownloadHandle> handle = d->beginDownload(asked);
+    recorder.watch(handle);
+    // Bytes have reached the temporary file.
+    QTRY_VERIFY_WITH_TIMEOUT(!recorder.progress.isEmpty(), Timeout);
+
+    handle->cancel();
+
+    QVERIFY(!d->isDownloading(target));
+    QCOMPARE(d->activeCount(), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(handle.isNull(), Timeout);
+    QTRY_COMPARE_WITH_TIMEOUT(m_server->openConnectionCount(), 0, Timeout);
+    QCOMPARE(recorder.events.count(u"finished"_s), 0);
+    QCOMPARE(readFile(target), old);
+    if (resumable) {
+        QCOMPARE(entries(), (QStringList{u"file.zip"_s, u"parts"_s}));
+        QVERIFY(QFileInfo(Trivet::PartialDownload::dataPath(asked.resumeFolder, target)).size() > 0);
+    } else {
+        QCOMPARE(entries(), QStringList{u"file.zip"_s});
+    }
+
+    m_server->setMisbehaviour(u"/file.zip"_s, Misbehaviour::None);
+    QList<DownloadResult> again;
+    QVERIFY(d->beginDownload(asked, this, [&again](const DownloadResult &result) { again.append(result); }));
+    QTRY_COMPARE_WITH_TIMEOUT(again.size(), 1, Timeout);
+    QVERIFY2(again.at(0).ok(), qPrintable(again.at(0).message));
+    QCOMPARE(readFile(target), body);
+    QCOMPARE(entries(), QStringList{u"file.zip"_s});
+    QCOMPARE(recorder.events.count(u"finished"_s), 0);
 }
 
 void TestDownloader::proxyCarriesTheRequest()

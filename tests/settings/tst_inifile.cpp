@@ -4,6 +4,7 @@
 #include "common/settings/LangHandler.h"
 #include "launcher/catalogue/Catalogue.h"
 #include "tests/support/IniWrite.h"
+#include "tests/support/WriteProtection.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -15,13 +16,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
-#include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 using namespace Trivet;
+using Trivet::Test::WriteProtection;
 
 namespace QTest {
 template <> char *toString(const SaveResult::Status &status)
@@ -50,49 +48,6 @@ FileStamp fatStamp(const QString &path)
     stamp.identity = 0;
     return stamp;
 }
-
-// Makes a file or folder unwritable for this process while it lives. Permissions do not stop root, so
-// root also sets the file system's immutable flag where it has one.
-class WriteProtection final
-{
-public:
-    explicit WriteProtection(const QString &path)
-        : m_path(path)
-        , m_permissions(QFile::permissions(path))
-    {
-        QFile::setPermissions(
-            path, m_permissions & ~(QFile::WriteOwner | QFile::WriteUser | QFile::WriteGroup | QFile::WriteOther));
-        m_immutable = geteuid() == 0 && setImmutable(true);
-    }
-    ~WriteProtection()
-    {
-        if (m_immutable) {
-            setImmutable(false);
-        }
-        QFile::setPermissions(m_path, m_permissions);
-    }
-    WriteProtection(const WriteProtection &) = delete;
-    WriteProtection &operator=(const WriteProtection &) = delete;
-
-private:
-    bool setImmutable(bool on) const
-    {
-        const int fd = ::open(QFile::encodeName(m_path).constData(), O_RDONLY);
-        if (fd < 0) {
-            return false;
-        }
-        int flags = 0;
-        bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-        flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
-        done = done && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-        ::close(fd);
-        return done;
-    }
-
-    QString m_path;
-    QFile::Permissions m_permissions;
-    bool m_immutable = false;
-};
 
 // An edit of an IniFile: {"set", section, key, value} or {"section", section, entries...}.
 using Edits = QList<QStringList>;

@@ -123,8 +123,7 @@ bool InstallJournal::write() const
         qCWarning(lcExtract) << "cannot write the journal" << shown(m_file) << out.errorString();
         return false;
     }
-    flushVolume(folder);
-    return true;
+    return flushVolume(folder);
 }
 
 bool InstallJournal::remove() const
@@ -137,8 +136,7 @@ bool InstallJournal::remove() const
     }
     // Before anything it points at goes: a journal that reappeared after a pulled stick would undo a
     // finished install whose backups are gone.
-    flushVolume(m_file.parent_path());
-    return true;
+    return flushVolume(m_file.parent_path());
 }
 
 fs::path InstallJournal::awaitingMark() const
@@ -156,8 +154,7 @@ bool InstallJournal::markAwaiting() const
         return false;
     }
     mark.close();
-    flushVolume(m_file.parent_path());
-    return true;
+    return flushVolume(m_file.parent_path());
 }
 
 bool InstallJournal::isAwaiting() const
@@ -175,8 +172,7 @@ bool InstallJournal::removeAwaitingMark() const
     }
     // Gone for good before anything is undone: an undo interrupted now must be finished at the next start,
     // not left waiting for a confirmation that cannot come.
-    flushVolume(m_file.parent_path());
-    return true;
+    return flushVolume(m_file.parent_path());
 }
 
 void InstallJournal::removeRemains() const
@@ -221,10 +217,8 @@ bool InstallJournal::undo() const
         // Only while empty: anything else in it was not put there by this install.
         fs::remove(m_destination, error);
     }
-    if (restored) {
-        flushVolume(m_destination.parent_path());
-    }
-    return restored;
+    // Restored only once on the disk; until then the journal is needed to do it again.
+    return restored && flushVolume(m_destination.parent_path());
 }
 
 void copyDurably(const fs::path &from, const fs::path &to, std::error_code &error)
@@ -252,20 +246,29 @@ void copyDurably(const fs::path &from, const fs::path &to, std::error_code &erro
     fs::rename(partial, to, error);
 }
 
-void flushVolume(const fs::path &path)
+bool flushVolume(const fs::path &path)
 {
 #if defined(Q_OS_LINUX)
     const int folder = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-        ::syncfs(folder);
-        ::close(folder);
+    if (folder < 0 || ::syncfs(folder) != 0) {
+        const std::error_code error(errno, std::generic_category());
+        qCWarning(lcExtract) << "cannot flush" << shown(path) << systemError(error);
+        if (folder >= 0) {
+            ::close(folder);
+        }
+        return false;
     }
+    ::close(folder);
+    return true;
 #elif defined(Q_OS_UNIX)
+    // sync() tells of no failure.
     Q_UNUSED(path)
     ::sync();
+    return true;
 #else
     // Flushing a whole volume on Windows takes administrator rights; its rename is written through already.
     Q_UNUSED(path)
+    return true;
 #endif
 }
 
@@ -336,9 +339,10 @@ std::vector<fs::path> recoverInstalls(const fs::path &folder, AwaitingInstall aw
         }
         fs::remove(file, error);
     }
-    if (!journals.empty()) {
-        // The journals are gone for good before the caller removes the folders they named.
-        flushVolume(folder);
+    // The journals are gone for good before the caller removes the folders they named. Should the flush fail,
+    // a journal that comes back finds its steps undone already, and an undo of an undone step changes nothing.
+    if (!journals.empty() && !flushVolume(folder)) {
+        qCWarning(lcExtract) << "the removal of the taken back journals may not be on the disk";
     }
     return kept;
 }

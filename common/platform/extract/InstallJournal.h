@@ -27,18 +27,22 @@ public:
     // nullopt for a journal that was never completely written: no move begins before it is.
     static std::optional<InstallJournal> read(const fs::path &file);
 
-    // Written whole under its final name, then flushed to the disk together with everything staged.
+    // Written whole under its final name, then flushed to the disk together with everything staged. False
+    // also when the flush failed: the journal may then stand without the files it names.
     bool write() const;
-    // The commit point: once the journal is gone, the install stands.
+    // The commit point: once the journal is gone, the install stands. False also when its removal did not
+    // reach the disk: a journal that reappears would undo the install.
     bool remove() const;
     // Says that everything is in place and the install waits to be confirmed or taken back by whoever made it;
     // a start of the launcher leaves it alone meanwhile. Without the mark the journal is an interrupted install.
+    // Like the journal, the mark counts only once it is on the disk.
     bool markAwaiting() const;
     bool isAwaiting() const;
     bool removeAwaitingMark() const;
     // What a finished install leaves: the journal, the mark, the staging and the backup folders.
     void removeRemains() const;
-    // Takes every step back; false when something could not be restored, so the journal must stay.
+    // Takes every step back; false when something could not be restored or the restored files did not reach
+    // the disk, so the journal must stay.
     bool undo() const;
 
     const std::vector<Step> &steps() const { return m_steps; }
@@ -65,8 +69,8 @@ private:
 };
 
 // Makes what was written below path durable: the whole volume on Linux (one call, however many files),
-// everything on other Unix systems.
-void flushVolume(const fs::path &path);
+// everything on other Unix systems. False, and logged, when the system says it could not.
+[[nodiscard]] bool flushVolume(const fs::path &path);
 
 // Copies a file with its permissions and makes the copy durable before returning.
 void copyDurably(const fs::path &from, const fs::path &to, std::error_code &error);

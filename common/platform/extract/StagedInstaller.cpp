@@ -51,6 +51,8 @@ ExtractResult StagedInstaller::install(const fs::path &destination, bool awaitCo
     // The commit point of the staged files: from here on a crash leaves a journal to undo.
     if (!journal.write()) {
         fail(ExtractStatus::WriteFailed, u"Cannot write the install journal beside "_s + shown(m_staging.root()));
+        // Nothing was moved yet; what goes is a journal that may stand without the staged files.
+        rollBack(journal);
         return m_result;
     }
     if (!apply(journal)) {
@@ -58,7 +60,11 @@ ExtractResult StagedInstaller::install(const fs::path &destination, bool awaitCo
         return m_result;
     }
     // The renames reach the disk before the journal that could undo them goes.
-    flushVolume(destination);
+    if (!flushVolume(destination)) {
+        fail(ExtractStatus::WriteFailed, u"Cannot flush the installed files in "_s + shown(destination));
+        rollBack(journal);
+        return m_result;
+    }
     if (awaitConfirmation) {
         if (!journal.markAwaiting()) {
             fail(ExtractStatus::WriteFailed, u"Cannot mark the install journal "_s + shown(m_staging.journalFile()));
@@ -71,7 +77,8 @@ ExtractResult StagedInstaller::install(const fs::path &destination, bool awaitCo
         return m_result;
     }
     if (!journal.remove()) {
-        // A journal that stays would take the install back at the next start; better now, and said.
+        // A journal that stays, or may come back, would take the install back at the next start; better now,
+        // and said.
         fail(ExtractStatus::WriteFailed, u"Cannot remove the install journal "_s + shown(m_staging.journalFile()));
         rollBack(journal);
         return m_result;
@@ -199,11 +206,18 @@ void StagedInstaller::replace(const fs::path &source, const fs::path &target, co
 void StagedInstaller::rollBack(const InstallJournal &journal)
 {
     if (journal.undo()) {
-        journal.remove();
+        // Should its removal not reach the disk, a journal that comes back finds nothing left to undo.
+        if (!journal.remove()) {
+            qCWarning(lcExtract) << "the journal of the taken back install may come back";
+        }
         return;
     }
-    // What could not be restored now is tried again at the next start.
+    // What could not be restored now is tried again at the next start, from a journal that is on the disk:
+    // it may be gone already when only its removal's flush failed.
     m_staging.keep();
+    if (!journal.write()) {
+        qCCritical(lcExtract) << "no journal is left to restore" << shown(journal.destination());
+    }
     m_result.message += u" Some of the previous files could not be restored."_s;
 }
 
