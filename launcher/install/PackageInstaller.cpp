@@ -187,7 +187,7 @@ void PackageInstaller::succeed(const PackageRequest &request, const QString &pla
                                const StartResult &start, FailureReason reason)
 {
     InstallResult result;
-    result.status = InstallStatus::Installed;
+    result.status = InstallStatus::Success;
     result.reason = reason;
     result.id = request.id;
     result.placed = placed;
