@@ -15,6 +15,7 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QLoggingCategory>
+#include <functional>
 
 using namespace Qt::StringLiterals;
 
@@ -47,13 +48,7 @@ LaunchController::LaunchController(const AppFolder &folder, IniFile &settings, c
                [&view](const QString &title, const QString &text) {
                    view.showMessage(CatalogueView::MessageKind::Warning, title, text);
                })
-    , m_installer(new PackageInstaller(
-          folder,
-          [this](const DownloadRequest &request, const QObject *context,
-                 std::function<void(const DownloadResult &)> onFetched) {
-              return fetchPackage(request, context, std::move(onFetched));
-          },
-          m_runner, this))
+    , m_installer(new PackageInstaller(folder, std::bind_front(&LaunchController::fetchPackage, this), m_runner, this))
     , m_downloader(new Downloader(this))
     , m_definitions(new Downloader(this))
 {

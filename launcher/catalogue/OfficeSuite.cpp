@@ -9,6 +9,8 @@
 #include "launcher/catalogue/CatalogueView.h"
 #include "launcher/catalogue/OfficeSuiteView.h"
 
+#include <functional>
+
 using namespace Qt::StringLiterals;
 
 namespace Trivet {
@@ -41,13 +43,8 @@ OfficeSuiteController::OfficeSuiteController(const AppFolder &folder, const IniF
                [&view](const QString &title, const QString &text) {
                    view.showMessage(CatalogueView::MessageKind::Warning, title, text);
                })
-    , m_installer(new PackageInstaller(
-          folder,
-          [&launcher](const DownloadRequest &request, const QObject *context,
-                      std::function<void(const DownloadResult &)> onFetched) {
-              return launcher.fetchPackage(request, context, std::move(onFetched));
-          },
-          m_runner, this))
+    , m_installer(
+          new PackageInstaller(folder, std::bind_front(&LaunchController::fetchPackage, &launcher), m_runner, this))
 {
     connect(m_installer, &PackageInstaller::unpacking, this,
             [this] { m_view.showInfo(OfficeTab, m_texts.text(u"lbExtract")); });
