@@ -48,8 +48,21 @@ UpdatePrompt::UpdatePrompt(const QString &message, const QString &yes, const QSt
 
 void UpdatePrompt::answer(bool openPage)
 {
-    emit answered(openPage);
+    if (!m_answered) {
+        m_answered = true;
+        emit answered(openPage);
+    }
     close();
+}
+
+void UpdatePrompt::reject()
+{
+    // A prompt sent away without a button is a No: otherwise update.dat would stay until the launcher ends.
+    if (!m_answered) {
+        m_answered = true;
+        emit answered(false);
+    }
+    QDialog::reject();
 }
 
 } // namespace Trivet

@@ -230,9 +230,12 @@ private slots:
 
     void answeringThePromptRemovesTheVersionFile_data()
     {
-        QTest::addColumn<QString>("answer"); // a button, or none: the launcher is closed with the prompt open
+        // A button, a key, the close box, or none: the launcher is closed with the prompt open.
+        QTest::addColumn<QString>("answer");
         QTest::newRow("yes") << u"cmdYes"_s;
         QTest::newRow("no") << u"cmdNo"_s;
+        QTest::newRow("escape") << u"Escape"_s;
+        QTest::newRow("close box") << u"close"_s;
         QTest::newRow("shut-down") << QString();
     }
 
@@ -251,6 +254,12 @@ private slots:
 
         if (answer.isEmpty()) {
             window->shutDown();
+        } else if (answer == u"Escape"_s) {
+            QTest::keyClick(dialog, Qt::Key_Escape);
+            QTRY_VERIFY(!prompt(*window));
+        } else if (answer == u"close"_s) {
+            dialog->close();
+            QTRY_VERIFY(!prompt(*window));
         } else {
             QTest::mouseClick(dialog->findChild<QPushButton *>(answer), Qt::LeftButton);
             QTRY_VERIFY(!prompt(*window));
