@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the demo need, and any named as arguments, when
-# missing.
+# Installs the Debian packages the build, the tests (the formatting check included) and the demo need, and any
+# named as arguments, when missing.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ qt6-base-dev qt6-svg-dev libarchive-dev xvfb xauth "$@")
+packages=(cmake ninja-build g++ qt6-base-dev qt6-svg-dev libarchive-dev xvfb xauth clang-format "$@")
 missing=()
 for p in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
