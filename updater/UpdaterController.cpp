@@ -262,8 +262,8 @@ void UpdaterController::fail(FailureReason reason, const QString &detail)
     removeFetchedPackage();
     m_launcherLock.reset();
     startLauncher();
-    const QStringView key = reasonKey(reason);
-    emit failed(key.isEmpty() ? text(u"errUpdFailed") : text(u"errUpdFailed") + u'\n' + text(key));
+    const QString line = reasonLine(reason, [this](QStringView key) { return text(key); });
+    emit failed(line.isEmpty() ? text(u"errUpdFailed") : text(u"errUpdFailed") + u'\n' + line);
 }
 
 bool UpdaterController::leave()

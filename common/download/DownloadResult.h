@@ -22,6 +22,15 @@ enum class DownloadStatus {
     WriteFailed,    // the target could not be created, written, flushed to the disk or replaced
 };
 
+// What exactly went wrong where the status alone leaves it open; the user is told this rather than the status.
+enum class DownloadFault {
+    Unspecified,
+    ProxyUnreachable, // the proxy refused the connection, could not be found or did not answer (NetworkError)
+    ProxyPassword,    // the proxy asked for a user name and password (407)
+    Insecure,         // the server's certificate is not trusted, or the secure connection failed (NetworkError)
+    WebPage,          // a program was asked for and a web page came (NotAProgram)
+};
+
 // How one read ended, with the request it answers.
 struct DownloadResult
 {
@@ -33,6 +42,10 @@ struct DownloadResult
     QString message;
     qint64 bytes = 0;  // bytes of the body received; on success, the size of the file
     qint64 total = -1; // the whole file's size as the server announced it; -1 when it did not
+    DownloadFault fault = DownloadFault::Unspecified;
+    int httpStatus = 0;      // for HttpError, the status the server answered with; 0 when none came
+    QString httpPhrase = {}; // and its reason phrase, as the server sent it
+    QString proxy = {};      // "host:port" of the proxy the read went through; empty when it went direct
 
     bool ok() const { return status == DownloadStatus::Success; }
 };

@@ -2,6 +2,7 @@
 
 #include "common/download/PartialDownload.h"
 #include "common/download/WriteBehind.h"
+#include "common/network/InternetSettings.h"
 #include "common/platform/extract/NativePaths.h"
 
 #include <QCryptographicHash>
@@ -60,6 +61,27 @@ bool isWebPage(const QByteArray &contentType, const QByteArray &head)
         }
     }
     return false;
+}
+
+// viaProxy: the read goes through an HTTP proxy, so the connection it makes is to the proxy, not the server.
+DownloadFault faultOf(QNetworkReply::NetworkError error, bool viaProxy)
+{
+    switch (error) {
+    case QNetworkReply::ConnectionRefusedError:
+    case QNetworkReply::HostNotFoundError:
+        return viaProxy ? DownloadFault::ProxyUnreachable : DownloadFault::Unspecified;
+    case QNetworkReply::ProxyConnectionRefusedError:
+    case QNetworkReply::ProxyConnectionClosedError:
+    case QNetworkReply::ProxyNotFoundError:
+    case QNetworkReply::ProxyTimeoutError:
+        return DownloadFault::ProxyUnreachable;
+    case QNetworkReply::ProxyAuthenticationRequiredError:
+        return DownloadFault::ProxyPassword;
+    case QNetworkReply::SslHandshakeFailedError:
+        return DownloadFault::Insecure;
+    default:
+        return DownloadFault::Unspecified;
+    }
 }
 
 // The start, end and total of "Content-Range: bytes START-END/TOTAL"; nullopt for any other form.
@@ -124,6 +146,10 @@ struct DownloadWorker::Transfer
     qint64 received = 0;
     qint64 lastProgress = -1;
     bool accepted = false; // a 2xx response has arrived and the temporary file is open
+    QString proxy;         // the proxy's "host:port", empty when the read goes direct
+    DownloadFault fault = DownloadFault::Unspecified;
+    int httpStatus = 0;
+    QString httpPhrase;
 };
 
 DownloadWorker::DownloadWorker()
@@ -179,6 +205,9 @@ void DownloadWorker::start(quint64 serial, const DownloadRequest &request, const
     t->serial = serial;
     t->request = request;
     t->url = url;
+    if (proxy.type() == QNetworkProxy::HttpProxy) {
+        t->proxy = InternetSettings::join(proxy.hostName(), QString::number(proxy.port()));
+    }
     m_transfers.insert(serial, std::move(transfer));
 
     if (!request.resumeFolder.isEmpty()) {
@@ -212,6 +241,7 @@ void DownloadWorker::start(quint64 serial, const DownloadRequest &request, const
 
 void DownloadWorker::send(Transfer *t)
 {
+    t->fault = DownloadFault::Unspecified; // a read started over is judged by its own reply
     QNetworkRequest networkRequest(t->url);
     // Never downgrade from HTTPS to HTTP, and never leave http(s) for another scheme.
     networkRequest.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
@@ -384,6 +414,11 @@ void DownloadWorker::checkResponse(Transfer *t)
     }
     if (status < 200 || status > 299) {
         const QString reason = t->reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
+        t->httpStatus = status;
+        t->httpPhrase = reason.trimmed();
+        if (status == 407) {
+            t->fault = DownloadFault::ProxyPassword; // only a proxy asks for its own password
+        }
         finish(t, DownloadStatus::HttpError, u"The server answered %1 %2."_s.arg(status).arg(reason).trimmed());
         return;
     }
@@ -486,6 +521,8 @@ void DownloadWorker::finishReply(Transfer *t)
         return;
     }
     if (reply->error() != QNetworkReply::NoError) {
+        // Set before the status is looked at, which may end the read.
+        t->fault = faultOf(reply->error(), !t->proxy.isEmpty());
         checkResponse(t); // a 404 is reported as an HTTP failure, not in the network layer's words
         if (t->reply != reply) {
             return; // finished, or started over
@@ -596,6 +633,10 @@ void DownloadWorker::finish(Transfer *t, DownloadStatus status, const QString &m
     }
 
     DownloadResult result{t->request, status, message, t->offset + t->received};
+    result.fault = t->fault;
+    result.httpStatus = t->httpStatus;
+    result.httpPhrase = t->httpPhrase;
+    result.proxy = t->proxy;
     if (t->partial) {
         result.total = t->partial->total;
     } else if (t->accepted && t->announced >= 0) {
@@ -607,6 +648,7 @@ void DownloadWorker::finish(Transfer *t, DownloadStatus status, const QString &m
             result.message = u"The server sent an empty file instead of a program."_s;
         } else if (isWebPage(t->contentType, t->head)) {
             result.status = DownloadStatus::NotAProgram;
+            result.fault = DownloadFault::WebPage;
             result.message = u"The server sent a web page instead of a program."_s;
         }
     }

@@ -4,12 +4,31 @@ namespace Trivet {
 
 FailureReason failureReason(const DownloadResult &result)
 {
+    if (result.ok()) {
+        return FailureReason::None;
+    }
+    switch (result.fault) {
+    case DownloadFault::ProxyUnreachable:
+        return {FailureReason::Proxy, {result.proxy}};
+    case DownloadFault::ProxyPassword:
+        return {FailureReason::ProxyPassword, {result.proxy}};
+    case DownloadFault::Insecure:
+        return FailureReason::Insecure;
+    case DownloadFault::WebPage:
+        return FailureReason::WebPage;
+    case DownloadFault::Unspecified:
+        break;
+    }
     switch (result.status) {
     case DownloadStatus::Success:
         return FailureReason::None;
+    case DownloadStatus::HttpError:
+        if (result.httpStatus > 0) {
+            return {FailureReason::HttpStatus, {QString::number(result.httpStatus), result.httpPhrase}};
+        }
+        return FailureReason::Connection;
     case DownloadStatus::InvalidRequest:
     case DownloadStatus::NetworkError:
-    case DownloadStatus::HttpError:
     case DownloadStatus::Stalled:
     case DownloadStatus::TooSlow:
     case DownloadStatus::LengthMismatch:
@@ -40,6 +59,8 @@ FailureReason failureReason(const ExtractResult &result)
         return FailureReason::Refused;
     case ExtractStatus::Unsupported:
         return FailureReason::Unsupported;
+    case ExtractStatus::Encrypted:
+        return FailureReason::Encrypted;
     case ExtractStatus::NoSpace:
     case ExtractStatus::WriteFailed:
         return FailureReason::NoSpace;
@@ -47,7 +68,7 @@ FailureReason failureReason(const ExtractResult &result)
     return FailureReason::None;
 }
 
-QStringView reasonKey(FailureReason reason)
+QStringView reasonKey(FailureReason::Kind reason)
 {
     switch (reason) {
     case FailureReason::Connection:
@@ -60,10 +81,40 @@ QStringView reasonKey(FailureReason reason)
         return u"errReasonRefused";
     case FailureReason::Unsupported:
         return u"errReasonUnsupported";
+    case FailureReason::Proxy:
+        return u"errReasonProxy";
+    case FailureReason::ProxyPassword:
+        return u"errReasonProxyPassword";
+    case FailureReason::Insecure:
+        return u"errReasonSecure";
+    case FailureReason::WebPage:
+        return u"errReasonWebPage";
+    case FailureReason::Encrypted:
+        return u"errReasonEncrypted";
+    case FailureReason::HttpStatus:
+        return u"errReasonHttp";
     case FailureReason::None:
         break;
     }
     return {};
+}
+
+QString reasonLine(const FailureReason &reason, const std::function<QString(QStringView)> &text)
+{
+    const QStringView key = reasonKey(reason.kind);
+    if (key.isEmpty()) {
+        return {};
+    }
+    const QString line = text(key);
+    // Filled in one pass: a reason phrase is the server's text and may itself hold "%2".
+    switch (reason.arguments.size()) {
+    case 0:
+        return line;
+    case 1:
+        return line.arg(reason.arguments.at(0));
+    default:
+        return line.arg(reason.arguments.at(0), reason.arguments.at(1));
+    }
 }
 
 } // namespace Trivet

@@ -33,6 +33,7 @@ public:
         WriteFailed,    // any other failure to write or move files: rights, a file in use, a file where a folder is
         Cancelled,      // the launcher is closing; what was placed has been taken back
         Unsupported,    // an archive of a known kind, packed with a method this build cannot unpack
+        Encrypted,      // an archive whose members are protected by a password
     };
     Q_ENUM(Status)
 };

@@ -31,10 +31,10 @@ const QString definitionMarker = u"1bis"_s;
 
 namespace Trivet {
 
-QString failureText(const LanguageTexts &texts, FailureReason reason)
+QString failureText(const LanguageTexts &texts, const FailureReason &reason)
 {
-    const QStringView key = reasonKey(reason);
-    return key.isEmpty() ? texts.text(u"errMsg3") : texts.text(u"errMsg3") + u'\n' + texts.text(key);
+    const QString line = reasonLine(reason, [&texts](QStringView key) { return texts.text(key); });
+    return line.isEmpty() ? texts.text(u"errMsg3") : texts.text(u"errMsg3") + u'\n' + line;
 }
 
 LaunchController::LaunchController(const AppFolder &folder, IniFile &settings, const LanguageTexts &texts,
@@ -421,9 +421,9 @@ void LaunchController::onInstalled(const InstallResult &result)
         endInstallation(*entry, false);
         return;
     }
-    if (result.reason == FailureReason::NotAProgram) {
+    if (result.reason.kind == FailureReason::NotAProgram || result.reason.kind == FailureReason::WebPage) {
         // The working copy runs, and the user learns that what came back was refused.
-        m_view.showMessage(CatalogueView::MessageKind::Warning, programTitle, failureText(FailureReason::NotAProgram));
+        m_view.showMessage(CatalogueView::MessageKind::Warning, programTitle, failureText(result.reason));
     }
     if (entry->kind == InstallKind::SelfExtracting && result.start.ok()) {
         m_view.showInfo(0, text(u"lbExtract"));
@@ -483,7 +483,7 @@ void LaunchController::fail(const CatalogueEntry &entry, FailureReason reason, c
     onInstalled(m_installer->refuse(packageRequest(entry), reason, detail));
 }
 
-QString LaunchController::failureText(FailureReason reason) const
+QString LaunchController::failureText(const FailureReason &reason) const
 {
     return Trivet::failureText(m_texts, reason);
 }

@@ -29,7 +29,7 @@ class IniFile;
 class LanguageTexts;
 
 // The message of a failed installation: the general text, and the reason in a line of its own.
-QString failureText(const LanguageTexts &texts, FailureReason reason);
+QString failureText(const LanguageTexts &texts, const FailureReason &reason);
 
 // What a click on a catalogue icon does: the program is started from its folder, or its package is
 // installed by the PackageInstaller and what came of it is shown; off-line, the tab's information line says
@@ -136,7 +136,7 @@ private:
     bool isPresent(const CatalogueEntry &entry) const;
     // Ends the entry's installation before or without its package, as a failed one ends.
     void fail(const CatalogueEntry &entry, FailureReason reason, const QString &detail);
-    QString failureText(FailureReason reason) const;
+    QString failureText(const FailureReason &reason) const;
 
     AppFolder m_folder;
     IniFile &m_settings;

@@ -112,6 +112,18 @@ QList<TextKey> buildTextKeys()
                                 u"would write files outside its own folder"_s},
         {u"errReasonUnsupported"_s, u"Second line of the install failure box: the package is an archive packed with "
                                     u"a compression method this build cannot unpack"_s},
+        {u"errReasonProxy"_s, u"Second line of the install failure box: the proxy server could not be reached or "
+                              u"refused the connection; %1 is its address, such as 10.0.0.1:8080"_s},
+        {u"errReasonProxyPassword"_s, u"Second line of the install failure box: the proxy server asks for a user "
+                                      u"name and password; %1 is its address, such as 10.0.0.1:8080"_s},
+        {u"errReasonSecure"_s, u"Second line of the install failure box: the server's certificate is not trusted, "
+                               u"or the secure connection failed"_s},
+        {u"errReasonWebPage"_s, u"Second line of the install failure box: the server sent a web page instead of "
+                                u"the program (the login page of a hotel network, say)"_s},
+        {u"errReasonEncrypted"_s, u"Second line of the install failure box: the package is protected by a "
+                                  u"password"_s},
+        {u"errReasonHttp"_s, u"Second line of the install failure box: the server answered with an error; %1 is "
+                             u"its number, such as 503, %2 the server's own words, such as Service Unavailable"_s},
         {u"errMsgWine"_s, u"Warning box on a system other than Windows without Wine: the program the user clicked "
                           u"is installed (its files stay), but it is a Windows program; says to install Wine and "
                           u"click the icon again"_s},

@@ -168,9 +168,9 @@ void UpdateController::failSettingsPackage(FailureReason reason, const QString &
     qCInfo(lcUpdates) << "the settings package was not installed:" << why;
     showOnOtherTabs(QString());
     // The line is the only sign the user gets; without the reason a refused list looks like a bad connection.
-    const QStringView key = reasonKey(reason);
+    const QString told = reasonLine(reason, [this](QStringView key) { return text(key); });
     const QString line = text(u"lbIniFailed");
-    m_view.showDownloadLine(0, key.isEmpty() ? line : line + u' ' + text(key));
+    m_view.showDownloadLine(0, told.isEmpty() ? line : line + u' ' + told);
     emit settingsPackageFinished(false);
 }
 

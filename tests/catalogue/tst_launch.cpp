@@ -1,4 +1,5 @@
 #include "common/download/Downloader.h"
+#include "common/network/InternetSettings.h"
 #include "common/platform/WineProcessStarter.h"
 #include "common/platform/WorkFolder.h"
 #include "common/settings/IniFile.h"
@@ -22,6 +23,11 @@
 #include <QFile>
 #include <QLocale>
 #include <QSignalSpy>
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QSslKey>
+#include <QSslServer>
+#include <QSslSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -34,6 +40,25 @@ using Misbehaviour = MirrorServer::Misbehaviour;
 namespace {
 
 const QString online = u"192.168.1.20"_s;
+
+// How a package's request travels in the failure tests.
+enum class Route {
+    Direct,
+    ClosedProxy,  // through the user's proxy, on a port of 127.0.0.1 where nothing listens
+    MirrorProxy,  // through the user's proxy, which is the mirror itself
+    UntrustedTls, // over HTTPS to a server whose certificate nobody trusts
+};
+
+// A zip whose members claim to be protected by a password: the encryption flag in every header.
+QByteArray encrypted(QByteArray zip)
+{
+    for (const auto &[signature, flagsAt] : {std::pair{QByteArray("PK\x01\x02"), 8}, {QByteArray("PK\x03\x04"), 6}}) {
+        for (qsizetype at = zip.indexOf(signature); at >= 0; at = zip.indexOf(signature, at + 4)) {
+            zip[at + flagsAt] = char(zip[at + flagsAt] | 0x01);
+        }
+    }
+    return zip;
+}
 const QString offline = u"127.0.0.1"_s;
 
 // AntiVir's package: its control centre in Basic and every file that goes there, each holding its name.
@@ -231,11 +256,14 @@ private slots:
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<QByteArray>("checksumOf"); // the settings name the SHA-256 of this; empty: none
         QTest::addColumn<bool>("replaced");
+        QTest::addColumn<QString>("reason"); // the key of the reason the user is told when it is not replaced
         QTest::newRow("login page") << QByteArray("\r\n<!DOCTYPE html><html><body>Please log in</body></html>")
-                                    << QByteArray() << false;
-        QTest::newRow("empty") << QByteArray() << QByteArray() << false;
-        QTest::newRow("other checksum") << QByteArray("new program") << QByteArray("another program") << false;
-        QTest::newRow("matching checksum") << QByteArray("new program") << QByteArray("new program") << true;
+                                    << QByteArray() << false << u"errReasonWebPage"_s;
+        QTest::newRow("empty") << QByteArray() << QByteArray() << false << u"errReasonDamaged"_s;
+        QTest::newRow("other checksum") << QByteArray("new program") << QByteArray("another program") << false
+                                        << u"errReasonDamaged"_s;
+        QTest::newRow("matching checksum")
+            << QByteArray("new program") << QByteArray("new program") << true << QString();
     }
 
     // A network that answers every address with its login page, or a package that is not the one the
@@ -245,6 +273,7 @@ private slots:
         QFETCH(QByteArray, body);
         QFETCH(QByteArray, checksumOf);
         QFETCH(bool, replaced);
+        QFETCH(QString, reason);
         m_folder->writeFile(u"aswclnr.exe"_s, "working copy");
         if (!checksumOf.isEmpty()) {
             const QByteArray sha = QCryptographicHash::hash(checksumOf, QCryptographicHash::Sha256).toHex();
@@ -260,7 +289,7 @@ private slots:
         const auto shown = m_view.takeMessages();
         QCOMPARE(shown.size(), replaced ? 0 : 1);
         if (!replaced) {
-            QCOMPARE(shown.first().text, T(u"errMsg3"_s) + u'\n' + T(u"errReasonDamaged"_s));
+            QCOMPARE(shown.first().text, T(u"errMsg3"_s) + u'\n' + T(reason));
         }
     }
 
@@ -343,7 +372,7 @@ private slots:
         QCOMPARE(definitions.first().at(0).toBool(), false);
         const auto shown = m_view.takeMessages();
         QCOMPARE(shown.size(), 1);
-        QCOMPARE(shown.first().text, T(u"errMsg3"_s) + u'\n' + T(u"errReasonNet"_s));
+        QCOMPARE(shown.first().text, T(u"errMsg3"_s) + u'\n' + T(u"errReasonHttp"_s).arg(u"404"_s, u"Not Found"_s));
         QVERIFY(!m_folder->exists(u"ivdf_fusebundle_nt_en.zip"_s));
         QCOMPARE(m_recorder->programs(), QStringList{path(u"AntivirPE/Basic/avcenter.exe"_s)});
     }
@@ -491,34 +520,85 @@ private slots:
     {
         QTest::addColumn<int>("misbehaviour");
         QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<int>("route");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("damaged archive") << int(Misbehaviour::None) << QByteArray("PK\x03\x04 not really a zip")
-                                         << u"errReasonDamaged"_s;
-        QTest::newRow("no program inside")
-            << int(Misbehaviour::None) << ArchiveWriter::zip({ArchiveMember::file(u"readme.txt"_s, "no program here")})
-            << u"errReasonDamaged"_s;
-        QTest::newRow("member outside its folder")
-            << int(Misbehaviour::None)
-            << ArchiveWriter::zip(
-                   {ArchiveMember::file(u"Trout.exe"_s, "x", 0755), ArchiveMember::file(u"../evil.txt"_s, "x")})
-            << u"errReasonRefused"_s;
-        QTest::newRow("packed with a method this build cannot unpack")
-            << int(Misbehaviour::None)
-            << Test::ppmdWithBcjSevenZip(u"Trout.exe"_s, QByteArray("a program's text. ").repeated(400), true)
-            << u"errReasonUnsupported"_s;
-        QTest::newRow("not found") << int(Misbehaviour::NotFound) << QByteArray("x") << u"errReasonNet"_s;
-        QTest::newRow("connection dropped")
-            << int(Misbehaviour::DropConnection)
-            << ArchiveWriter::zip({ArchiveMember::file(u"Trout.exe"_s, QByteArray(4096, 'x'))}) << u"errReasonNet"_s;
+        QTest::addColumn<QStringList>("arguments"); // "proxy": the address of the proxy the test set up
+        const QByteArray program = ArchiveWriter::zip({ArchiveMember::file(u"Trout.exe"_s, "x", 0755)});
+        const auto row = [](const char *name, Misbehaviour misbehaviour, const QByteArray &body, const QString &reason,
+                            Route route = Route::Direct, const QStringList &arguments = {}) {
+            QTest::newRow(name) << int(misbehaviour) << body << int(route) << reason << arguments;
+        };
+        row("damaged archive", Misbehaviour::None, "PK\x03\x04 not really a zip", u"errReasonDamaged"_s);
+        row("no program inside", Misbehaviour::None,
+            ArchiveWriter::zip({ArchiveMember::file(u"readme.txt"_s, "no program here")}), u"errReasonDamaged"_s);
+        row("member outside its folder", Misbehaviour::None,
+            ArchiveWriter::zip(
+                {ArchiveMember::file(u"Trout.exe"_s, "x", 0755), ArchiveMember::file(u"../evil.txt"_s, "x")}),
+            u"errReasonRefused"_s);
+        row("packed with a method this build cannot unpack", Misbehaviour::None,
+            Test::ppmdWithBcjSevenZip(u"Trout.exe"_s, QByteArray("a program's text. ").repeated(400), true),
+            u"errReasonUnsupported"_s);
+        row("protected by a password", Misbehaviour::None, encrypted(program), u"errReasonEncrypted"_s);
+        row("not found", Misbehaviour::NotFound, "x", u"errReasonHttp"_s, Route::Direct, {u"404"_s, u"Not Found"_s});
+        row("server unavailable", Misbehaviour::Unavailable, "x", u"errReasonHttp"_s, Route::Direct,
+            {u"503"_s, u"Service Unavailable"_s});
+        row("connection dropped", Misbehaviour::DropConnection,
+            ArchiveWriter::zip({ArchiveMember::file(u"Trout.exe"_s, QByteArray(4096, 'x'))}), u"errReasonNet"_s);
+        row("proxy refuses the connection", Misbehaviour::None, program, u"errReasonProxy"_s, Route::ClosedProxy,
+            {u"proxy"_s});
+        row("proxy asks for a password", Misbehaviour::ProxyPassword, program, u"errReasonProxyPassword"_s,
+            Route::MirrorProxy, {u"proxy"_s});
+        row("certificate not trusted", Misbehaviour::None, program, u"errReasonSecure"_s, Route::UntrustedTls);
     }
 
     void failuresSayWhyAndRemoveThePackage()
     {
         QFETCH(int, misbehaviour);
         QFETCH(QByteArray, body);
+        QFETCH(int, route);
         QFETCH(QString, reason);
+        QFETCH(QStringList, arguments);
         serve(u"URLSYS-4"_s, body, Misbehaviour(misbehaviour));
+        QTemporaryDir configuration;
+        const InternetSettings store(configuration.filePath(u"Internet Settings.ini"_s));
+        QSslServer secure;
+        switch (Route(route)) {
+        case Route::Direct:
+            break;
+        case Route::ClosedProxy: {
+            QTcpServer closed;
+            QVERIFY(closed.listen(QHostAddress::LocalHost));
+            const quint16 port = closed.serverPort();
+            closed.close();
+            QVERIFY(store.write(u"127.0.0.1:%1"_s.arg(port), true).ok());
+            break;
+        }
+        case Route::MirrorProxy:
+            QVERIFY(store.write(u"127.0.0.1:%1"_s.arg(m_mirror->port()), true).ok());
+            break;
+        case Route::UntrustedTls: {
+            if (!QSslSocket::supportsSsl()) {
+                QSKIP("no TLS backend");
+            }
+            QFile certificateFile(QStringLiteral(TRIVET_TEST_DATA "/loopback-cert.pem"));
+            QFile keyFile(QStringLiteral(TRIVET_TEST_DATA "/loopback-key.pem"));
+            QVERIFY(certificateFile.open(QIODevice::ReadOnly) && keyFile.open(QIODevice::ReadOnly));
+            QSslConfiguration serving = QSslConfiguration::defaultConfiguration();
+            serving.setLocalCertificate(QSslCertificate(&certificateFile, QSsl::Pem));
+            serving.setPrivateKey(QSslKey(&keyFile, QSsl::Ec, QSsl::Pem));
+            secure.setSslConfiguration(serving);
+            QVERIFY(secure.listen(QHostAddress::LocalHost));
+            QVERIFY(writeIni(u"Applications"_s, u"URLSYS-4"_s,
+                             u"https://127.0.0.1:%1/packages/URLSYS-4"_s.arg(secure.serverPort()),
+                             m_folder->appFolder().iniPath()));
+            break;
+        }
+        }
+        if (arguments == QStringList{u"proxy"_s}) {
+            arguments = {store.server().value_or(QString())};
+        }
         startController(online);
+        controller()->setProxySource([&store] { return store.proxy(); });
         QSignalSpy finished(controller(), &LaunchController::installationFinished);
         click(2, 3);
         m_view.showDownloadLine(0, u"something"_s);
@@ -528,7 +608,11 @@ private slots:
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown.first().kind, CatalogueView::MessageKind::Warning);
         QCOMPARE(shown.first().title, u"TrivetDesk"_s);
-        QCOMPARE(shown.first().text, T(u"errMsg3"_s) + u'\n' + T(reason));
+        QString line = T(reason);
+        for (const QString &argument : std::as_const(arguments)) {
+            line = line.arg(argument);
+        }
+        QCOMPARE(shown.first().text, T(u"errMsg3"_s) + u'\n' + line);
         QVERIFY(m_view.downloadLine(0).isEmpty());
         QVERIFY(m_recorder->started.isEmpty());
         QVERIFY(!m_folder->exists(u"Trout.zip"_s));
@@ -621,7 +705,7 @@ private slots:
         QTest::newRow("package without the second program")
             << ArchiveWriter::zip({ArchiveMember::file(u"erunt.exe"_s, "erunt", 0755)}) << int(Misbehaviour::None)
             << false << QStringList{u"erunt/erunt.exe"_s} << false << QStringList{u"errReasonDamaged"_s};
-        QTest::newRow("download fails") << both << int(Misbehaviour::NotFound) << false << QStringList() << false
+        QTest::newRow("download fails") << both << int(Misbehaviour::DropConnection) << false << QStringList() << false
                                         << QStringList{u"errReasonNet"_s};
     }
 

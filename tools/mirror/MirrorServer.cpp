@@ -20,16 +20,21 @@ namespace Trivet {
 
 namespace {
 
-MirrorResponse notFound(MirrorResponse response)
+MirrorResponse errorPage(MirrorResponse response, int status, const QByteArray &reason)
 {
-    response.status = 404;
-    response.reason = "Not Found";
+    response.status = status;
+    response.reason = reason;
     response.misbehaviour = MirrorServer::Misbehaviour::None;
-    response.body = "<html><body><h1>404 Not Found</h1></body></html>\n";
+    response.body = "<html><body><h1>" + QByteArray::number(status) + ' ' + reason + "</h1></body></html>\n";
     response.size = response.body.size();
     response.filePath.clear();
     response.headers = {{"Content-Type", "text/html"}};
     return response;
+}
+
+MirrorResponse notFound(MirrorResponse response)
+{
+    return errorPage(std::move(response), 404, "Not Found");
 }
 
 MirrorResponse redirect(MirrorResponse response, const QByteArray &location)
@@ -245,6 +250,13 @@ MirrorResponse MirrorServer::respond(const QByteArray &method, const QByteArray 
     switch (rule.misbehaviour) {
     case Misbehaviour::NotFound:
         return notFound(response);
+    case Misbehaviour::Unavailable:
+        return errorPage(response, 503, "Service Unavailable");
+    case Misbehaviour::ProxyPassword: {
+        MirrorResponse page = errorPage(response, 407, "Proxy Authentication Required");
+        page.headers.emplaceBack("Proxy-Authenticate", "Basic realm=\"mirror\"");
+        return page;
+    }
     case Misbehaviour::Redirect:
         return redirect(response, locationFor(rule.redirectTarget).toUtf8());
     case Misbehaviour::RedirectLoop:

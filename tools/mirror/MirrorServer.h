@@ -42,6 +42,8 @@ public:
         RefuseRange,     // answers every range with 416 Range Not Satisfiable
         LongerBody,      // announces half the body, sends all of it, then closes
         HugeHeaders,     // sends 8 MiB of header lines before the body
+        Unavailable,     // 503 Service Unavailable with a small HTML page
+        ProxyPassword,   // 407: as a proxy that wants a user name and password before it carries the request
     };
     Q_ENUM(Misbehaviour)
 

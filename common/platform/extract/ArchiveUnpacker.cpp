@@ -194,6 +194,9 @@ bool ArchiveUnpacker::unpackAll(const QString &archivePath)
             break;
         }
         if (status < ARCHIVE_WARN) {
+            if (archive_read_has_encrypted_entries(reader.get()) > 0) {
+                return failReading(reader.get(), {}); // a 7z whose names are encrypted too
+            }
             return fail(ExtractStatus::Damaged,
                         u"The archive "_s + m_archiveName + u" is damaged: "_s + libarchiveError(reader.get()));
         }
@@ -381,9 +384,16 @@ bool ArchiveUnpacker::skip(archive *reader)
     return true;
 }
 
-// libarchive reports a method chain it accepts but then cannot unpack as damage; the user is told which.
+// libarchive reports a method chain it accepts but then cannot unpack, and a member it cannot decrypt, as
+// damage; the user is told which.
 bool ArchiveUnpacker::failReading(archive *reader, const QString &where)
 {
+    // No password is ever asked for, so a protected member is not damage but something the user can act on.
+    if (archive_read_has_encrypted_entries(reader) > 0) {
+        return fail(ExtractStatus::Encrypted, u"The archive "_s + m_archiveName +
+                                                  u" is protected by a password; libarchive says: "_s +
+                                                  libarchiveError(reader));
+    }
     if (const std::optional<QString> method = unsupportedSevenZipMethod(m_archivePath)) {
         return fail(ExtractStatus::Unsupported, u"The archive "_s + m_archiveName +
                                                     u" uses a compression method this build cannot unpack ("_s +
