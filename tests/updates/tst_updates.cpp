@@ -347,37 +347,41 @@ private slots:
     {
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<Misbehaviour>("misbehaviour");
-        QTest::addColumn<QString>("reason"); // language key of the reason the line adds
+        QTest::addColumn<QString>("reason");        // language key of the reason the line adds
+        QTest::addColumn<QStringList>("arguments"); // what fills its placeholders
 
         const QByteArray list = packageSettings(QUrl(u"http://fresh.example/Trivet.zip"_s));
         const auto zip = [](const QByteArray &settings) {
             return Test::ArchiveWriter::zip({ArchiveMember::file(u"Trivet.ini"_s, settings)});
         };
         const QByteArray good = zip(list);
-        QTest::newRow("not found") << good << Misbehaviour::NotFound << u"errReasonNet"_s;
-        QTest::newRow("cut off") << good << Misbehaviour::DropConnection << u"errReasonNet"_s;
-        QTest::newRow("damaged") << good.left(good.size() / 2) << Misbehaviour::None << u"errReasonDamaged"_s;
+        QTest::newRow("not found") << good << Misbehaviour::NotFound << u"errReasonHttp"_s
+                                   << QStringList{u"404"_s, u"Not Found"_s};
+        QTest::newRow("cut off") << good << Misbehaviour::DropConnection << u"errReasonNet"_s << QStringList();
+        QTest::newRow("damaged") << good.left(good.size() / 2) << Misbehaviour::None << u"errReasonDamaged"_s
+                                 << QStringList();
         QTest::newRow("no settings inside") << Test::ArchiveWriter::zip({ArchiveMember::file(u"readme.txt"_s, "x")})
-                                            << Misbehaviour::None << u"errReasonDamaged"_s;
+                                            << Misbehaviour::None << u"errReasonDamaged"_s << QStringList();
         QTest::newRow("climbing out") << Test::ArchiveWriter::zip({ArchiveMember::file(u"../Trivet.ini"_s, list)})
-                                      << Misbehaviour::None << u"errReasonRefused"_s;
+                                      << Misbehaviour::None << u"errReasonRefused"_s << QStringList();
 
         // Lists that unpack but cannot stand in for the settings: the catalogue would be lost for good.
         const QString utf16 = QString::fromLatin1(list);
         const QByteArray nulless = Test::payload(4096).replace('\0', 'x');
-        QTest::newRow("empty list") << zip({}) << Misbehaviour::None << u"errReasonDamaged"_s;
-        QTest::newRow("random bytes") << zip(nulless) << Misbehaviour::None << u"errReasonDamaged"_s;
+        QTest::newRow("empty list") << zip({}) << Misbehaviour::None << u"errReasonDamaged"_s << QStringList();
+        QTest::newRow("random bytes") << zip(nulless) << Misbehaviour::None << u"errReasonDamaged"_s << QStringList();
         QTest::newRow("UTF-16") << zip("\xFF\xFE" +
                                        QByteArray(reinterpret_cast<const char *>(utf16.utf16()), utf16.size() * 2))
-                                << Misbehaviour::None << u"errReasonDamaged"_s;
-        QTest::newRow("NUL byte") << zip(list + '\0') << Misbehaviour::None << u"errReasonDamaged"_s;
+                                << Misbehaviour::None << u"errReasonDamaged"_s << QStringList();
+        QTest::newRow("NUL byte") << zip(list + '\0') << Misbehaviour::None << u"errReasonDamaged"_s << QStringList();
         QTest::newRow("over 4 MiB") << zip(list + ';' + QByteArray(SettingsPackage::MaxListSize - list.size(), 'x'))
-                                    << Misbehaviour::None << u"errReasonDamaged"_s;
-        QTest::newRow("empty URLIni") << zip(packageSettings(QUrl())) << Misbehaviour::None << u"errReasonDamaged"_s;
+                                    << Misbehaviour::None << u"errReasonDamaged"_s << QStringList();
+        QTest::newRow("empty URLIni") << zip(packageSettings(QUrl())) << Misbehaviour::None << u"errReasonDamaged"_s
+                                      << QStringList();
         QTest::newRow("no URLIni") << zip(packageSettings(QUrl(u"http://fresh.example/"_s), u"URLIni"))
-                                   << Misbehaviour::None << u"errReasonDamaged"_s;
+                                   << Misbehaviour::None << u"errReasonDamaged"_s << QStringList();
         QTest::newRow("missing address") << zip(packageSettings(QUrl(u"http://fresh.example/"_s), u"URLSYS-4"))
-                                         << Misbehaviour::None << u"errReasonDamaged"_s;
+                                         << Misbehaviour::None << u"errReasonDamaged"_s << QStringList();
     }
 
     void failedSettingsPackageChangesNothing()
@@ -385,6 +389,7 @@ private slots:
         QFETCH(QByteArray, body);
         QFETCH(Misbehaviour, misbehaviour);
         QFETCH(QString, reason);
+        QFETCH(QStringList, arguments);
         m_mirror->setBody(u"/Trivet.zip"_s, body);
         m_mirror->setMisbehaviour(u"/Trivet.zip"_s, misbehaviour);
         auto window = startWindow(offline);
@@ -393,7 +398,11 @@ private slots:
 
         QVERIFY(!fetchSettings(*window));
         QCOMPARE(m_folder->readFile(u"Trivet.ini"_s), before);
-        QCOMPARE(window->findChild<QLabel *>(u"LbAVDownload"_s)->text(), T(u"lbIniFailed"_s) + u' ' + T(reason));
+        QString line = T(reason);
+        for (const QString &argument : std::as_const(arguments)) {
+            line = line.arg(argument);
+        }
+        QCOMPARE(window->findChild<QLabel *>(u"LbAVDownload"_s)->text(), T(u"lbIniFailed"_s) + u' ' + line);
         QVERIFY(!m_folder->exists(u".trivet-work"_s));
         Test::ownWarnings().clear(); // the refused members are logged as well
     }
