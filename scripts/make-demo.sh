@@ -1,15 +1,23 @@
 #!/usr/bin/env bash
-# make-demo.sh BUILD_DIR PORT
+# make-demo.sh [--fresh] BUILD_DIR PORT
 #
 # Lays out a demo next to a build: BUILD_DIR/demo/mirror holds every package the launcher can fetch (each
 # program a copy of TrivetStandIn), and BUILD_DIR/demo/portable is a copy of the build's portable folder
 # whose settings fetch from http://127.0.0.1:PORT instead of the maker's site. Serve the mirror with
 #   BUILD_DIR/tools/TrivetMirror --root BUILD_DIR/demo/mirror --port PORT
-# The demo folder is made afresh each time; BUILD_DIR/portable itself is never changed.
+# The mirror is made afresh each time. A demo portable folder that is already there is kept, since it holds
+# what the user did in it (own programs and language in Trivet.ini, downloaded programs): only the launcher's
+# own programs are replaced by this build's, shipped files it lacks come back, and its addresses are
+# pointed at PORT. --fresh lays it out again. BUILD_DIR/portable itself is never changed.
 set -euo pipefail
 
+fresh=0
+if [ "${1:-}" = --fresh ]; then
+    fresh=1
+    shift
+fi
 if [ $# -ne 2 ]; then
-    echo "usage: $0 BUILD_DIR PORT" >&2
+    echo "usage: $0 [--fresh] BUILD_DIR PORT" >&2
     exit 2
 fi
 build=$1
@@ -27,15 +35,35 @@ for needed in "$build/portable/Trivet.ini" "$build/portable/TrivetDesk" "$build/
 done
 
 demo=$build/demo
-rm -rf -- "$demo/mirror" "$demo/portable"
+portable=$demo/portable
+rm -rf -- "$demo/mirror"
 mkdir -p -- "$demo"
-cp -a -- "$build/portable" "$demo/portable"
 
-# Only the host changes: the paths of the addresses are where the builder puts each file. The Updater's
-# package has a built-in address on the maker's site; the demo names the mirror's instead.
-ini=$demo/portable/Trivet.ini
+# The shipped settings pointed at the mirror. Only the host changes: the paths of the addresses are where
+# the builder puts each file. The Updater's package has a built-in address on the maker's site; the demo
+# names the mirror's instead.
+ini=$demo/Trivet.ini
+cp -- "$build/portable/Trivet.ini" "$ini"
 sed -i "s#http://packages\.quillory\.example#http://127.0.0.1:$port#g" "$ini"
 sed -i "s#^\(updateURL=.*\)\r\$#\1\r\nupdaterURL=http://127.0.0.1:$port/TrivetUpdate/TrivetUpdate.zip\r#" "$ini"
+
+if [ "$fresh" = 1 ] || [ ! -d "$portable" ]; then
+    rm -rf -- "$portable"
+    cp -a -- "$build/portable" "$portable"
+    cp -- "$ini" "$portable/Trivet.ini"
+else
+    # The launcher, the Updater and their start script are this build's.
+    find "$build/portable" -maxdepth 1 -type f -perm -u+x -exec cp -a -- {} "$portable/" \;
+    # Shipped files the folder lacks come back; none it has is overwritten.
+    (cd "$build/portable" && find . -type f -print0) | while IFS= read -r -d '' file; do
+        if [ ! -e "$portable/$file" ]; then
+            mkdir -p -- "$(dirname -- "$portable/$file")"
+            cp -a -- "$build/portable/$file" "$portable/$file"
+        fi
+    done
+    # A mirror on another port than last time.
+    sed -i "s#http://127\.0\.0\.1:[0-9]*#http://127.0.0.1:$port#g" "$portable/Trivet.ini"
+fi
 
 # The rewritten settings go into the mirror's settings package too, so fetching fresh settings in the demo
 # keeps the launcher on the mirror.
@@ -46,4 +74,4 @@ sed -i "s#^\(updateURL=.*\)\r\$#\1\r\nupdaterURL=http://127.0.0.1:$port/TrivetUp
 
 echo "Demo ready: serve it with"
 echo "  $build/tools/TrivetMirror --root $demo/mirror --port $port"
-echo "and start $demo/portable/TrivetDesk"
+echo "and start $portable/TrivetDesk"

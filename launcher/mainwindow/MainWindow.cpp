@@ -93,6 +93,10 @@ MainWindow::MainWindow(LauncherContext context, QWidget *parent)
     m_ownApps = new OwnAppsController(m_context.folder, m_settings, m_texts, m_context.processes, *m_ownTab, this);
     connect(m_ownTab, &OwnAppsTabPage::slotClicked, m_ownApps, &OwnAppsController::launch);
     connect(m_ownTab->settingsButton(), &QPushButton::clicked, this, &MainWindow::openOwnAppEditor);
+    connect(m_ownApps, &OwnAppsController::editorRequested, this, [this](int slot) {
+        openOwnAppEditor();
+        m_editor->selectSlot(slot);
+    });
     connect(m_ownTab->adjustDriveButton(), &QPushButton::clicked, m_ownApps, &OwnAppsController::adjustDriveLetters);
     m_updates = new UpdateController(m_context.folder, m_settings, m_texts, m_context.processes, *this,
                                      m_launcher->packageDownloader(), this);

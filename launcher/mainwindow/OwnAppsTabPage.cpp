@@ -109,6 +109,16 @@ void OwnAppsTabPage::showMessage(const QString &title, const QString &text)
     MessageBox::warning(window(), title, text);
 }
 
+void OwnAppsTabPage::showReport(const QString &title, const QString &text)
+{
+    MessageBox::information(window(), title, text);
+}
+
+bool OwnAppsTabPage::confirm(const QString &title, const QString &text)
+{
+    return MessageBox::askOkCancel(window(), QMessageBox::Warning, title, text) == QMessageBox::Ok;
+}
+
 void OwnAppsTabPage::resetCaptions()
 {
     for (QLabel *caption : std::as_const(m_captions)) {

@@ -40,6 +40,8 @@ public:
     void showSlotPicture(int slot, const QString &file) override;
     void showSlotToolTip(int slot, const QString &text) override;
     void showMessage(const QString &title, const QString &text) override;
+    void showReport(const QString &title, const QString &text) override;
+    bool confirm(const QString &title, const QString &text) override;
 
 signals:
     void slotClicked(int slot);

@@ -212,6 +212,11 @@ void OwnAppEditor::applyTexts()
     m_close->setText(m_texts.text(u"cmdClose"));
 }
 
+void OwnAppEditor::selectSlot(int slot)
+{
+    m_number->setCurrentIndex(slot);
+}
+
 int OwnAppEditor::currentSlot() const
 {
     return m_number->currentIndex();

@@ -30,6 +30,8 @@ public:
 
     // The icons taken out of program files since the window opened, oldest first; the newest is shown.
     const QList<QPixmap> &extractedIcons() const { return m_extracted; }
+    // Shows the slot's settings, as choosing it in the list does.
+    void selectSlot(int slot);
 
     static constexpr int IconSize = 32;
 

@@ -3,6 +3,7 @@
 #include "common/platform/CommandLine.h"
 #include "common/platform/FileExists.h"
 #include "common/platform/ProcessStarter.h"
+#include "common/product/Product.h"
 #include "common/settings/IniFile.h"
 #include "common/settings/LanguageTexts.h"
 #include "launcher/ownapps/DriveMove.h"
@@ -98,12 +99,33 @@ void OwnAppsController::launch(int slot)
         return;
     }
     const QString commandLine = value(OwnAppSlot::pathKey(slot));
-    if (commandLine.isEmpty() || commandLine == OwnAppSlot::unusedPath()) {
+    if (commandLine.trimmed().isEmpty() || commandLine == OwnAppSlot::unusedPath()) {
+        emit editorRequested(slot);
         return;
     }
-    // A slot whose program is gone does nothing, as the user sees it; the reason goes to the log.
-    if (const StartResult started = m_runner.start(processFor(commandLine)); !started.ok()) {
+    const ProcessStart request = processFor(commandLine);
+    // Without Wine the runner has said what to install; the slot itself is right.
+    if (const StartResult started = m_runner.start(request); !started.installed()) {
         qCInfo(lcOwnApps) << "slot" << slot + 1 << "did not start";
+        explainFailedStart(slot, request.program);
+    }
+}
+
+void OwnAppsController::explainFailedStart(int slot, const QString &program)
+{
+    // Looked at after the starter failed, so the starter alone decides what starts; this only names the
+    // likeliest reason. None of these looks opens the file, which may be a pipe.
+    const QFileInfo info(program);
+    QStringView key = u"errOwnAppNoStart";
+    if (!info.exists()) {
+        key = u"errOwnAppMissing";
+    } else if (info.isDir()) {
+        key = u"errOwnAppFolder";
+    }
+    const QString text =
+        m_texts.text(key).arg(QDir::toNativeSeparators(program)) + u"\n\n"_s + m_texts.text(u"MsgOwnAppEdit");
+    if (m_view.confirm(Product::LauncherName.toString(), text)) {
+        emit editorRequested(slot);
     }
 }
 
@@ -206,27 +228,44 @@ void OwnAppsController::adjustDriveLetters()
     readWorkingCopies();
     const DriveMove move(m_oldDrive, m_newDrive, [this](const QString &p) { return isFile(p); });
     const QString &section = OwnAppSlot::section();
+    int movedPaths = 0;
     for (int slot = 0; slot < OwnAppSlot::Count; ++slot) {
         WorkingCopy &copy = m_copies[slot];
         if (copy.path != OwnAppSlot::unusedPath()) {
             const QString moved = move.commandLine(copy.path);
             if (moved != copy.path && write(section, OwnAppSlot::pathKey(slot), moved)) {
                 copy.path = moved;
+                ++movedPaths;
             }
         }
         if (copy.icon != OwnAppSlot::unusedIcon()) {
             const QString moved = move.file(copy.icon);
             if (moved != copy.icon && write(section, OwnAppSlot::iconKey(slot), moved)) {
                 copy.icon = moved;
+                ++movedPaths;
             }
         }
     }
-    if (DriveMove::sameDrive(m_oldDrive, m_newDrive)) {
-        return;
+    const QString from = m_oldDrive;
+    if (!DriveMove::sameDrive(m_oldDrive, m_newDrive)) {
+        write(driveSection, oldDriveKey, m_newDrive);
+        m_oldDrive = m_settings.value(driveSection, oldDriveKey);
+        showSlots();
     }
-    write(driveSection, oldDriveKey, m_newDrive);
-    m_oldDrive = m_settings.value(driveSection, oldDriveKey);
-    showSlots();
+    reportAdjustment(movedPaths, from, m_newDrive);
+}
+
+void OwnAppsController::reportAdjustment(int moved, const QString &from, const QString &to)
+{
+    QString text;
+    if (moved == 0) {
+        text = m_texts.text(u"MsgDriveNothing");
+    } else if (moved == 1) {
+        text = m_texts.text(u"MsgDriveMovedOne").arg(from, to);
+    } else {
+        text = m_texts.text(u"MsgDriveMoved").arg(QString::number(moved), from, to);
+    }
+    m_view.showReport(Product::LauncherName.toString(), text);
 }
 
 } // namespace Trivet

@@ -20,8 +20,9 @@ struct ProcessStart;
 // The user's own programs: what their slots show, what a click starts, what the editor saves, and how
 // their paths follow the stick to another drive. It reads and writes section [MyOwnApps] through the
 // settings document the window holds and shows the slots through an OwnAppsView, so it runs without a
-// window. A slot that cannot start does nothing, as far as the user sees, with one exception: a Windows
-// program on a system without Wine is explained, since the user can fix that.
+// window. A click on a slot not in use asks for the editor on that slot; a slot whose program did not start
+// says which path failed and why, and offers the editor, since the fix is there. A Windows program on a
+// system without Wine is explained as every start explains it.
 class OwnAppsController final : public QObject
 {
     Q_OBJECT
@@ -48,7 +49,7 @@ public:
     // Starts the slot's program as the settings hold it now, so an edit by hand counts at the next click.
     void launch(int slot);
     // Points every path that lay on the drive of the last adjustment to the drive the launcher runs from
-    // now, saves them, and refreshes the slots when the drive changed.
+    // now, saves them, refreshes the slots when the drive changed, and reports how many paths moved.
     void adjustDriveLetters();
 
     OwnAppSlot slot(int slot) const;
@@ -66,11 +67,18 @@ public:
     QString lastAdjustedDrive() const { return m_oldDrive; }
     const std::array<WorkingCopy, OwnAppSlot::Count> &workingCopies() const { return m_copies; }
 
+signals:
+    // The user should see the editor, on this slot.
+    void editorRequested(int slot);
+
 private:
     QString value(const QString &key) const;
     bool write(const QString &section, const QString &key, const QString &value);
     void readWorkingCopies();
     void showSlot(int slot);
+    // Why program, which the starter could not start, did not start, in the user's words; and the editor.
+    void explainFailedStart(int slot, const QString &program);
+    void reportAdjustment(int moved, const QString &from, const QString &to);
     // A path as written, or below the application folder when it is relative and names something there.
     QString resolved(const QString &path) const;
     bool isFile(const QString &path) const;

@@ -19,6 +19,10 @@ public:
     virtual void showSlotToolTip(int slot, const QString &text) = 0;
     // A warning box with an OK button; returns when the user has closed it.
     virtual void showMessage(const QString &title, const QString &text) = 0;
+    // An information box with an OK button, for what an action did.
+    virtual void showReport(const QString &title, const QString &text) = 0;
+    // A warning box with OK and Cancel; true when the user chose OK.
+    virtual bool confirm(const QString &title, const QString &text) = 0;
 };
 
 } // namespace Trivet

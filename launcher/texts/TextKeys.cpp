@@ -177,6 +177,20 @@ QList<TextKey> buildTextKeys()
         {u"cmdExtractIcon"_s, u"Own-programs editor: button that takes the icon out of the program file"_s},
         {u"cmdSaveIcon"_s, u"Own-programs editor: button that saves the icon shown as a picture file"_s},
         {u"cmdSave"_s, u"Own-programs editor: button that saves the selected slot"_s},
+        {u"errOwnAppMissing"_s, u"Own programs, warning box after a slot was clicked: its program was not found; %1 is "
+                                u"the path"_s},
+        {u"errOwnAppFolder"_s,
+         u"Own programs, warning box after a slot was clicked: its path names a folder; %1 is the "
+         u"path"_s},
+        {u"errOwnAppNoStart"_s, u"Own programs, warning box after a slot was clicked: the file is there but could not "
+                                u"be started (no run bit, or not a program for this system); %1 is the path"_s},
+        {u"MsgOwnAppEdit"_s, u"Own programs, last line of those warning boxes: OK opens the editor on that slot"_s},
+        {u"MsgDriveMoved"_s, u"Own programs, message box after Adjust Drive Letter: %1 paths (two or more) were moved "
+                             u"from drive %2 to drive %3"_s},
+        {u"MsgDriveMovedOne"_s,
+         u"Own programs, message box after Adjust Drive Letter: one path was moved from drive %1 "
+         u"to drive %2"_s},
+        {u"MsgDriveNothing"_s, u"Own programs, message box after Adjust Drive Letter: no path needed to change"_s},
     });
     return keys;
 }

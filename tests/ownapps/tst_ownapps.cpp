@@ -71,6 +71,8 @@ private:
         return window.ownAppEditor();
     }
 
+    QString english(const QString &key) const { return translation(key, m_folder->path(u"Languages/English.lng"_s)); }
+
     template <typename T> static T *child(QWidget *parent, const QString &name) { return parent->findChild<T *>(name); }
 
 private slots:
@@ -124,12 +126,14 @@ private slots:
             QTest::mouseClick(tab->icon(slot), Qt::LeftButton);
         }
         QVERIFY(std::static_pointer_cast<Test::RecordingProcessStarter>(m_processes)->started.isEmpty());
+        QVERIFY(window->ownAppEditor());
         // Both drives are recorded at the first start; pressing the button on that drive changes nothing.
         QCOMPARE(readIni(u"USBDriveLetter"_s, u"NewDriveLetter"_s, ini()), u"/media/alice/STICK"_s);
         QCOMPARE(readIni(u"USBDriveLetter"_s, u"OldDriveLetter"_s, ini()), u"/media/alice/STICK"_s);
         const QByteArray before = m_folder->readFile(u"Trivet.ini"_s);
         tab->adjustDriveButton()->click();
         QCOMPARE(m_folder->readFile(u"Trivet.ini"_s), before);
+        QCOMPARE(MessageBox::takeShown().size(), 1);
     }
 
     void slotsStartRealPrograms()
@@ -156,7 +160,10 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(m_folder->readFile(u"Tools/started.marker"_s), QByteArray("-x\n"), 5000);
         QTest::mouseClick(tab->icon(1), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(m_folder->exists(u"My Tools/started.marker"_s), 5000);
-        QTest::mouseClick(tab->icon(2), Qt::LeftButton); // nothing to start, nothing to say
+        MessageBox::setNextAnswer(QMessageBox::Cancel);
+        QTest::mouseClick(tab->icon(2), Qt::LeftButton); // said, and the editor is left closed
+        QCOMPARE(MessageBox::takeShown().size(), 1);
+        QVERIFY(!window->ownAppEditor());
         QVERIFY(window->isEnabled());
 
         // A path changed by hand counts at the next click; the tab still shows what it showed.
@@ -208,6 +215,65 @@ private slots:
             QCOMPARE(shown[0].text, translation(u"errMsgWine"_s, m_folder->path(u"Languages/English.lng"_s)));
             QVERIFY(recorder->started.isEmpty());
         }
+    }
+
+    // What a click on a slot that starts nothing leads to: an unused slot opens the editor on it; a program
+    // that did not start is named with the reason, and OK opens the editor on the slot. "<here>" stands for
+    // the portable folder.
+    void slotClickOutcomes_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("reason"); // the key of the reason given; empty: no box
+        QTest::addColumn<QString>("named");  // the path the box names
+        QTest::addColumn<bool>("answerOk");
+
+        QTest::newRow("unused") << u"Your Application Path here"_s << QString() << QString() << true;
+        QTest::newRow("no path") << u"  "_s << QString() << QString() << true;
+        QTest::newRow("missing") << u"<here>/Tools/gone -x"_s << u"errOwnAppMissing"_s << u"<here>/Tools/gone"_s
+                                 << true;
+        QTest::newRow("missing, Cancel") << u"<here>/Tools/gone"_s << u"errOwnAppMissing"_s << u"<here>/Tools/gone"_s
+                                         << false;
+        QTest::newRow("missing, relative") << u"Tools/gone"_s << u"errOwnAppMissing"_s << u"Tools/gone"_s << true;
+        QTest::newRow("folder") << u"<here>/Tools"_s << u"errOwnAppFolder"_s << u"<here>/Tools"_s << true;
+        // The loader starts a native program without its run bit, but not a script or any other file.
+        QTest::newRow("script without run bit")
+            << u"<here>/Tools/script"_s << u"errOwnAppNoStart"_s << u"<here>/Tools/script"_s << true;
+        QTest::newRow("text without run bit")
+            << u"<here>/Tools/notes.txt"_s << u"errOwnAppNoStart"_s << u"<here>/Tools/notes.txt"_s << true;
+    }
+
+    void slotClickOutcomes()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, reason);
+        QFETCH(QString, named);
+        QFETCH(bool, answerOk);
+        const QString here = QDir::cleanPath(m_folder->root());
+        m_processes = makeProgramStarter(WineLocator());
+        m_folder->writeFile(u"Tools/script"_s, markerScript);
+        m_folder->writeFile(u"Tools/notes.txt"_s, "just some notes\n");
+        setSlot(4, u"Slot"_s, path.replace(u"<here>"_s, here), u"Your Icon-path here"_s);
+        auto window = startWindow();
+        QVERIFY(window);
+
+        MessageBox::setNextAnswer(answerOk ? QMessageBox::Ok : QMessageBox::Cancel);
+        QTest::mouseClick(window->ownAppsTab()->icon(3), Qt::LeftButton);
+        const QList<MessageBox::Shown> shown = MessageBox::takeShown();
+        if (reason.isEmpty()) {
+            QVERIFY(shown.isEmpty());
+        } else {
+            QCOMPARE(shown.size(), 1);
+            QCOMPARE(shown[0].icon, QMessageBox::Warning);
+            const QString namedPath = QDir::toNativeSeparators(named.replace(u"<here>"_s, here));
+            QCOMPARE(shown[0].text, english(reason).arg(namedPath) + u"\n\n"_s + english(u"MsgOwnAppEdit"_s));
+        }
+        OwnAppEditor *editor = window->ownAppEditor();
+        QCOMPARE(bool(editor), answerOk);
+        if (editor) {
+            QCOMPARE(child<QComboBox>(editor, u"cmbAppNumber"_s)->currentIndex(), 3);
+            QCOMPARE(child<QLineEdit>(editor, u"txtAppPath"_s)->text(), path);
+        }
+        QVERIFY(!m_folder->exists(u"Tools/started.marker"_s));
     }
 
     // Captions stay bold from one icon to the next until the pointer crosses the tab's surface.
@@ -395,6 +461,8 @@ private slots:
             << u"/media/alice/STICK"_s << u"F:"_s
             << QStringList{u"/media/alice/STICK/Apps/tool -o /tmp"_s, u"/media/alice/STICK/Apps/tool.ico"_s}
             << QStringList{u"F:\\Apps\\tool -o \\tmp"_s, u"F:\\Apps\\tool.ico"_s};
+        QTest::newRow("one path") << u"E:"_s << u"F:"_s << QStringList{u"E:\\x.exe"_s, placeholderIcon}
+                                  << QStringList{u"F:\\x.exe"_s, placeholderIcon};
         QTest::newRow("drive letter to drive letter")
             << u"E:"_s << u"F:"_s
             << QStringList{u"E:\\Apps\\Tool\\tool.exe"_s, u"E:"_s, u"C:\\Windows\\x.exe"_s, u"EF:\\x"_s}
@@ -422,6 +490,19 @@ private slots:
         setOwn(u"MyOwnAppName1"_s, u"Renamed"_s);
 
         window->ownAppsTab()->adjustDriveButton()->click();
+        // The box says how many paths moved, between which drives.
+        int moved = 0;
+        for (int i = 0; i < before.size(); ++i) {
+            moved += before.at(i) != after.at(i) ? 1 : 0;
+        }
+        const QString report = moved == 0   ? english(u"MsgDriveNothing"_s)
+                               : moved == 1 ? english(u"MsgDriveMovedOne"_s).arg(oldRoot, newRoot)
+                                            : english(u"MsgDriveMoved"_s).arg(QString::number(moved), oldRoot, newRoot);
+        QStringList shown;
+        for (const MessageBox::Shown &box : MessageBox::takeShown()) {
+            shown.append(box.text);
+        }
+        QCOMPARE(shown, QStringList{report});
         for (int i = 0; i < after.size(); i += 2) {
             QCOMPARE(own(u"MyOwnAppPath%1"_s.arg(i / 2 + 1)), after.at(i));
             QCOMPARE(own(u"MyOwnAppIcon%1"_s.arg(i / 2 + 1)), after.at(i + 1));
@@ -433,6 +514,9 @@ private slots:
         const QByteArray adjusted = m_folder->readFile(u"Trivet.ini"_s);
         window->ownAppsTab()->adjustDriveButton()->click();
         QCOMPARE(m_folder->readFile(u"Trivet.ini"_s), adjusted);
+        const QList<MessageBox::Shown> again = MessageBox::takeShown();
+        QCOMPARE(again.size(), 1);
+        QCOMPARE(again[0].text, u"Nothing to adjust: every path is already on this drive"_s);
     }
 
     void savedSlotMovesWithTheStick()
@@ -447,6 +531,7 @@ private slots:
         window->ownAppsTab()->adjustDriveButton()->click();
         QCOMPARE(own(u"MyOwnAppPath2"_s), u"/media/bob/STICK/new -x"_s);
         QCOMPARE(own(u"MyOwnAppIcon2"_s), u"/media/bob/STICK/old.png"_s);
+        QCOMPARE(MessageBox::takeShown().size(), 1);
     }
 
     // A named pipe where a slot's program or icon, the version file or another file of the folder belongs:
@@ -462,7 +547,10 @@ private slots:
 
         const QString noIcon = u"Your Icon-path here"_s;
         QTest::newRow("program, click") << QStringList{u"Tools/tool"_s} << u"<here>/Tools/tool -x"_s << noIcon
-                                        << u"click"_s << QString();
+                                        << u"click"_s
+                                        << u"The program of this slot cannot be started: <here>/Tools/tool has no "
+                                           u"run bit or is not a program this system can run.\n\nOpen the settings "
+                                           u"of this slot now?"_s;
         QTest::newRow("icon, start") << QStringList{u"Icons/tool.png"_s} << u"/usr/bin/env"_s
                                      << u"<here>/Icons/tool.png"_s << u"start"_s << QString();
         QTest::newRow("program and icon, Extract Icon")
@@ -470,7 +558,7 @@ private slots:
             << u"extract"_s << u"Path not found!"_s;
         QTest::newRow("program and icon, Adjust Drive Letter")
             << QStringList{u"My Tools/tool"_s, u"Icons/tool.png"_s} << u"E:\\My Tools\\tool -x"_s
-            << u"E:\\Icons\\tool.png"_s << u"adjust"_s << QString();
+            << u"E:\\Icons\\tool.png"_s << u"adjust"_s << u"2 paths moved from E: to <here>"_s;
         QTest::newRow("ver.dat, start") << QStringList{u"ver.dat"_s} << QString() << QString() << u"start"_s
                                         << QString();
         QTest::newRow("English.lng, start")
@@ -489,6 +577,7 @@ private slots:
         QFETCH(QString, action);
         QFETCH(QString, message);
         const QString here = QDir::cleanPath(m_folder->root());
+        message.replace(u"<here>"_s, QDir::toNativeSeparators(here));
         // The chain of starters the launcher itself uses, so reading the program's head is part of the click.
         m_processes = makeProgramStarter(WineLocator());
         if (!program.isEmpty()) {
