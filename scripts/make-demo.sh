@@ -6,9 +6,8 @@
 # whose settings fetch from http://127.0.0.1:PORT instead of the maker's site. Serve the mirror with
 #   BUILD_DIR/tools/TrivetMirror --root BUILD_DIR/demo/mirror --port PORT
 # The mirror is made afresh each time. A demo portable folder that is already there is kept, since it holds
-# what the user did in it (own programs and language in Trivet.ini, downloaded programs): only the launcher's
-# own programs are replaced by this build's, shipped files it lacks come back, and its addresses are
-# pointed at PORT. --fresh lays it out again. BUILD_DIR/portable itself is never changed.
+# what the user did in it (own programs and language in Trivet.ini, downloaded programs): every shipped file but
+# Trivet.ini is replaced by this build's, and the settings' addresses are pointed at PORT. --fresh lays it out again. BUILD_DIR/portable itself is never changed.
 set -euo pipefail
 
 fresh=0
@@ -52,14 +51,14 @@ if [ "$fresh" = 1 ] || [ ! -d "$portable" ]; then
     cp -a -- "$build/portable" "$portable"
     cp -- "$ini" "$portable/Trivet.ini"
 else
-    # The launcher, the Updater and their start script are this build's.
-    find "$build/portable" -maxdepth 1 -type f -perm -u+x -exec cp -a -- {} "$portable/" \;
-    # Shipped files the folder lacks come back; none it has is overwritten.
-    (cd "$build/portable" && find . -type f -print0) | while IFS= read -r -d '' file; do
-        if [ ! -e "$portable/$file" ]; then
-            mkdir -p -- "$(dirname -- "$portable/$file")"
-            cp -a -- "$build/portable/$file" "$portable/$file"
-        fi
+    # Everything this build ships is this build's: the programs, their start script, the language and help
+    # files a new text needs, and ver.dat, which names the version of the programs. Only the settings are the
+    # user's; the programs the launcher installed are not shipped files and stay as they are.
+    (cd "$build/portable" && find . -type f ! -path ./Trivet.ini -print0) | while IFS= read -r -d '' file; do
+        mkdir -p -- "$(dirname -- "$portable/$file")"
+        # Beside it first, then renamed over it: a launcher still running keeps its own file.
+        cp -a -- "$build/portable/$file" "$portable/$file.new"
+        mv -f -- "$portable/$file.new" "$portable/$file"
     done
     # A mirror on another port than last time.
     sed -i "s#http://127\.0\.0\.1:[0-9]*#http://127.0.0.1:$port#g" "$portable/Trivet.ini"

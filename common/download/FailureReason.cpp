@@ -106,6 +106,10 @@ QString reasonLine(const FailureReason &reason, const std::function<QString(QStr
         return {};
     }
     const QString line = text(key);
+    // A language file without the key gives no line, not a half-filled one.
+    if (line.isEmpty()) {
+        return {};
+    }
     // Filled in one pass: a reason phrase is the server's text and may itself hold "%2".
     switch (reason.arguments.size()) {
     case 0:
