@@ -79,6 +79,11 @@ bool LaunchController::isBusy(const QString &id) const
     return m_fetching.contains(id);
 }
 
+bool LaunchController::hasWorkRunning() const
+{
+    return !m_fetching.isEmpty() || m_definitions->activeCount() > 0 || m_installer->isUnpackingAny();
+}
+
 // ---------------------------------------------------------------------------------------------
 // Clicks and hovering
 

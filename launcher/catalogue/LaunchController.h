@@ -69,6 +69,8 @@ public:
     // Whether a download or an installation of the entry is under way, or it waits for that of another
     // entry with the same package.
     bool isBusy(const QString &id) const;
+    // Whether any package or definition download, or an installation, is under way; leaving now would cut it.
+    bool hasWorkRunning() const;
 
     // A package read on Downloader1 for a caller of its own: progress, the busy pointer and the download
     // lines show as for a catalogue package, and onFetched (in context's thread, as with connect) installs what

@@ -102,6 +102,11 @@ void OfficeSuiteController::open()
     }
 }
 
+bool OfficeSuiteController::isUnpacking() const
+{
+    return m_installer->isUnpackingAny();
+}
+
 void OfficeSuiteController::startComponent(int index)
 {
     // The window has no error path of its own; the log says what happened.

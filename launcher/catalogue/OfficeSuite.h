@@ -43,6 +43,8 @@ public:
     // program name would lead outside the application folder.
     QString componentPath(int index) const;
     bool isInstalled() const { return QFileInfo::exists(componentPath(0)); }
+    // Whether the suite's package is being unpacked; its download is the LaunchController's.
+    bool isUnpacking() const;
 
 signals:
     // The suite's installation ended: its window was opened (ok) or the failure was shown.

@@ -62,6 +62,7 @@ public:
 
     // Whether the package of the request id is being unpacked and put in place.
     bool isUnpacking(const QString &id) const { return m_unpacking.contains(id); }
+    bool isUnpackingAny() const { return !m_unpacking.isEmpty(); }
 
 signals:
     // The package arrived and is being unpacked, which takes a while.

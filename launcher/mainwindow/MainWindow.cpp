@@ -159,7 +159,7 @@ void MainWindow::buildCentralArea()
     m_exitButton = new QPushButton(central);
     m_exitButton->setObjectName(u"Command1"_s);
     m_exitButton->setMinimumWidth(110);
-    connect(m_exitButton, &QPushButton::clicked, this, &MainWindow::shutDown);
+    connect(m_exitButton, &QPushButton::clicked, this, &MainWindow::leave);
     footer->addWidget(m_progress, 1);
     footer->addSpacing(12);
     footer->addWidget(m_exitButton);
@@ -189,7 +189,7 @@ void MainWindow::buildMenus()
     m_fileMenu->addSeparator();
     m_exitAction = m_fileMenu->addAction(QString());
     m_exitAction->setObjectName(u"mnuExit"_s);
-    connect(m_exitAction, &QAction::triggered, this, &MainWindow::shutDown);
+    connect(m_exitAction, &QAction::triggered, this, &MainWindow::leave);
     m_translatedActions.append(m_exitAction);
 
     m_settingsMenu = bar->addMenu(u"Settings"_s);
@@ -315,10 +315,29 @@ void MainWindow::shutDown()
     emit shutDownFinished();
 }
 
+bool MainWindow::leave()
+{
+    if (m_shutDown) {
+        return true;
+    }
+    // Leaving cuts whatever is on its way; the packages and settings then stay as they were.
+    const bool working =
+        m_launcher->hasWorkRunning() || m_officeSuite->isUnpacking() || m_updates->isFetchingSettingsPackage();
+    if (working && MessageBox::askYesNo(this, QMessageBox::Question, programTitle, m_texts.text(u"MsgQuitWhileBusy")) !=
+                       QMessageBox::Yes) {
+        return false;
+    }
+    shutDown();
+    return true;
+}
+
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    shutDown();
-    event->accept();
+    if (leave()) {
+        event->accept();
+    } else {
+        event->ignore();
+    }
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -53,6 +53,9 @@ public:
 
     // Leaves the launcher: the same steps whichever way the user chose. Emits shutDownFinished once.
     void shutDown();
+    // The user's way out (Exit, the File menu, the close box): asks first while a download or an unpack runs,
+    // and shuts down unless told to keep working. False when the launcher keeps running.
+    bool leave();
 
     const AppFolder &folder() const { return m_context.folder; }
     QString localAddress() const { return m_session.localAddress(); }

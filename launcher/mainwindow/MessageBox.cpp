@@ -27,7 +27,9 @@ QMessageBox::StandardButton MessageBox::show(QWidget *parent, QMessageBox::Icon 
         QMessageBox::StandardButton answer = r.nextAnswer;
         r.nextAnswer = QMessageBox::NoButton;
         if (answer == QMessageBox::NoButton || !(buttons & answer)) {
-            answer = (buttons & QMessageBox::Ok) ? QMessageBox::Ok : QMessageBox::Cancel;
+            answer = (buttons & QMessageBox::Ok)   ? QMessageBox::Ok
+                     : (buttons & QMessageBox::No) ? QMessageBox::No
+                                                   : QMessageBox::Cancel;
         }
         return answer;
     }
@@ -54,6 +56,12 @@ QMessageBox::StandardButton MessageBox::askOkCancel(QWidget *parent, QMessageBox
                                                     const QString &text)
 {
     return show(parent, icon, title, text, QMessageBox::Ok | QMessageBox::Cancel);
+}
+
+QMessageBox::StandardButton MessageBox::askYesNo(QWidget *parent, QMessageBox::Icon icon, const QString &title,
+                                                 const QString &text)
+{
+    return show(parent, icon, title, text, QMessageBox::Yes | QMessageBox::No);
 }
 
 void MessageBox::setRecording(bool on)

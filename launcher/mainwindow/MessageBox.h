@@ -28,6 +28,10 @@ public:
     static QMessageBox::StandardButton askOkCancel(QWidget *parent, QMessageBox::Icon icon, const QString &title,
                                                    const QString &text);
 
+    // Yes and No; returns the button chosen.
+    static QMessageBox::StandardButton askYesNo(QWidget *parent, QMessageBox::Icon icon, const QString &title,
+                                                const QString &text);
+
     // Test hooks.
     static void setRecording(bool on);
     static void setNextAnswer(QMessageBox::StandardButton answer);

@@ -99,6 +99,8 @@ QList<TextKey> buildTextKeys()
         {u"lbExtract"_s, u"Information line of a catalogue tab while a downloaded program is being unpacked"_s},
         {u"errMsg3"_s, u"Warning box: a program could not be installed because its download or unpacking "
                        u"failed"_s},
+        {u"MsgQuitWhileBusy"_s, u"Question box when the user leaves (Exit, the File menu or the close box) while a "
+                                u"download or an unpack runs: Yes quits, No keeps the launcher running"_s},
         {u"MsgAntivirUpdt"_s, u"Message box after new AntiVir virus definitions were downloaded, just before "
                               u"AntiVir opens"_s},
         {u"errMsgSave"_s, u"Warning box, once per run: a setting the user chose (such as the language) could not be "

@@ -115,13 +115,23 @@ void UpdateController::downloadSettingsPackage()
     if (m_package) {
         return; // the last one is still being put in place
     }
-    DownloadRequest request{m_settings.value(Catalogue::ApplicationsSection, u"URLIni"), m_folder.path(u"\\Trivet.zip"),
+    DownloadRequest request{m_settings.value(Catalogue::ApplicationsSection, u"URLIni"), settingsPackageTarget(),
                             settingsPackageId};
     request.sha256 = m_settings.value(Catalogue::ChecksumsSection, u"Trivet.zip");
     // Nothing to show when it is already on its way.
     if (DownloadHandle *read = m_downloader->beginDownload(request, this, &UpdateController::onSettingsFetched)) {
         connect(read, &DownloadHandle::progress, this, &UpdateController::onSettingsProgress);
     }
+}
+
+QString UpdateController::settingsPackageTarget() const
+{
+    return m_folder.path(u"\\Trivet.zip");
+}
+
+bool UpdateController::isFetchingSettingsPackage() const
+{
+    return m_package || m_downloader->isDownloading(settingsPackageTarget());
 }
 
 void UpdateController::showOnOtherTabs(const QString &line)

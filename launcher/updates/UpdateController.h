@@ -43,6 +43,8 @@ public:
     // Fetches the settings package; the settings are replaced, keeping the user's own entries, once it has
     // arrived and unpacked. A second request while one is on its way is ignored.
     void downloadSettingsPackage();
+    // Whether the settings package is on its way or being put in place.
+    bool isFetchingSettingsPackage() const;
 
     // Starts the Updater from the application folder. False, after telling the user, when it is missing or
     // cannot be started: the launcher then keeps running.
@@ -57,6 +59,7 @@ signals:
     void settingsPackageFinished(bool ok);
 
 private:
+    QString settingsPackageTarget() const;
     void onVersionFetched(const Trivet::DownloadResult &result);
     void onSettingsProgress(qint64 received, qint64 total);
     void onSettingsFetched(const Trivet::DownloadResult &result);

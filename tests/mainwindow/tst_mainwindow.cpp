@@ -3,6 +3,7 @@
 #include "common/platform/WorkFolder.h"
 #include "common/settings/IniFile.h"
 #include "common/settings/LangHandler.h"
+#include "launcher/catalogue/LaunchController.h"
 #include "launcher/mainwindow/CatalogueTabPage.h"
 #include "launcher/mainwindow/IconButton.h"
 #include "launcher/mainwindow/LanguageItems.h"
@@ -12,6 +13,7 @@
 #include "tests/support/IniWrite.h"
 #include "tests/support/OwnWarnings.h"
 #include "tests/support/PortableFolder.h"
+#include "tools/mirror/MirrorServer.h"
 
 #include <QAction>
 #include <QDir>
@@ -451,6 +453,63 @@ private slots:
         QVERIFY(!window->isVisible());
         window->close();
         QCOMPARE(finished.count(), 1);
+    }
+
+    void leavingDuringADownloadAsksFirst_data()
+    {
+        QTest::addColumn<int>("route");
+        QTest::addColumn<bool>("quit");
+        for (const bool quit : {true, false}) {
+            const char *answer = quit ? "Yes" : "No";
+            QTest::addRow("close box, %s", answer) << 0 << quit;
+            QTest::addRow("File, Exit, %s", answer) << 1 << quit;
+            QTest::addRow("exit button, %s", answer) << 2 << quit;
+        }
+    }
+
+    void leavingDuringADownloadAsksFirst()
+    {
+        QFETCH(int, route);
+        QFETCH(bool, quit);
+        MirrorServer mirror;
+        QVERIFY(mirror.listen());
+        // Far slower than the test: the download is still running whatever the answer.
+        mirror.setSlowPace(64, std::chrono::milliseconds(200));
+        const QString urlPath = u"/packages/URLOFF-6"_s;
+        mirror.setBody(urlPath,
+                       Test::ArchiveWriter::zip({ArchiveMember::file(u"Metapad.exe"_s, QByteArray(8000, 'm'))}));
+        mirror.setMisbehaviour(urlPath, MirrorServer::Misbehaviour::Slow);
+        const QString ini = m_folder->appFolder().iniPath();
+        QVERIFY(writeIni(u"Applications"_s, u"URLOFF-6"_s, mirror.url(urlPath).toString(), ini));
+        QVERIFY(writeIni(u"Platform"_s, u"NativePackages"_s, u"1"_s, ini));
+        auto window = startWindow();
+        QVERIFY(window);
+        window->show();
+        window->launchController()->launch(1, 5);
+        QVERIFY(window->launchController()->hasWorkRunning());
+        QSignalSpy finished(window.get(), &MainWindow::shutDownFinished);
+        MessageBox::setNextAnswer(quit ? QMessageBox::Yes : QMessageBox::No);
+        switch (route) {
+        case 0:
+            window->close();
+            break;
+        case 1:
+            window->findChild<QAction *>(u"mnuExit"_s)->trigger();
+            break;
+        default:
+            QTest::mouseClick(window->findChild<QPushButton *>(u"Command1"_s), Qt::LeftButton);
+            break;
+        }
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first().icon, QMessageBox::Question);
+        QCOMPARE(shown.first().text, english(u"MsgQuitWhileBusy"_s));
+        QCOMPARE(finished.count(), quit ? 1 : 0);
+        QCOMPARE(window->isVisible(), !quit);
+        if (!quit) {
+            QVERIFY(window->launchController()->hasWorkRunning());
+            QVERIFY(window->launchController()->isBusy(u"OFF-6"_s));
+        }
     }
 
     void startRemovesWhatAnInstallLeftBehind()
