@@ -199,12 +199,7 @@ void MainWindow::buildMenus()
         action->setObjectName(name);
         m_translatedActions.append(action);
     }
-    // The Updater replaces the launcher's files, so the launcher ends once it has started.
-    connect(m_settingsMenu->actions().at(0), &QAction::triggered, this, [this] {
-        if (m_updates->startUpdater()) {
-            shutDown();
-        }
-    });
+    connect(m_settingsMenu->actions().at(0), &QAction::triggered, this, &MainWindow::handOverToUpdater);
     connect(m_settingsMenu->actions().at(1), &QAction::triggered, this,
             [this] { m_updates->downloadSettingsPackage(); });
     connect(m_settingsMenu->actions().at(2), &QAction::triggered, this, [this] { m_help->editSettings(); });
@@ -457,11 +452,24 @@ void MainWindow::showAboutBox()
     m_about->activateWindow();
 }
 
-void MainWindow::showUpdatePrompt(const QString &message, const QString &yes, const QString &no)
+void MainWindow::showUpdatePrompt(const UpdatePromptTexts &texts)
 {
-    auto *prompt = new UpdatePrompt(message, yes, no, this);
-    connect(prompt, &UpdatePrompt::answered, m_updates, &UpdateController::answerPrompt);
+    auto *prompt = new UpdatePrompt(texts, this);
+    connect(prompt, &UpdatePrompt::answered, this, [this](UpdateAnswer answer) {
+        m_updates->answerPrompt(answer);
+        if (answer == UpdateAnswer::UpdateNow) {
+            handOverToUpdater();
+        }
+    });
     prompt->show();
+}
+
+void MainWindow::handOverToUpdater()
+{
+    // The Updater replaces the launcher's files, so the launcher ends once it has started.
+    if (m_updates->startUpdater()) {
+        shutDown();
+    }
 }
 
 // ---------------------------------------------------------------------------------------------

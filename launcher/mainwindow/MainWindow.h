@@ -35,6 +35,7 @@ class OwnAppsController;
 class OwnAppsTabPage;
 class ProxyController;
 class UpdateController;
+struct UpdatePromptTexts;
 
 // The launcher's main window: the tabs of program icons, the menus, the shared progress bar and the exit
 // button. It holds what its parts share (the settings document, the language texts, the connectivity
@@ -124,7 +125,9 @@ private:
     void applyMenuPictures();
     void openOwnAppEditor();
     void showAboutBox();
-    void showUpdatePrompt(const QString &message, const QString &yes, const QString &no);
+    void showUpdatePrompt(const Trivet::UpdatePromptTexts &texts);
+    // The Settings menu's Download New Version and the prompt's Update now.
+    void handOverToUpdater();
 
     LauncherContext m_context;
     IniFile m_settings;

@@ -159,6 +159,10 @@ QList<TextKey> buildTextKeys()
         {u"lbVersionUpdate"_s, u"New-version window: a newer launcher is available; open its web page?"_s},
         {u"cmdYes"_s, u"New-version window: button that opens the web page"_s},
         {u"cmdNo"_s, u"New-version window: button that closes the window"_s},
+        {u"cmdUpdateNow"_s, u"New-version window: button that starts the Updater at once, as Settings, Download New "
+                            u"Version does"_s},
+        {u"lbVersionNumbers"_s, u"New-version window, second line: %1 is the version offered, %2 the one "
+                                u"installed"_s},
         {u"lbIniFailed"_s, u"Download line of the first tab: the fresh program list (settings package) could not be "
                            u"downloaded or unpacked, and the settings were left as they were"_s},
         {u"errUpdaterStart"_s, u"Warning box: the Updater, which installs a new version, is missing or could not be "

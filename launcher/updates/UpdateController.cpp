@@ -94,14 +94,20 @@ void UpdateController::onVersionFetched(const DownloadResult &result)
     const QString offered = readVersionFile(result.request.target);
     if (compareVersions(offered, m_installedVersion) > 0) {
         qCInfo(lcUpdates) << "version" << offered << "offered; installed:" << m_installedVersion;
-        emit newVersionOffered(text(u"lbVersionUpdate"), text(u"cmdYes"), text(u"cmdNo"));
+        QString versions = text(u"lbVersionNumbers");
+        // Both in one pass, so a version that looks like a placeholder stays as it is.
+        if (!versions.isEmpty()) {
+            versions = versions.arg(offered, m_installedVersion);
+        }
+        emit newVersionOffered(
+            {text(u"lbVersionUpdate"), versions, text(u"cmdYes"), text(u"cmdUpdateNow"), text(u"cmdNo")});
     }
     emit versionChecked();
 }
 
-void UpdateController::answerPrompt(bool openPage)
+void UpdateController::answerPrompt(UpdateAnswer answer)
 {
-    if (openPage && !QDesktopServices::openUrl(QUrl(Product::ProductPage.toString()))) {
+    if (answer == UpdateAnswer::OpenPage && !QDesktopServices::openUrl(QUrl(Product::ProductPage.toString()))) {
         qCWarning(lcUpdates) << "cannot open" << Product::ProductPage;
     }
     removeVersionFile(m_folder);

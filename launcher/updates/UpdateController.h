@@ -6,6 +6,7 @@
 #include "common/platform/ArchiveExtractor.h"
 #include "common/platform/BackgroundTasks.h"
 #include "launcher/catalogue/CatalogueView.h"
+#include "launcher/updates/UpdateOffer.h"
 
 #include <QObject>
 #include <QString>
@@ -37,8 +38,9 @@ public:
     void checkVersion(bool offline);
     QString installedVersion() const { return m_installedVersion; }
 
-    // The prompt was answered: yes opens the product's page. Either way update.dat goes.
-    void answerPrompt(bool openPage);
+    // The prompt was answered: OpenPage opens the product's page. Whatever the answer, update.dat goes; the
+    // hand-over for UpdateNow is the caller's, as it is for the Settings menu.
+    void answerPrompt(Trivet::UpdateAnswer answer);
 
     // Fetches the settings package; the settings are replaced, keeping the user's own entries, once it has
     // arrived and unpacked. A second request while one is on its way is ignored.
@@ -52,7 +54,7 @@ public:
 
 signals:
     // The version offered is newer than the installed one; the prompt's texts in the current language.
-    void newVersionOffered(const QString &message, const QString &yes, const QString &no);
+    void newVersionOffered(const Trivet::UpdatePromptTexts &texts);
     // The version check has ended, whether or not it offered anything.
     void versionChecked();
     // The settings package has been handled; ok when the settings were replaced.

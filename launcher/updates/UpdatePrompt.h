@@ -1,5 +1,7 @@
 #pragma once
 
+#include "launcher/updates/UpdateOffer.h"
+
 #include <QDialog>
 
 class QLabel;
@@ -7,27 +9,29 @@ class QPushButton;
 
 namespace Trivet {
 
-// The new-version prompt (frmUpdate): a line that a newer version is out, and Yes (open its page) and No.
-// Opened without being modal, beside the main window; it shows what it is given and says which button was
-// chosen. Escape and the window's close box answer No.
+// The new-version prompt (frmUpdate): a line that a newer version is out and which, and Yes (open its page),
+// Update now and No. Opened without being modal, beside the main window; it shows what it is given and says
+// which button was chosen. Escape and the window's close box answer No.
 class UpdatePrompt final : public QDialog
 {
     Q_OBJECT
 
 public:
-    UpdatePrompt(const QString &message, const QString &yes, const QString &no, QWidget *parent = nullptr);
+    explicit UpdatePrompt(const UpdatePromptTexts &texts, QWidget *parent = nullptr);
 
     // Escape, the close box and closing the window all come here.
     void reject() override;
 
 signals:
-    void answered(bool openPage);
+    void answered(Trivet::UpdateAnswer answer);
 
 private:
-    void answer(bool openPage);
+    void answer(UpdateAnswer chosen);
 
     QLabel *m_message;
+    QLabel *m_versions;
     QPushButton *m_yes;
+    QPushButton *m_updateNow;
     QPushButton *m_no;
     bool m_answered = false;
 };

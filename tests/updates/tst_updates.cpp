@@ -233,6 +233,7 @@ private slots:
         // A button, a key, the close box, or none: the launcher is closed with the prompt open.
         QTest::addColumn<QString>("answer");
         QTest::newRow("yes") << u"cmdYes"_s;
+        QTest::newRow("update now") << u"cmdUpdateNow"_s;
         QTest::newRow("no") << u"cmdNo"_s;
         QTest::newRow("escape") << u"Escape"_s;
         QTest::newRow("close box") << u"close"_s;
@@ -242,13 +243,17 @@ private slots:
     void answeringThePromptRemovesTheVersionFile()
     {
         QFETCH(QString, answer);
+        m_folder->writeFile(u"Updater"_s, "#!/bin/sh\n");
         auto window = startOffered("1.2.9\r\n");
         QVERIFY(window);
+        QSignalSpy ended(window.get(), &MainWindow::shutDownFinished);
         QDialog *dialog = prompt(*window);
         QVERIFY(dialog && dialog->isVisible() && !dialog->isModal());
         QCOMPARE(dialog->windowTitle(), u"Update available..."_s);
         QCOMPARE(dialog->findChild<QLabel *>(u"lbVersionUpdate"_s)->text(), T(u"lbVersionUpdate"_s));
+        QCOMPARE(dialog->findChild<QLabel *>(u"lbVersionNumbers"_s)->text(), u"1.2.9 is available; you have 1.2.8."_s);
         QCOMPARE(dialog->findChild<QPushButton *>(u"cmdYes"_s)->text(), T(u"cmdYes"_s));
+        QCOMPARE(dialog->findChild<QPushButton *>(u"cmdUpdateNow"_s)->text(), T(u"cmdUpdateNow"_s));
         QCOMPARE(dialog->findChild<QPushButton *>(u"cmdNo"_s)->text(), T(u"cmdNo"_s));
         QVERIFY(m_folder->exists(u"update.dat"_s));
 
@@ -267,6 +272,13 @@ private slots:
         QVERIFY(!m_folder->exists(u"update.dat"_s));
         const QList<QUrl> page{QUrl(u"http://www.quillory.example/TrivetExec.htm"_s)};
         QCOMPARE(m_pages.opened, answer == u"cmdYes"_s ? page : QList<QUrl>());
+        // Update now hands over as Settings, Download New Version does: the Updater starts and the launcher ends.
+        const bool updated = answer == u"cmdUpdateNow"_s;
+        QCOMPARE(m_starter->programs(), updated ? QStringList{m_folder->path(u"Updater"_s)} : QStringList());
+        if (updated) {
+            QCOMPARE(m_starter->started.first().workingFolder, m_folder->root());
+        }
+        QCOMPARE(ended.count(), updated || answer.isEmpty() ? 1 : 0);
     }
 
     void settingsPackageKeepsTheUserEntries_data()
