@@ -46,10 +46,11 @@ cp -- "$build/portable/Trivet.ini" "$ini"
 sed -i "s#http://packages\.quillory\.example#http://127.0.0.1:$port#g" "$ini"
 sed -i "s#^\(updateURL=.*\)\r\$#\1\r\nupdaterURL=http://127.0.0.1:$port/TrivetUpdate/TrivetUpdate.zip\r#" "$ini"
 
+laidOut=0
 if [ "$fresh" = 1 ] || [ ! -d "$portable" ]; then
     rm -rf -- "$portable"
     cp -a -- "$build/portable" "$portable"
-    cp -- "$ini" "$portable/Trivet.ini"
+    laidOut=1
 else
     # Everything this build ships is this build's: the programs, their start script, the language and help
     # files a new text needs, and ver.dat, which names the version of the programs. Only the settings are the
@@ -70,6 +71,18 @@ fi
 # build's launcher with a ver.dat that names it.
 "$build/tools/TrivetDemoBuilder" --standin "$build/tools/TrivetStandIn" --out "$demo/mirror" --ini "$ini" \
     --launcher "$build/portable/TrivetDesk"
+
+# The builder wrote the new packages' checksums and sizes into those settings. A fresh folder takes them
+# whole; a kept one takes only these two sections, or every download from the new mirror would be refused.
+if [ "$laidOut" = 1 ] || [ ! -e "$portable/Trivet.ini" ]; then
+    cp -- "$ini" "$portable/Trivet.ini"
+else
+    packageSections='BEGIN { inside = 0 }
+        /^\[/ { name = tolower($0); sub(/\r$/, "", name); inside = (name == "[checksums]" || name == "[sizes]") }'
+    { awk "$packageSections !inside" "$portable/Trivet.ini"; awk "$packageSections inside" "$ini"; } \
+        > "$portable/Trivet.ini.new"
+    mv -f -- "$portable/Trivet.ini.new" "$portable/Trivet.ini"
+fi
 
 echo "Demo ready: serve it with"
 echo "  $build/tools/TrivetMirror --root $demo/mirror --port $port"
