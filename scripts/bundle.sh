@@ -75,7 +75,9 @@ while read -r name path; do
     fi
 done < <(ldd "${objects[@]}" | awk '$2 == "=>" && $3 ~ /^\// { print $1, $3 }' | sort -u)
 for name in "${extra[@]}"; do
-    path=$(ldconfig -p | awk -v n="$name" '$1 == n && /x86-64/ { print $NF; exit }')
+    # awk reads to the end: leaving early would end ldconfig by SIGPIPE, which pipefail counts as a failure
+    # once the cache is larger than a pipe holds.
+    path=$(ldconfig -p | awk -v n="$name" '$1 == n && /x86-64/ && !found { print $NF; found = 1 }')
     [ -n "$path" ] && wanted[$name]=$path
 done
 for name in "${!wanted[@]}"; do
@@ -94,5 +96,6 @@ EOF
 tarball=$build/QuilloryVidi-linux-x86_64.tar.gz
 tar -C "$build" --transform 's,^bundle,QuilloryVidi,' -czf "$tarball" bundle
 echo "bundle: $out, $(du -sh "$out" | cut -f1) ($(ls "$out/lib" | wc -l) libraries); $tarball, $(du -h "$tarball" | cut -f1)"
-du -s "$out"/lib/* "$out"/plugins "$out"/TrivetDesk "$out"/Updater | sort -rn | head -8 |
-    awk '{ printf "bundle:   %6.1f MiB  %s\n", $1 / 1024, $2 }'
+# The eight largest; awk reads the whole list, since a head that leaves early may end sort by SIGPIPE.
+du -s "$out"/lib/* "$out"/plugins "$out"/TrivetDesk "$out"/Updater | sort -rn |
+    awk 'NR <= 8 { printf "bundle:   %6.1f MiB  %s\n", $1 / 1024, $2 }'
