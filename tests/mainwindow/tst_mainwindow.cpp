@@ -44,6 +44,22 @@ void moveOver(QWidget *widget)
     QCoreApplication::sendEvent(widget, &event);
 }
 
+// The three ways out of the launcher: 0 the window's close box, 1 File, Exit, 2 the exit button.
+void leaveBy(MainWindow &window, int route)
+{
+    switch (route) {
+    case 0:
+        window.close();
+        break;
+    case 1:
+        window.findChild<QAction *>(u"mnuExit"_s)->trigger();
+        break;
+    default:
+        QTest::mouseClick(window.findChild<QPushButton *>(u"Command1"_s), Qt::LeftButton);
+        break;
+    }
+}
+
 QColor textColour(QLabel *label)
 {
     return label->palette().color(QPalette::WindowText);
@@ -437,17 +453,7 @@ private slots:
         QVERIFY(window);
         window->show();
         QSignalSpy finished(window.get(), &MainWindow::shutDownFinished);
-        switch (route) {
-        case 0:
-            window->close();
-            break;
-        case 1:
-            window->findChild<QAction *>(u"mnuExit"_s)->trigger();
-            break;
-        default:
-            QTest::mouseClick(window->findChild<QPushButton *>(u"Command1"_s), Qt::LeftButton);
-            break;
-        }
+        leaveBy(*window, route);
         QCOMPARE(finished.count(), 1);
         QVERIFY(!m_folder->exists(u"update.dat"_s));
         QVERIFY(!window->isVisible());
@@ -489,17 +495,7 @@ private slots:
         QVERIFY(window->launchController()->hasWorkRunning());
         QSignalSpy finished(window.get(), &MainWindow::shutDownFinished);
         MessageBox::setNextAnswer(quit ? QMessageBox::Yes : QMessageBox::No);
-        switch (route) {
-        case 0:
-            window->close();
-            break;
-        case 1:
-            window->findChild<QAction *>(u"mnuExit"_s)->trigger();
-            break;
-        default:
-            QTest::mouseClick(window->findChild<QPushButton *>(u"Command1"_s), Qt::LeftButton);
-            break;
-        }
+        leaveBy(*window, route);
         const auto shown = MessageBox::takeShown();
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown.first().icon, QMessageBox::Question);
