@@ -1,5 +1,5 @@
 // The version item of ver.dat and update.dat on arbitrary bytes, and the ordering of what it reads.
-#include "launcher/updates/Version.h"
+#include "common/product/Version.h"
 
 #include <cstddef>
 #include <cstdint>

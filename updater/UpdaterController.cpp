@@ -8,6 +8,8 @@
 #include "common/platform/SingleInstance.h"
 #include "common/platform/WorkFolder.h"
 #include "common/product/Product.h"
+#include "common/product/UpdateNote.h"
+#include "common/product/Version.h"
 #include "common/settings/IniFile.h"
 
 #include <QDir>
@@ -206,6 +208,12 @@ void UpdaterController::afterInstall(const ExtractResult &result)
     removeFetchedPackage();
     m_awaitingJournal = result.awaitingJournal;
     m_launcherLock.reset();
+    // The launcher that comes back says once what it was updated to; it reads the note before it cleans up.
+    if (const QString version = readVersionFile(m_folder.path(u"\\ver.dat")); !version.isEmpty()) {
+        if (const SaveResult noted = leaveUpdateNote(m_folder.root(), version); !noted.ok()) {
+            qCWarning(lcUpdater) << "cannot leave the update note:" << noted.message;
+        }
+    }
     if (!startLauncher()) {
         takeBack(u"the new launcher could not be started"_s);
         return;
@@ -245,12 +253,13 @@ void UpdaterController::takeBack(const QString &reason)
 {
     qCWarning(lcUpdater) << reason << "- the previous files are put back";
     m_state = State::Ended;
+    discardUpdateNote(m_folder.root());
     const bool restored = takeBackInstall(m_awaitingJournal);
     if (!restored) {
         qCCritical(lcUpdater) << "the previous files could not all be put back; the next start tries again";
     }
+    // The old launcher starts when the user has read why (leave()).
     m_launcherStarted = false;
-    startLauncher();
     emit failed(text(u"errUpdFailed") + u'\n' + text(u"errUpdNoStart"));
 }
 
@@ -261,7 +270,7 @@ void UpdaterController::fail(FailureReason reason, const QString &detail)
     // A package that was refused is no use; one the download never wrote was not ours to remove.
     removeFetchedPackage();
     m_launcherLock.reset();
-    startLauncher();
+    // The launcher starts when the user has read why (leave()): a launcher in front would hide the reason.
     const QString line = reasonLine(reason, [this](QStringView key) { return text(key); });
     emit failed(line.isEmpty() ? text(u"errUpdFailed") : text(u"errUpdFailed") + u'\n' + line);
 }

@@ -30,7 +30,8 @@ class SingleInstance;
 // work folder until the new launcher holds its lock; a launcher that cannot start, or does not within
 // confirmWait, gets the old files back, and the old launcher starts. A package that is missing, damaged or
 // refused changes nothing, and the launcher starts as it was; a launcher that does not end in time is left
-// running and nothing changes. A kill at any moment leaves a launcher that starts, and the next start of
+// running and nothing changes. After a failure the launcher starts at leave(), so its window never hides the
+// reason. A kill at any moment leaves a launcher that starts, and the next start of
 // either program finishes or undoes the interrupted install.
 class UpdaterController final : public QObject
 {
@@ -64,9 +65,9 @@ public:
     // asks when it finds no launcher. False when no launcher could be started.
     static bool recover(const AppFolder &folder, ProcessStarter &processes);
 
-    // Leaving before the files are put in place: the download is abandoned, nothing is unpacked and the
-    // launcher starts again. False when the launcher could not be started (or the files are being put in
-    // place, which is not interrupted).
+    // Leaving before the files are put in place, or after a failure: the download is abandoned, nothing is
+    // unpacked and the launcher starts again. False when the launcher could not be started (or the files are
+    // being put in place, which is not interrupted).
     bool leave();
 
     bool isInstalling() const { return m_state == State::Installing || m_state == State::Confirming; }
@@ -79,7 +80,8 @@ signals:
     void progressed(qint64 received, qint64 total);
     void installing();
     void installed();
-    // Nothing was changed, for the reason given, and the launcher was started as it was.
+    // Nothing was changed, for the reason given. The launcher, as it was, starts at leave(), once the user has
+    // read the reason.
     void failed(const QString &message);
     // The launcher did not end in time: nothing was changed and it keeps running.
     void launcherStillRunning(const QString &message);

@@ -68,7 +68,7 @@ UpdaterWindow::UpdaterWindow(UpdaterController &controller, QWidget *parent)
     connect(&m_controller, &UpdaterController::failed, this, &UpdaterWindow::showFailure);
     connect(&m_controller, &UpdaterController::launcherStillRunning, this, &UpdaterWindow::tellStillRunning);
     connect(&m_controller, &UpdaterController::finished, this, [this] {
-        // After a failure the window stays until the user has read why; the launcher runs already.
+        // After a failure the window stays until the user has read why; the launcher starts when it closes.
         if (!m_failed) {
             end();
         }
@@ -142,11 +142,10 @@ void UpdaterWindow::closeEvent(QCloseEvent *event)
             event->ignore();
             return;
         }
-        // Closing leaves like the button; when the launcher cannot be started the user is told, and this
-        // time the Updater ends all the same.
-        if (!m_failed) {
-            leave();
-        }
+        // Closing leaves like the button, and after a failure starts the launcher now that the reason was
+        // read; when the launcher cannot be started the user is told, and this time the Updater ends all the
+        // same.
+        leave();
         if (!m_ended) {
             m_ended = true;
             emit ended();

@@ -4,8 +4,10 @@
 #include "common/platform/ProcessStarter.h"
 #include "common/product/Product.h"
 #include "common/settings/IniFile.h"
+#include "common/settings/LanguageTexts.h"
 
 #include <QDesktopServices>
+#include <QDir>
 #include <QLoggingCategory>
 #include <array>
 #include <utility>
@@ -35,11 +37,12 @@ constexpr QStringView helpExtension = u".html";
 
 } // namespace
 
-HelpController::HelpController(const AppFolder &folder, const IniFile &settings,
+HelpController::HelpController(const AppFolder &folder, const IniFile &settings, const LanguageTexts &texts,
                                std::shared_ptr<ProcessStarter> processes, QObject *parent)
     : QObject(parent)
     , m_folder(folder)
     , m_settings(settings)
+    , m_texts(texts)
     , m_processes(starterOrNone(std::move(processes)))
 {
 }
@@ -60,6 +63,7 @@ void HelpController::openHelp() const
     const QString file = helpFile(m_settings.value(u"Language", u"Default"));
     if (!fileExists(file)) {
         qCWarning(lcHelp) << "no help document at" << file;
+        fail(u"errHelpMissing", QDir::toNativeSeparators(file));
         return;
     }
     open(QUrl::fromLocalFile(file));
@@ -86,17 +90,24 @@ void HelpController::editSettings() const
     const StartResult started = m_processes->start({u"notepad.exe"_s, {m_folder.iniPath()}, {}, WindowStyle::Normal});
     if (!started.ok()) {
         qCWarning(lcHelp) << "cannot start the text editor:" << started.message;
+        fail(u"errOpenFailed", QDir::toNativeSeparators(m_folder.iniPath()));
     }
 #else
     open(QUrl::fromLocalFile(m_folder.iniPath()));
 #endif
 }
 
-void HelpController::open(const QUrl &url)
+void HelpController::open(const QUrl &url) const
 {
     if (!QDesktopServices::openUrl(url)) {
         qCInfo(lcHelp) << "the desktop did not open" << url.toString();
+        fail(u"errOpenFailed", url.isLocalFile() ? QDir::toNativeSeparators(url.toLocalFile()) : url.toString());
     }
+}
+
+void HelpController::fail(QStringView key, const QString &what) const
+{
+    emit openFailed(m_texts.text(key).replace(u"%1"_s, what));
 }
 
 } // namespace Trivet

@@ -75,7 +75,9 @@ MainWindow::MainWindow(LauncherContext context, QWidget *parent)
     // Every download asks the store afresh, so a proxy set in the window applies to the next one.
     m_launcher->setProxySource([store = m_context.internetSettings] { return store->proxy(); });
     m_proxy = new ProxyController(m_context.internetSettings, m_texts, *this, this);
-    m_help = new HelpController(m_context.folder, m_settings, m_context.processes, this);
+    m_help = new HelpController(m_context.folder, m_settings, m_texts, m_context.processes, this);
+    connect(m_help, &HelpController::openFailed, this,
+            [this](const QString &message) { MessageBox::warning(this, programTitle, message); });
     m_officeSuite = new OfficeSuiteController(m_context.folder, m_settings, m_texts, m_context.processes, *m_launcher,
                                               *this, *this, this);
     for (CatalogueTabPage *page : std::as_const(m_catalogueTabs)) {
@@ -292,6 +294,15 @@ bool MainWindow::startUp()
     // The menus show their pictures whether or not ver.dat is there for the version check.
     applyMenuPictures();
     m_updates->checkVersion(isOffline());
+    if (const QString version = m_session.updatedTo(); !version.isEmpty()) {
+        // Said once the window is on the screen, over it.
+        QMetaObject::invokeMethod(
+            this,
+            [this, version] {
+                MessageBox::information(this, programTitle, m_texts.text(u"MsgUpdatedTo").replace(u"%1"_s, version));
+            },
+            Qt::QueuedConnection);
+    }
     qCInfo(lcMainWindow) << "started in" << m_context.folder.root() << (isOffline() ? "off-line" : "on-line");
     return true;
 }

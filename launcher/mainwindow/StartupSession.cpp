@@ -4,6 +4,7 @@
 #include "common/platform/SingleInstance.h"
 #include "common/platform/WorkFolder.h"
 #include "common/product/Product.h"
+#include "common/product/UpdateNote.h"
 #include "common/settings/IniFile.h"
 #include "common/settings/LanguageTexts.h"
 #include "launcher/catalogue/Catalogue.h"
@@ -62,6 +63,8 @@ void StartupSession::removeLeftovers(LaunchController &launcher, const QSet<QStr
     // An update of the launcher's own files waits for this start to confirm it: while its Updater runs, the
     // Updater does that; an Updater that is gone can no longer, and this launcher running is the proof.
     const QString root = m_folder.root();
+    // The Updater's note is read before the rest of the work folder goes.
+    m_updatedTo = takeUpdateNote(root);
     const AwaitingInstall awaiting = SingleInstance::isHeld(root, Product::UpdaterName.toString())
                                          ? AwaitingInstall::Keep
                                          : AwaitingInstall::Confirm;

@@ -41,6 +41,8 @@ public:
 
     QString localAddress() const { return m_localAddress; }
     bool isOffline() const;
+    // The version an Updater put in place just before this start; empty when this start follows none.
+    QString updatedTo() const { return m_updatedTo; }
 
     // The user chose a language: it is selected and saved. Returns what to tell the user when the choice
     // could not be saved, the first time only in a run (the choice holds until the launcher ends); else empty.
@@ -57,6 +59,7 @@ private:
     LanguageTexts &m_texts;
     std::shared_ptr<const LocalAddressSource> m_addresses;
     QString m_localAddress;
+    QString m_updatedTo;
     bool m_toldSaveFailed = false;
 };
 

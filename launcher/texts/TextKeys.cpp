@@ -197,6 +197,12 @@ QList<TextKey> buildTextKeys()
          u"Own programs, message box after Adjust Drive Letter: one path was moved from drive %1 "
          u"to drive %2"_s},
         {u"MsgDriveNothing"_s, u"Own programs, message box after Adjust Drive Letter: no path needed to change"_s},
+        {u"MsgUpdatedTo"_s, u"Message box at the first start after the Updater put a new version in place; %1 is "
+                            u"that version"_s},
+        {u"errHelpMissing"_s, u"Warning box after Help: the help document of the language is not in the Help "
+                              u"folder; %1 is its path"_s},
+        {u"errOpenFailed"_s, u"Warning box after Help, Home Page, Edit Settings File or a link of the about box: "
+                             u"the desktop has no program that opens it; %1 is the path or address"_s},
     });
     return keys;
 }

@@ -9,7 +9,7 @@
 #include "common/settings/LanguageTexts.h"
 #include "launcher/catalogue/Catalogue.h"
 #include "launcher/updates/SettingsPackage.h"
-#include "launcher/updates/Version.h"
+#include "common/product/Version.h"
 
 #include <QDesktopServices>
 #include <QFile>

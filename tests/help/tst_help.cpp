@@ -96,6 +96,57 @@ private slots:
         QVERIFY(QFileInfo(opened.first().toLocalFile()).size() > 1000);
     }
 
+    // A document that is missing, or that the desktop has no program for, is named in a warning instead of a
+    // click that does nothing.
+    void whatCannotBeOpenedIsSaid_data()
+    {
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<QString>("scheme");  // the desktop has no program for it; empty: it has one for all
+        QTest::addColumn<QString>("removed"); // a file of the portable folder that is gone; empty: none
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("named"); // what the warning names, below the portable folder or as is
+
+        QTest::newRow("help document missing") << u"mnuHelp"_s << QString() << u"Help/TrivetVazuVO.html"_s
+                                               << u"errHelpMissing"_s << u"Help/TrivetVazuVO.html"_s;
+        QTest::newRow("no program for the help")
+            << u"mnuHelp"_s << u"file"_s << QString() << u"errOpenFailed"_s << u"Help/TrivetVazuVO.html"_s;
+        QTest::newRow("no program for the settings file")
+            << u"mnuEditIniFile"_s << u"file"_s << QString() << u"errOpenFailed"_s << u"Trivet.ini"_s;
+        QTest::newRow("no browser for the home page")
+            << u"mnuHomePage"_s << u"http"_s << QString() << u"errOpenFailed"_s
+            << u"http://www.quillory.example/TrivetExec.htm"_s;
+    }
+
+    void whatCannotBeOpenedIsSaid()
+    {
+        QFETCH(QString, item);
+        QFETCH(QString, scheme);
+        QFETCH(QString, removed);
+        QFETCH(QString, key);
+        QFETCH(QString, named);
+        QVERIFY(writeIni(u"Language"_s, u"Default"_s, u"Deutsch.lng"_s, m_folder->appFolder().iniPath()));
+        if (!removed.isEmpty()) {
+            QVERIFY(QFile::remove(m_folder->path(removed)));
+        }
+        auto window = startWindow();
+        QVERIFY(window);
+        MessageBox::takeShown();
+        if (!scheme.isEmpty()) {
+            QDesktopServices::unsetUrlHandler(scheme);
+        }
+        trigger(*window, item);
+        if (!scheme.isEmpty()) {
+            QDesktopServices::setUrlHandler(scheme, &m_desktop, "open");
+        }
+        const QString what = named.contains(u':') ? named : QDir::toNativeSeparators(m_folder->path(named));
+        const QList<MessageBox::Shown> shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first().icon, QMessageBox::Warning);
+        QCOMPARE(shown.first().text,
+                 translation(key, m_folder->path(u"Languages/Deutsch.lng"_s)).replace(u"%1"_s, what));
+        QVERIFY(takeOpened().isEmpty());
+    }
+
     // The home page, the settings file and the about box's two links go to the desktop; the about box is one
     // window, brought forward again, with its close button in the checked language.
     void linksAndTheAboutBox()

@@ -15,6 +15,7 @@
 #include <QCryptographicHash>
 #include <QDirIterator>
 #include <QFile>
+#include <QLabel>
 #include <QMap>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -185,20 +186,26 @@ private slots:
         const auto before = snapshot(m_folder->root());
 
         QProcess updater;
+        environment.insert(u"QT_LOGGING_RULES"_s, u"trivet.updater.info=true"_s);
         updater.setProcessEnvironment(environment);
-        updater.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         updater.start(program, {});
-        // The marker is complete once it holds the line: it exists a moment before that.
-        QTRY_COMPARE_WITH_TIMEOUT(m_folder->readFile(marker), QByteArray(updated ? "new\n" : "old\n"), 20000);
         if (updated) {
+            // The marker is complete once it holds the line: it exists a moment before that.
+            QTRY_COMPARE_WITH_TIMEOUT(m_folder->readFile(marker), QByteArray("new\n"), 20000);
             // It ends by itself once the new launcher runs.
             QTRY_COMPARE_WITH_TIMEOUT(updater.state(), QProcess::NotRunning, 40000);
             QCOMPARE(updater.exitCode(), 0);
             QCOMPARE(m_folder->readFile(u"ver.dat"_s), QByteArray("9.9\r\n"));
             QVERIFY(!m_folder->exists(u"TrivetUpdate.zip"_s));
-            QVERIFY(!m_folder->exists(u".trivet-work"_s));
+            // All that is left for the real launcher: the note of what it was updated to.
+            QCOMPARE(QDir(m_folder->path(u".trivet-work"_s)).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                     QStringList{u"updated.txt"_s});
+            QCOMPARE(m_folder->readFile(u".trivet-work/updated.txt"_s), QByteArray("9.9\r\n"));
         } else {
-            // The old launcher runs, and the window stays to say why until it is closed.
+            // The window says why, and the old launcher waits until it is closed.
+            QByteArray log;
+            QTRY_VERIFY_WITH_TIMEOUT((log += updater.readAllStandardError()).contains("nothing was updated"), 20000);
+            QVERIFY(!m_folder->exists(marker));
             QCOMPARE(updater.state(), QProcess::Running);
             updater.kill();
             QVERIFY(updater.waitForFinished(5000));
@@ -235,22 +242,55 @@ private slots:
         QCOMPARE(snapshot(m_folder->root()), before);
     }
 
-    // Placed, but the new launcher never takes its lock: the old files return and the old launcher starts.
-    void aNewLauncherThatDoesNotStartIsTakenBack()
+    // A failure is said in the window, and the old launcher starts only once the window is closed, so it
+    // never hides the reason. Placed but never confirmed, the update is taken back with its note.
+    void theReasonIsReadBeforeTheOldLauncherStarts_data()
     {
-        m_mirror->setBody(packagePath, package(launcher("broken")));
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<Misbehaviour>("misbehaviour");
+        QTest::addColumn<QString>("reasonKey");
+        QTest::addColumn<QStringList>("reasonArguments");
+        QTest::addColumn<int>("startsBefore"); // programs started before the window closes
+
+        QTest::newRow("package not found") << goodPackage() << Misbehaviour::NotFound << u"errReasonHttp"_s
+                                           << QStringList{u"404"_s, u"Not Found"_s} << 0;
+        // The recorder starts nothing, so the new launcher never takes its lock.
+        QTest::newRow("new launcher does not start")
+            << goodPackage() << Misbehaviour::None << u"errUpdNoStart"_s << QStringList{} << 1;
+    }
+
+    void theReasonIsReadBeforeTheOldLauncherStarts()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(Misbehaviour, misbehaviour);
+        QFETCH(QString, reasonKey);
+        QFETCH(QStringList, reasonArguments);
+        QFETCH(int, startsBefore);
+        QString reason = T(reasonKey);
+        for (const QString &argument : reasonArguments) {
+            reason = reason.arg(argument);
+        }
+        m_mirror->setBody(packagePath, body);
+        m_mirror->setMisbehaviour(packagePath, misbehaviour);
         const auto before = snapshot(m_folder->root());
         UpdaterController::Options waitBriefly = options();
         waitBriefly.confirmWait = std::chrono::seconds(2);
-        UpdaterController controller(m_folder->appFolder(), std::make_shared<DetachedProcessStarter>(), waitBriefly);
+        auto starter = std::make_shared<Test::RecordingProcessStarter>();
+        UpdaterController controller(m_folder->appFolder(), starter, waitBriefly);
+        UpdaterWindow window(controller);
         QSignalSpy failed(&controller, &UpdaterController::failed);
-        QSignalSpy installed(&controller, &UpdaterController::installed);
+        QSignalSpy ended(&window, &UpdaterWindow::ended);
+        window.show();
         controller.start();
         QVERIFY(failed.wait(30000));
-        QCOMPARE(failed.first().at(0).toString(), T(u"errUpdFailed"_s) + u'\n' + T(u"errUpdNoStart"_s));
-        QTRY_COMPARE_WITH_TIMEOUT(m_folder->readFile(marker), QByteArray("old\n"), 10000);
-        QCOMPARE(installed.count(), 0);
+
+        QCOMPARE(window.findChild<QLabel *>(u"lblStatus"_s)->text(), T(u"errUpdFailed"_s) + u'\n' + reason);
+        QCOMPARE(starter->started.size(), startsBefore);
         QCOMPARE(snapshot(m_folder->root()), before);
+        QTest::mouseClick(window.findChild<QPushButton *>(u"cmdCancel"_s), Qt::LeftButton);
+        QCOMPARE(ended.count(), 1);
+        QCOMPARE(starter->started.size(), startsBefore + 1);
+        QCOMPARE(starter->started.last().program, m_folder->path(u"TrivetDesk"_s));
     }
 
     // Where files cannot keep two names, a kill could leave the launcher only in the work folder: the start

@@ -1,4 +1,5 @@
 #include "common/download/Downloader.h"
+#include "common/product/Version.h"
 #include "common/settings/IniFile.h"
 #include "common/settings/LangHandler.h"
 #include "launcher/catalogue/Catalogue.h"
@@ -7,7 +8,6 @@
 #include "launcher/mainwindow/MessageBox.h"
 #include "launcher/updates/SettingsPackage.h"
 #include "launcher/updates/UpdateController.h"
-#include "launcher/updates/Version.h"
 #include "tests/support/ArchiveWriter.h"
 #include "tests/support/IniWrite.h"
 #include "tests/support/OwnWarnings.h"
@@ -449,6 +449,42 @@ private slots:
             QVERIFY(m_starter->started.isEmpty());
             QCOMPARE(shown.size(), 1);
             QCOMPARE(shown.first().text, T(u"errUpdaterStart"_s));
+        }
+    }
+
+    // The launcher the Updater started says once what it was updated to; a note that names no version says
+    // nothing.
+    void theFirstStartAfterAnUpdateSaysSo_data()
+    {
+        QTest::addColumn<QByteArray>("note");
+        QTest::addColumn<QString>("said"); // the version named; empty: nothing is said
+
+        QTest::newRow("updated") << QByteArray("1.2.9\r\n") << u"1.2.9"_s;
+        QTest::newRow("web page in its place") << QByteArray("<html><body>x</body></html>") << QString();
+        QTest::newRow("no note") << QByteArray() << QString();
+    }
+
+    void theFirstStartAfterAnUpdateSaysSo()
+    {
+        QFETCH(QByteArray, note);
+        QFETCH(QString, said);
+        if (!note.isEmpty()) {
+            m_folder->writeFile(u".trivet-work/updated.txt"_s, note);
+        }
+        for (const bool first : {true, false}) {
+            auto window = startWindow(offline);
+            QVERIFY(window);
+            QCoreApplication::processEvents();
+            const auto shown = MessageBox::takeShown();
+            if (first && !said.isEmpty()) {
+                QCOMPARE(shown.size(), 1);
+                QCOMPARE(shown.first().icon, QMessageBox::Information);
+                QCOMPARE(shown.first().text, T(u"MsgUpdatedTo"_s).replace(u"%1"_s, said));
+            } else {
+                QVERIFY(shown.isEmpty());
+            }
+            QVERIFY(!m_folder->exists(u".trivet-work/updated.txt"_s));
+            window->shutDown();
         }
     }
 };

@@ -1,4 +1,4 @@
-#include "launcher/updates/Version.h"
+#include "common/product/Version.h"
 
 #include "common/platform/RegularFile.h"
 #include "common/settings/TextCodec.h"
