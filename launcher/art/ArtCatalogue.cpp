@@ -37,6 +37,11 @@ constexpr std::array<QStringView, 14> menuResources = {
     u":/art/menu/exit.svg",    u":/art/menu/office-suite.svg",
 };
 
+constexpr std::array<QStringView, 7> officeResources = {
+    u":/art/office/base.svg", u":/art/office/calc.svg",       u":/art/office/draw.svg",   u":/art/office/impress.svg",
+    u":/art/office/math.svg", u":/art/menu/office-suite.svg", u":/art/office/writer.svg",
+};
+
 bool isCatalogueId(QStringView id)
 {
     for (std::size_t tab = 0; tab < cataloguePrefixes.size(); ++tab) {
@@ -118,6 +123,12 @@ QPixmap catalogueIcon(QStringView id, int size)
 QPixmap menuPicture(int number, int size)
 {
     return render(menuResource(number), size);
+}
+
+QPixmap officeComponentPicture(int component, int size)
+{
+    const bool known = component >= 0 && component < int(officeResources.size());
+    return render(known ? officeResources[std::size_t(component)].toString() : fallbackResource.toString(), size);
 }
 
 namespace {

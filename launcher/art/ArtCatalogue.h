@@ -21,6 +21,10 @@ QPixmap menuPicture(int number, int size = 16);
 // Holds the pictures at 16 and 32 pixels so menus stay sharp at twice the scale.
 QIcon menuIcon(int picture, int checkedPicture);
 
+// The pictures of the office suite's components, in the order its window lists them: 0 Base, 1 Calc, 2 Draw,
+// 3 Impress, 4 Math, 5 the suite's start centre (the menu's picture 14), 6 Writer.
+QPixmap officeComponentPicture(int component, int size = 36);
+
 // The product picture shown beside the window title.
 QPixmap productPicture(int size = 64);
 // The same as the window's icon, drawn when the window system first asks for it.

@@ -84,8 +84,10 @@ void IconButton::paintEvent(QPaintEvent *)
         painter.drawPixmap(target, m_picture);
     }
     if (m_marked) {
+        // Top left: the catalogue's pictures keep that corner free, while several carry badges of their own
+        // (a tick, an arrow, a magnifier) at the bottom right and a few at the top right.
         const qreal diameter = qMax(12, m_size * 3 / 8);
-        drawOnStickMark(painter, QRectF(width() - diameter - 2.5, height() - diameter - 2.5, diameter, diameter));
+        drawOnStickMark(painter, QRectF(2.5, 2.5, diameter, diameter));
     }
     if (hasFocus()) {
         QStyleOptionFocusRect option;

@@ -31,11 +31,10 @@ OfficeSuiteWindow::OfficeSuiteWindow(QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     auto *grid = new QGridLayout;
     grid->setHorizontalSpacing(12);
-    const QPixmap picture = Art::menuPicture(14, iconSize);
     for (int index = 0; index < ComponentCount; ++index) {
         auto *icon = new IconButton(iconSize, this);
         icon->setObjectName(u"Image1_%1"_s.arg(index));
-        icon->setPicture(picture);
+        icon->setPicture(Art::officeComponentPicture(index, iconSize));
         auto *name = new QLabel(componentNames[index].toString(), this);
         name->setObjectName(u"lblOOPortApp%1"_s.arg(index + 1));
         icon->setAccessibleName(name->text());

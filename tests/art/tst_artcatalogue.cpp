@@ -32,7 +32,7 @@ class TestArtCatalogue final : public QObject
 private slots:
     void catalogueIconIsDrawnAtRequestedSize_data();
     void catalogueIconIsDrawnAtRequestedSize();
-    void catalogueIconsAreAllDifferent();
+    void everyPictureIsItsOwn();
     void unknownIdsGiveTheFallback_data();
     void unknownIdsGiveTheFallback();
     void menuPictureIsDrawnAtRequestedSize_data();
@@ -66,13 +66,21 @@ void TestArtCatalogue::catalogueIconIsDrawnAtRequestedSize()
     QVERIFY(pixels(icon) != pixels(Trivet::Art::catalogueIcon(u"no such id", size)));
 }
 
-void TestArtCatalogue::catalogueIconsAreAllDifferent()
+// The catalogue's pictures and the office suite's components: none looks like another, nor like the
+// question mark that stands in for a picture that cannot be drawn.
+void TestArtCatalogue::everyPictureIsItsOwn()
 {
-    const QStringList ids = catalogueIds();
+    QStringList ids = catalogueIds();
     QList<QImage> images;
     for (const QString &id : ids) {
         images << pixels(Trivet::Art::catalogueIcon(id));
     }
+    for (int component = 0; component < 7; ++component) {
+        ids << u"office component %1"_s.arg(component);
+        images << pixels(Trivet::Art::officeComponentPicture(component, 48));
+    }
+    ids << u"the fallback"_s;
+    images << pixels(Trivet::Art::catalogueIcon(u"unknown"));
     for (qsizetype i = 0; i < images.size(); ++i) {
         for (qsizetype j = i + 1; j < images.size(); ++j) {
             QVERIFY2(images[i] != images[j], qPrintable(ids[i] + u" looks exactly like "_s + ids[j]));

@@ -72,6 +72,11 @@ int main(int argc, char **argv)
                          << icon.pixmap(QSize(16, 16) * scale, QIcon::Normal, QIcon::On);
     }
     rows << checked;
+    Row office{u"Office"_s, {}};
+    for (int component = 0; component < 7; ++component) {
+        office.pictures << Trivet::Art::officeComponentPicture(component, 36 * scale);
+    }
+    rows << office;
     Row other{u"Other"_s, {}};
     other.pictures << Trivet::Art::productPicture(64 * scale) << Trivet::Art::catalogueIcon(u"nope", 48 * scale)
                    << Trivet::Art::menuPicture(99, 16 * scale);
