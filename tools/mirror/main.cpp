@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QMetaEnum>
 #include <cstdio>
 
 using namespace Qt::StringLiterals;
@@ -20,8 +21,14 @@ int main(int argc, char *argv[])
     parser.addHelpOption();
     const QCommandLineOption rootOption(u"root"_s, u"The folder to serve."_s, u"DIR"_s);
     const QCommandLineOption portOption(u"port"_s, u"The port to listen on; 0 picks a free one."_s, u"N"_s, u"0"_s);
+    const QCommandLineOption misbehaveOption(
+        u"misbehave"_s,
+        u"Answers requests for PATH as a misbehaving server does, e.g. /mpad35.zip=Slow or /mpad35.zip=NotFound; "
+        u"repeatable. Kinds: the names of MirrorServer::Misbehaviour."_s,
+        u"PATH=KIND"_s);
     parser.addOption(rootOption);
     parser.addOption(portOption);
+    parser.addOption(misbehaveOption);
     parser.process(app);
 
     const QString root = parser.value(rootOption);
@@ -38,6 +45,20 @@ int main(int argc, char *argv[])
 
     Trivet::MirrorServer server;
     server.setRoot(QFileInfo(root).absoluteFilePath());
+    const QMetaEnum kinds = QMetaEnum::fromType<Trivet::MirrorServer::Misbehaviour>();
+    for (const QString &rule : parser.values(misbehaveOption)) {
+        const qsizetype equals = rule.lastIndexOf(u'=');
+        bool known = false;
+        const int kind = equals > 0 ? kinds.keyToValue(rule.mid(equals + 1).toLatin1().constData(), &known) : -1;
+        if (!known) {
+            std::fprintf(stderr,
+                         "TrivetMirror: --misbehave wants PATH=KIND with a kind such as Slow or NotFound, "
+                         "not '%s'\n",
+                         qPrintable(rule));
+            return 2;
+        }
+        server.setMisbehaviour(rule.left(equals), Trivet::MirrorServer::Misbehaviour(kind));
+    }
     if (!server.listen(quint16(port))) {
         std::fprintf(stderr, "TrivetMirror: cannot listen: %s\n", qPrintable(server.errorString()));
         return 1;
