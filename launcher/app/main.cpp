@@ -3,6 +3,7 @@
 #include "launcher/mainwindow/MainWindow.h"
 
 #include <QApplication>
+#include <QScreen>
 
 using namespace Qt::StringLiterals;
 
@@ -27,6 +28,11 @@ int main(int argc, char *argv[])
     if (!window.startUp()) {
         return 1;
     }
+    // Placed here rather than by the window manager after it appears: the messages of the first moments (the
+    // new-version prompt, what an update brought) centre on the window as it is when they open.
+    window.adjustSize();
+    const QRect screen = window.screen()->availableGeometry();
+    window.move(screen.center() - window.rect().center());
     window.show();
     return app.exec();
 }
