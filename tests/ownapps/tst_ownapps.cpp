@@ -25,6 +25,7 @@
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -471,7 +472,8 @@ private slots:
 
         const QList<std::pair<const char *, QMessageBox::StandardButton>> answers{
             {"Save", QMessageBox::Save}, {"Discard", QMessageBox::Discard}, {"Cancel", QMessageBox::Cancel}};
-        for (const char *action : {"switch slot", "close box", "Escape", "Close", "editor asked for on slot 4"}) {
+        for (const char *action :
+             {"switch slot", "close box", "Escape", "Close", "editor asked for on slot 4", "leave the launcher"}) {
             for (const auto &[name, button] : answers) {
                 QTest::addRow("%s, %s", action, name) << QString::fromLatin1(action) << true << int(button);
             }
@@ -498,6 +500,7 @@ private slots:
             name->setText(u"After"_s);
         }
 
+        QSignalSpy left(window.get(), &MainWindow::shutDownFinished);
         BoxAnswerer user{QMessageBox::StandardButton(answer)};
         if (action == u"switch slot"_s) {
             number->setCurrentIndex(3);
@@ -507,6 +510,8 @@ private slots:
             QTest::keyClick(editor, Qt::Key_Escape);
         } else if (action == u"Close"_s) {
             child<QPushButton>(editor, u"cmdClose"_s)->click();
+        } else if (action == u"leave the launcher"_s) {
+            window->close();
         } else {
             QTest::mouseClick(window->ownAppsTab()->icon(3), Qt::LeftButton);
         }
@@ -526,7 +531,9 @@ private slots:
         QCOMPARE(own(u"MyOwnAppName2"_s), saved ? u"After"_s : u"Before"_s);
         QCOMPARE(window->ownAppsTab()->caption(1)->text(), saved ? u"After"_s : u"Before"_s);
         const bool stays = edited && answer == QMessageBox::Cancel;
-        const bool closes = action == u"close box"_s || action == u"Escape"_s || action == u"Close"_s;
+        const bool leaves = action == u"leave the launcher"_s;
+        QCOMPARE(left.size(), leaves && !stays ? 1 : 0);
+        const bool closes = action == u"close box"_s || action == u"Escape"_s || action == u"Close"_s || leaves;
         if (closes && !stays) {
             QTRY_VERIFY(!window->ownAppEditor());
             return;
