@@ -13,6 +13,7 @@
 #include "launcher/mainwindow/MessageBox.h"
 #include "launcher/mainwindow/OfficeSuiteWindow.h"
 #include "launcher/mainwindow/OwnAppsTabPage.h"
+#include "launcher/mainwindow/WindowPlacement.h"
 #include "launcher/network/ProxyController.h"
 #include "launcher/ownapps/OwnAppEditor.h"
 #include "launcher/ownapps/OwnAppsController.h"
@@ -326,6 +327,10 @@ bool MainWindow::leave()
     if (m_shutDown) {
         return true;
     }
+    // The editor asks about its unsaved edits first; staying there keeps the launcher open.
+    if (m_editor && !m_editor->close()) {
+        return false;
+    }
     // Leaving cuts whatever is on its way; the packages and settings then stay as they were.
     const bool working =
         m_launcher->hasWorkRunning() || m_officeSuite->isUnpacking() || m_updates->isFetchingSettingsPackage();
@@ -431,9 +436,12 @@ void MainWindow::openOwnAppEditor()
 {
     // One editor at a time: pressing again brings the open one to the front as it is.
     if (!m_editor) {
-        m_editor = new OwnAppEditor(*m_ownApps, m_settings, m_context.folder);
+        // A dialog of this window: it stays in front of it, and opens over it, wholly on its screen.
+        m_editor = new OwnAppEditor(*m_ownApps, m_settings, m_context.folder, this);
         m_editor->setAttribute(Qt::WA_DeleteOnClose);
         m_editor->setWindowIcon(windowIcon());
+        m_editor->adjustSize();
+        placeOver(m_editor, this);
     }
     m_editor->show();
     m_editor->raise();

@@ -1,5 +1,7 @@
 #include "launcher/mainwindow/MessageBox.h"
 
+#include <QAbstractButton>
+
 namespace Trivet {
 namespace {
 
@@ -19,7 +21,8 @@ Recorder &recorder()
 } // namespace
 
 QMessageBox::StandardButton MessageBox::show(QWidget *parent, QMessageBox::Icon icon, const QString &title,
-                                             const QString &text, QMessageBox::StandardButtons buttons)
+                                             const QString &text, QMessageBox::StandardButtons buttons,
+                                             const QList<std::pair<QMessageBox::StandardButton, QString>> &labels)
 {
     Recorder &r = recorder();
     if (r.recording) {
@@ -34,6 +37,11 @@ QMessageBox::StandardButton MessageBox::show(QWidget *parent, QMessageBox::Icon 
         return answer;
     }
     QMessageBox box(icon, title, text, buttons, parent);
+    for (const auto &[button, label] : labels) {
+        if (!label.isEmpty()) {
+            box.button(button)->setText(label);
+        }
+    }
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
@@ -62,6 +70,16 @@ QMessageBox::StandardButton MessageBox::askYesNo(QWidget *parent, QMessageBox::I
                                                  const QString &text)
 {
     return show(parent, icon, title, text, QMessageBox::Yes | QMessageBox::No);
+}
+
+QMessageBox::StandardButton MessageBox::askSaveDiscardCancel(QWidget *parent, const QString &title, const QString &text,
+                                                             const SaveDiscardCancelTexts &buttons)
+{
+    return show(parent, QMessageBox::Question, title, text,
+                QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
+                {{QMessageBox::Save, buttons.save},
+                 {QMessageBox::Discard, buttons.discard},
+                 {QMessageBox::Cancel, buttons.cancel}});
 }
 
 void MessageBox::setRecording(bool on)

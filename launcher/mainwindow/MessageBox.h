@@ -3,6 +3,7 @@
 #include <QList>
 #include <QMessageBox>
 #include <QString>
+#include <utility>
 
 class QWidget;
 
@@ -32,6 +33,16 @@ public:
     static QMessageBox::StandardButton askYesNo(QWidget *parent, QMessageBox::Icon icon, const QString &title,
                                                 const QString &text);
 
+    // Save, Discard and Cancel, labelled with the texts given; returns the button chosen.
+    struct SaveDiscardCancelTexts
+    {
+        QString save;
+        QString discard;
+        QString cancel;
+    };
+    static QMessageBox::StandardButton askSaveDiscardCancel(QWidget *parent, const QString &title, const QString &text,
+                                                            const SaveDiscardCancelTexts &buttons);
+
     // Test hooks.
     static void setRecording(bool on);
     static void setNextAnswer(QMessageBox::StandardButton answer);
@@ -39,7 +50,8 @@ public:
 
 private:
     static QMessageBox::StandardButton show(QWidget *parent, QMessageBox::Icon icon, const QString &title,
-                                            const QString &text, QMessageBox::StandardButtons buttons);
+                                            const QString &text, QMessageBox::StandardButtons buttons,
+                                            const QList<std::pair<QMessageBox::StandardButton, QString>> &labels = {});
 };
 
 } // namespace Trivet

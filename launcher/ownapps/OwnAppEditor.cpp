@@ -22,6 +22,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QSignalBlocker>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -82,9 +83,10 @@ QPixmap fileIconPicture(const QString &path, int size, const QColor &background)
 } // namespace
 
 OwnAppEditor::OwnAppEditor(OwnAppsController &apps, const IniFile &settings, const AppFolder &folder, QWidget *parent)
-    : QWidget(parent, Qt::Window)
+    : QDialog(parent)
     , m_apps(apps)
     , m_texts(folder.root())
+    , m_folder(folder)
 {
     setObjectName(u"frmAddApp"_s);
     setWindowTitle(u"Quilory / My Own apps settings..."_s);
@@ -145,10 +147,12 @@ void OwnAppEditor::buildControls()
 
     m_nameLabel = addLabel(u"lbAppName"_s, u"Application Name"_s, 1);
     m_name = addField(u"txtAppName"_s, u"Text1"_s);
+    m_name->setPlaceholderText(OwnAppSlot::unusedName());
     form->addWidget(m_name, 1, 1, 1, 2);
 
     m_pathLabel = addLabel(u"lbAppExe"_s, u"Path to Application Executable"_s, 2);
     m_path = addField(u"txtAppPath"_s, QString());
+    m_path->setPlaceholderText(OwnAppSlot::unusedPath());
     m_browsePath = addButton(u"cmdBrowsePath"_s, u"Browse..."_s);
     form->addWidget(m_path, 2, 1);
     form->addWidget(m_browsePath, 2, 2);
@@ -189,13 +193,13 @@ void OwnAppEditor::buildControls()
     buttons->addWidget(m_close);
     layout->addLayout(buttons);
 
-    connect(m_number, &QComboBox::currentIndexChanged, this, &OwnAppEditor::loadSlot);
+    connect(m_number, &QComboBox::currentIndexChanged, this, &OwnAppEditor::slotChosen);
     connect(m_browsePath, &QPushButton::clicked, this, &OwnAppEditor::browseProgram);
     connect(m_browseIcon, &QPushButton::clicked, this, &OwnAppEditor::browseIcon);
     connect(m_extract, &QPushButton::clicked, this, &OwnAppEditor::extractIcon);
     connect(m_saveIcon, &QPushButton::clicked, this, &OwnAppEditor::saveIcon);
     connect(m_save, &QPushButton::clicked, this, &OwnAppEditor::saveSlot);
-    connect(m_close, &QPushButton::clicked, this, &QWidget::close);
+    connect(m_close, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void OwnAppEditor::applyTexts()
@@ -217,9 +221,9 @@ void OwnAppEditor::selectSlot(int slot)
     m_number->setCurrentIndex(slot);
 }
 
-int OwnAppEditor::currentSlot() const
+bool OwnAppEditor::hasUnsavedEdits() const
 {
-    return m_number->currentIndex();
+    return fields() != m_loaded;
 }
 
 OwnAppSlot OwnAppEditor::fields() const
@@ -227,14 +231,55 @@ OwnAppSlot OwnAppEditor::fields() const
     return {m_name->text(), m_path->text(), m_icon->text()};
 }
 
+void OwnAppEditor::slotChosen(int slot)
+{
+    if (slot == m_shownSlot) {
+        return;
+    }
+    if (!settleEdits()) {
+        // The list goes back to the slot whose edits stay.
+        const QSignalBlocker quiet(m_number);
+        m_number->setCurrentIndex(m_shownSlot);
+        return;
+    }
+    loadSlot(slot);
+}
+
 void OwnAppEditor::loadSlot(int slot)
 {
     const OwnAppSlot values = m_apps.slot(slot);
-    m_name->setText(values.name);
-    m_icon->setText(values.icon);
-    m_path->setText(values.path);
+    m_shownSlot = slot;
+    m_loaded = values.shownInFields();
+    m_name->setText(m_loaded.name);
+    m_icon->setText(m_loaded.icon);
+    m_path->setText(m_loaded.path);
     m_title->setText(values.name);
     showPreview(values);
+}
+
+bool OwnAppEditor::settleEdits()
+{
+    if (!hasUnsavedEdits()) {
+        return true;
+    }
+    const QString question = m_texts.text(u"MsgOwnAppUnsaved").arg(m_number->itemText(m_shownSlot));
+    const MessageBox::SaveDiscardCancelTexts buttons{m_texts.text(u"cmdSaveEdits"), m_texts.text(u"cmdDiscardEdits"),
+                                                     m_texts.text(u"cmdCancelEdits")};
+    switch (MessageBox::askSaveDiscardCancel(this, programTitle, question, buttons)) {
+    case QMessageBox::Save:
+        return saveSlot();
+    case QMessageBox::Discard:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void OwnAppEditor::reject()
+{
+    if (settleEdits()) {
+        QDialog::reject();
+    }
 }
 
 void OwnAppEditor::showPreview(const OwnAppSlot &values)
@@ -292,35 +337,38 @@ void OwnAppEditor::saveIcon()
         MessageBox::warning(this, programTitle, extractFirstText);
         return;
     }
-    const QString chosen = FileDialog::saveFileName(this, {u"Bmp (*.bmp)"_s});
+    const QString chosen = FileDialog::saveFileName(this, {u"Png (*.png)"_s, u"Bmp (*.bmp)"_s}, m_folder.root());
     if (chosen.isEmpty()) {
         return;
     }
-    const QString file = bitmapFileName(chosen);
+    const QString file = iconFileName(chosen);
+    const char *format = iconFormat(file) == IconFormat::Bmp ? "BMP" : "PNG";
     // The icon shown is the one saved; written whole or not at all.
     QSaveFile out(file);
-    if (!out.open(QIODevice::WriteOnly) || !m_extracted.constLast().toImage().save(&out, "BMP") || !out.commit()) {
+    if (!out.open(QIODevice::WriteOnly) || !m_extracted.constLast().toImage().save(&out, format) || !out.commit()) {
         MessageBox::warning(this, programTitle, iconNotSavedText);
         return;
     }
-    m_icon->setText(QDir::toNativeSeparators(file));
+    m_icon->setText(m_apps.storedPath(file));
 }
 
-void OwnAppEditor::saveSlot()
+bool OwnAppEditor::saveSlot()
 {
-    const OwnAppSlot values = fields();
-    switch (m_apps.save(currentSlot(), values)) {
+    const OwnAppSlot values = fields().fromFields();
+    switch (m_apps.save(m_shownSlot, values)) {
     case OwnAppsController::SaveOutcome::Incomplete:
         MessageBox::warning(this, programTitle, missingFieldText);
-        return;
+        return false;
     case OwnAppsController::SaveOutcome::NotWritten:
         MessageBox::warning(this, programTitle, slotNotSavedText);
-        return;
+        return false;
     case OwnAppsController::SaveOutcome::Saved:
         break;
     }
+    m_loaded = fields();
     m_title->setText(values.name);
     showPreview(values);
+    return true;
 }
 
 } // namespace Trivet

@@ -1,11 +1,12 @@
 #pragma once
 
+#include "common/platform/AppFolder.h"
 #include "common/settings/LanguageTexts.h"
 #include "launcher/ownapps/OwnAppSlot.h"
 
+#include <QDialog>
 #include <QList>
 #include <QPixmap>
-#include <QWidget>
 
 class QComboBox;
 class QLabel;
@@ -14,14 +15,15 @@ class QPushButton;
 
 namespace Trivet {
 
-class AppFolder;
 class IniFile;
 class OwnAppsController;
 
 // The window in which the user fills one of the own-program slots: its name, its program, its icon
-// picture, optionally taken out of the program file and saved as a bitmap. Saving shows the slot on the
-// main window at once. Its texts come from the language file the settings name when it opens.
-class OwnAppEditor final : public QWidget
+// picture, optionally taken out of the program file and saved as a picture. Saving shows the slot on the
+// main window at once. Its texts come from the language file the settings name when it opens. A dialog of
+// the main window, not modal; edits that were not saved are never dropped without asking, whether the user
+// turns to another slot or closes the window.
+class OwnAppEditor final : public QDialog
 {
     Q_OBJECT
 
@@ -32,6 +34,11 @@ public:
     const QList<QPixmap> &extractedIcons() const { return m_extracted; }
     // Shows the slot's settings, as choosing it in the list does.
     void selectSlot(int slot);
+    // Whether a field differs from what the slot shown holds.
+    bool hasUnsavedEdits() const;
+
+    // Closing by any way (close box, Escape, Close) asks first when there are unsaved edits.
+    void reject() override;
 
     static constexpr int IconSize = 32;
 
@@ -39,16 +46,18 @@ private:
     void buildControls();
     void applyTexts();
 
-    int currentSlot() const;
     OwnAppSlot fields() const;
+    void slotChosen(int slot);
     void loadSlot(int slot);
+    // Asks what becomes of unsaved edits; true when the user may go on (saved or dropped).
+    bool settleEdits();
     void showPreview(const OwnAppSlot &values);
 
     void browseProgram();
     void browseIcon();
     void extractIcon();
     void saveIcon();
-    void saveSlot();
+    bool saveSlot();
 
     OwnAppsController &m_apps;
     LanguageTexts m_texts;
@@ -71,6 +80,9 @@ private:
     QPushButton *m_save = nullptr;
     QPushButton *m_close = nullptr;
     QList<QPixmap> m_extracted;
+    AppFolder m_folder;
+    int m_shownSlot = 0;
+    OwnAppSlot m_loaded; // the fields' texts as the slot shown filled them
 };
 
 } // namespace Trivet

@@ -39,9 +39,26 @@ QString OwnAppSlot::unusedIcon()
     return u"Your Icon-path here"_s;
 }
 
-QString bitmapFileName(const QString &chosen)
+OwnAppSlot OwnAppSlot::shownInFields() const
 {
-    return chosen.endsWith(u".bmp"_s, Qt::CaseInsensitive) ? chosen : chosen + u".bmp"_s;
+    return {name == unusedName() ? QString() : name, path == unusedPath() ? QString() : path, icon};
+}
+
+OwnAppSlot OwnAppSlot::fromFields() const
+{
+    return {name.isEmpty() ? unusedName() : name, path.isEmpty() ? unusedPath() : path, icon};
+}
+
+IconFormat iconFormat(const QString &file)
+{
+    return file.endsWith(u".bmp"_s, Qt::CaseInsensitive) ? IconFormat::Bmp : IconFormat::Png;
+}
+
+QString iconFileName(const QString &chosen)
+{
+    const bool named =
+        chosen.endsWith(u".png"_s, Qt::CaseInsensitive) || chosen.endsWith(u".bmp"_s, Qt::CaseInsensitive);
+    return named ? chosen : chosen + u".png"_s;
 }
 
 } // namespace Trivet

@@ -25,13 +25,25 @@ struct OwnAppSlot
     static QString unusedPath();
     static QString unusedIcon();
 
+    // The slot as the editor's fields show it: the name and path markers of an unused slot become empty text,
+    // which the fields show greyed in their stead.
+    OwnAppSlot shownInFields() const;
+    // The slot the editor's fields stand for: an empty name or path is the marker of an unused slot, so a
+    // saved slot stays what every reader of the settings expects.
+    OwnAppSlot fromFields() const;
+
     // Whether all three texts are there; a slot is saved only then.
     bool isComplete() const { return !name.isEmpty() && !path.isEmpty() && !icon.isEmpty(); }
 
     friend bool operator==(const OwnAppSlot &, const OwnAppSlot &) = default;
 };
 
-// The file an icon saved as a bitmap goes to: the name chosen, with ".bmp" added unless it ends so already.
-QString bitmapFileName(const QString &chosen);
+// The picture formats an extracted icon is saved in, told by the file's suffix; the first is the one a name
+// without either suffix gets.
+enum class IconFormat { Png, Bmp };
+// The file an extracted icon goes to: the name chosen, with ".png" added unless it ends in ".png" or ".bmp".
+QString iconFileName(const QString &chosen);
+// The format of a file named by iconFileName().
+IconFormat iconFormat(const QString &file);
 
 } // namespace Trivet

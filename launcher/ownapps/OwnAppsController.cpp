@@ -3,6 +3,7 @@
 #include "common/platform/CommandLine.h"
 #include "common/platform/FileExists.h"
 #include "common/platform/ProcessStarter.h"
+#include "common/platform/RelativePath.h"
 #include "common/product/Product.h"
 #include "common/settings/IniFile.h"
 #include "common/settings/LanguageTexts.h"
@@ -176,6 +177,14 @@ QString OwnAppsController::placeholderPicture() const
 QString OwnAppsController::previewPicture(const OwnAppSlot &values) const
 {
     return values.name == OwnAppSlot::unusedName() ? placeholderPicture() : resolved(values.icon);
+}
+
+QString OwnAppsController::storedPath(const QString &file) const
+{
+    const QString absolute = QFileInfo(file).absoluteFilePath();
+    const QString relative = QDir(m_folder.root()).relativeFilePath(absolute);
+    // Another drive, or a way up with "..", is outside.
+    return QDir::toNativeSeparators(staysBelowFolder(relative, RelativePath::Option::NamesFile) ? relative : absolute);
 }
 
 QString OwnAppsController::programFile(const QString &commandLine) const

@@ -58,6 +58,9 @@ public:
 
     // The picture the editor previews for values: the question mark for a slot still named as unused.
     QString previewPicture(const OwnAppSlot &values) const;
+    // How the settings keep the path of a file on the stick: relative to the application folder when it lies
+    // below it, so it stays right on any drive; otherwise absolute. Native separators either way.
+    QString storedPath(const QString &file) const;
     // The file a command line starts, when it names an existing one; otherwise empty.
     QString programFile(const QString &commandLine) const;
     // How a command line is started.

@@ -183,6 +183,11 @@ QList<TextKey> buildTextKeys()
         {u"cmdExtractIcon"_s, u"Own-programs editor: button that takes the icon out of the program file"_s},
         {u"cmdSaveIcon"_s, u"Own-programs editor: button that saves the icon shown as a picture file"_s},
         {u"cmdSave"_s, u"Own-programs editor: button that saves the selected slot"_s},
+        {u"MsgOwnAppUnsaved"_s, u"Own-programs editor, question box before another slot is shown or the editor "
+                                u"closes: the fields were changed but not saved; %1 is the slot (App1 to App10)"_s},
+        {u"cmdSaveEdits"_s, u"Own-programs editor, that question box: button that saves the changes and goes on"_s},
+        {u"cmdDiscardEdits"_s, u"Own-programs editor, that question box: button that drops the changes and goes on"_s},
+        {u"cmdCancelEdits"_s, u"Own-programs editor, that question box: button that stays with the changes"_s},
         {u"errOwnAppMissing"_s, u"Own programs, warning box after a slot was clicked: its program was not found; %1 is "
                                 u"the path"_s},
         {u"errOwnAppFolder"_s,

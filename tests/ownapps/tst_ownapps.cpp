@@ -15,14 +15,21 @@
 #include "tests/support/RecordingProcessStarter.h"
 #include "tests/support/WineStandIn.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QScreen>
+#include <QSignalSpy>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 using namespace Qt::StringLiterals;
 using namespace Trivet;
@@ -35,6 +42,40 @@ const QString missingText = u"Application Name, Application path or Icon path is
 
 // A program that proves it ran, and with which arguments, by leaving a file beside itself.
 const QByteArray markerScript = "#!/bin/sh\necho \"$@\" > \"$(dirname \"$0\")/started.marker\"\n";
+
+// Answers the first message box that shows while it lives, with button, as a user would click it; keeps what
+// the box said.
+class BoxAnswerer final
+{
+public:
+    explicit BoxAnswerer(QMessageBox::StandardButton button)
+    {
+        m_poll.setInterval(0);
+        QObject::connect(&m_poll, &QTimer::timeout, [this, button] {
+            for (QWidget *w : QApplication::topLevelWidgets()) {
+                auto *box = qobject_cast<QMessageBox *>(w);
+                if (box && box->isVisible() && box->button(button)) {
+                    m_poll.stop();
+                    title = box->windowTitle();
+                    text = box->text();
+                    for (QAbstractButton *b : box->buttons()) {
+                        buttons.insert(box->standardButton(b), b->text());
+                    }
+                    box->button(button)->click();
+                    return;
+                }
+            }
+        });
+        m_poll.start();
+    }
+
+    QString title;
+    QString text;
+    QMap<QMessageBox::StandardButton, QString> buttons; // with their labels
+
+private:
+    QTimer m_poll;
+};
 
 } // namespace
 
@@ -271,7 +312,9 @@ private slots:
         QCOMPARE(bool(editor), answerOk);
         if (editor) {
             QCOMPARE(child<QComboBox>(editor, u"cmbAppNumber"_s)->currentIndex(), 3);
-            QCOMPARE(child<QLineEdit>(editor, u"txtAppPath"_s)->text(), path);
+            // An unused slot's path shows as the field's hint.
+            auto *pathField = child<QLineEdit>(editor, u"txtAppPath"_s);
+            QCOMPARE(pathField->text().isEmpty() ? pathField->placeholderText() : pathField->text(), path);
         }
         QVERIFY(!m_folder->exists(u"Tools/started.marker"_s));
     }
@@ -323,15 +366,18 @@ private slots:
         auto *title = child<QLabel>(editor, u"lbAppTitel"_s);
         QCOMPARE(number->count(), 10);
         QCOMPARE(number->itemText(9), u"App10"_s);
+        // The typed name was not saved: the user is asked, and drops it.
+        MessageBox::setNextAnswer(QMessageBox::Discard);
         number->setCurrentIndex(2);
+        QCOMPARE(MessageBox::takeShown().size(), 1);
         QCOMPARE(name->text(), u"Editor"_s);
         QCOMPARE(path->text(), u"/usr/bin/env -i"_s);
         QCOMPARE(title->text(), u"Editor"_s);
         QVERIFY(!child<QLabel>(editor, u"ImageShowIcon"_s)->pixmap().isNull());
 
-        // Each empty field refuses the save and writes nothing.
+        // An empty icon field refuses the save and writes nothing (an empty name or path is the unused slot's).
         const QByteArray before = m_folder->readFile(u"Trivet.ini"_s);
-        for (QLineEdit *field : {name, path, icon}) {
+        for (QLineEdit *field : {icon}) {
             const QString kept = field->text();
             field->clear();
             child<QPushButton>(editor, u"cmdSave"_s)->click();
@@ -399,21 +445,248 @@ private slots:
         {
             QString chosen;
             QString written;
-        } names[] = {{u"Icons/tool"_s, u"Icons/tool.bmp"_s}, {u"Icons/other.BMP"_s, u"Icons/other.BMP"_s}};
+        } names[] = {{u"Icons/tool"_s, u"Icons/tool.png"_s}, {u"Icons/other.BMP"_s, u"Icons/other.BMP"_s}};
         for (const auto &n : names) {
             FileDialog::setNextFileName(m_folder->path(n.chosen));
             saveIcon->click();
-            QCOMPARE(FileDialog::takeAsked(), QList<QStringList>{{u"Bmp (*.bmp)"_s}});
-            QCOMPARE(icon->text(), QDir::toNativeSeparators(m_folder->path(n.written)));
+            QCOMPARE(FileDialog::takeAsked(), (QList<QStringList>{{u"Png (*.png)"_s, u"Bmp (*.bmp)"_s}}));
+            QCOMPARE(icon->text(), QDir::toNativeSeparators(n.written));
             QImageReader reader(m_folder->path(n.written));
-            QCOMPARE(reader.format(), QByteArray("bmp"));
+            QCOMPARE(reader.format(), n.written.endsWith(u".png"_s) ? QByteArray("png") : QByteArray("bmp"));
             QCOMPARE(reader.read().size(), QSize(32, 32));
         }
-        QVERIFY(!m_folder->exists(u"Icons/other.BMP.bmp"_s));
+        QVERIFY(!m_folder->exists(u"Icons/other.BMP.png"_s));
         // A cancelled dialog writes nothing and keeps the field.
         saveIcon->click();
-        QCOMPARE(icon->text(), QDir::toNativeSeparators(m_folder->path(u"Icons/other.BMP"_s)));
+        QCOMPARE(icon->text(), QDir::toNativeSeparators(u"Icons/other.BMP"_s));
         FileDialog::takeAsked();
+    }
+
+    // Edits that were not saved, then a way away from the slot: Save writes them, Discard drops them, Cancel
+    // stays on the slot with them. Without edits nobody is asked.
+    void unsavedEditsAreNeverDroppedSilently_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<bool>("edited");
+        QTest::addColumn<int>("answer");
+
+        const QList<std::pair<const char *, QMessageBox::StandardButton>> answers{
+            {"Save", QMessageBox::Save}, {"Discard", QMessageBox::Discard}, {"Cancel", QMessageBox::Cancel}};
+        for (const char *action :
+             {"switch slot", "close box", "Escape", "Close", "editor asked for on slot 4", "leave the launcher"}) {
+            for (const auto &[name, button] : answers) {
+                QTest::addRow("%s, %s", action, name) << QString::fromLatin1(action) << true << int(button);
+            }
+        }
+        QTest::newRow("switch slot, no edits") << u"switch slot"_s << false << int(QMessageBox::Cancel);
+        QTest::newRow("Close, no edits") << u"Close"_s << false << int(QMessageBox::Cancel);
+    }
+
+    void unsavedEditsAreNeverDroppedSilently()
+    {
+        QFETCH(QString, action);
+        QFETCH(bool, edited);
+        QFETCH(int, answer);
+        MessageBox::setRecording(false);
+        const auto recordAgain = qScopeGuard([] { MessageBox::setRecording(true); });
+        setSlot(2, u"Before"_s, u"/usr/bin/env"_s, m_folder->path(u"Icons/Qmark.gif"_s));
+        auto window = startWindow();
+        QVERIFY(window);
+        OwnAppEditor *editor = openEditor(*window);
+        auto *number = child<QComboBox>(editor, u"cmbAppNumber"_s);
+        auto *name = child<QLineEdit>(editor, u"txtAppName"_s);
+        number->setCurrentIndex(1);
+        if (edited) {
+            name->setText(u"After"_s);
+        }
+
+        QSignalSpy left(window.get(), &MainWindow::shutDownFinished);
+        BoxAnswerer user{QMessageBox::StandardButton(answer)};
+        if (action == u"switch slot"_s) {
+            number->setCurrentIndex(3);
+        } else if (action == u"close box"_s) {
+            editor->close();
+        } else if (action == u"Escape"_s) {
+            QTest::keyClick(editor, Qt::Key_Escape);
+        } else if (action == u"Close"_s) {
+            child<QPushButton>(editor, u"cmdClose"_s)->click();
+        } else if (action == u"leave the launcher"_s) {
+            window->close();
+        } else {
+            QTest::mouseClick(window->ownAppsTab()->icon(3), Qt::LeftButton);
+        }
+
+        if (!edited) {
+            QVERIFY(user.text.isEmpty());
+        } else {
+            QCOMPARE(user.title, u"TrivetDesk"_s);
+            QCOMPARE(user.text, english(u"MsgOwnAppUnsaved"_s).arg(u"App2"_s));
+            const QMap<QMessageBox::StandardButton, QString> buttons{
+                {QMessageBox::Save, english(u"cmdSaveEdits"_s)},
+                {QMessageBox::Discard, english(u"cmdDiscardEdits"_s)},
+                {QMessageBox::Cancel, english(u"cmdCancelEdits"_s)}};
+            QCOMPARE(user.buttons, buttons);
+        }
+        const bool saved = edited && answer == QMessageBox::Save;
+        QCOMPARE(own(u"MyOwnAppName2"_s), saved ? u"After"_s : u"Before"_s);
+        QCOMPARE(window->ownAppsTab()->caption(1)->text(), saved ? u"After"_s : u"Before"_s);
+        const bool stays = edited && answer == QMessageBox::Cancel;
+        const bool leaves = action == u"leave the launcher"_s;
+        QCOMPARE(left.size(), leaves && !stays ? 1 : 0);
+        const bool closes = action == u"close box"_s || action == u"Escape"_s || action == u"Close"_s || leaves;
+        if (closes && !stays) {
+            QTRY_VERIFY(!window->ownAppEditor());
+            return;
+        }
+        QVERIFY(editor->isVisible());
+        QCOMPARE(number->currentIndex(), stays ? 1 : 3);
+        QCOMPARE(name->text(), stays ? u"After"_s : QString());
+        QCOMPARE(editor->hasUnsavedEdits(), stays);
+    }
+
+    // Save Icon starts in the portable folder and writes PNG or BMP by the name's suffix; a file on the stick
+    // is kept relative to the folder, so it still shows from another drive, one elsewhere absolute.
+    void savedIconIsARealPictureKeptRelativeOnTheStick_data()
+    {
+        QTest::addColumn<QString>("chosen"); // "<here>": the portable folder, "<away>": a folder elsewhere
+        QTest::addColumn<QString>("written");
+        QTest::addColumn<QByteArray>("format");
+        QTest::addColumn<QString>("stored");
+
+        QTest::newRow("PNG on the stick")
+            << u"<here>/Icons/tool"_s << u"<here>/Icons/tool.png"_s << QByteArray("png") << u"Icons/tool.png"_s;
+        QTest::newRow("BMP on the stick") << u"<here>/My Tools/tool.bmp"_s << u"<here>/My Tools/tool.bmp"_s
+                                          << QByteArray("bmp") << u"My Tools/tool.bmp"_s;
+        QTest::newRow("PNG elsewhere") << u"<away>/tool.PNG"_s << u"<away>/tool.PNG"_s << QByteArray("png")
+                                       << u"<away>/tool.PNG"_s;
+        QTest::newRow("BMP elsewhere") << u"<away>/tool.bmp"_s << u"<away>/tool.bmp"_s << QByteArray("bmp")
+                                       << u"<away>/tool.bmp"_s;
+        QTest::newRow("beside the folder, not in it")
+            << u"<here>2/tool.bmp"_s << u"<here>2/tool.bmp"_s << QByteArray("bmp") << u"<here>2/tool.bmp"_s;
+    }
+
+    void savedIconIsARealPictureKeptRelativeOnTheStick()
+    {
+        QFETCH(QString, chosen);
+        QFETCH(QString, written);
+        QFETCH(QByteArray, format);
+        QFETCH(QString, stored);
+        QTemporaryDir away;
+        const QString here = QDir::cleanPath(m_folder->root());
+        const auto place = [&](QString text) {
+            return QDir::toNativeSeparators(text.replace(u"<here>"_s, here).replace(u"<away>"_s, away.path()));
+        };
+        const auto cleanBeside = qScopeGuard([&] { QDir(here + u"2"_s).removeRecursively(); });
+        QVERIFY(QDir().mkpath(here + u"/My Tools"_s) && QDir().mkpath(here + u"2"_s));
+        setSlot(1, u"Tool"_s, u"/usr/bin/env"_s, u"Your Icon-path here"_s);
+        auto window = startWindow();
+        QVERIFY(window);
+        QVERIFY(!window->ownAppsTab()->icon(0)->hasPicture());
+        OwnAppEditor *editor = openEditor(*window);
+        child<QPushButton>(editor, u"cmdExtractIcon"_s)->click();
+        QCOMPARE(editor->extractedIcons().size(), 1);
+
+        FileDialog::setNextFileName(place(chosen));
+        child<QPushButton>(editor, u"cmdSaveIcon"_s)->click();
+        QCOMPARE(FileDialog::takeAsked(), (QList<QStringList>{{u"Png (*.png)"_s, u"Bmp (*.bmp)"_s}}));
+        QCOMPARE(FileDialog::lastFolder(), m_folder->root());
+        QImageReader reader(place(written));
+        QCOMPARE(reader.format(), format);
+        QCOMPARE(reader.read().size(), QSize(32, 32));
+        QCOMPARE(child<QLineEdit>(editor, u"txtIconName"_s)->text(), place(stored));
+
+        child<QPushButton>(editor, u"cmdSave"_s)->click();
+        QCOMPARE(own(u"MyOwnAppIcon1"_s), place(stored));
+        QVERIFY(window->ownAppsTab()->icon(0)->hasPicture());
+        QVERIFY(!child<QLabel>(editor, u"ImageShowIcon"_s)->pixmap().isNull());
+    }
+
+    // An unused slot's name and path show as greyed hints, not as text; empty fields are saved as the texts
+    // every reader of the settings takes for an unused slot.
+    void unusedSlotTextsAreHintsAndSavedBack_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("path");
+        QTest::newRow("both empty") << QString() << QString();
+        QTest::newRow("name empty") << QString() << u"/usr/bin/env"_s;
+        QTest::newRow("path empty") << u"Tool"_s << QString();
+    }
+
+    void unusedSlotTextsAreHintsAndSavedBack()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, path);
+        setSlot(6, u"Filled"_s, u"/usr/bin/env -x"_s, u"Your Icon-path here"_s);
+        auto window = startWindow();
+        QVERIFY(window);
+        OwnAppEditor *editor = openEditor(*window);
+        auto *number = child<QComboBox>(editor, u"cmbAppNumber"_s);
+        auto *nameField = child<QLineEdit>(editor, u"txtAppName"_s);
+        auto *pathField = child<QLineEdit>(editor, u"txtAppPath"_s);
+        // The shipped slot 5 is unused: hints only.
+        number->setCurrentIndex(4);
+        QCOMPARE(nameField->text(), QString());
+        QCOMPARE(pathField->text(), QString());
+        QCOMPARE(nameField->placeholderText(), u"My program"_s);
+        QCOMPARE(pathField->placeholderText(), u"Your Application Path here"_s);
+
+        number->setCurrentIndex(5);
+        nameField->setText(name);
+        pathField->setText(path);
+        child<QPushButton>(editor, u"cmdSave"_s)->click();
+        QCOMPARE(own(u"MyOwnAppName6"_s), name.isEmpty() ? u"My program"_s : name);
+        QCOMPARE(own(u"MyOwnAppPath6"_s), path.isEmpty() ? u"Your Application Path here"_s : path);
+        if (name.isEmpty() && path.isEmpty()) {
+            // Back to the very lines the slot was shipped with.
+            QVERIFY(m_folder->readFile(u"Trivet.ini"_s)
+                        .contains("MyOwnAppName6=My program\r\nMyOwnAppPath6=Your Application Path here\r\n"
+                                  "MyOwnAppIcon6=Your Icon-path here\r\n"));
+        }
+        // Saved, so turning to another slot and back asks nothing and shows the hints again.
+        number->setCurrentIndex(0);
+        number->setCurrentIndex(5);
+        QCOMPARE(nameField->text(), name);
+        QCOMPARE(pathField->text(), path);
+        QVERIFY(!editor->hasUnsavedEdits());
+    }
+
+    // The editor is a dialog of the main window, opened centred over it and wholly on its screen, wherever
+    // the main window stands.
+    void editorOpensOverTheMainWindow_data()
+    {
+        QTest::addColumn<QPoint>("offset"); // of the main window from the centre of the screen's free area
+        QTest::newRow("centred") << QPoint(0, 0);
+        QTest::newRow("past the bottom right") << QPoint(2000, 2000);
+        QTest::newRow("past the top left") << QPoint(-2000, -2000);
+    }
+
+    void editorOpensOverTheMainWindow()
+    {
+        QFETCH(QPoint, offset);
+        auto window = startWindow();
+        QVERIFY(window);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        const QRect free = window->screen()->availableGeometry();
+        QRect frame = window->frameGeometry();
+        frame.moveCenter(free.center() + offset);
+        window->move(frame.topLeft());
+
+        OwnAppEditor *editor = openEditor(*window);
+        QVERIFY(QTest::qWaitForWindowExposed(editor));
+        QCOMPARE(editor->parentWidget(), window.get());
+        QVERIFY(editor->isWindow());
+        QVERIFY(!editor->isModal());
+        const QRect placed = editor->frameGeometry();
+        QVERIFY2(free.contains(placed),
+                 qPrintable(u"%1,%2 %3x%4"_s.arg(placed.x()).arg(placed.y()).arg(placed.width()).arg(placed.height())));
+        if (offset.isNull()) {
+            QVERIFY((placed.center() - window->frameGeometry().center()).manhattanLength() <= 1);
+        } else {
+            // Pushed just far enough back onto the screen.
+            QCOMPARE(offset.x() > 0 ? placed.right() : placed.left(), offset.x() > 0 ? free.right() : free.left());
+            QCOMPARE(offset.y() > 0 ? placed.bottom() : placed.top(), offset.y() > 0 ? free.bottom() : free.top());
+        }
     }
 
     // The old root, the drive the launcher now runs from, and per slot the path and icon before and after

@@ -129,6 +129,7 @@ const QList<QStringList> acceleratorGroups = {
     {u"mnuHelp"_s, u"mnuAbout"_s, u"mnuHomePage"_s},
     {u"cmdBrowse"_s, u"cmdExtractIcon"_s, u"cmdSaveIcon"_s, u"cmdSave"_s, u"cmdClose"_s},
     {u"cmdYes"_s, u"cmdNo"_s},
+    {u"cmdSaveEdits"_s, u"cmdDiscardEdits"_s, u"cmdCancelEdits"_s},
 };
 
 // Texts that are rightly the same word as in English. Anything else equal to English was left untranslated.
