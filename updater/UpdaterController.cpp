@@ -131,6 +131,11 @@ void UpdaterController::start()
     // The same proxy as the launcher's downloads: the user's setting, read afresh.
     const auto store = m_options.internetSettings ? m_options.internetSettings : std::make_shared<InternetSettings>();
     m_downloader->setProxySource([store] { return store->proxy(); });
+    m_downloader->setProxyLogins(
+        std::make_shared<ProxyLogins>(), [this](const QString &proxy, const QString &user, bool refused) {
+            return m_askProxyLogin ? m_askProxyLogin(ProxyLoginQuestion::make(m_texts, proxy, user, refused))
+                                   : std::nullopt;
+        });
     DownloadRequest request{m_options.packageUrl, m_folder.path(QString(u"\\"_s + packageName)), u"update"_s};
     request.sha256 = m_options.sha256;
     request.freeSpace = m_options.freeSpace;
