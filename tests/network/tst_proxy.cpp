@@ -276,6 +276,7 @@ private slots:
         row("IPv4 with three parts", true, u"10.0.1"_s, u"3128"_s, badHost);
         row("IPv6 that is none", true, u"[2001:db8::g]"_s, u"3128"_s, badHost);
         row("IPv6 missing its bracket", true, u"[2001:db8::1"_s, u"3128"_s, badHost);
+        row("host name in brackets", true, u"[proxy.lan]"_s, u"3128"_s, badHost);
         row("bad address and port: the address is named", true, u"a b"_s, u"0"_s, badHost);
         row("off: saved as typed", false, u"a b"_s, u"x"_s, {}, u"a b:x"_s);
     }
@@ -353,6 +354,11 @@ private slots:
         proxy.setProxyLogin(u"anna"_s, rightPassword);
         const QString address = u"127.0.0.1:%1"_s.arg(proxy.port());
         QVERIFY(m_store->write(address, true).ok());
+        // The version check at start-up meets the same proxy; nobody asked for it, so it asks nothing.
+        proxy.setBody(u"/update.dat"_s, "9.9\r\n");
+        proxy.setMisbehaviour(u"/update.dat"_s, MirrorServer::Misbehaviour::ProxyPassword);
+        QVERIFY(writeIni(u"VersionCheck"_s, u"updateURL"_s, u"http://packages.invalid/update.dat"_s,
+                         m_folder->appFolder().iniPath()));
         loggedLines.clear();
         previousHandler = qInstallMessageHandler(keepLogLine);
         const auto restoreHandler = qScopeGuard([] { qInstallMessageHandler(previousHandler); });
@@ -366,6 +372,7 @@ private slots:
         Test::ProxyLoginAnswers dialogs(logins);
         auto window = startWindow();
         QVERIFY(window);
+        QTRY_VERIFY_WITH_TIMEOUT(proxy.requestCount(u"/update.dat"_s) > 0, 10000);
         const auto fetch = [&](int slot) {
             QSignalSpy finished(window->launchController(), &LaunchController::installationFinished);
             window->launchController()->launch(0, slot);
@@ -401,6 +408,36 @@ private slots:
             QCOMPARE(filesHolding(m_user->path(), password.toUtf8()), QStringList());
             QCOMPARE(loggedLines.filter(password), QStringList());
         }
+    }
+
+    // Two reads that meet the proxy while its dialog is open wait for its answer: one question serves both.
+    void readsMeetingTheProxyTogetherShareOneQuestion()
+    {
+        MirrorServer proxy;
+        QVERIFY(proxy.listen());
+        for (const QString &program : {u"/aswclnr.exe"_s, u"/mwav.exe"_s}) {
+            proxy.setBody(program, "program");
+            proxy.setMisbehaviour(program, MirrorServer::Misbehaviour::ProxyPassword);
+            QVERIFY(writeIni(u"Applications"_s, u"URL" + (program == u"/mwav.exe" ? u"AV-4"_s : u"AV-2"_s),
+                             u"http://packages.invalid"_s + program, m_folder->appFolder().iniPath()));
+        }
+        proxy.setProxyLogin(u"anna"_s, u"right"_s);
+        QVERIFY(m_store->write(u"127.0.0.1:%1"_s.arg(proxy.port()), true).ok());
+        auto window = startWindow();
+        QVERIFY(window);
+        Test::ProxyLoginAnswers dialogs({ProxyLogin{u"anna"_s, u"right"_s}});
+        // The other read has been refused too before the user answers.
+        dialogs.answerWhen = [&proxy] {
+            return proxy.requestCount(u"/aswclnr.exe"_s) > 0 && proxy.requestCount(u"/mwav.exe"_s) > 0;
+        };
+        QSignalSpy finished(window->launchController(), &LaunchController::installationFinished);
+        window->launchController()->launch(0, 1);
+        window->launchController()->launch(0, 3);
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 2, 20000);
+        QCOMPARE(finished.at(0).at(1).toBool(), true);
+        QCOMPARE(finished.at(1).at(1).toBool(), true);
+        QCOMPARE(dialogs.shown.size(), 1);
+        QVERIFY(MessageBox::takeShown().isEmpty());
     }
 
     // A store that cannot be written says only that: no confirmation of what was not saved.

@@ -8,6 +8,7 @@
 #include <QList>
 #include <QPushButton>
 #include <QTimer>
+#include <functional>
 #include <optional>
 
 namespace Trivet::Test {
@@ -35,12 +36,14 @@ public:
     }
 
     QList<Shown> shown;
+    // When set, a dialog is answered only once this holds, as a user who takes a while to type.
+    std::function<bool()> answerWhen;
 
 private:
     void answerShownDialog()
     {
         for (QWidget *window : QApplication::topLevelWidgets()) {
-            if (window->objectName() != u"FrmProxyLogin" || !window->isVisible()) {
+            if (window->objectName() != u"FrmProxyLogin" || !window->isVisible() || (answerWhen && !answerWhen())) {
                 continue;
             }
             auto *user = window->findChild<QLineEdit *>(QStringLiteral("txtProxyUser"));
