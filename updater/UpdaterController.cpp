@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
+#include <QUrl>
 
 using namespace Qt::StringLiterals;
 
@@ -108,7 +109,8 @@ void UpdaterController::start()
         return;
     }
     m_state = State::Waiting;
-    qCInfo(lcUpdater) << "fetching" << m_options.packageUrl;
+    // Shown without a password the address may carry.
+    qCInfo(lcUpdater) << "fetching" << QUrl(m_options.packageUrl, QUrl::TolerantMode).toDisplayString();
     // While this Updater runs, a launcher it starts leaves the install that waits for it alone.
     m_ownLock = std::make_unique<SingleInstance>(m_folder.root(), Product::UpdaterName.toString());
     if (!m_ownLock->tryAcquire()) {
