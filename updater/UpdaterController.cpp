@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
+#include <QUrl>
 
 using namespace Qt::StringLiterals;
 
@@ -110,7 +111,8 @@ void UpdaterController::start()
         return;
     }
     m_state = State::Waiting;
-    qCInfo(lcUpdater) << "fetching" << m_options.packageUrl;
+    // Shown without a password the address may carry.
+    qCInfo(lcUpdater) << "fetching" << QUrl(m_options.packageUrl, QUrl::TolerantMode).toDisplayString();
     // While this Updater runs, a launcher it starts leaves the install that waits for it alone.
     m_ownLock = std::make_unique<SingleInstance>(m_folder.root(), Product::UpdaterName.toString());
     if (!m_ownLock->tryAcquire()) {
@@ -133,6 +135,11 @@ void UpdaterController::start()
     // The same proxy as the launcher's downloads: the user's setting, read afresh.
     const auto store = m_options.internetSettings ? m_options.internetSettings : std::make_shared<InternetSettings>();
     m_downloader->setProxySource([store] { return store->proxy(); });
+    m_downloader->setProxyLogins(
+        std::make_shared<ProxyLogins>(), [this](const QString &proxy, const QString &user, bool refused) {
+            return m_askProxyLogin ? m_askProxyLogin(ProxyLoginQuestion::make(m_texts, proxy, user, refused))
+                                   : std::nullopt;
+        });
     DownloadRequest request{m_options.packageUrl, m_folder.path(QString(u"\\"_s + packageName)), u"update"_s};
     request.sha256 = m_options.sha256;
     request.freeSpace = m_options.freeSpace;

@@ -3,6 +3,7 @@
 #include "common/download/DownloadResult.h"
 #include "common/download/FailureReason.h"
 #include "common/network/InternetSettings.h"
+#include "common/network/ProxyLogins.h"
 #include "common/platform/AppFolder.h"
 #include "common/platform/ArchiveExtractor.h"
 #include "common/platform/BackgroundTasks.h"
@@ -14,6 +15,7 @@
 #include <QString>
 #include <QTimer>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -71,6 +73,11 @@ public:
     bool leave();
 
     bool isInstalling() const { return m_state == State::Installing || m_state == State::Confirming; }
+    // Asks the user for the user name and password a proxy wants (a modal dialog); nullopt when the user
+    // cancels. Without one, such a proxy fails the download with its reason.
+    using ProxyLoginPrompt = std::function<std::optional<ProxyLogin>(const ProxyLoginQuestion &question)>;
+    void setProxyLoginPrompt(ProxyLoginPrompt prompt) { m_askProxyLogin = std::move(prompt); }
+
     // The launcher's file name, as the user knows it.
     QString launcherFile() const;
     // Texts in the language the settings choose, English behind it.
@@ -110,6 +117,7 @@ private:
 
     Downloader *m_downloader = nullptr;
     std::optional<DownloadResult> m_fetched;
+    ProxyLoginPrompt m_askProxyLogin;
 
     QTimer m_poll;
     QDeadlineTimer m_deadline;

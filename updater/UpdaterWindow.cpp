@@ -1,5 +1,6 @@
 #include "updater/UpdaterWindow.h"
 
+#include "common/widgets/ProxyLoginDialog.h"
 #include "updater/UpdaterController.h"
 
 #include <QCloseEvent>
@@ -42,6 +43,8 @@ UpdaterWindow::UpdaterWindow(UpdaterController &controller, QWidget *parent)
     m_cancel->setObjectName(u"cmdCancel"_s);
     m_cancel->setText(m_controller.text(u"cmdExit"));
     m_cancel->setMinimumWidth(110);
+    m_controller.setProxyLoginPrompt(
+        [this](const ProxyLoginQuestion &question) { return ProxyLoginDialog::ask(question, this); });
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);

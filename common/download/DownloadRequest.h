@@ -43,6 +43,9 @@ struct DownloadRequest
     // and the next read of the same target asks only for the rest (Range with If-Range). The rest is taken
     // only when the server answers with exactly the bytes that follow; any other answer starts over.
     QString resumeFolder = {};
+    // Whether a proxy's request for a user name and password is put to the user (Downloader::setProxyLogins).
+    // A read the user did not ask for, such as a check in the background, fails instead.
+    bool mayAskForProxyLogin = true;
 };
 
 } // namespace Trivet

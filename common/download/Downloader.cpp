@@ -1,6 +1,7 @@
 #include "common/download/Downloader.h"
 
 #include "common/download/DownloadWorker.h"
+#include "common/network/InternetSettings.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -118,13 +119,31 @@ DownloadHandle *Downloader::beginDownload(const DownloadRequest &request)
     const quint64 serial = m_nextSerial++;
     m_handles.insert(serial, handle);
     m_targets.insert(key, serial);
+    startRead(serial, request, currentProxy());
+    return handle;
+}
+
+void Downloader::setProxyLogins(std::shared_ptr<ProxyLogins> logins, ProxyLoginPrompt prompt)
+{
+    m_logins = std::move(logins);
+    m_loginPrompt = std::move(prompt);
+}
+
+QNetworkProxy Downloader::currentProxy() const
+{
+    const QNetworkProxy proxy = m_proxySource ? m_proxySource() : m_proxy;
+    return m_logins ? m_logins->apply(proxy) : proxy;
+}
+
+void Downloader::startRead(quint64 serial, const DownloadRequest &request, const QNetworkProxy &proxy)
+{
+    m_attempts[serial].proxy = proxy;
     QMetaObject::invokeMethod(
         m_worker,
-        [worker = m_worker, serial, request, url, proxy = m_proxySource ? m_proxySource() : m_proxy] {
+        [worker = m_worker, serial, request, url = QUrl(request.url, QUrl::TolerantMode), proxy] {
             worker->start(serial, request, url, proxy);
         },
         Qt::QueuedConnection);
-    return handle;
 }
 
 void Downloader::cancel(DownloadHandle *handle)
@@ -136,6 +155,7 @@ void Downloader::cancel(DownloadHandle *handle)
     }
     const quint64 serial = it.key();
     m_handles.erase(it);
+    m_attempts.remove(serial);
     m_targets.removeIf([serial](const auto &entry) { return entry.value() == serial; });
     QMetaObject::invokeMethod(
         m_worker, [worker = m_worker, serial] { worker->cancel(serial); }, Qt::QueuedConnection);
@@ -150,6 +170,62 @@ void Downloader::deliverProgress(quint64 serial, qint64 received, qint64 total)
 
 void Downloader::deliverResult(quint64 serial, const DownloadResult &result)
 {
+    if (result.fault == DownloadFault::ProxyPassword && retryWithProxyLogin(serial, result)) {
+        return;
+    }
+    endRead(serial, result);
+}
+
+bool Downloader::retryWithProxyLogin(quint64 serial, const DownloadResult &result)
+{
+    if (!m_logins || !m_handles.value(serial) || !m_attempts.contains(serial)) {
+        return false;
+    }
+    const Attempt attempt = m_attempts.value(serial);
+    // A login given for another read since this one started, or a proxy changed meanwhile: tried at once.
+    if (const QNetworkProxy proxy = currentProxy(); proxy != attempt.proxy) {
+        startRead(serial, result.request, proxy);
+        return true;
+    }
+    const std::shared_ptr<ProxyLogins> logins = m_logins;
+    if (logins->isAsking()) {
+        connect(
+            logins.get(), &ProxyLogins::answered, this,
+            [this, serial, result](bool given) { given ? deliverResult(serial, result) : endRead(serial, result); },
+            Qt::SingleShotConnection);
+        return true;
+    }
+    if (!m_loginPrompt || !result.request.mayAskForProxyLogin || attempt.asked >= ProxyLoginAttempts) {
+        return false;
+    }
+    m_attempts[serial].asked = attempt.asked + 1;
+    const QPointer<Downloader> self(this);
+    const ProxyLoginPrompt prompt = m_loginPrompt;
+    logins->beginAsking();
+    // The prompt may show a modal dialog, during which anything may happen: this read may be cancelled, the
+    // Downloader deleted.
+    const std::optional<ProxyLogin> login =
+        prompt(InternetSettings::join(attempt.proxy.hostName(), QString::number(attempt.proxy.port())),
+               attempt.proxy.user(), !attempt.proxy.user().isEmpty() || attempt.asked > 0);
+    if (login) {
+        logins->keep(attempt.proxy, *login);
+    }
+    logins->endAsking(login.has_value());
+    if (!self) {
+        return true; // its reads went with it
+    }
+    if (!login) {
+        return false;
+    }
+    if (m_handles.value(serial)) {
+        startRead(serial, result.request, currentProxy());
+    }
+    return true;
+}
+
+void Downloader::endRead(quint64 serial, const DownloadResult &result)
+{
+    m_attempts.remove(serial);
     const QPointer<DownloadHandle> handle = m_handles.take(serial);
     m_targets.removeIf([serial](const auto &entry) { return entry.value() == serial; });
     // The last thing done here: the handler may delete the Downloader.

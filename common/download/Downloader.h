@@ -3,6 +3,7 @@
 #include "common/download/DownloadHandle.h"
 #include "common/download/DownloadRequest.h"
 #include "common/download/DownloadResult.h"
+#include "common/network/ProxyLogins.h"
 
 #include <QHash>
 #include <QNetworkProxy>
@@ -10,6 +11,8 @@
 #include <QPointer>
 #include <QString>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <utility>
 
 class QThread;
@@ -76,6 +79,18 @@ public:
     using ProxySource = std::function<QNetworkProxy()>;
     void setProxySource(ProxySource source) { m_proxySource = std::move(source); }
 
+    // A proxy that asks for a user name and password (407) gets one: the login kept in logins for that proxy
+    // goes with every read, and a read the proxy refuses asks prompt for one (unless its request says it may
+    // not), keeps the answer in logins and starts again under the same handle, so its host sees only how the
+    // retried read ended. A proxy that refuses ProxyLoginAttempts answers, or a prompt that gives none, ends
+    // the read with DownloadFault::ProxyPassword as without logins. logins may be shared by several
+    // Downloaders: while one of them asks, a read of another waits for the answer instead of asking too.
+    //   prompt(proxy "host:port", the user name tried last, whether the proxy refused a login already)
+    using ProxyLoginPrompt =
+        std::function<std::optional<ProxyLogin>(const QString &proxy, const QString &user, bool refused)>;
+    static constexpr int ProxyLoginAttempts = 3;
+    void setProxyLogins(std::shared_ptr<ProxyLogins> logins, ProxyLoginPrompt prompt);
+
     bool isDownloading(const QString &target) const;
     int activeCount() const;
 
@@ -85,11 +100,24 @@ private:
     void cancel(DownloadHandle *handle);
     void deliverProgress(quint64 serial, qint64 received, qint64 total);
     void deliverResult(quint64 serial, const Trivet::DownloadResult &result);
+    void endRead(quint64 serial, const DownloadResult &result);
+    QNetworkProxy currentProxy() const;
+    // True when the read goes on: started again with a login, or waiting for another read's question.
+    bool retryWithProxyLogin(quint64 serial, const DownloadResult &result);
+    void startRead(quint64 serial, const DownloadRequest &request, const QNetworkProxy &proxy);
 
     QThread *m_thread;
     DownloadWorker *m_worker;
     QNetworkProxy m_proxy{QNetworkProxy::DefaultProxy};
     ProxySource m_proxySource;
+    std::shared_ptr<ProxyLogins> m_logins;
+    ProxyLoginPrompt m_loginPrompt;
+    struct Attempt
+    {
+        QNetworkProxy proxy; // what the read goes through, with the login it offers
+        int asked = 0;       // how often the user was asked for a login for it
+    };
+    QHash<quint64, Attempt> m_attempts; // reads in flight, by serial
     quint64 m_nextSerial = 1;
     QHash<quint64, QPointer<DownloadHandle>> m_handles; // reads in flight, by serial
     QHash<QString, quint64> m_targets;                  // the same reads, by the cleaned absolute target path

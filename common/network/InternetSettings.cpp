@@ -4,7 +4,9 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHostAddress>
 #include <QLoggingCategory>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <algorithm>
 
@@ -109,22 +111,70 @@ QNetworkProxy InternetSettings::proxy() const
         const QString chosen = http != entries.end() ? *http : entries.value(0);
         server = chosen.section(u'=', 1);
     }
-    const auto [host, portText] = split(server);
-    if (host.trimmed().isEmpty()) {
+    const auto [hostText, portText] = split(server);
+    if (hostText.trimmed().isEmpty()) {
+        return QNetworkProxy::NoProxy;
+    }
+    const std::optional<QString> host = parseHost(hostText);
+    if (!host) {
+        qCWarning(lcNetwork) << "proxy" << server << "names no host name or IP address; downloading directly";
         return QNetworkProxy::NoProxy;
     }
     if (portText.trimmed().isEmpty()) {
-        return QNetworkProxy(QNetworkProxy::HttpProxy, host.trimmed(), DefaultPort);
+        return QNetworkProxy(QNetworkProxy::HttpProxy, *host, DefaultPort);
     }
     // A port that is no port at all says the value is wrong: guessing one would send every download to a
     // port the user never named, so they go direct instead.
-    bool valid = false;
-    const uint port = portText.trimmed().toUInt(&valid);
-    if (!valid || port < 1 || port > 65535) {
+    const std::optional<quint16> port = parsePort(portText);
+    if (!port) {
         qCWarning(lcNetwork) << "proxy" << server << "has no port between 1 and 65535; downloading directly";
         return QNetworkProxy::NoProxy;
     }
-    return QNetworkProxy(QNetworkProxy::HttpProxy, host.trimmed(), quint16(port));
+    return QNetworkProxy(QNetworkProxy::HttpProxy, *host, *port);
+}
+
+std::optional<QString> InternetSettings::parseHost(const QString &text)
+{
+    QString host = text.trimmed();
+    const bool bracketed = host.startsWith(u'[') && host.endsWith(u']');
+    if (bracketed) {
+        host = host.mid(1, host.size() - 2);
+    }
+    if (host.contains(u':')) {
+        const QHostAddress address(host);
+        if (address.protocol() != QAbstractSocket::IPv6Protocol) {
+            return std::nullopt;
+        }
+        return host;
+    }
+    if (bracketed || host.isEmpty() || host.size() > 253) {
+        return std::nullopt;
+    }
+    // Digits and dots only: an IPv4 address, all four parts of it, each at most 255.
+    static const QRegularExpression numeric(u"^[0-9.]+$"_s);
+    if (numeric.match(host).hasMatch()) {
+        const QStringList parts = host.split(u'.');
+        const bool ipv4 = parts.size() == 4 && std::ranges::all_of(parts, [](const QString &part) {
+                              bool ok = false;
+                              return !part.isEmpty() && part.size() <= 3 && part.toUInt(&ok) <= 255 && ok;
+                          });
+        return ipv4 ? std::optional<QString>(host) : std::nullopt;
+    }
+    // A host name: labels of letters, digits and hyphens, none beginning or ending with a hyphen.
+    static const QRegularExpression name(
+        u"^(?:[A-Za-z0-9](?:[A-Za-z0-9-]{0,61}[A-Za-z0-9])?\\.)*[A-Za-z0-9](?:[A-Za-z0-9-]{0,61}[A-Za-z0-9])?\\.?$"_s);
+    return name.match(host).hasMatch() ? std::optional<QString>(host) : std::nullopt;
+}
+
+std::optional<quint16> InternetSettings::parsePort(const QString &text)
+{
+    const QString digits = text.trimmed();
+    static const QRegularExpression onlyDigits(u"^[0-9]{1,5}$"_s);
+    if (!onlyDigits.match(digits).hasMatch()) {
+        return std::nullopt;
+    }
+    const uint port = digits.toUInt();
+    return port >= 1 && port <= 65535 ? std::optional<quint16>(quint16(port)) : std::nullopt;
 }
 
 std::pair<QString, QString> InternetSettings::split(const QString &server)

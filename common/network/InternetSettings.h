@@ -34,6 +34,14 @@ public:
     // a port the proxy is on port 80; with one outside 1-65535, downloads go direct.
     QNetworkProxy proxy() const;
 
+    // The one reading of a proxy's address, for the stored value and for the window that writes it: a host
+    // name ("proxy.lan"), an IPv4 address ("10.0.0.1") or an IPv6 address, in brackets ("[::1]") or, where no
+    // port follows, without. Surrounding blanks are dropped. Gives the host as downloads name it (an IPv6
+    // address without its brackets); nullopt for anything else.
+    static std::optional<QString> parseHost(const QString &text);
+    // A port as typed: digits only, 1 to 65535, blanks around allowed; nullopt otherwise.
+    static std::optional<quint16> parsePort(const QString &text);
+
     // "10.0.0.1:8080" → {"10.0.0.1", "8080"}; further pieces after the second colon are ignored.
     // "[::1]:3128" → {"::1", "3128"}.
     static std::pair<QString, QString> split(const QString &server);

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "common/network/ProxyLogins.h"
+
 #include <QString>
+#include <optional>
 
 namespace Trivet {
 
@@ -39,6 +42,8 @@ public:
     virtual void showProgress(qint64 received, qint64 total) = 0;
     // A message box with an OK button; returns when the user has closed it.
     virtual void showMessage(MessageKind kind, const QString &title, const QString &text) = 0;
+    // A modal dialog that asks for a proxy's user name and password; nullopt when the user cancels.
+    virtual std::optional<ProxyLogin> askProxyLogin(const ProxyLoginQuestion &question) = 0;
 };
 
 } // namespace Trivet

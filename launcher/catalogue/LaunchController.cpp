@@ -71,6 +71,15 @@ void LaunchController::setProxySource(const std::function<QNetworkProxy()> &sour
     m_definitions->setProxySource(source);
 }
 
+void LaunchController::setProxyLogins(const std::shared_ptr<ProxyLogins> &logins)
+{
+    const auto ask = [this](const QString &proxy, const QString &user, bool refused) {
+        return m_view.askProxyLogin(ProxyLoginQuestion::make(m_texts, proxy, user, refused));
+    };
+    m_downloader->setProxyLogins(logins, ask);
+    m_definitions->setProxyLogins(logins, ask);
+}
+
 bool LaunchController::isBusy(const QString &id) const
 {
     if (m_installer->isUnpacking(id) || m_waitingFor.contains(id)) {

@@ -55,6 +55,9 @@ public:
     void setOffline(bool offline) { m_offline = offline; }
     // Asked by both readers at every download.
     void setProxySource(const std::function<QNetworkProxy()> &source);
+    // The logins of proxies that ask for one, shared by both readers and with every later download of the run;
+    // a proxy that asks for one is answered by asking the user through the view.
+    void setProxyLogins(const std::shared_ptr<ProxyLogins> &logins);
     bool isOffline() const { return m_offline; }
 
     Downloader *packageDownloader() const { return m_downloader; }     // Downloader1

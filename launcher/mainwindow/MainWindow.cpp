@@ -1,6 +1,7 @@
 #include "launcher/mainwindow/MainWindow.h"
 
 #include "common/product/Product.h"
+#include "common/widgets/ProxyLoginDialog.h"
 #include "launcher/art/ArtCatalogue.h"
 #include "launcher/catalogue/Catalogue.h"
 #include "launcher/catalogue/LaunchController.h"
@@ -75,6 +76,8 @@ MainWindow::MainWindow(LauncherContext context, QWidget *parent)
     }
     // Every download asks the store afresh, so a proxy set in the window applies to the next one.
     m_launcher->setProxySource([store = m_context.internetSettings] { return store->proxy(); });
+    // A proxy's login, once given, serves every later download of this run and is asked for again next run.
+    m_launcher->setProxyLogins(std::make_shared<ProxyLogins>());
     m_proxy = new ProxyController(m_context.internetSettings, m_texts, *this, this);
     m_help = new HelpController(m_context.folder, m_settings, m_texts, m_context.processes, this);
     connect(m_help, &HelpController::openFailed, this,
@@ -611,6 +614,11 @@ void MainWindow::showProgress(qint64 received, qint64 total)
     const bool large = total > std::numeric_limits<int>::max();
     m_progress->setMaximum(int(large ? total / 1024 : total));
     m_progress->setValue(int(large ? received / 1024 : received));
+}
+
+std::optional<ProxyLogin> MainWindow::askProxyLogin(const ProxyLoginQuestion &question)
+{
+    return ProxyLoginDialog::ask(question, this);
 }
 
 void MainWindow::showMessage(MessageKind kind, const QString &title, const QString &text)

@@ -101,6 +101,7 @@ private:
     void showBusy(bool busy) override;
     void showProgress(qint64 received, qint64 total) override;
     void showMessage(MessageKind kind, const QString &title, const QString &text) override;
+    std::optional<ProxyLogin> askProxyLogin(const ProxyLoginQuestion &question) override;
 
     // ProxyView
     void showProxyServer(const QString &server, const QString &address, const QString &port) override;

@@ -46,7 +46,20 @@ void ProxyController::toggle(bool checked)
 
 void ProxyController::set(const QString &address, const QString &port, bool enabled)
 {
-    const SaveResult saved = m_store->write(InternetSettings::join(address, port), enabled);
+    // A proxy that is switched on must be one downloads can use; switched off, what the boxes hold is kept as
+    // it is, for switching it on again.
+    if (enabled) {
+        const QStringView refusal = !InternetSettings::parseHost(address) ? u"MsgProxyBadHost"
+                                    : !InternetSettings::parsePort(port)  ? u"MsgProxyBadPort"
+                                                                          : QStringView();
+        if (!refusal.isEmpty()) {
+            m_view.showProxyMessage(ProxyView::Alert::Exclamation, messageTitle, m_texts.text(refusal));
+            return;
+        }
+    }
+    const QString server =
+        enabled ? InternetSettings::join(address.trimmed(), port.trimmed()) : InternetSettings::join(address, port);
+    const SaveResult saved = m_store->write(server, enabled);
     if (!saved.ok()) {
         // Only the error: confirming a setting that was not saved would be a lie.
         qCWarning(lcProxy) << "cannot save the proxy settings:" << saved.message;

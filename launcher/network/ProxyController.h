@@ -24,7 +24,8 @@ public:
     void showStored();
     // The check box was clicked; nothing is written until Set.
     void toggle(bool checked);
-    // Set: the address and port as typed, and whether the proxy is used.
+    // Set: the address and port as typed, and whether the proxy is used. A proxy switched on with an address or
+    // port that InternetSettings cannot read is refused with a message saying which, and nothing is written.
     void set(const QString &address, const QString &port, bool enabled);
 
 private:

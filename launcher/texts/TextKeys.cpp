@@ -77,6 +77,20 @@ QList<TextKey> buildTextKeys()
         {u"lbProxPort"_s, u"Main window, proxy frame: label of the proxy port field"_s},
         {u"cmdSet"_s, u"Main window, proxy frame: button that saves the proxy settings"_s},
         {u"MsgProxyOK"_s, u"Message box after the proxy settings were saved"_s},
+        {u"MsgProxyBadHost"_s, u"Message box when Set is clicked with the proxy switched on and an address that is no "
+                               u"host name, IPv4 address or IPv6 address in brackets; nothing was saved"_s},
+        {u"MsgProxyBadPort"_s, u"Message box when Set is clicked with the proxy switched on and a port that is no "
+                               u"whole number from 1 to 65535; nothing was saved"_s},
+        {u"FrmProxyLogin"_s, u"Title of the dialog, in the launcher and the updater, that asks for the user name and "
+                             u"password a proxy server wants"_s},
+        {u"lbProxyLogin"_s, u"Proxy login dialog: what the proxy asks for; %1 is its address, such as 10.0.0.1:8080"_s},
+        {u"lbProxyLoginAgain"_s,
+         u"Proxy login dialog, after the proxy refused the user name and password it was given; "
+         u"%1 is its address, such as 10.0.0.1:8080"_s},
+        {u"lbProxyUser"_s, u"Proxy login dialog: label of the user name box"_s},
+        {u"lbProxyPassword"_s, u"Proxy login dialog: label of the password box"_s},
+        {u"cmdProxyLogin"_s, u"Proxy login dialog: button that tries the download again with the name and password"_s},
+        {u"cmdProxyCancel"_s, u"Proxy login dialog: button that gives the download up"_s},
 
         // Information lines of the catalogue tabs.
         {u"lbWelcome1"_s, u"Information line of the first tab when on-line: welcome, click an icon to start a "

@@ -79,6 +79,8 @@ void UpdateController::checkVersion(bool offline)
     }
     DownloadRequest request{url, versionFile(m_folder), versionCheckId};
     request.maximumSize = MaxVersionFileSize;
+    // Nobody asked for the check: a proxy that wants a login for it is not worth a dialog at start-up.
+    request.mayAskForProxyLogin = false;
     m_downloader->beginDownload(request, this, &UpdateController::onVersionFetched);
     m_installedVersion = readVersionFile(installed);
 }

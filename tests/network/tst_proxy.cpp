@@ -6,11 +6,13 @@
 #include "launcher/mainwindow/MessageBox.h"
 #include "tests/support/IniWrite.h"
 #include "tests/support/PortableFolder.h"
+#include "tests/support/ProxyLoginAnswers.h"
 #include "tests/support/RecordingProcessStarter.h"
 #include "tools/mirror/MirrorServer.h"
 
 #include <QCheckBox>
 #include <QDir>
+#include <QDirIterator>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -20,6 +22,33 @@
 
 using namespace Qt::StringLiterals;
 using namespace Trivet;
+
+namespace {
+
+// Every line the program logs while a test runs, to look for what must never be in one.
+QStringList loggedLines;
+QtMessageHandler previousHandler = nullptr;
+void keepLogLine(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    loggedLines.append(message);
+    previousHandler(type, context, message);
+}
+
+// The files below folder that hold text, by path.
+QStringList filesHolding(const QString &folder, const QByteArray &text)
+{
+    QStringList holding;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        QFile file(it.next());
+        if (file.open(QIODevice::ReadOnly) && file.readAll().contains(text)) {
+            holding.append(file.fileName());
+        }
+    }
+    return holding;
+}
+
+} // namespace
 
 class TestProxy : public QObject
 {
@@ -39,6 +68,7 @@ private:
     }
     QString storePath() const { return m_user->filePath(u"Internet Settings.ini"_s); }
     template <typename T> T *control(MainWindow &window, const QString &name) { return window.findChild<T *>(name); }
+    QString T(const QString &key) const { return translation(key, m_folder->path(u"Languages/English.lng"_s)); }
 
 private slots:
     void initTestCase() { MessageBox::setRecording(true); }
@@ -207,6 +237,207 @@ private slots:
         fetchOnce();
         QCOMPARE(proxy.requestCount(u"/aswclnr.exe"_s), 1);
         QCOMPARE(origin.requestCount(u"/aswclnr.exe"_s), 1);
+    }
+
+    // Switched on, Set saves only a proxy downloads can use, read by the same rules the downloads read it with;
+    // anything else is refused with a message naming the field, and the store keeps what it had. Switched off,
+    // Set saves the boxes as they are.
+    void setChecksTheProxyItSwitchesOn_data()
+    {
+        QTest::addColumn<bool>("checked");
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<QString>("refusal"); // the message's key; empty: saved
+        QTest::addColumn<QString>("stored");
+        const QString badHost = u"MsgProxyBadHost"_s;
+        const QString badPort = u"MsgProxyBadPort"_s;
+        const auto row = [](const char *name, bool checked, const QString &address, const QString &port,
+                            const QString &refusal, const QString &stored = {}) {
+            QTest::newRow(name) << checked << address << port << refusal << stored;
+        };
+        row("host name", true, u"proxy.example.com"_s, u"3128"_s, {}, u"proxy.example.com:3128"_s);
+        row("single-label host", true, u"proxy"_s, u"8080"_s, {}, u"proxy:8080"_s);
+        row("IPv4", true, u"10.0.0.1"_s, u"8080"_s, {}, u"10.0.0.1:8080"_s);
+        row("IPv6 in brackets", true, u"[2001:db8::1]"_s, u"3128"_s, {}, u"[2001:db8::1]:3128"_s);
+        row("blanks around", true, u" proxy.lan "_s, u" 80 "_s, {}, u"proxy.lan:80"_s);
+        row("port 1", true, u"proxy.lan"_s, u"1"_s, {}, u"proxy.lan:1"_s);
+        row("port 65535", true, u"proxy.lan"_s, u"65535"_s, {}, u"proxy.lan:65535"_s);
+        row("port 0", true, u"proxy.lan"_s, u"0"_s, badPort);
+        row("port 65536", true, u"proxy.lan"_s, u"65536"_s, badPort);
+        row("port of letters", true, u"proxy.lan"_s, u"http"_s, badPort);
+        row("port with a sign", true, u"proxy.lan"_s, u"+80"_s, badPort);
+        row("empty port", true, u"proxy.lan"_s, QString(), badPort);
+        row("empty address", true, QString(), u"3128"_s, badHost);
+        row("address with a blank", true, u"proxy lan"_s, u"3128"_s, badHost);
+        row("address with the port", true, u"proxy.lan:3128"_s, u"3128"_s, badHost);
+        row("address as a URL", true, u"http://proxy.lan"_s, u"3128"_s, badHost);
+        row("label beginning with a hyphen", true, u"-proxy.lan"_s, u"3128"_s, badHost);
+        row("IPv4 part above 255", true, u"10.0.0.256"_s, u"3128"_s, badHost);
+        row("IPv4 with three parts", true, u"10.0.1"_s, u"3128"_s, badHost);
+        row("IPv6 that is none", true, u"[2001:db8::g]"_s, u"3128"_s, badHost);
+        row("IPv6 missing its bracket", true, u"[2001:db8::1"_s, u"3128"_s, badHost);
+        row("host name in brackets", true, u"[proxy.lan]"_s, u"3128"_s, badHost);
+        row("bad address and port: the address is named", true, u"a b"_s, u"0"_s, badHost);
+        row("off: saved as typed", false, u"a b"_s, u"x"_s, {}, u"a b:x"_s);
+    }
+
+    void setChecksTheProxyItSwitchesOn()
+    {
+        QFETCH(bool, checked);
+        QFETCH(QString, address);
+        QFETCH(QString, port);
+        QFETCH(QString, refusal);
+        QFETCH(QString, stored);
+        QVERIFY(m_store->write(u"kept.lan:3128"_s, !checked).ok());
+        QFile store(storePath());
+        QVERIFY(store.open(QIODevice::ReadOnly));
+        const QByteArray before = store.readAll();
+        store.close();
+        auto window = startWindow();
+        QVERIFY(window);
+
+        control<QCheckBox>(*window, u"ChkProxy"_s)->click();
+        QCOMPARE(control<QCheckBox>(*window, u"ChkProxy"_s)->isChecked(), checked);
+        control<QLineEdit>(*window, u"TxtProxyIP"_s)->setText(address);
+        control<QLineEdit>(*window, u"TxtProxyPort"_s)->setText(port);
+        control<QPushButton>(*window, u"CmdSetProxy"_s)->click();
+
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first().title, u"TrivetDesk"_s);
+        if (!refusal.isEmpty()) {
+            QVERIFY(!T(refusal).isEmpty());
+            QCOMPARE(shown.first().text, T(refusal));
+            QVERIFY(store.open(QIODevice::ReadOnly));
+            QCOMPARE(store.readAll(), before);
+            return;
+        }
+        QCOMPARE(shown.first().text, T(u"MsgProxyOK"_s));
+        QCOMPARE(readIni(u"Internet Settings"_s, u"ProxyServer"_s, storePath()), stored);
+        QCOMPARE(readIni(u"Internet Settings"_s, u"ProxyEnable"_s, storePath()), checked ? u"1"_s : u"0"_s);
+        if (checked) {
+            // What the frame accepted is what the downloads go through.
+            const QNetworkProxy proxy = m_store->proxy();
+            QCOMPARE(InternetSettings::join(proxy.hostName(), QString::number(proxy.port())), stored);
+        }
+    }
+
+    // A proxy that wants a user name and password gets them from a dialog; the read is tried again with them,
+    // and later reads of the run use them without asking. Refused ones are asked for again, three times at
+    // most; Cancel, or the third refusal, gives the failure with its reason. Neither a file nor the log ever
+    // holds a password.
+    void aProxyLoginIsAskedForAndKeptForTheRun_data()
+    {
+        QTest::addColumn<QStringList>("answers"); // "right", "wrong" or "cancel", dialog by dialog
+        QTest::addColumn<bool>("installed");
+        QTest::newRow("right login") << QStringList{u"right"_s} << true;
+        QTest::newRow("wrong, then right") << QStringList{u"wrong"_s, u"right"_s} << true;
+        QTest::newRow("cancelled") << QStringList{u"cancel"_s} << false;
+        QTest::newRow("refused three times") << QStringList{u"wrong"_s, u"wrong"_s, u"wrong"_s} << false;
+    }
+
+    void aProxyLoginIsAskedForAndKeptForTheRun()
+    {
+        QFETCH(QStringList, answers);
+        QFETCH(bool, installed);
+        const QString rightPassword = u"s3cret-Right"_s;
+        const QString wrongPassword = u"s3cret-Wrong"_s;
+        MirrorServer proxy;
+        QVERIFY(proxy.listen());
+        for (const QString &program : {u"/aswclnr.exe"_s, u"/mwav.exe"_s}) {
+            proxy.setBody(program, "program");
+            proxy.setMisbehaviour(program, MirrorServer::Misbehaviour::ProxyPassword);
+            // No such host: only the proxy reaches it.
+            QVERIFY(writeIni(u"Applications"_s, u"URL" + (program == u"/mwav.exe" ? u"AV-4"_s : u"AV-2"_s),
+                             u"http://packages.invalid"_s + program, m_folder->appFolder().iniPath()));
+        }
+        proxy.setProxyLogin(u"anna"_s, rightPassword);
+        const QString address = u"127.0.0.1:%1"_s.arg(proxy.port());
+        QVERIFY(m_store->write(address, true).ok());
+        // The version check at start-up meets the same proxy; nobody asked for it, so it asks nothing.
+        proxy.setBody(u"/update.dat"_s, "9.9\r\n");
+        proxy.setMisbehaviour(u"/update.dat"_s, MirrorServer::Misbehaviour::ProxyPassword);
+        QVERIFY(writeIni(u"VersionCheck"_s, u"updateURL"_s, u"http://packages.invalid/update.dat"_s,
+                         m_folder->appFolder().iniPath()));
+        loggedLines.clear();
+        previousHandler = qInstallMessageHandler(keepLogLine);
+        const auto restoreHandler = qScopeGuard([] { qInstallMessageHandler(previousHandler); });
+
+        QList<std::optional<ProxyLogin>> logins;
+        for (const QString &answer : std::as_const(answers)) {
+            logins.append(answer == u"cancel" ? std::nullopt
+                                              : std::optional<ProxyLogin>(ProxyLogin{
+                                                    u"anna"_s, answer == u"right" ? rightPassword : wrongPassword}));
+        }
+        Test::ProxyLoginAnswers dialogs(logins);
+        auto window = startWindow();
+        QVERIFY(window);
+        QTRY_VERIFY_WITH_TIMEOUT(proxy.requestCount(u"/update.dat"_s) > 0, 10000);
+        const auto fetch = [&](int slot) {
+            QSignalSpy finished(window->launchController(), &LaunchController::installationFinished);
+            window->launchController()->launch(0, slot);
+            QVERIFY(finished.wait(20000));
+            QCOMPARE(finished.first().at(1).toBool(), installed);
+        };
+        fetch(1);
+
+        QCOMPARE(dialogs.shown.size(), answers.size());
+        for (qsizetype i = 0; i < dialogs.shown.size(); ++i) {
+            const Test::ProxyLoginAnswers::Shown &shown = dialogs.shown.at(i);
+            QCOMPARE(shown.title, T(u"FrmProxyLogin"_s));
+            QCOMPARE(shown.text, T(i == 0 ? u"lbProxyLogin"_s : u"lbProxyLoginAgain"_s).arg(address));
+            QCOMPARE(shown.user, i == 0 ? QString() : u"anna"_s);
+            QVERIFY(shown.masked);
+        }
+        if (installed) {
+            QVERIFY(MessageBox::takeShown().isEmpty());
+            QVERIFY(m_folder->exists(u"aswclnr.exe"_s));
+            // The next read of the run carries the login at once.
+            fetch(3);
+            QCOMPARE(dialogs.shown.size(), answers.size());
+            QVERIFY(m_folder->exists(u"mwav.exe"_s));
+        } else {
+            const auto shown = MessageBox::takeShown();
+            QCOMPARE(shown.size(), 1);
+            QCOMPARE(shown.first().text, T(u"errMsg3"_s) + u'\n' + T(u"errReasonProxyPassword"_s).arg(address));
+            QVERIFY(!m_folder->exists(u"aswclnr.exe"_s));
+        }
+        window.reset();
+        for (const QString &password : {rightPassword, wrongPassword}) {
+            QCOMPARE(filesHolding(m_folder->root(), password.toUtf8()), QStringList());
+            QCOMPARE(filesHolding(m_user->path(), password.toUtf8()), QStringList());
+            QCOMPARE(loggedLines.filter(password), QStringList());
+        }
+    }
+
+    // Two reads that meet the proxy while its dialog is open wait for its answer: one question serves both.
+    void readsMeetingTheProxyTogetherShareOneQuestion()
+    {
+        MirrorServer proxy;
+        QVERIFY(proxy.listen());
+        for (const QString &program : {u"/aswclnr.exe"_s, u"/mwav.exe"_s}) {
+            proxy.setBody(program, "program");
+            proxy.setMisbehaviour(program, MirrorServer::Misbehaviour::ProxyPassword);
+            QVERIFY(writeIni(u"Applications"_s, u"URL" + (program == u"/mwav.exe" ? u"AV-4"_s : u"AV-2"_s),
+                             u"http://packages.invalid"_s + program, m_folder->appFolder().iniPath()));
+        }
+        proxy.setProxyLogin(u"anna"_s, u"right"_s);
+        QVERIFY(m_store->write(u"127.0.0.1:%1"_s.arg(proxy.port()), true).ok());
+        auto window = startWindow();
+        QVERIFY(window);
+        Test::ProxyLoginAnswers dialogs({ProxyLogin{u"anna"_s, u"right"_s}});
+        // The other read has been refused too before the user answers.
+        dialogs.answerWhen = [&proxy] {
+            return proxy.requestCount(u"/aswclnr.exe"_s) > 0 && proxy.requestCount(u"/mwav.exe"_s) > 0;
+        };
+        QSignalSpy finished(window->launchController(), &LaunchController::installationFinished);
+        window->launchController()->launch(0, 1);
+        window->launchController()->launch(0, 3);
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 2, 20000);
+        QCOMPARE(finished.at(0).at(1).toBool(), true);
+        QCOMPARE(finished.at(1).at(1).toBool(), true);
+        QCOMPARE(dialogs.shown.size(), 1);
+        QVERIFY(MessageBox::takeShown().isEmpty());
     }
 
     // A store that cannot be written says only that: no confirmation of what was not saved.

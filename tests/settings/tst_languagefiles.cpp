@@ -130,16 +130,17 @@ const QList<QStringList> acceleratorGroups = {
     {u"cmdBrowse"_s, u"cmdExtractIcon"_s, u"cmdSaveIcon"_s, u"cmdSave"_s, u"cmdClose"_s},
     {u"cmdYes"_s, u"cmdNo"_s},
     {u"cmdSaveEdits"_s, u"cmdDiscardEdits"_s, u"cmdCancelEdits"_s},
+    {u"lbProxyUser"_s, u"lbProxyPassword"_s},
 };
 
 // Texts that are rightly the same word as in English. Anything else equal to English was left untranslated.
 const QHash<QString, QStringList> sameAsEnglish = {
-    {u"Catalan.lng"_s, {u"lbProxPort"_s, u"cmdNo"_s}}, // "Port:", "&No"
-    {u"Deutsch.lng"_s, {u"lbProxPort"_s}},             // "Port:"
-    {u"Hungarian.lng"_s, {u"lbProxPort"_s}},           // "Port:"
-    {u"Italian.lng"_s, {u"mnuFile"_s, u"cmdNo"_s}},    // "&File", "&No"
-    {u"Nederlands.lng"_s, {u"mnuHelpRoot"_s}},         // "&Help"
-    {u"Spanish.lng"_s, {u"cmdNo"_s}},                  // "&No"
+    {u"Catalan.lng"_s, {u"lbProxPort"_s, u"cmdNo"_s}},                    // "Port:", "&No"
+    {u"Deutsch.lng"_s, {u"lbProxPort"_s}},                                // "Port:"
+    {u"Hungarian.lng"_s, {u"lbProxPort"_s}},                              // "Port:"
+    {u"Italian.lng"_s, {u"mnuFile"_s, u"cmdNo"_s, u"lbProxyPassword"_s}}, // "&File", "&No", "&Password:"
+    {u"Nederlands.lng"_s, {u"mnuHelpRoot"_s}},                            // "&Help"
+    {u"Spanish.lng"_s, {u"cmdNo"_s}},                                     // "&No"
 };
 
 QHash<QString, QString> textsByFoldedKey(const RawFile &raw)

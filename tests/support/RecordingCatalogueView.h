@@ -58,6 +58,13 @@ public:
         messages.append({kind, title, text});
     }
 
+    // Answers as the login prompt tells, and cancels without one.
+    std::optional<ProxyLogin> askProxyLogin(const ProxyLoginQuestion &question) override
+    {
+        loginQuestions.append(question);
+        return loginPrompt ? loginPrompt(question) : std::nullopt;
+    }
+
     Line info(int tab) const { return m_info.value(tab); }
     QString downloadLine(int tab) const { return m_download.value(tab); }
     // Every text the download line showed, oldest first.
@@ -72,6 +79,8 @@ public:
     QList<Message> messages;
     // Told of every information line as it is shown, so a test can act at a given moment of a controller's work.
     std::function<void(int tab, const QString &text)> infoShown;
+    QList<ProxyLoginQuestion> loginQuestions;
+    std::function<std::optional<ProxyLogin>(const ProxyLoginQuestion &)> loginPrompt;
 
 private:
     QHash<int, Line> m_info;

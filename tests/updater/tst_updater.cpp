@@ -7,6 +7,7 @@
 #include "tests/support/ArchiveWriter.h"
 #include "tests/support/IniWrite.h"
 #include "tests/support/PortableFolder.h"
+#include "tests/support/ProxyLoginAnswers.h"
 #include "tests/support/RecordingProcessStarter.h"
 #include "tools/mirror/MirrorServer.h"
 #include "updater/UpdaterController.h"
@@ -316,6 +317,61 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(m_folder->readFile(marker), QByteArray("old\n"), 20000);
         QCOMPARE(m_folder->readFile(u"ver.dat"_s), oldVersion);
         QVERIFY(!m_folder->exists(u".trivet-work"_s));
+    }
+
+    // The Updater meets a proxy that wants a login as the launcher does: the dialog asks, and the right login
+    // brings the package; Cancel ends with the reason, and nothing changes. No file keeps the password.
+    void theUpdaterAsksForAProxyLogin_data()
+    {
+        QTest::addColumn<bool>("given");
+        QTest::newRow("right login") << true;
+        QTest::newRow("cancelled") << false;
+    }
+
+    void theUpdaterAsksForAProxyLogin()
+    {
+        QFETCH(bool, given);
+        const QString password = u"s3cret-Updater"_s;
+        m_mirror->setBody(packagePath, goodPackage());
+        m_mirror->setMisbehaviour(packagePath, Misbehaviour::ProxyPassword);
+        m_mirror->setProxyLogin(u"anna"_s, password);
+        QTemporaryDir configuration;
+        const auto store = std::make_shared<InternetSettings>(configuration.filePath(u"Internet Settings.ini"_s));
+        const QString address = u"127.0.0.1:%1"_s.arg(m_mirror->port());
+        QVERIFY(store->write(address, true).ok());
+        // No such host: only the proxy reaches it.
+        QVERIFY(writeIni(u"VersionCheck"_s, u"updaterURL"_s, u"http://packages.invalid"_s + packagePath, ini()));
+        const auto before = snapshot(m_folder->root());
+        UpdaterController::Options throughProxy = options();
+        throughProxy.internetSettings = store;
+
+        Test::ProxyLoginAnswers dialogs(
+            {given ? std::optional<ProxyLogin>(ProxyLogin{u"anna"_s, password}) : std::nullopt});
+        UpdaterController controller(m_folder->appFolder(), std::make_shared<DetachedProcessStarter>(), throughProxy);
+        UpdaterWindow window(controller);
+        QSignalSpy failed(&controller, &UpdaterController::failed);
+        window.show();
+        controller.start();
+        if (given) {
+            QTRY_COMPARE_WITH_TIMEOUT(m_folder->readFile(marker), QByteArray("new\n"), 20000);
+            QCOMPARE(failed.count(), 0);
+        } else {
+            QVERIFY(failed.wait(20000));
+            QCOMPARE(failed.first().at(0).toString(),
+                     T(u"errUpdFailed"_s) + u'\n' + T(u"errReasonProxyPassword"_s).arg(address));
+            QTRY_COMPARE_WITH_TIMEOUT(m_folder->readFile(marker), QByteArray("old\n"), 10000);
+            QCOMPARE(snapshot(m_folder->root()), before);
+        }
+        QCOMPARE(dialogs.shown.size(), 1);
+        QCOMPARE(dialogs.shown.first().title, T(u"FrmProxyLogin"_s));
+        QCOMPARE(dialogs.shown.first().text, T(u"lbProxyLogin"_s).arg(address));
+        QVERIFY(dialogs.shown.first().masked);
+        QDirIterator it(m_folder->root(), QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            QFile file(it.next());
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QVERIFY2(!file.readAll().contains(password.toUtf8()), qPrintable(file.fileName()));
+        }
     }
 
     void aLauncherThatDoesNotEndKeepsEverything()

@@ -160,6 +160,11 @@ void MirrorServer::setSlowPace(qint64 pieceSize, std::chrono::milliseconds pause
     m_slowPause = pause;
 }
 
+void MirrorServer::setProxyLogin(const QString &user, const QString &password)
+{
+    m_proxyAuthorization = "Basic " + (user + u':' + password).toUtf8().toBase64();
+}
+
 int MirrorServer::requestCount(const QString &path) const
 {
     return m_requestCounts.value(normalisePath(path));
@@ -253,6 +258,9 @@ MirrorResponse MirrorServer::respond(const QByteArray &method, const QByteArray 
     case Misbehaviour::Unavailable:
         return errorPage(response, 503, "Service Unavailable");
     case Misbehaviour::ProxyPassword: {
+        if (!m_proxyAuthorization.isEmpty() && headers.value("proxy-authorization") == m_proxyAuthorization) {
+            break;
+        }
         MirrorResponse page = errorPage(response, 407, "Proxy Authentication Required");
         page.headers.emplaceBack("Proxy-Authenticate", "Basic realm=\"mirror\"");
         return page;
@@ -267,7 +275,8 @@ MirrorResponse MirrorServer::respond(const QByteArray &method, const QByteArray 
     const bool rangeRule = rule.misbehaviour == Misbehaviour::IgnoreRanges ||
                            rule.misbehaviour == Misbehaviour::WrongRange ||
                            rule.misbehaviour == Misbehaviour::RefuseRange;
-    response.misbehaviour = rangeRule ? Misbehaviour::None : rule.misbehaviour;
+    const bool passedProxy = rule.misbehaviour == Misbehaviour::ProxyPassword;
+    response.misbehaviour = rangeRule || passedProxy ? Misbehaviour::None : rule.misbehaviour;
     response.headers = {{"Content-Type", "application/octet-stream"}};
     if (rule.misbehaviour != Misbehaviour::IgnoreRanges) {
         response.headers.emplaceBack("Accept-Ranges", "bytes");

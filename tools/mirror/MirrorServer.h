@@ -43,7 +43,8 @@ public:
         LongerBody,      // announces half the body, sends all of it, then closes
         HugeHeaders,     // sends 8 MiB of header lines before the body
         Unavailable,     // 503 Service Unavailable with a small HTML page
-        ProxyPassword,   // 407: as a proxy that wants a user name and password before it carries the request
+        ProxyPassword,   // 407: as a proxy that wants a user name and password before it carries the request;
+                         // one that brings the login of setProxyLogin is served as without the misbehaviour
     };
     Q_ENUM(Misbehaviour)
 
@@ -69,6 +70,9 @@ public:
     void setMisbehaviour(const QString &path, Misbehaviour misbehaviour, const QString &redirectTarget = {});
     // How Slow sends: pieces of pieceSize bytes, a pause after each. Default 512 bytes every 150 ms.
     void setSlowPace(qint64 pieceSize, std::chrono::milliseconds pause);
+
+    // The user name and password that ProxyPassword paths accept (Basic); none: they accept nothing.
+    void setProxyLogin(const QString &user, const QString &password);
 
     // Requests for path so far, whatever they were answered with.
     int requestCount(const QString &path) const;
@@ -105,6 +109,7 @@ private:
     QHash<QString, PathRule> m_rules;
     QHash<QString, int> m_requestCounts;
     QHash<QString, QList<QByteArray>> m_ranges;
+    QByteArray m_proxyAuthorization; // "Basic ..." that ProxyPassword paths accept; empty: none
     qint64 m_slowPiece = 512;
     std::chrono::milliseconds m_slowPause{150};
     int m_openConnections = 0;
