@@ -1,5 +1,6 @@
 #include "common/widgets/ProxyLoginDialog.h"
 
+#include <QFontMetrics>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -54,6 +55,11 @@ ProxyLoginDialog::ProxyLoginDialog(const ProxyLoginQuestion &question, QWidget *
     layout->addWidget(text);
     layout->addLayout(form);
     layout->addLayout(buttons);
+
+    // Wide enough for the title in every language (the frame keeps room for the icon and three buttons) and
+    // for an address in the text without a break in it.
+    const QFontMetrics metrics(font());
+    setMinimumWidth(qMax(metrics.horizontalAdvance(question.title) + 160, metrics.averageCharWidth() * 48));
 
     // The name tried last is filled in: what is left to type is the password.
     (question.user.isEmpty() ? m_user : m_password)->setFocus();
