@@ -7,6 +7,7 @@
 #include "common/settings/LanguageTexts.h"
 #include "launcher/catalogue/Catalogue.h"
 #include "launcher/catalogue/LaunchController.h"
+#include "launcher/catalogue/ProgressText.h"
 #include "tests/support/ArchiveWriter.h"
 #include "tests/support/IniWrite.h"
 #include "tests/support/Payload.h"
@@ -168,7 +169,7 @@ private slots:
         QCOMPARE(m_recorder->programs(), QStringList{path(u"Metapad/Metapad.exe"_s)});
         QCOMPARE(m_recorder->started.first().style, WindowStyle::Normal);
         QVERIFY(!m_folder->exists(u"mpad35.zip"_s));
-        QCOMPARE(m_view.info(1).text, T(u"lbExtract"_s));
+        QCOMPARE(m_view.info(1).text, T(u"lbReady"_s).replace(u"%1"_s, u"Metapad"_s));
         QCOMPARE(m_view.downloadLine(2), T(u"lbDownloadOK"_s));
         QVERIFY(!m_view.busy);
         QVERIFY(m_view.takeMessages().isEmpty());
@@ -797,6 +798,42 @@ private slots:
             QCOMPARE(m_view.downloadLine(tab), T(u"lbDownloadOK"_s));
         }
         QVERIFY(!m_view.busy);
+    }
+
+    void progressTextSaysPercentAndSizes_data()
+    {
+        QTest::addColumn<QString>("language"); // the language file whose numbers are used
+        QTest::addColumn<QString>("of");
+        QTest::addColumn<qint64>("received");
+        QTest::addColumn<qint64>("total");
+        QTest::addColumn<QString>("expected");
+        constexpr qint64 MB = 1024 * 1024;
+        QTest::newRow("English") << u"English.lng"_s << u"of"_s << qint64(1.2 * MB) << qint64(2.9 * MB)
+                                 << u"41 % — 1.2 MB of 2.9 MB"_s;
+        QTest::newRow("German comma") << u"Deutsch.lng"_s << u"von"_s << qint64(1.2 * MB) << qint64(2.9 * MB)
+                                      << u"41 % — 1,2 MB von 2,9 MB"_s;
+        QTest::newRow("Greek comma") << u"Greek.lng"_s << u"από"_s << qint64(512) << qint64(2048)
+                                     << u"25 % — 512 B από 2,0 kB"_s;
+        QTest::newRow("French gigabytes")
+            << u"Français.lng"_s << u"sur"_s << qint64(1536) * MB << qint64(3072) * MB << u"50 % — 1,5 GB sur 3,0 GB"_s;
+        QTest::newRow("just below a megabyte")
+            << u"English.lng"_s << u"of"_s << qint64(1023) << MB - 1 << u"0 % — 1,023 B of 1.0 MB"_s;
+        QTest::newRow("complete") << u"Nederlands.lng"_s << u"van"_s << qint64(5000) << qint64(5000)
+                                  << u"100 % — 4,9 kB van 4,9 kB"_s;
+        QTest::newRow("no total") << u"English.lng"_s << u"of"_s << qint64(1536) << qint64(0) << u"1.5 kB"_s;
+        QTest::newRow("nothing yet") << u"Deutsch.lng"_s << u"von"_s << qint64(0) << qint64(0) << u"0 B"_s;
+        QTest::newRow("unknown language")
+            << u"Klingon.lng"_s << u"of"_s << qint64(3 * MB / 2) << qint64(3 * MB) << u"50 % — 1.5 MB of 3.0 MB"_s;
+    }
+
+    void progressTextSaysPercentAndSizes()
+    {
+        QFETCH(QString, language);
+        QFETCH(QString, of);
+        QFETCH(qint64, received);
+        QFETCH(qint64, total);
+        QFETCH(QString, expected);
+        QCOMPARE(progressText(received, total, of, languageLocale(language)), expected);
     }
 
     void unconfiguredEntryIsNeverSavedAsTheFolder()
