@@ -117,7 +117,6 @@ void OfficeSuiteController::onInstalled(const InstallResult &result)
     StatusLines &lines = m_launcher.lines();
     if (result.status == InstallStatus::Cancelled) {
         // The lines said so when the download was given up; there is nothing to tell beyond that.
-        lines.settle(SuiteId, Phrase::key(u"lbDownloadCancelled"), Phrase::key(u"lbDownloadCancelled"));
         emit installationFinished(false);
         return;
     }

@@ -31,6 +31,7 @@
 #include <QSslSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 using namespace Trivet;
@@ -834,6 +835,70 @@ private slots:
         QFETCH(qint64, total);
         QFETCH(QString, expected);
         QCOMPARE(progressText(received, total, of, languageLocale(language)), expected);
+    }
+
+    void cancelGivesUpEveryReadTheBarShows_data()
+    {
+        QTest::addColumn<QString>("read");
+        QTest::newRow("package") << u"package"_s;
+        QTest::newRow("definitions") << u"definitions"_s;
+        QTest::newRow("fetched for another") << u"another"_s;
+    }
+
+    // Cancel stops every read the bar shows, without a message; whoever waited for one learns that it ended.
+    void cancelGivesUpEveryReadTheBarShows()
+    {
+        QFETCH(QString, read);
+        m_mirror->setSlowPace(64, std::chrono::milliseconds(100));
+        const QByteArray body = Test::payload(8000, 3);
+        serve(u"URLOFF-6"_s, body, Misbehaviour::Slow);
+        m_mirror->setBody(u"/defs.zip"_s, body);
+        m_mirror->setMisbehaviour(u"/defs.zip"_s, Misbehaviour::Slow);
+        QVERIFY(writeIni(u"Applications"_s, u"URLUpd"_s, m_mirror->url(u"/defs.zip"_s).toString(),
+                         m_folder->appFolder().iniPath()));
+        if (read == u"definitions"_s) {
+            m_folder->writeFile(u"AntivirPE/Basic/avcenter.exe"_s, "centre");
+        }
+        startController(online);
+        QSignalSpy installs(controller(), &LaunchController::installationFinished);
+        QSignalSpy definitions(controller(), &LaunchController::definitionUpdateFinished);
+        std::optional<DownloadStatus> answered;
+        if (read == u"package"_s) {
+            click(1, 5);
+        } else if (read == u"definitions"_s) {
+            click(0, 0);
+        } else {
+            const DownloadRequest other{m_mirror->url(u"/packages/URLOFF-6"_s).toString(), path(u"other.zip"_s),
+                                        u"other"_s};
+            QVERIFY(controller()->fetchPackage(other, controller(),
+                                               [&answered](const DownloadResult &r) { answered = r.status; }));
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(m_view.progress.first > 0, 10000);
+        QVERIFY(m_view.busy);
+        QVERIFY(m_view.progressText.endsWith(u" of 7.8 kB"_s));
+        controller()->cancelDownloads();
+
+        QVERIFY(!m_view.busy);
+        QVERIFY(!controller()->hasWorkRunning());
+        QVERIFY(m_view.takeMessages().isEmpty());
+        QCOMPARE(m_view.downloadLine(0), T(u"lbDownloadCancelled"_s));
+        QVERIFY(m_recorder->started.isEmpty());
+        if (read == u"package"_s) {
+            QCOMPARE(installs.count(), 1);
+            QCOMPARE(installs.first().at(1).toBool(), false);
+            QCOMPARE(m_view.info(1).text, T(u"lbDownloadCancelled"_s));
+            QCOMPARE(m_view.downloadLine(3), T(u"lbDownloadCancelled"_s));
+            QVERIFY(!controller()->isBusy(u"OFF-6"_s));
+        } else if (read == u"definitions"_s) {
+            QCOMPARE(definitions.count(), 1);
+            QCOMPARE(definitions.first().at(0).toBool(), false);
+            QCOMPARE(m_view.info(0).text, T(u"lbDownloadCancelled"_s));
+        } else {
+            QCOMPARE(answered, std::optional(DownloadStatus::Cancelled));
+            QCOMPARE(m_view.downloadLine(2), T(u"lbDownloadCancelled"_s));
+        }
+        // The reads are really given up: the mirror sees their connections close.
+        QTRY_COMPARE_WITH_TIMEOUT(m_mirror->openConnectionCount(), 0, 10000);
     }
 
     void unconfiguredEntryIsNeverSavedAsTheFolder()
