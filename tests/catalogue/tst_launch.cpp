@@ -318,6 +318,8 @@ private slots:
         QCOMPARE(controller()->updateDownloadId(), u"1bis"_s);
         QVERIFY(definitions.wait(10000));
         QCOMPARE(definitions.first().at(0).toBool(), true);
+        QCOMPARE(m_view.info(0).text, T(u"lbReady"_s).replace(u"%1"_s, u"AntiVir PE"_s));
+        QCOMPARE(m_view.downloadLine(0), T(u"lbDownloadOK"_s));
 
         QVERIFY(m_folder->exists(u"AntivirPE/Basic/alldiscs.avp"_s));
         QVERIFY(!m_folder->exists(u"AntivirPE/alldiscs.avp"_s));
@@ -377,6 +379,9 @@ private slots:
         QCOMPARE(shown.first().text, T(u"errMsg3"_s) + u'\n' + T(u"errReasonHttp"_s).arg(u"404"_s, u"Not Found"_s));
         QVERIFY(!m_folder->exists(u"ivdf_fusebundle_nt_en.zip"_s));
         QCOMPARE(m_recorder->programs(), QStringList{path(u"AntivirPE/Basic/avcenter.exe"_s)});
+        // Neither line keeps waiting for the definitions, nor says the download finished.
+        QCOMPARE(m_view.info(0).text, T(u"lbDownloadFailed"_s));
+        QCOMPARE(m_view.downloadLine(0), T(u"lbDownloadFailed"_s));
     }
 
     void realProgramsStartAfterInstallation_data()
