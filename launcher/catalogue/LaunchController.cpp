@@ -122,7 +122,8 @@ void LaunchController::launch(int tab, int slot)
             }
             return;
         }
-        m_lines.showInfo(0, T(u"lbWaitProg").about(id), Tone::Normal);
+        // With the scanner present the wait is for its definitions, whose end the line then tells.
+        m_lines.showInfo(0, T(u"lbWaitProg").about(present ? definitionMarker : id), Tone::Normal);
         if (present) {
             startDefinitionDownload();
             return;
