@@ -163,6 +163,9 @@ void MainWindow::buildCentralArea()
     m_cancelDownload->setFocusPolicy(Qt::StrongFocus);
     m_cancelDownload->setVisible(false);
     m_cancelDownload->setEnabled(false);
+    QSizePolicy buttonSpace = m_cancelDownload->sizePolicy();
+    buttonSpace.setRetainSizeWhenHidden(true); // the exit button stays where it is
+    m_cancelDownload->setSizePolicy(buttonSpace);
     connect(m_cancelDownload, &QPushButton::clicked, this, [this] { m_launcher->cancelDownloads(); });
     m_exitButton = new QPushButton(central);
     m_exitButton->setObjectName(u"Command1"_s);
