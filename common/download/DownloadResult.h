@@ -20,6 +20,7 @@ enum class DownloadStatus {
     LengthMismatch, // the body was shorter or longer than its Content-Length
     TooLarge,       // the body exceeds the request's maximum size
     WriteFailed,    // the target could not be created, written, flushed to the disk or replaced
+    Cancelled,      // the host gave the read up (DownloadHandle::cancel); never reported by the Downloader itself
 };
 
 // What exactly went wrong where the status alone leaves it open; the user is told this rather than the status.

@@ -21,6 +21,7 @@ FailureReason failureReason(const DownloadResult &result)
     }
     switch (result.status) {
     case DownloadStatus::Success:
+    case DownloadStatus::Cancelled:
         return FailureReason::None;
     case DownloadStatus::HttpError:
         if (result.httpStatus > 0) {

@@ -39,7 +39,8 @@ public:
     virtual void showOnStick(int tab, int slot, bool onStick, const QString &spoken) = 0;
     // A download is under way: the progress bar shows and the pointer is busy.
     virtual void showBusy(bool busy) = 0;
-    virtual void showProgress(qint64 received, qint64 total) = 0;
+    // text says the same in words and numbers of the current language.
+    virtual void showProgress(qint64 received, qint64 total, const QString &text) = 0;
     // A message box with an OK button; returns when the user has closed it.
     virtual void showMessage(MessageKind kind, const QString &title, const QString &text) = 0;
     // A modal dialog that asks for a proxy's user name and password; nullopt when the user cancels.

@@ -44,6 +44,7 @@ LaunchController::LaunchController(const AppFolder &folder, IniFile &settings, c
     , m_settings(settings)
     , m_texts(texts)
     , m_view(view)
+    , m_lines(texts, view)
     , m_runner(std::move(processes), texts,
                [&view](const QString &title, const QString &text) {
                    view.showMessage(CatalogueView::MessageKind::Warning, title, text);
@@ -54,8 +55,9 @@ LaunchController::LaunchController(const AppFolder &folder, IniFile &settings, c
 {
     connect(m_installer, &PackageInstaller::unpacking, this, [this](const QString &id) {
         if (const CatalogueEntry *entry = Catalogue::entryById(id)) {
-            m_view.showInfo(entry->tab,
-                            entry->extractNotice.isEmpty() ? text(u"lbExtract") : entry->extractNotice.toString());
+            const Phrase notice = entry->extractNotice.isEmpty() ? Phrase::key(u"lbExtract")
+                                                                 : Phrase::plain(entry->extractNotice.toString());
+            m_lines.showInfo(entry->tab, notice.about(id));
         }
     });
     connect(m_installer, &PackageInstaller::finished, this, &LaunchController::onInstalled);
@@ -102,17 +104,19 @@ void LaunchController::launch(int tab, int slot)
     if (!entry) {
         return;
     }
-    showOnAllTabs(QString());
-    // An entry that is already being fetched or unpacked is not fetched a second time.
-    if (isBusy(entry->id.toString())) {
+    // An entry that is already being fetched or unpacked is not fetched a second time: a double click or an
+    // impatient second click starts nothing more, and the lines keep telling of the start under way.
+    const QString id = entry->id.toString();
+    if (isBusy(id)) {
         return;
     }
+    showOnAllTabs(Phrase());
 
     const AppFolder &folder = m_folder;
     const EntryPaths paths = Catalogue::resolvePaths(*entry, folder, m_settings, Phase::Launch);
     m_downloadUrl = m_settings.value(Catalogue::ApplicationsSection, entry->urlKey);
     const bool offline = m_offline;
-    const auto T = [this](QStringView key) { return text(key); };
+    const auto T = [](QStringView key) { return Phrase::key(key); };
     using Tone = CatalogueView::Tone;
 
     if (tab == 0 && entry->kind == InstallKind::AntiVir) {
@@ -120,20 +124,21 @@ void LaunchController::launch(int tab, int slot)
         if (offline) {
             if (present) {
                 if (!m_runner.start(folder.path(Catalogue::AntiVirControlCentre)).needsWine()) {
-                    m_view.showInfo(0, T(entry->key1));
+                    m_lines.showInfo(0, T(entry->key1));
                 }
             } else {
-                m_view.showInfo(0, T(entry->key2), Tone::Offline);
+                m_lines.showInfo(0, T(entry->key2), Tone::Offline);
             }
             return;
         }
-        m_view.showInfo(0, T(u"lbWaitProg"), Tone::Normal);
+        // With the scanner present the wait is for its definitions, whose end the line then tells.
+        m_lines.showInfo(0, T(u"lbWaitProg").about(present ? definitionMarker : id), Tone::Normal);
         if (present) {
             startDefinitionDownload();
             return;
         }
-        m_downloadAppId = entry->id.toString();
-        m_view.showDownloadLine(0, T(u"lbDownload"));
+        m_downloadAppId = id;
+        m_lines.showDownloadLine(0, T(u"lbDownload").about(id));
         beginPackageDownload(*entry, paths.package);
         return;
     }
@@ -143,16 +148,16 @@ void LaunchController::launch(int tab, int slot)
         if (offline) {
             if (fileExists(paths.executable)) {
                 if (!m_runner.start(paths.executable).needsWine()) {
-                    m_view.showInfo(0, T(entry->key1));
+                    m_lines.showInfo(0, T(entry->key1));
                 }
             } else {
-                m_view.showInfo(0, T(entry->key2), Tone::Offline);
+                m_lines.showInfo(0, T(entry->key2), Tone::Offline);
             }
             return;
         }
         // The antivirus tools are fetched afresh at every on-line click: yesterday's copy is stale.
-        m_view.showInfo(0, T(u"lbWaitProg"), Tone::Normal);
-        m_view.showDownloadLine(0, T(u"lbDownload"));
+        m_lines.showInfo(0, T(u"lbWaitProg").about(id), Tone::Normal);
+        m_lines.showDownloadLine(0, T(u"lbDownload").about(id));
         beginPackageDownload(*entry, paths.package);
         return;
     }
@@ -164,10 +169,10 @@ void LaunchController::launch(int tab, int slot)
         return;
     }
     if (offline) {
-        m_view.showInfo(tab, T(entry->key1), Tone::Offline);
+        m_lines.showInfo(tab, T(entry->key1), Tone::Offline);
         return;
     }
-    m_view.showInfo(tab, T(entry->key2));
+    m_lines.showInfo(tab, T(entry->key2).about(id));
     beginPackageDownload(*entry, paths.package);
 }
 
@@ -179,23 +184,21 @@ void LaunchController::hover(int tab, int slot)
     }
     // Texts that follow the pointer come from the language files as last read: a look at the disk per
     // move would cost more than showing them. A file edited by hand is seen at the next click.
-    QString line = m_texts.heldText(entry->hoverKey);
+    Phrase line = Phrase::key(entry->hoverKey);
     const QString id = entry->id.toString();
     if (!m_offline && !m_present.value(id, true)) {
         // What a server answered is newer than what the settings say.
         const qint64 size = m_packageSizes.value(id, m_settingsSizes.value(id, -1));
-        const QString note =
-            size > 0
-                ? m_texts.heldText(u"lbDownloadFirstSize")
-                      .replace(u"%1"_s, QLocale::c().formattedDataSize(size, 1, QLocale::DataSizeTraditionalFormat))
-                : m_texts.heldText(u"lbDownloadFirst");
-        if (!note.isEmpty()) {
-            line = line.isEmpty() ? note : line + u'\n' + note;
+        const QStringView noteKey = size > 0 ? QStringView(u"lbDownloadFirstSize") : QStringView(u"lbDownloadFirst");
+        const Phrase note = Phrase::key(noteKey, {QLocale::c().formattedDataSize(std::max<qint64>(size, 0), 1,
+                                                                                 QLocale::DataSizeTraditionalFormat)});
+        if (!m_texts.heldText(noteKey).isEmpty()) {
+            line = m_texts.heldText(entry->hoverKey).isEmpty() ? note : line + Phrase::plain(u"\n"_s) + note;
         }
     }
-    m_view.showInfo(tab, line);
+    m_lines.showInfo(tab, line, Lookup::Held);
     // Said before the download, so nobody fetches a program this system cannot run.
-    m_view.showDownloadLine(tab, cannotRunHere(*entry) ? m_texts.heldText(u"lbNeedsWine") : QString());
+    m_lines.showDownloadLine(tab, cannotRunHere(*entry) ? Phrase::key(u"lbNeedsWine") : Phrase(), Lookup::Held);
     m_view.emphasizeCaption(tab, slot);
 }
 
@@ -254,7 +257,7 @@ bool LaunchController::isPresent(const CatalogueEntry &entry) const
 void LaunchController::surfaceHovered()
 {
     for (int tab = 1; tab < Catalogue::TabCount; ++tab) {
-        m_view.showDownloadLine(tab, QString());
+        m_lines.showDownloadLine(tab, Phrase());
     }
     showWelcome(0, Lookup::Held);
     m_view.resetCaptions();
@@ -271,19 +274,19 @@ void LaunchController::showWelcome(int tab)
 void LaunchController::showWelcome(int tab, Lookup lookup)
 {
     const QStringView key = m_offline ? QStringView(u"lbNoInet") : Catalogue::tabs().at(tab).welcomeKey;
-    const QString line = lookup == Lookup::Held ? m_texts.heldText(key) : text(key);
-    m_view.showInfo(tab, line, m_offline ? CatalogueView::Tone::Offline : CatalogueView::Tone::Normal);
+    m_lines.showInfo(tab, Phrase::key(key), m_offline ? CatalogueView::Tone::Offline : CatalogueView::Tone::Normal,
+                     lookup);
 }
 
 void LaunchController::showStartState()
 {
-    m_view.showBusy(false);
+    m_lines.showBusy(false);
     showWelcome(0);
     for (int tab = 0; tab < Catalogue::TabCount; ++tab) {
         if (tab > 0) {
-            m_view.showInfo(tab, QString());
+            m_lines.showInfo(tab, Phrase());
         }
-        m_view.showDownloadLine(tab, QString());
+        m_lines.showDownloadLine(tab, Phrase());
     }
     for (const CatalogueEntry &entry : Catalogue::entries()) {
         m_view.showCaption(entry.tab, entry.slot, m_settings.value(Catalogue::ApplicationsSection, entry.captionKey));
@@ -360,31 +363,64 @@ DownloadHandle *LaunchController::fetchPackage(const DownloadRequest &request, c
     // Connected first, so the bar and the lines are settled before the caller installs.
     DownloadHandle *read = m_downloader->beginDownload(resumable, this, [this](const DownloadResult &result) {
         reportFailedRead(result);
+        const QString id = result.request.id;
         if (result.total > 0) {
-            m_packageSizes.insert(result.request.id, result.total);
+            m_packageSizes.insert(id, result.total);
         }
-        m_fetching.remove(result.request.id);
+        m_fetching.remove(id);
+        m_reads.remove(id);
         updateBusyState();
-        showOnAllTabs(text(u"lbDownloadOK"));
+        // The lines that told of the read say how it ended; a failed read leaves no "finished" behind.
+        if (result.ok()) {
+            m_lines.settle(id, std::nullopt, Phrase::key(u"lbDownloadOK"));
+        } else {
+            const Phrase failed = Phrase::key(u"lbDownloadFailed");
+            m_lines.settle(id, failed, failed);
+        }
     });
     if (!read) {
         return nullptr;
     }
-    m_fetching.insert(request.id);
-    connect(read, &DownloadHandle::progress, this, &LaunchController::onProgress);
+    const QString id = request.id;
+    m_fetching.insert(id);
+    m_reads.insert(id, {read, resumable, context, onFetched});
+    connect(read, &DownloadHandle::progress, this,
+            [this, id](qint64 received, qint64 total) { onProgress(id, received, total); });
     connect(read, &DownloadHandle::finished, context, std::move(onFetched));
-    m_view.showBusy(true);
+    m_lines.showBusy(true);
     return read;
 }
 
 // ---------------------------------------------------------------------------------------------
 // Progress and completion
 
-void LaunchController::showOnAllTabs(const QString &downloadLine)
+void LaunchController::showOnAllTabs(const Phrase &downloadLine)
 {
     for (int tab = 0; tab < Catalogue::TabCount; ++tab) {
-        m_view.showDownloadLine(tab, downloadLine);
+        m_lines.showDownloadLine(tab, downloadLine);
     }
+}
+
+Phrase LaunchController::bytesOf(qint64 received, qint64 total)
+{
+    return Phrase::plain(QString::number(received) + u' ') + Phrase::key(u"lbOf") +
+           Phrase::plain(u' ' + QString::number(total));
+}
+
+Phrase LaunchController::outcomePhrase(const CatalogueEntry &entry, Outcome outcome) const
+{
+    switch (outcome) {
+    case Outcome::Ready: {
+        // Named as the caption under its icon names it.
+        const QString caption = m_settings.value(Catalogue::ApplicationsSection, entry.captionKey);
+        return Phrase::key(u"lbReady", {caption.isEmpty() ? entry.name.toString() : caption});
+    }
+    case Outcome::Failed:
+        return Phrase::key(u"lbInstallFailed");
+    case Outcome::Cancelled:
+        return Phrase::key(u"lbDownloadCancelled");
+    }
+    return {};
 }
 
 void LaunchController::updateBusyState()
@@ -392,20 +428,51 @@ void LaunchController::updateBusyState()
     // With several downloads at once, the bar and the pointer stay until the last one has ended. Only this
     // controller's reads count: others on Downloader1 (the version file, the settings package) show no bar.
     if (m_fetching.isEmpty() && m_definitions->activeCount() == 0) {
-        m_view.showBusy(false);
+        m_lines.showBusy(false);
     }
 }
 
-void LaunchController::onProgress(qint64 received, qint64 total)
+void LaunchController::onProgress(const QString &id, qint64 received, qint64 total)
 {
-    m_view.showProgress(received, total);
-    showOnAllTabs(QString::number(received) + u" of "_s + QString::number(total));
+    m_lines.showProgress(received, total);
+    showOnAllTabs(bytesOf(received, total).about(id));
 }
 
 void LaunchController::onDefinitionProgress(qint64 received, qint64 total)
 {
-    m_view.showProgress(received, total);
-    m_view.showDownloadLine(0, QString::number(received) + u" of "_s + QString::number(total));
+    m_lines.showProgress(received, total);
+    m_lines.showDownloadLine(0, bytesOf(received, total).about(definitionMarker));
+}
+
+void LaunchController::cancelDownloads()
+{
+    const Phrase cancelled = Phrase::key(u"lbDownloadCancelled");
+    const QHash<QString, PackageRead> reads = std::exchange(m_reads, {});
+    for (auto it = reads.cbegin(); it != reads.cend(); ++it) {
+        const QString &id = it.key();
+        qCInfo(lcLaunch) << "download of" << id << "cancelled";
+        // The part that arrived stays in the resume folder for the next click.
+        if (it->handle) {
+            it->handle->cancel();
+        }
+        m_fetching.remove(id);
+        m_lines.settle(id, cancelled, cancelled);
+        // The read's finished() never comes; its asker learns of the end all the same.
+        if (it->context) {
+            DownloadResult given;
+            given.request = it->request;
+            given.status = DownloadStatus::Cancelled;
+            given.message = u"cancelled"_s;
+            it->onFetched(given);
+        }
+    }
+    if (m_definitionRead) {
+        qCInfo(lcLaunch) << "definition download cancelled";
+        std::exchange(m_definitionRead, nullptr)->cancel();
+        m_lines.settle(definitionMarker, cancelled, cancelled);
+        emit definitionUpdateFinished(false);
+    }
+    updateBusyState();
 }
 
 void LaunchController::reportFailedRead(const DownloadResult &result)
@@ -429,20 +496,25 @@ void LaunchController::onInstalled(const InstallResult &result)
     if (!entry) {
         return;
     }
+    if (result.status == InstallStatus::Cancelled) {
+        endInstallation(*entry, Outcome::Cancelled);
+        return;
+    }
     if (!result.ok()) {
-        m_view.showDownloadLine(0, QString());
+        m_lines.showDownloadLine(0, Phrase());
         m_view.showMessage(CatalogueView::MessageKind::Warning, programTitle, failureText(result.reason));
-        endInstallation(*entry, false);
+        endInstallation(*entry, Outcome::Failed);
         return;
     }
     if (result.reason.kind == FailureReason::NotAProgram || result.reason.kind == FailureReason::WebPage) {
         // The working copy runs, and the user learns that what came back was refused.
         m_view.showMessage(CatalogueView::MessageKind::Warning, programTitle, failureText(result.reason));
     }
-    if (entry->kind == InstallKind::SelfExtracting && result.start.ok()) {
-        m_view.showInfo(0, text(u"lbExtract"));
-    }
     succeed(*entry);
+    // The package unpacks itself now; its own window says when it is done.
+    if (entry->kind == InstallKind::SelfExtracting && result.start.ok()) {
+        m_lines.showInfo(0, Phrase::key(u"lbExtract"));
+    }
     if (entry->kind == InstallKind::AntiVir) {
         startDefinitionDownload();
     }
@@ -450,21 +522,24 @@ void LaunchController::onInstalled(const InstallResult &result)
 
 void LaunchController::succeed(const CatalogueEntry &entry)
 {
-    endInstallation(entry, true);
+    endInstallation(entry, Outcome::Ready);
 }
 
-void LaunchController::endInstallation(const CatalogueEntry &entry, bool ok)
+void LaunchController::endInstallation(const CatalogueEntry &entry, Outcome outcome)
 {
     const QString id = entry.id.toString();
     m_packageOwners.removeIf([&id](const auto &owner) { return owner.value() == id; });
+    // The lines still telling of the download or the unpacking say how it ended.
+    m_lines.settle(id, outcomePhrase(entry, outcome), outcomePhrase(entry, outcome));
     // A failed installation may have removed a broken copy, a good one put a program in place.
     checkPresence(entry.tab);
-    emit installationFinished(id, ok);
-    endWaiting(id, ok);
+    emit installationFinished(id, outcome == Outcome::Ready);
+    endWaiting(id, outcome);
 }
 
-void LaunchController::endWaiting(const QString &owner, bool ok)
+void LaunchController::endWaiting(const QString &owner, Outcome ownerOutcome)
 {
+    const bool ok = ownerOutcome == Outcome::Ready;
     QStringList waiting;
     for (auto it = m_waitingFor.cbegin(); it != m_waitingFor.cend(); ++it) {
         if (it.value() == owner) {
@@ -486,8 +561,8 @@ void LaunchController::endWaiting(const QString &owner, bool ok)
             fail(*entry, FailureReason::NotAProgram, u"the shared package holds no "_s + paths.executable);
         } else {
             // The owner's message said why the package could not be installed; a second box would repeat it.
-            qCInfo(lcLaunch) << "installation of" << id << "failed with that of" << owner;
-            endInstallation(*entry, false);
+            qCInfo(lcLaunch) << "installation of" << id << "ended with that of" << owner;
+            endInstallation(*entry, ownerOutcome == Outcome::Cancelled ? Outcome::Cancelled : Outcome::Failed);
         }
     }
 }
@@ -513,23 +588,30 @@ void LaunchController::startDefinitionDownload()
     const AppFolder &folder = m_folder;
     m_updateDownloadId = definitionMarker;
     const QString url = m_settings.value(Catalogue::ApplicationsSection, Catalogue::DefinitionUrlKey);
-    m_view.showInfo(0, text(u"lbWaitupd"));
-    m_view.showDownloadLine(0, text(u"lbDownload"));
+    m_lines.showInfo(0, Phrase::key(u"lbWaitupd").about(definitionMarker));
+    m_lines.showDownloadLine(0, Phrase::key(u"lbDownload").about(definitionMarker));
     DownloadHandle *read =
         m_definitions->beginDownload({url, folder.path(Catalogue::AntiVirDefinitionBundle), definitionMarker}, this,
                                      &LaunchController::onDefinitionsFetched);
     if (!read) {
         return;
     }
+    m_definitionRead = read;
     connect(read, &DownloadHandle::progress, this, &LaunchController::onDefinitionProgress);
-    m_view.showBusy(true);
+    m_lines.showBusy(true);
 }
 
 void LaunchController::onDefinitionsFetched(const DownloadResult &result)
 {
+    m_definitionRead = nullptr;
     reportFailedRead(result);
     updateBusyState();
-    m_view.showDownloadLine(0, text(u"lbDownloadOK"));
+    if (result.ok()) {
+        m_lines.settle(definitionMarker, std::nullopt, Phrase::key(u"lbDownloadOK"));
+    } else {
+        const Phrase failed = Phrase::key(u"lbDownloadFailed");
+        m_lines.settle(definitionMarker, failed, failed);
+    }
     if (m_updateDownloadId != definitionMarker) {
         return;
     }
@@ -542,13 +624,17 @@ void LaunchController::announceDefinitions(const DownloadResult &fetched)
     const AppFolder &folder = m_folder;
     const QString centre = folder.path(Catalogue::AntiVirControlCentre);
     if (!fileExists(centre)) {
-        m_view.showDownloadLine(0, QString());
+        m_lines.showDownloadLine(0, Phrase());
+        m_lines.settle(definitionMarker, Phrase::key(u"lbInstallFailed"), std::nullopt);
         m_view.showMessage(CatalogueView::MessageKind::Warning, programTitle, text(u"errMsg3"));
         emit definitionUpdateFinished(false);
         return;
     }
     PackageInstaller::discard(folder.path(Catalogue::AntiVirPackage));
     if (downloaded) {
+        if (const CatalogueEntry *antiVir = Catalogue::entryAt(0, 0)) {
+            m_lines.settle(definitionMarker, outcomePhrase(*antiVir, Outcome::Ready), std::nullopt);
+        }
         m_view.showMessage(CatalogueView::MessageKind::Information, definitionTitle, text(u"MsgAntivirUpdt"));
     } else {
         // The scanner still runs with the definitions it has; it is never announced as updated.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/download/DownloadHandle.h"
 #include "common/download/DownloadResult.h"
 #include "common/download/FailureReason.h"
 #include "common/platform/AppFolder.h"
@@ -7,12 +8,14 @@
 #include "common/platform/ProgramKind.h"
 #include "launcher/catalogue/Catalogue.h"
 #include "launcher/catalogue/CatalogueView.h"
+#include "launcher/catalogue/StatusLines.h"
 #include "launcher/install/PackageInstaller.h"
 #include "launcher/install/ProgramRunner.h"
 
 #include <QHash>
 #include <QNetworkProxy>
 #include <QObject>
+#include <QPointer>
 #include <QSet>
 #include <QString>
 #include <chrono>
@@ -41,7 +44,8 @@ QString failureText(const LanguageTexts &texts, const FailureReason &reason);
 // the second while the first one's is under way waits for it, and then starts its own program.
 //
 // It shows everything through a CatalogueView and reads settings and texts through the documents the
-// window holds, so it runs without a window.
+// window holds, so it runs without a window. Its lines go through StatusLines: they tell of the request under
+// way until it ends, then say how it ended (ready, failed, cancelled), and a language switch says them again.
 class LaunchController final : public QObject
 {
     Q_OBJECT
@@ -60,6 +64,9 @@ public:
     void setProxyLogins(const std::shared_ptr<ProxyLogins> &logins);
     bool isOffline() const { return m_offline; }
 
+    // The lines of the catalogue tabs, for the controllers that share them.
+    StatusLines &lines() { return m_lines; }
+
     Downloader *packageDownloader() const { return m_downloader; }     // Downloader1
     Downloader *definitionDownloader() const { return m_definitions; } // DownloadUpdate1
 
@@ -77,7 +84,8 @@ public:
 
     // A package read on Downloader1 for a caller of its own: progress, the busy pointer and the download
     // lines show as for a catalogue package, and onFetched (in context's thread, as with connect) installs what
-    // arrives. nullptr, and onFetched never runs, when the same file is already on its way.
+    // arrives. nullptr, and onFetched never runs, when the same file is already on its way. Cancelled by
+    // cancelDownloads, onFetched gets a result with DownloadStatus::Cancelled.
     DownloadHandle *fetchPackage(const DownloadRequest &request, const QObject *context,
                                  std::function<void(const DownloadResult &)> onFetched);
 
@@ -95,12 +103,17 @@ public:
     // each installation, so the marks follow what was installed or removed meanwhile.
     void checkPresence(int tab);
     void startDefinitionDownload();
+    // Gives up every read the progress bar shows: the package reads (their parts stay for the next click to
+    // continue) and the definition download. Whatever waited for them ends without a message.
+    void cancelDownloads();
 
     // The lines as start-up leaves them: the welcome line on the first tab, the others empty, and the
     // captions the settings give.
     void showStartState();
     // The welcome line of one tab in the current language and connectivity state.
     void showWelcome(int tab);
+    // Every line again, in the language now chosen.
+    void redrawLines() { m_lines.redraw(); }
     // The pointer moved over the free surface of a tab: the descriptions of icons give way to the
     // welcome lines, and bold captions turn back.
     void surfaceHovered();
@@ -113,17 +126,22 @@ signals:
     void definitionUpdateFinished(bool ok);
 
 private:
+    // How an entry's request ended, as its lines say it.
+    enum class Outcome { Ready, Failed, Cancelled };
+    using Lookup = StatusLines::Lookup;
+
     void beginPackageDownload(const CatalogueEntry &entry, const QString &package);
-    // Whether a text is looked up afresh or taken from the files as last read.
-    enum class Lookup { Checked, Held };
     void showWelcome(int tab, Lookup lookup);
     // Whether the entry's program, judged before a download, needs Wine and there is none.
     bool cannotRunHere(const CatalogueEntry &entry) const;
     QString text(QStringView key) const;
-    void showOnAllTabs(const QString &downloadLine);
+    void showOnAllTabs(const Phrase &downloadLine);
     void updateBusyState();
+    // "received of total" in the language's word.
+    static Phrase bytesOf(qint64 received, qint64 total);
+    Phrase outcomePhrase(const CatalogueEntry &entry, Outcome outcome) const;
 
-    void onProgress(qint64 received, qint64 total);
+    void onProgress(const QString &id, qint64 received, qint64 total);
     void onDefinitionProgress(qint64 received, qint64 total);
     void reportFailedRead(const DownloadResult &result);
     void onDefinitionsFetched(const Trivet::DownloadResult &result);
@@ -134,10 +152,10 @@ private:
     // Says what came of an installation: a failure with the reason in a line of its own.
     void onInstalled(const Trivet::InstallResult &result);
     void succeed(const CatalogueEntry &entry);
-    void endInstallation(const CatalogueEntry &entry, bool ok);
+    void endInstallation(const CatalogueEntry &entry, Outcome outcome);
     // The entries that waited for owner's package: each starts its program when the package brought it, and
     // fails otherwise.
-    void endWaiting(const QString &owner, bool ok);
+    void endWaiting(const QString &owner, Outcome ownerOutcome);
     bool isPresent(const CatalogueEntry &entry) const;
     // Ends the entry's installation before or without its package, as a failed one ends.
     void fail(const CatalogueEntry &entry, FailureReason reason, const QString &detail);
@@ -147,6 +165,7 @@ private:
     IniFile &m_settings;
     const LanguageTexts &m_texts;
     CatalogueView &m_view;
+    StatusLines m_lines;
     ProgramRunner m_runner;
     PackageInstaller *m_installer;
     bool m_offline = true;
@@ -155,6 +174,16 @@ private:
     QString m_downloadAppId;
     QString m_updateDownloadId;
     QString m_downloadUrl;
+    // A package read on its way, with what its asker waits for, so a cancel can end the asker's wait.
+    struct PackageRead
+    {
+        QPointer<DownloadHandle> handle;
+        DownloadRequest request;
+        QPointer<const QObject> context;
+        std::function<void(const DownloadResult &)> onFetched;
+    };
+    QHash<QString, PackageRead> m_reads; // by request id
+    QPointer<DownloadHandle> m_definitionRead;
     QSet<QString> m_fetching;                     // ids of the packages on their way (entries, the office suite)
     QHash<QString, QString> m_packageOwners;      // entry id by the package its fetch and install are under way for
     QHash<QString, QString> m_waitingFor;         // entry id → the entry whose install of their package it waits for

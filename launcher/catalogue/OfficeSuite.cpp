@@ -47,7 +47,7 @@ OfficeSuiteController::OfficeSuiteController(const AppFolder &folder, const IniF
           new PackageInstaller(folder, std::bind_front(&LaunchController::fetchPackage, &launcher), m_runner, this))
 {
     connect(m_installer, &PackageInstaller::unpacking, this,
-            [this] { m_view.showInfo(OfficeTab, m_texts.text(u"lbExtract")); });
+            [this] { m_launcher.lines().showInfo(OfficeTab, Phrase::key(u"lbExtract").about(SuiteId)); });
     connect(m_installer, &PackageInstaller::finished, this, &OfficeSuiteController::onInstalled);
 }
 
@@ -96,9 +96,8 @@ void OfficeSuiteController::open()
     if (!m_installer->install(request)) {
         return;
     }
-    const QString line = m_texts.text(u"lblOOPInfo");
     for (int tab = 0; tab < Catalogue::TabCount; ++tab) {
-        m_view.showInfo(tab, line);
+        m_launcher.lines().showInfo(tab, Phrase::key(u"lblOOPInfo").about(SuiteId));
     }
 }
 
@@ -115,12 +114,20 @@ void OfficeSuiteController::startComponent(int index)
 
 void OfficeSuiteController::onInstalled(const InstallResult &result)
 {
+    StatusLines &lines = m_launcher.lines();
+    if (result.status == InstallStatus::Cancelled) {
+        // The lines said so when the download was given up; there is nothing to tell beyond that.
+        emit installationFinished(false);
+        return;
+    }
     if (!result.ok()) {
-        m_view.showDownloadLine(0, QString());
+        lines.showDownloadLine(0, Phrase());
+        lines.settle(SuiteId, Phrase::key(u"lbInstallFailed"), std::nullopt);
         m_view.showMessage(CatalogueView::MessageKind::Warning, programTitle, failureText(m_texts, result.reason));
         emit installationFinished(false);
         return;
     }
+    lines.settle(SuiteId, Phrase::key(u"lbReady", {u"OpenOffice.org Portable"_s}), std::nullopt);
     m_suiteView.showSuiteWindow();
     emit installationFinished(true);
 }

@@ -10,8 +10,9 @@ namespace Trivet {
 
 // How an install of a package ended.
 enum class InstallStatus {
-    Success, // the program is in place; it was started, or only Wine is missing to start it
-    Failed,  // nothing usable came; reason says why, and the failed package is gone
+    Success,   // the program is in place; it was started, or only Wine is missing to start it
+    Failed,    // nothing usable came; reason says why, and the failed package is gone
+    Cancelled, // the download was given up; nothing was installed, and its part is kept for the next read
 };
 
 // Beside the status and why it failed (message, for the log), what the install found and did.

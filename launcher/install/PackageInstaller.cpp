@@ -64,6 +64,15 @@ bool PackageInstaller::install(const PackageRequest &request)
 
 void PackageInstaller::onFetched(const PackageRequest &request, const DownloadResult &fetched)
 {
+    if (fetched.status == DownloadStatus::Cancelled) {
+        // Nothing arrived to install or to remove: the request just ends, without a failure to tell.
+        qCInfo(lcInstall) << "installation of" << request.id << "cancelled with its download";
+        InstallResult result;
+        result.status = InstallStatus::Cancelled;
+        result.id = request.id;
+        emit finished(result);
+        return;
+    }
     const bool downloaded = fetched.ok();
     switch (request.kind) {
     case InstallKind::Direct: {

@@ -45,7 +45,8 @@ class PackageInstaller final : public QObject
 
 public:
     // Begins the read of a package, with whatever the caller shows of it, and connects its end to onFetched
-    // in context; nullptr, and nothing connected, when the same file is already on its way.
+    // in context; nullptr, and nothing connected, when the same file is already on its way. A read given up on
+    // the way ends in onFetched with DownloadStatus::Cancelled, and the request then ends as cancelled.
     using Fetch = std::function<DownloadHandle *(const DownloadRequest &, const QObject *context,
                                                  std::function<void(const DownloadResult &)> onFetched)>;
 

@@ -106,6 +106,13 @@ void IconButton::mouseMoveEvent(QMouseEvent *event)
     event->accept();
 }
 
+void IconButton::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    // The button would take the second press of a double click as a new press, and its release as a second
+    // clicked(): users double-click program icons out of habit.
+    event->accept();
+}
+
 void IconButton::keyPressEvent(QKeyEvent *event)
 {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {

@@ -6,7 +6,8 @@
 namespace Trivet {
 
 // A clickable program icon. It reports every mouse movement over it (the hover texts follow the
-// pointer), can be reached with the keyboard and is activated with Enter, Return or Space.
+// pointer), can be reached with the keyboard and is activated with Enter, Return or Space. A double click is
+// one click: its second press is not a second start.
 class IconButton final : public QAbstractButton
 {
     Q_OBJECT
@@ -29,6 +30,7 @@ signals:
 protected:
     void paintEvent(QPaintEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
 

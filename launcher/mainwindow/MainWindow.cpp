@@ -82,8 +82,9 @@ MainWindow::MainWindow(LauncherContext context, QWidget *parent)
     m_help = new HelpController(m_context.folder, m_settings, m_texts, m_context.processes, this);
     connect(m_help, &HelpController::openFailed, this,
             [this](const QString &message) { MessageBox::warning(this, programTitle, message); });
+    // The other controllers' lines go through the catalogue's, which keeps what every line says.
     m_officeSuite = new OfficeSuiteController(m_context.folder, m_settings, m_texts, m_context.processes, *m_launcher,
-                                              *this, *this, this);
+                                              m_launcher->lines(), *this, this);
     for (CatalogueTabPage *page : std::as_const(m_catalogueTabs)) {
         const int tab = int(m_catalogueTabs.indexOf(page));
         connect(page, &CatalogueTabPage::iconClicked, m_launcher,
@@ -104,7 +105,7 @@ MainWindow::MainWindow(LauncherContext context, QWidget *parent)
         m_editor->selectSlot(slot);
     });
     connect(m_ownTab->adjustDriveButton(), &QPushButton::clicked, m_ownApps, &OwnAppsController::adjustDriveLetters);
-    m_updates = new UpdateController(m_context.folder, m_settings, m_texts, m_context.processes, *this,
+    m_updates = new UpdateController(m_context.folder, m_settings, m_texts, m_context.processes, m_launcher->lines(),
                                      m_launcher->packageDownloader(), this);
     connect(m_updates, &UpdateController::newVersionOffered, this, &MainWindow::showUpdatePrompt);
 }
@@ -157,16 +158,27 @@ void MainWindow::buildCentralArea()
     auto *footer = new QHBoxLayout;
     m_progress = new QProgressBar(central);
     m_progress->setObjectName(u"ProgBarDownload"_s);
-    m_progress->setTextVisible(false);
+    m_progress->setTextVisible(true);
     m_progress->setVisible(false);
     QSizePolicy keepSpace = m_progress->sizePolicy();
     keepSpace.setRetainSizeWhenHidden(true);
     m_progress->setSizePolicy(keepSpace);
+    // Beside the bar and only with it: gives up what the bar shows.
+    m_cancelDownload = new QPushButton(central);
+    m_cancelDownload->setObjectName(u"cmdCancelDownload"_s);
+    m_cancelDownload->setFocusPolicy(Qt::StrongFocus);
+    m_cancelDownload->setVisible(false);
+    m_cancelDownload->setEnabled(false);
+    QSizePolicy buttonSpace = m_cancelDownload->sizePolicy();
+    buttonSpace.setRetainSizeWhenHidden(true); // the exit button stays where it is
+    m_cancelDownload->setSizePolicy(buttonSpace);
+    connect(m_cancelDownload, &QPushButton::clicked, this, [this] { m_launcher->cancelDownloads(); });
     m_exitButton = new QPushButton(central);
     m_exitButton->setObjectName(u"Command1"_s);
     m_exitButton->setMinimumWidth(110);
     connect(m_exitButton, &QPushButton::clicked, this, &MainWindow::leave);
     footer->addWidget(m_progress, 1);
+    footer->addWidget(m_cancelDownload);
     footer->addSpacing(12);
     footer->addWidget(m_exitButton);
     layout->addLayout(footer);
@@ -379,6 +391,9 @@ void MainWindow::applyLanguageTexts()
     setText(u"CmdSetProxy", u"cmdSet");
     setText(u"cmdSettings", u"cmdSettings");
     setText(u"cmdAdjustDriveLetter", u"cmdUSBDrive");
+    setText(u"cmdCancelDownload", u"cmdCancelDownload");
+    m_cancelDownload->setAccessibleName(m_texts.text(u"lbCancelDownload"));
+    m_cancelDownload->setToolTip(m_texts.text(u"lbCancelDownload"));
     for (int i = 0; i < m_tabs->count(); ++i) {
         const QString title = m_texts.text(tabTitleKey(i));
         m_tabs->setTabText(i, title);
@@ -528,7 +543,8 @@ void MainWindow::switchLanguage(int item)
         MessageBox::warning(this, programTitle, notSaved);
     }
     applyLanguageTexts();
-    m_launcher->showWelcome(0);
+    // The lines say again what they said, in the new language.
+    m_launcher->redrawLines();
 }
 
 QString MainWindow::checkedLanguageFile() const
@@ -600,20 +616,24 @@ void MainWindow::showBusy(bool busy)
 {
     if (busy) {
         m_progress->setValue(0);
+        m_progress->setFormat(QString());
         m_progress->setVisible(true);
         setCursor(Qt::BusyCursor);
     } else {
         m_progress->setVisible(false);
         unsetCursor();
     }
+    m_cancelDownload->setVisible(busy);
+    m_cancelDownload->setEnabled(busy);
 }
 
-void MainWindow::showProgress(qint64 received, qint64 total)
+void MainWindow::showProgress(qint64 received, qint64 total, const QString &text)
 {
     // The bar counts in int; larger files are shown in KiB.
     const bool large = total > std::numeric_limits<int>::max();
     m_progress->setMaximum(int(large ? total / 1024 : total));
     m_progress->setValue(int(large ? received / 1024 : received));
+    m_progress->setFormat(text);
 }
 
 std::optional<ProxyLogin> MainWindow::askProxyLogin(const ProxyLoginQuestion &question)

@@ -99,7 +99,7 @@ private:
     void resetCaptions() override;
     void showOnStick(int tab, int slot, bool onStick, const QString &spoken) override;
     void showBusy(bool busy) override;
-    void showProgress(qint64 received, qint64 total) override;
+    void showProgress(qint64 received, qint64 total, const QString &text) override;
     void showMessage(MessageKind kind, const QString &title, const QString &text) override;
     std::optional<ProxyLogin> askProxyLogin(const ProxyLoginQuestion &question) override;
 
@@ -140,6 +140,7 @@ private:
     QList<CatalogueTabPage *> m_catalogueTabs;
     OwnAppsTabPage *m_ownTab = nullptr;
     QProgressBar *m_progress = nullptr;
+    QPushButton *m_cancelDownload = nullptr;
     QPushButton *m_exitButton = nullptr;
 
     QMenu *m_fileMenu = nullptr;

@@ -111,6 +111,17 @@ QList<TextKey> buildTextKeys()
         {u"lbDownload"_s, u"Download line of the first tab when a download starts, before the byte count shows"_s},
         {u"lbDownloadOK"_s, u"Download lines of all catalogue tabs when a download has ended"_s},
         {u"lbExtract"_s, u"Information line of a catalogue tab while a downloaded program is being unpacked"_s},
+        {u"lbReady"_s, u"Information line of a catalogue tab once a downloaded program is unpacked and started; %1 is "
+                       u"the program's name"_s},
+        {u"lbDownloadFailed"_s, u"Information and download lines that told of a download that has failed; a box "
+                                u"says why"_s},
+        {u"lbInstallFailed"_s, u"Information line of a catalogue tab after a downloaded program could not be "
+                               u"installed; a box says why"_s},
+        {u"lbDownloadCancelled"_s, u"Information and download lines that told of a download the user cancelled"_s},
+        {u"lbOf"_s, u"The word between two sizes of a download, as in \"1024 of 4096\" and \"1.2 MB of 2.9 MB\""_s},
+        {u"cmdCancelDownload"_s, u"Main window: button beside the progress bar that cancels the downloads it shows"_s},
+        {u"lbCancelDownload"_s, u"Main window: what screen readers and the tool tip say of the button that cancels "
+                                u"the downloads"_s},
         {u"errMsg3"_s, u"Warning box: a program could not be installed because its download or unpacking "
                        u"failed"_s},
         {u"MsgQuitWhileBusy"_s, u"Question box when the user leaves (Exit, the File menu or the close box) while a "

@@ -7,6 +7,7 @@
 #include "common/settings/LanguageTexts.h"
 #include "launcher/catalogue/Catalogue.h"
 #include "launcher/catalogue/LaunchController.h"
+#include "launcher/catalogue/ProgressText.h"
 #include "tests/support/ArchiveWriter.h"
 #include "tests/support/IniWrite.h"
 #include "tests/support/Payload.h"
@@ -30,6 +31,7 @@
 #include <QSslSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 using namespace Trivet;
@@ -168,7 +170,7 @@ private slots:
         QCOMPARE(m_recorder->programs(), QStringList{path(u"Metapad/Metapad.exe"_s)});
         QCOMPARE(m_recorder->started.first().style, WindowStyle::Normal);
         QVERIFY(!m_folder->exists(u"mpad35.zip"_s));
-        QCOMPARE(m_view.info(1).text, T(u"lbExtract"_s));
+        QCOMPARE(m_view.info(1).text, T(u"lbReady"_s).replace(u"%1"_s, u"Metapad"_s));
         QCOMPARE(m_view.downloadLine(2), T(u"lbDownloadOK"_s));
         QVERIFY(!m_view.busy);
         QVERIFY(m_view.takeMessages().isEmpty());
@@ -316,6 +318,8 @@ private slots:
         QCOMPARE(controller()->updateDownloadId(), u"1bis"_s);
         QVERIFY(definitions.wait(10000));
         QCOMPARE(definitions.first().at(0).toBool(), true);
+        QCOMPARE(m_view.info(0).text, T(u"lbReady"_s).replace(u"%1"_s, u"AntiVir PE"_s));
+        QCOMPARE(m_view.downloadLine(0), T(u"lbDownloadOK"_s));
 
         QVERIFY(m_folder->exists(u"AntivirPE/Basic/alldiscs.avp"_s));
         QVERIFY(!m_folder->exists(u"AntivirPE/alldiscs.avp"_s));
@@ -375,6 +379,9 @@ private slots:
         QCOMPARE(shown.first().text, T(u"errMsg3"_s) + u'\n' + T(u"errReasonHttp"_s).arg(u"404"_s, u"Not Found"_s));
         QVERIFY(!m_folder->exists(u"ivdf_fusebundle_nt_en.zip"_s));
         QCOMPARE(m_recorder->programs(), QStringList{path(u"AntivirPE/Basic/avcenter.exe"_s)});
+        // Neither line keeps waiting for the definitions, nor says the download finished.
+        QCOMPARE(m_view.info(0).text, T(u"lbDownloadFailed"_s));
+        QCOMPARE(m_view.downloadLine(0), T(u"lbDownloadFailed"_s));
     }
 
     void realProgramsStartAfterInstallation_data()
@@ -797,6 +804,107 @@ private slots:
             QCOMPARE(m_view.downloadLine(tab), T(u"lbDownloadOK"_s));
         }
         QVERIFY(!m_view.busy);
+    }
+
+    void progressTextSaysPercentAndSizes_data()
+    {
+        QTest::addColumn<QString>("language"); // the language file whose numbers are used
+        QTest::addColumn<QString>("of");
+        QTest::addColumn<qint64>("received");
+        QTest::addColumn<qint64>("total");
+        QTest::addColumn<QString>("expected");
+        constexpr qint64 MB = 1024 * 1024;
+        QTest::newRow("English") << u"English.lng"_s << u"of"_s << qint64(1.2 * MB) << qint64(2.9 * MB)
+                                 << u"41 % — 1.2 MB of 2.9 MB"_s;
+        QTest::newRow("German comma") << u"Deutsch.lng"_s << u"von"_s << qint64(1.2 * MB) << qint64(2.9 * MB)
+                                      << u"41 % — 1,2 MB von 2,9 MB"_s;
+        QTest::newRow("Greek comma") << u"Greek.lng"_s << u"από"_s << qint64(512) << qint64(2048)
+                                     << u"25 % — 512 B από 2,0 kB"_s;
+        QTest::newRow("French gigabytes")
+            << u"Français.lng"_s << u"sur"_s << qint64(1536) * MB << qint64(3072) * MB << u"50 % — 1,5 GB sur 3,0 GB"_s;
+        QTest::newRow("just below a megabyte")
+            << u"English.lng"_s << u"of"_s << qint64(1023) << MB - 1 << u"0 % — 1,023 B of 1.0 MB"_s;
+        QTest::newRow("complete") << u"Nederlands.lng"_s << u"van"_s << qint64(5000) << qint64(5000)
+                                  << u"100 % — 4,9 kB van 4,9 kB"_s;
+        QTest::newRow("no total") << u"English.lng"_s << u"of"_s << qint64(1536) << qint64(0) << u"1.5 kB"_s;
+        QTest::newRow("nothing yet") << u"Deutsch.lng"_s << u"von"_s << qint64(0) << qint64(0) << u"0 B"_s;
+        QTest::newRow("unknown language")
+            << u"Klingon.lng"_s << u"of"_s << qint64(3 * MB / 2) << qint64(3 * MB) << u"50 % — 1.5 MB of 3.0 MB"_s;
+    }
+
+    void progressTextSaysPercentAndSizes()
+    {
+        QFETCH(QString, language);
+        QFETCH(QString, of);
+        QFETCH(qint64, received);
+        QFETCH(qint64, total);
+        QFETCH(QString, expected);
+        QCOMPARE(progressText(received, total, of, languageLocale(language)), expected);
+    }
+
+    void cancelGivesUpEveryReadTheBarShows_data()
+    {
+        QTest::addColumn<QString>("read");
+        QTest::newRow("package") << u"package"_s;
+        QTest::newRow("definitions") << u"definitions"_s;
+        QTest::newRow("fetched for another") << u"another"_s;
+    }
+
+    // Cancel stops every read the bar shows, without a message; whoever waited for one learns that it ended.
+    void cancelGivesUpEveryReadTheBarShows()
+    {
+        QFETCH(QString, read);
+        m_mirror->setSlowPace(64, std::chrono::milliseconds(100));
+        const QByteArray body = Test::payload(8000, 3);
+        serve(u"URLOFF-6"_s, body, Misbehaviour::Slow);
+        m_mirror->setBody(u"/defs.zip"_s, body);
+        m_mirror->setMisbehaviour(u"/defs.zip"_s, Misbehaviour::Slow);
+        QVERIFY(writeIni(u"Applications"_s, u"URLUpd"_s, m_mirror->url(u"/defs.zip"_s).toString(),
+                         m_folder->appFolder().iniPath()));
+        if (read == u"definitions"_s) {
+            m_folder->writeFile(u"AntivirPE/Basic/avcenter.exe"_s, "centre");
+        }
+        startController(online);
+        QSignalSpy installs(controller(), &LaunchController::installationFinished);
+        QSignalSpy definitions(controller(), &LaunchController::definitionUpdateFinished);
+        std::optional<DownloadStatus> answered;
+        if (read == u"package"_s) {
+            click(1, 5);
+        } else if (read == u"definitions"_s) {
+            click(0, 0);
+            click(0, 0); // while they arrive: no second read, and its wait ends with theirs
+        } else {
+            const DownloadRequest other{m_mirror->url(u"/packages/URLOFF-6"_s).toString(), path(u"other.zip"_s),
+                                        u"other"_s};
+            QVERIFY(controller()->fetchPackage(other, controller(),
+                                               [&answered](const DownloadResult &r) { answered = r.status; }));
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(m_view.progress.first > 0, 10000);
+        QVERIFY(m_view.busy);
+        QVERIFY(m_view.progressText.endsWith(u" of 7.8 kB"_s));
+        controller()->cancelDownloads();
+
+        QVERIFY(!m_view.busy);
+        QVERIFY(!controller()->hasWorkRunning());
+        QVERIFY(m_view.takeMessages().isEmpty());
+        QCOMPARE(m_view.downloadLine(0), T(u"lbDownloadCancelled"_s));
+        QVERIFY(m_recorder->started.isEmpty());
+        if (read == u"package"_s) {
+            QCOMPARE(installs.count(), 1);
+            QCOMPARE(installs.first().at(1).toBool(), false);
+            QCOMPARE(m_view.info(1).text, T(u"lbDownloadCancelled"_s));
+            QCOMPARE(m_view.downloadLine(3), T(u"lbDownloadCancelled"_s));
+            QVERIFY(!controller()->isBusy(u"OFF-6"_s));
+        } else if (read == u"definitions"_s) {
+            QCOMPARE(definitions.count(), 1);
+            QCOMPARE(definitions.first().at(0).toBool(), false);
+            QCOMPARE(m_view.info(0).text, T(u"lbDownloadCancelled"_s));
+        } else {
+            QCOMPARE(answered, std::optional(DownloadStatus::Cancelled));
+            QCOMPARE(m_view.downloadLine(2), T(u"lbDownloadCancelled"_s));
+        }
+        // The reads are really given up: the mirror sees their connections close.
+        QTRY_COMPARE_WITH_TIMEOUT(m_mirror->openConnectionCount(), 0, 10000);
     }
 
     void unconfiguredEntryIsNeverSavedAsTheFolder()

@@ -242,6 +242,11 @@ private slots:
         QVERIFY(window->officeSuiteWindow() && window->officeSuiteWindow()->isVisible());
         QVERIFY(QFileInfo::exists(component(1)));
         QVERIFY(!m_folder->exists(u"OpenOfficePortable.zip"_s));
+        // Every tab that said the suite was on its way says it is ready.
+        for (const QString &line : {u"LbAVInfo"_s, u"LbOffInfo"_s, u"LbMiscInfo"_s}) {
+            QCOMPARE(window->findChild<QLabel *>(line)->text(),
+                     english(u"lbReady"_s).replace(u"%1"_s, u"OpenOffice.org Portable"_s));
+        }
     }
 };
 

@@ -12,7 +12,9 @@
 #include "tests/support/ArchiveWriter.h"
 #include "tests/support/IniWrite.h"
 #include "tests/support/OwnWarnings.h"
+#include "tests/support/Payload.h"
 #include "tests/support/PortableFolder.h"
+#include "tests/support/RecordingProcessStarter.h"
 #include "tools/mirror/MirrorServer.h"
 
 #include <QAction>
@@ -506,6 +508,165 @@ private slots:
             QVERIFY(window->launchController()->hasWorkRunning());
             QVERIFY(window->launchController()->isBusy(u"OFF-6"_s));
         }
+    }
+
+    void linesSayHowADownloadEnded_data()
+    {
+        QTest::addColumn<int>("misbehaviour");
+        QTest::addColumn<bool>("cancel");      // the Cancel button is pressed while the package arrives
+        QTest::addColumn<QString>("language"); // chosen while the package arrives; empty: none
+        QTest::addColumn<QString>("outcome");  // the key the entry's information line ends with
+        using Misbehaviour = MirrorServer::Misbehaviour;
+        QTest::newRow("failed") << int(Misbehaviour::NotFound) << false << QString() << u"lbDownloadFailed"_s;
+        QTest::newRow("good") << int(Misbehaviour::None) << false << QString() << u"lbReady"_s;
+        QTest::newRow("cancelled") << int(Misbehaviour::Slow) << true << QString() << u"lbDownloadCancelled"_s;
+        QTest::newRow("Deutsch") << int(Misbehaviour::Slow) << true << u"mnuGerman"_s << u"lbDownloadCancelled"_s;
+        QTest::newRow("Greek") << int(Misbehaviour::Slow) << true << u"mnuGreek"_s << u"lbDownloadCancelled"_s;
+    }
+
+    // No line keeps saying that a program is on its way or being unpacked once that has ended, on any tab, and
+    // a language chosen meanwhile says every line again in its words.
+    void linesSayHowADownloadEnded()
+    {
+        QFETCH(int, misbehaviour);
+        QFETCH(bool, cancel);
+        QFETCH(QString, language);
+        QFETCH(QString, outcome);
+        MirrorServer mirror;
+        QVERIFY(mirror.listen());
+        mirror.setSlowPace(64, std::chrono::milliseconds(100));
+        const QString urlPath = u"/packages/URLOFF-6"_s;
+        const QByteArray package =
+            Test::ArchiveWriter::zip({ArchiveMember::file(u"Metapad.exe"_s, Test::payload(4000, 6), 0755)});
+        mirror.setBody(urlPath, package);
+        mirror.setMisbehaviour(urlPath, MirrorServer::Misbehaviour(misbehaviour));
+        const QString ini = m_folder->appFolder().iniPath();
+        QVERIFY(writeIni(u"Applications"_s, u"URLOFF-6"_s, mirror.url(urlPath).toString(), ini));
+        QVERIFY(writeIni(u"Platform"_s, u"NativePackages"_s, u"1"_s, ini));
+        auto starter = std::make_shared<Test::RecordingProcessStarter>();
+        LauncherContext context = contextFor(*m_folder, u"192.168.1.20"_s);
+        context.processes = starter;
+        auto window = std::make_unique<MainWindow>(context);
+        QVERIFY(window->startUp());
+        window->show();
+        window->findChild<QTabWidget *>(u"SSTab1"_s)->setCurrentIndex(1);
+        QSignalSpy finished(window->launchController(), &LaunchController::installationFinished);
+
+        const QStringList infoLines{u"LbAVInfo"_s, u"LbOffInfo"_s, u"LbSysInfo"_s, u"LbMiscInfo"_s};
+        const QStringList downloadLines{u"LbAVDownload"_s, u"LbOffDownload"_s, u"LbSysDownload"_s, u"LbMiscDownload"_s};
+        const auto label = [&window](const QString &name) { return window->findChild<QLabel *>(name); };
+        auto *bar = window->findChild<QProgressBar *>(u"ProgBarDownload"_s);
+        auto *cancelButton = window->findChild<QPushButton *>(u"cmdCancelDownload"_s);
+        QVERIFY(cancelButton && !cancelButton->isVisible());
+        QCOMPARE(cancelButton->focusPolicy(), Qt::StrongFocus);
+
+        QString file = m_folder->path(u"Languages/English.lng"_s);
+        const auto T = [&file](const QString &key) { return translation(key, file); };
+        QTest::mouseClick(window->catalogueIcon(1, 5), Qt::LeftButton);
+        if (cancel) {
+            QTRY_VERIFY_WITH_TIMEOUT(label(u"LbOffDownload"_s)->text().contains(u' ' + T(u"lbOf"_s) + u' '), 10000);
+            QVERIFY(bar->isVisible() && cancelButton->isVisible() && cancelButton->isEnabled());
+            // A click on the icon while its download is under way fetches nothing more and keeps the lines.
+            QTest::mouseClick(window->catalogueIcon(1, 5), Qt::LeftButton);
+            QVERIFY(label(u"LbAVDownload"_s)->text().contains(u' ' + T(u"lbOf"_s) + u' '));
+            QCOMPARE(mirror.requestCount(urlPath), 1);
+            QCOMPARE(cancelButton->text(), T(u"cmdCancelDownload"_s));
+            QVERIFY(!cancelButton->accessibleName().isEmpty());
+            // "12 % — 512 B of 4.1 kB"
+            QVERIFY2(bar->text().contains(u" % — "_s) && bar->text().contains(u' ' + T(u"lbOf"_s) + u' ') &&
+                         bar->text().endsWith(u" kB"_s),
+                     qPrintable(bar->text()));
+            if (!language.isEmpty()) {
+                window->findChild<QAction *>(language)->trigger();
+                file = m_folder->path(u"Languages/"_s + window->checkedLanguageFile());
+                QVERIFY(T(u"lbOf"_s) != english(u"lbOf"_s));
+                // Tabs 2 to 4 say again what they said, in the new language.
+                QCOMPARE(label(u"LbOffInfo"_s)->text(), T(u"lbMeta2"_s));
+                for (const QString &name : downloadLines.mid(1)) {
+                    QVERIFY2(label(name)->text().contains(u' ' + T(u"lbOf"_s) + u' '), qPrintable(name));
+                }
+                QVERIFY2(bar->text().contains(u' ' + T(u"lbOf"_s) + u' '), qPrintable(bar->text()));
+                QCOMPARE(cancelButton->text(), T(u"cmdCancelDownload"_s));
+                QCOMPARE(cancelButton->accessibleName(), T(u"lbCancelDownload"_s));
+            }
+            QTest::mouseClick(cancelButton, Qt::LeftButton);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 10000);
+        QCOMPARE(finished.first().at(1).toBool(), outcome == u"lbReady"_s);
+        QVERIFY(!bar->isVisible());
+        QVERIFY(!cancelButton->isVisible());
+        QVERIFY(window->cursor().shape() != Qt::BusyCursor);
+        QVERIFY(!window->launchController()->isBusy(u"OFF-6"_s));
+
+        const QString said = outcome == u"lbReady"_s ? T(outcome).replace(u"%1"_s, u"Metapad"_s) : T(outcome);
+        QCOMPARE(label(u"LbOffInfo"_s)->text(), said);
+        // What the lines may say once it is over: the outcome, that the download finished (it did, when
+        // the program is ready), or nothing when they never told of it.
+        const QStringList stale{T(u"lbMeta2"_s),    T(u"lbExtract"_s),     T(u"lbDownload"_s),
+                                T(u"lbWaitProg"_s), english(u"lbMeta2"_s), english(u"lbDownloadOK"_s)};
+        for (const QString &name : infoLines + downloadLines) {
+            const QString text = label(name)->text();
+            QVERIFY2(!stale.contains(text) || (outcome == u"lbReady"_s && text == T(u"lbDownloadOK"_s)),
+                     qPrintable(name + u": "_s + text));
+            QVERIFY2(!text.contains(u' ' + T(u"lbOf"_s) + u' '), qPrintable(name + u": "_s + text));
+        }
+        if (cancel) {
+            // Every tab that showed the download says it was cancelled.
+            for (const QString &name : downloadLines) {
+                QCOMPARE(label(name)->text(), T(u"lbDownloadCancelled"_s));
+            }
+        }
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), outcome == u"lbDownloadFailed"_s ? 1 : 0);
+        Test::ownWarnings().clear(); // a failed read is logged as well
+        QCOMPARE(starter->started.size(), outcome == u"lbReady"_s ? 1 : 0);
+        if (!cancel) {
+            return;
+        }
+
+        // Clicked again, the download goes on from where it was cut off.
+        mirror.setMisbehaviour(urlPath, MirrorServer::Misbehaviour::None);
+        QTest::mouseClick(window->catalogueIcon(1, 5), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 2, 10000);
+        QVERIFY(finished.at(1).at(1).toBool());
+        const QList<QByteArray> ranges = mirror.rangeRequests(urlPath);
+        QCOMPARE(ranges.size(), 2);
+        QVERIFY2(ranges.last().startsWith("bytes=") && ranges.last() != "bytes=0-", ranges.last().constData());
+        QCOMPARE(starter->programs(), QStringList{QDir::cleanPath(m_folder->path(u"Metapad/Metapad.exe"_s))});
+        QCOMPARE(label(u"LbOffInfo"_s)->text(), T(u"lbReady"_s).replace(u"%1"_s, u"Metapad"_s));
+    }
+
+    // A double click on an icon is one start, on the catalogue's tabs and on the own programs' tab.
+    void doubleClickStartsOneProgram_data()
+    {
+        QTest::addColumn<int>("tab");
+        QTest::newRow("catalogue") << 1;
+        QTest::newRow("own programs") << 4;
+    }
+
+    void doubleClickStartsOneProgram()
+    {
+        QFETCH(int, tab);
+        m_folder->writeFile(u"Metapad/Metapad.exe"_s, "program");
+        m_folder->writeFile(u"Tools/tool.exe"_s, "program");
+        QVERIFY(writeIni(u"MyOwnApps"_s, u"MyOwnAppPath1"_s, m_folder->path(u"Tools/tool.exe"_s),
+                         m_folder->appFolder().iniPath()));
+        auto starter = std::make_shared<Test::RecordingProcessStarter>();
+        LauncherContext context = contextFor(*m_folder, u"127.0.0.1"_s);
+        context.processes = starter;
+        MainWindow window(context);
+        QVERIFY(window.startUp());
+        window.show();
+        window.findChild<QTabWidget *>(u"SSTab1"_s)->setCurrentIndex(tab);
+        auto *icon = window.findChild<IconButton *>(tab == 4 ? u"Image5_0"_s : u"Image2_5"_s);
+        QVERIFY(icon && icon->isVisible());
+        // As a widget receives a double click: press, release, the second press as a double click, release.
+        QTest::mouseClick(icon, Qt::LeftButton);
+        QTest::mouseDClick(icon, Qt::LeftButton);
+        QTest::mouseRelease(icon, Qt::LeftButton);
+        QCOMPARE(starter->started.size(), 1);
+        QTest::mouseClick(icon, Qt::LeftButton);
+        QCOMPARE(starter->started.size(), 2);
     }
 
     void startRemovesWhatAnInstallLeftBehind()

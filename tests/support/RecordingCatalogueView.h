@@ -52,7 +52,11 @@ public:
         onStick[{tab, slot}] = {on, spoken};
     }
     void showBusy(bool on) override { busy = on; }
-    void showProgress(qint64 received, qint64 total) override { progress = {received, total}; }
+    void showProgress(qint64 received, qint64 total, const QString &text) override
+    {
+        progress = {received, total};
+        progressText = text;
+    }
     void showMessage(MessageKind kind, const QString &title, const QString &text) override
     {
         messages.append({kind, title, text});
@@ -76,6 +80,7 @@ public:
     QHash<QPair<int, int>, QPair<bool, QString>> onStick; // the mark and what is said of it, by tab and slot
     bool busy = false;
     QPair<qint64, qint64> progress;
+    QString progressText;
     QList<Message> messages;
     // Told of every information line as it is shown, so a test can act at a given moment of a controller's work.
     std::function<void(int tab, const QString &text)> infoShown;
