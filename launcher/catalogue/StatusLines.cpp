@@ -188,4 +188,9 @@ void StatusLines::showMessage(MessageKind kind, const QString &title, const QStr
     m_window.showMessage(kind, title, text);
 }
 
+std::optional<ProxyLogin> StatusLines::askProxyLogin(const ProxyLoginQuestion &question)
+{
+    return m_window.askProxyLogin(question);
+}
+
 } // namespace Trivet

@@ -85,6 +85,7 @@ public:
     void showBusy(bool busy) override;
     void showProgress(qint64 received, qint64 total, const QString &text) override;
     void showMessage(MessageKind kind, const QString &title, const QString &text) override;
+    std::optional<ProxyLogin> askProxyLogin(const ProxyLoginQuestion &question) override;
 
 private:
     QString say(const Phrase &phrase, Lookup lookup) const;
