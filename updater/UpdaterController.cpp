@@ -2,6 +2,7 @@
 
 #include "common/download/DownloadHandle.h"
 #include "common/download/Downloader.h"
+#include "common/download/ProgressText.h"
 #include "common/platform/PackagePlacer.h"
 #include "common/platform/ProcessStarter.h"
 #include "common/platform/ProgramFormat.h"
@@ -72,7 +73,9 @@ UpdaterController::UpdaterController(const AppFolder &folder, std::shared_ptr<Pr
     , m_texts(folder.root())
     , m_installer(u"Installer"_s)
 {
-    m_texts.select(readIni(u"Language"_s, u"Default"_s, folder.iniPath()));
+    const QString language = readIni(u"Language"_s, u"Default"_s, folder.iniPath());
+    m_texts.select(language);
+    m_locale = languageLocale(language);
     m_poll.setInterval(LockPoll);
     connect(&m_poll, &QTimer::timeout, this, &UpdaterController::pollLauncher);
 }

@@ -11,6 +11,7 @@
 #include "common/settings/LanguageTexts.h"
 
 #include <QDeadlineTimer>
+#include <QLocale>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -80,8 +81,9 @@ public:
 
     // The launcher's file name, as the user knows it.
     QString launcherFile() const;
-    // Texts in the language the settings choose, English behind it.
+    // Texts in the language the settings choose, English behind it, and the numbers of that language.
     QString text(QStringView key) const { return m_texts.text(key); }
+    QLocale locale() const { return m_locale; }
 
 signals:
     void progressed(qint64 received, qint64 total);
@@ -113,6 +115,7 @@ private:
     std::shared_ptr<ProcessStarter> m_processes;
     Options m_options;
     LanguageTexts m_texts;
+    QLocale m_locale;
     State m_state = State::Idle;
 
     Downloader *m_downloader = nullptr;

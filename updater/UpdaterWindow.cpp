@@ -1,5 +1,6 @@
 #include "updater/UpdaterWindow.h"
 
+#include "common/download/ProgressText.h"
 #include "common/widgets/ProxyLoginDialog.h"
 #include "updater/UpdaterController.h"
 
@@ -32,7 +33,7 @@ UpdaterWindow::UpdaterWindow(UpdaterController &controller, QWidget *parent)
     setWindowTitle(updaterTitle);
 
     m_progress->setObjectName(u"ProgBarDownload"_s);
-    m_progress->setTextVisible(false);
+    m_progress->setTextVisible(false); // shown with the first figures
     m_progress->setRange(0, 1);
     m_progress->setValue(0);
     m_status->setObjectName(u"lblStatus"_s);
@@ -84,7 +85,10 @@ void UpdaterWindow::showProgress(qint64 received, qint64 total)
     const bool large = total > std::numeric_limits<int>::max();
     m_progress->setMaximum(int(large ? total / 1024 : total));
     m_progress->setValue(int(large ? received / 1024 : received));
-    m_status->setText(QString::number(received) + u" of "_s + QString::number(total));
+    const QString of = m_controller.text(u"lbOf");
+    m_progress->setFormat(progressText(received, total, of, m_controller.locale()));
+    m_progress->setTextVisible(true);
+    m_status->setText(QString::number(received) + u' ' + of + u' ' + QString::number(total));
 }
 
 void UpdaterWindow::showInstalling()

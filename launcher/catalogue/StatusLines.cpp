@@ -1,7 +1,7 @@
 #include "launcher/catalogue/StatusLines.h"
 
 #include "common/settings/LanguageTexts.h"
-#include "launcher/catalogue/ProgressText.h"
+#include "common/download/ProgressText.h"
 
 namespace Trivet {
 

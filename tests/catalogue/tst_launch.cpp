@@ -7,7 +7,7 @@
 #include "common/settings/LanguageTexts.h"
 #include "launcher/catalogue/Catalogue.h"
 #include "launcher/catalogue/LaunchController.h"
-#include "launcher/catalogue/ProgressText.h"
+#include "common/download/ProgressText.h"
 #include "tests/support/ArchiveWriter.h"
 #include "tests/support/IniWrite.h"
 #include "tests/support/Payload.h"

@@ -20,6 +20,7 @@
 #include <QMap>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QSignalSpy>
@@ -234,6 +235,15 @@ private slots:
         window.show();
         controller.start();
         QVERIFY(progressed.wait(10000));
+        // The bar says how far, in the language's numbers, and the line counts in its words.
+        const QList<QVariant> figures = progressed.last();
+        const qint64 total = figures.at(1).toLongLong();
+        QVERIFY(window.findChild<QProgressBar *>(u"ProgBarDownload"_s)
+                    ->text()
+                    .endsWith(T(u"lbOf"_s) + u' ' + u"%L1 kB"_s.arg(total / 1024.0, 0, 'f', 1)));
+        QVERIFY(window.findChild<QLabel *>(u"lblStatus"_s)
+                    ->text()
+                    .endsWith(u' ' + T(u"lbOf"_s) + u' ' + QString::number(total)));
         auto *cancel = window.findChild<QPushButton *>(u"cmdCancel"_s);
         QCOMPARE(cancel->text(), T(u"cmdExit"_s));
         QTest::mouseClick(cancel, Qt::LeftButton);

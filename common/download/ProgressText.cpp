@@ -1,4 +1,4 @@
-#include "launcher/catalogue/ProgressText.h"
+#include "common/download/ProgressText.h"
 
 #include <algorithm>
 #include <array>
