@@ -1,7 +1,7 @@
 #include "launcher/catalogue/StatusLines.h"
 
-#include "common/settings/LanguageTexts.h"
 #include "common/download/ProgressText.h"
+#include "common/settings/LanguageTexts.h"
 
 namespace Trivet {
 
@@ -108,14 +108,18 @@ void StatusLines::settle(const QString &id, const std::optional<Phrase> &info, c
         }
         return tabs;
     };
+    const QList<int> infoTabs = tabsTelling(m_info);
     if (info) {
-        for (const int tab : tabsTelling(m_info)) {
+        for (const int tab : infoTabs) {
             showInfo(tab, *info);
         }
     }
     if (download) {
+        // A tab whose information line now tells the outcome does not say it twice.
+        const auto asKeys = [](QStringView key) { return key.toString(); };
+        const bool same = info && info->say(asKeys) == download->say(asKeys);
         for (const int tab : tabsTelling(m_download)) {
-            showDownloadLine(tab, *download);
+            showDownloadLine(tab, same && infoTabs.contains(tab) ? Phrase() : *download);
         }
     }
 }
