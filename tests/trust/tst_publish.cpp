@@ -181,6 +181,7 @@ void PublishTest::badInputWritesNothing_data()
                                    << u"not a private key file"_s;
     QTest::newRow("missing template") << u"--template"_s << u"/nonexistent/Trivet.ini"_s << QString()
                                       << u"Trivet.ini"_s;
+    QTest::newRow("output is the packages folder") << u"--out"_s << u"packages"_s << QString() << u"packages folder"_s;
     QTest::newRow("folder among the packages") << QString() << QString() << u"Extras/"_s << u"not a regular file"_s;
     QTest::newRow("a list among the packages") << QString() << QString() << u"Trivet.zip"_s << u"writes this file"_s;
     QTest::newRow("a signature among the packages")
@@ -194,8 +195,12 @@ void PublishTest::badInputWritesNothing()
     QFETCH(QString, packageFile);
     QFETCH(QString, says);
 
-    const QString out = m_dir->filePath(u"mirror"_s);
+    const QString out = value == u"packages"_s ? m_packages : m_dir->filePath(u"mirror"_s);
+    const QStringList before = QDir(m_packages).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
     QStringList arguments = publishArguments(out);
+    if (value == u"packages"_s) {
+        value = out;
+    }
     if (!option.isEmpty()) {
         const qsizetype at = arguments.indexOf(option);
         QVERIFY(at > 0);
@@ -214,7 +219,8 @@ void PublishTest::badInputWritesNothing()
     const Run run = publishTool(arguments);
     QVERIFY(run.exitCode > 0);
     QVERIFY2(run.err.contains(says), qPrintable(run.err));
-    QCOMPARE(QDir(out).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+    QCOMPARE(QDir(out).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             out == m_packages ? before : QStringList());
 }
 
 QTEST_GUILESS_MAIN(PublishTest)

@@ -135,6 +135,10 @@ MirrorPublisher::Outcome MirrorPublisher::publish() const
     if (!offersUpdate && !m_options.version.isEmpty()) {
         return fail(failure(u"a version is offered, but the packages hold no "_s + UpdatePackage));
     }
+    // The next run would find the list and the signatures among the packages.
+    if (QFileInfo(m_options.outFolder).canonicalFilePath() == QFileInfo(m_options.packagesFolder).canonicalFilePath()) {
+        return fail(failure(u"the output folder is the packages folder; keep the packages in a folder of their own"_s));
+    }
     if (!QDir().mkpath(m_options.outFolder)) {
         return fail(failure(m_options.outFolder + u": cannot create the folder"_s));
     }

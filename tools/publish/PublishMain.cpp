@@ -196,9 +196,9 @@ int publish(const QStringList &arguments)
 
 const char *const UsageText =
     "usage: TrivetPublish COMMAND ...\n"
-    "  keygen OUT-BASENAME          writes OUT-BASENAME.private (secret) and OUT-BASENAME.key\n"
-    "  sign PRIVATE-KEY FILE SEQUENCE   writes FILE.sig\n"
-    "  verify KEYS-FOLDER FILE      checks FILE against FILE.sig\n"
+    "  keygen OUT-BASENAME             writes OUT-BASENAME.private (secret) and OUT-BASENAME.key\n"
+    "  sign PRIVATE-KEY FILE SEQUENCE  writes FILE.sig\n"
+    "  verify KEYS-FOLDER FILE         checks FILE against FILE.sig\n"
     "  publish --packages DIR --template Trivet.ini --base-url URL --key PRIVATE-KEY\n"
     "          --serial N [--version V] --out DIR\n";
 
