@@ -17,13 +17,13 @@ constexpr QByteArrayView PublicHeader = "Trivet-Public-Key 1";
 constexpr QByteArrayView PrivateHeader = "Trivet-Private-Key 1";
 const QString KeyField = u"Ed25519"_s;
 
-std::optional<QByteArray> parseKeyFile(const QByteArray &bytes, QByteArrayView header, QString *reason)
+std::optional<QByteArray> parseKeyFile(const QByteArray &bytes, QByteArrayView header, qsizetype size, QString *reason)
 {
     const std::optional<QMap<QString, QString>> fields = parseTrustText(bytes, {header, {KeyField}}, reason);
     if (!fields) {
         return std::nullopt;
     }
-    return decodeBase64Field(fields->value(KeyField), Ed25519::PublicKeySize, u"the key"_s, reason);
+    return decodeBase64Field(fields->value(KeyField), size, u"the key"_s, reason);
 }
 
 } // namespace
@@ -77,7 +77,7 @@ TrustedKeys loadKeysFolder(const QString &keysFolder)
 
 std::optional<QByteArray> parsePublicKeyFile(const QByteArray &bytes, QString *reason)
 {
-    return parseKeyFile(bytes, PublicHeader, reason);
+    return parseKeyFile(bytes, PublicHeader, Ed25519::PublicKeySize, reason);
 }
 
 QByteArray publicKeyFileText(const QByteArray &publicKey, const QString &comment)
@@ -88,7 +88,7 @@ QByteArray publicKeyFileText(const QByteArray &publicKey, const QString &comment
 
 std::optional<QByteArray> parsePrivateKeyFile(const QByteArray &bytes, QString *reason)
 {
-    return parseKeyFile(bytes, PrivateHeader, reason);
+    return parseKeyFile(bytes, PrivateHeader, Ed25519::PrivateKeySize, reason);
 }
 
 QByteArray privateKeyFileText(const QByteArray &privateKey)
