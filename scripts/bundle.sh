@@ -2,17 +2,17 @@
 # Makes a portable folder that runs on a desktop Linux without Qt or libarchive installed:
 #     ./scripts/bundle.sh [preset]        (default: release)
 # writes build/PRESET/bundle/ and build/PRESET/QuilloryVidi-linux-x86_64.tar.gz. The folder holds the two
-# programs, the shipped files, the Qt plugins they load and, in lib/, every library they need that a plain
-# desktop may lack. The programs find lib/ through an $ORIGIN run path kept as DT_RPATH, which also
-# applies to the libraries and plugins they load; qt.conf points Qt at plugins/. No symbolic links and no
-# run bits are needed on the libraries, so the folder can be copied to a FAT stick.
+# programs and the publisher's tool TrivetPublish, the shipped files, the Qt plugins they load and, in lib/,
+# every library they need that a plain desktop may lack. The programs find lib/ through an $ORIGIN run path
+# kept as DT_RPATH, which also applies to the libraries and plugins they load; qt.conf points Qt at plugins/.
+# No symbolic links and no run bits are needed on the libraries, so the folder can be copied to a FAT stick.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 preset=${1:-release}
 bash scripts/install-deps.sh patchelf qt6-wayland
 cmake --preset "$preset" >/dev/null
-cmake --build --preset "$preset" --target TrivetDesk Updater portable_folder
+cmake --build --preset "$preset" --target TrivetDesk Updater TrivetPublish portable_folder
 
 build=build/$preset
 out=$build/bundle
@@ -27,7 +27,11 @@ for program in TrivetDesk Updater; do
     strip --strip-unneeded "$out/$program"
     patchelf --force-rpath --set-rpath '$ORIGIN/lib' "$out/$program"
 done
-cp -r portable/Languages portable/Icons portable/Help portable/Trivet.ini portable/ver.dat \
+# The publisher's tool, so whoever runs a mirror signs with what the sticks carry.
+cp "$build/tools/TrivetPublish" "$out/"
+strip --strip-unneeded "$out/TrivetPublish"
+patchelf --force-rpath --set-rpath '$ORIGIN/lib' "$out/TrivetPublish"
+cp -r portable/Languages portable/Icons portable/Help portable/Keys portable/Trivet.ini portable/ver.dat \
     portable/TrivetDesk.sh "$out/"
 
 # Only the plugins the programs load: the X11 and Wayland platforms (and offscreen, for machines without
@@ -66,8 +70,8 @@ excluded+='|libX11|libX11-xcb|libxcb|libXau|libXdmcp|libICE|libSM|libfontconfig|
 # TLS libraries are opened by name at the first HTTPS download, so no link names them.
 extra=(libssl.so.3 libcrypto.so.3)
 
-objects=("$out/TrivetDesk" "$out/Updater")
-mapfile -t -O 2 objects < <(find "$out/plugins" -name '*.so')
+objects=("$out/TrivetDesk" "$out/Updater" "$out/TrivetPublish")
+mapfile -t -O 3 objects < <(find "$out/plugins" -name '*.so')
 declare -A wanted=()
 while read -r name path; do
     if [[ ! $name =~ $excluded ]]; then

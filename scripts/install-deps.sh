@@ -3,7 +3,7 @@
 # named as arguments, when missing.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ qt6-base-dev qt6-svg-dev libarchive-dev xvfb xauth clang-format "$@")
+packages=(cmake ninja-build g++ qt6-base-dev qt6-svg-dev libarchive-dev libssl-dev xvfb xauth clang-format "$@")
 missing=()
 for p in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

@@ -6,8 +6,8 @@
 #include "common/settings/IniFile.h"
 #include "launcher/catalogue/Catalogue.h"
 #include "tools/archive/ArchiveWriter.h"
+#include "tools/listing/PackageListing.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -196,16 +196,6 @@ FileResult writeMirrorFile(const QDir &mirror, const MirrorFile &file)
     return FileResult::success();
 }
 
-std::optional<QByteArray> sha256Of(const QString &path)
-{
-    QFile file(path);
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file)) {
-        return std::nullopt;
-    }
-    return hash.result().toHex();
-}
-
 void addCatalogueEntry(MirrorPlan &plan, const CatalogueEntry &e)
 {
     const QString id = e.id.toString();
@@ -363,24 +353,14 @@ MirrorResult MirrorBuilder::build() const
         return {false, written.message, result.written};
     }
 
-    // The settings name every package's SHA-256, so a package that is not the one built here is refused, and
-    // its size, so an icon can tell how large its download is before any server was asked.
-    QStringList checksums;
-    QStringList sizes;
+    // Checksums and sizes of the packages as written, so a package that is not the one built here is refused.
+    QMap<QString, QString> packages;
     for (auto it = plan.packages().cbegin(); it != plan.packages().cend(); ++it) {
-        const std::optional<QByteArray> sum = sha256Of(mirror.filePath(it.value()));
-        if (!sum) {
-            return {false, u"cannot read "_s + mirror.filePath(it.value()), result.written};
-        }
-        checksums.append(it.key() + u'=' + QString::fromLatin1(*sum));
-        sizes.append(it.key() + u'=' + QString::number(QFileInfo(mirror.filePath(it.value())).size()));
+        packages.insert(it.key(), mirror.filePath(it.value()));
     }
     IniFile settings(m_settingsFile);
-    for (const auto &[section, lines] :
-         {std::pair{Catalogue::ChecksumsSection, &checksums}, std::pair{Catalogue::SizesSection, &sizes}}) {
-        if (const SaveResult saved = settings.replaceSection(section.toString(), *lines); !saved.ok()) {
-            return {false, saved.message, result.written};
-        }
+    if (const SaveResult saved = Tools::writePackageSections(settings, packages); !saved.ok()) {
+        return {false, saved.message, result.written};
     }
     // The stand-ins are native programs under the catalogue's Windows names: no icon should warn that its
     // program needs Wine.
