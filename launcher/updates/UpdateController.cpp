@@ -5,11 +5,11 @@
 #include "common/platform/FileExists.h"
 #include "common/platform/ProcessStarter.h"
 #include "common/product/Product.h"
+#include "common/product/Version.h"
 #include "common/settings/IniFile.h"
 #include "common/settings/LanguageTexts.h"
 #include "launcher/catalogue/Catalogue.h"
 #include "launcher/updates/SettingsPackage.h"
-#include "common/product/Version.h"
 
 #include <QDesktopServices>
 #include <QFile>
