@@ -503,7 +503,11 @@ void MainWindow::showUpdatePrompt(const UpdatePromptTexts &texts)
 
 void MainWindow::handOverToUpdater()
 {
-    // The Updater replaces the launcher's files, so the launcher ends once it has started.
+    // The Updater replaces the launcher's files, so the launcher ends once it has started; the editor's
+    // unsaved edits are asked about before, and staying there keeps the launcher.
+    if (m_editor && !m_editor->close()) {
+        return;
+    }
     if (m_updates->startUpdater()) {
         shutDown();
     }

@@ -15,6 +15,7 @@
 #include "tests/support/RecordingProcessStarter.h"
 #include "tests/support/WineStandIn.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -472,8 +473,8 @@ private slots:
 
         const QList<std::pair<const char *, QMessageBox::StandardButton>> answers{
             {"Save", QMessageBox::Save}, {"Discard", QMessageBox::Discard}, {"Cancel", QMessageBox::Cancel}};
-        for (const char *action :
-             {"switch slot", "close box", "Escape", "Close", "editor asked for on slot 4", "leave the launcher"}) {
+        for (const char *action : {"switch slot", "close box", "Escape", "Close", "editor asked for on slot 4",
+                                   "leave the launcher", "hand over to the Updater"}) {
             for (const auto &[name, button] : answers) {
                 QTest::addRow("%s, %s", action, name) << QString::fromLatin1(action) << true << int(button);
             }
@@ -512,6 +513,9 @@ private slots:
             child<QPushButton>(editor, u"cmdClose"_s)->click();
         } else if (action == u"leave the launcher"_s) {
             window->close();
+        } else if (action == u"hand over to the Updater"_s) {
+            m_folder->writeFile(u"Updater"_s, "#!/bin/sh\n");
+            window->findChild<QAction *>(u"mnuDownloadUpdate"_s)->trigger();
         } else {
             QTest::mouseClick(window->ownAppsTab()->icon(3), Qt::LeftButton);
         }
@@ -531,7 +535,7 @@ private slots:
         QCOMPARE(own(u"MyOwnAppName2"_s), saved ? u"After"_s : u"Before"_s);
         QCOMPARE(window->ownAppsTab()->caption(1)->text(), saved ? u"After"_s : u"Before"_s);
         const bool stays = edited && answer == QMessageBox::Cancel;
-        const bool leaves = action == u"leave the launcher"_s;
+        const bool leaves = action == u"leave the launcher"_s || action == u"hand over to the Updater"_s;
         QCOMPARE(left.size(), leaves && !stays ? 1 : 0);
         const bool closes = action == u"close box"_s || action == u"Escape"_s || action == u"Close"_s || leaves;
         if (closes && !stays) {
