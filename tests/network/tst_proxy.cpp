@@ -70,6 +70,24 @@ private:
     template <typename T> T *control(MainWindow &window, const QString &name) { return window.findChild<T *>(name); }
     QString T(const QString &key) const { return translation(key, m_folder->path(u"Languages/English.lng"_s)); }
 
+    // AV-2 and AV-4 come from a host that only the proxy reaches, and the proxy wants anna's password.
+    bool serveBehindLoginProxy(MirrorServer &proxy, const QString &password)
+    {
+        if (!proxy.listen()) {
+            return false;
+        }
+        for (const QString &program : {u"/aswclnr.exe"_s, u"/mwav.exe"_s}) {
+            proxy.setBody(program, "program");
+            proxy.setMisbehaviour(program, MirrorServer::Misbehaviour::ProxyPassword);
+            if (!writeIni(u"Applications"_s, u"URL" + (program == u"/mwav.exe" ? u"AV-4"_s : u"AV-2"_s),
+                          u"http://packages.invalid"_s + program, m_folder->appFolder().iniPath())) {
+                return false;
+            }
+        }
+        proxy.setProxyLogin(u"anna"_s, password);
+        return true;
+    }
+
 private slots:
     void initTestCase() { MessageBox::setRecording(true); }
 
@@ -343,15 +361,7 @@ private slots:
         const QString rightPassword = u"s3cret-Right"_s;
         const QString wrongPassword = u"s3cret-Wrong"_s;
         MirrorServer proxy;
-        QVERIFY(proxy.listen());
-        for (const QString &program : {u"/aswclnr.exe"_s, u"/mwav.exe"_s}) {
-            proxy.setBody(program, "program");
-            proxy.setMisbehaviour(program, MirrorServer::Misbehaviour::ProxyPassword);
-            // No such host: only the proxy reaches it.
-            QVERIFY(writeIni(u"Applications"_s, u"URL" + (program == u"/mwav.exe" ? u"AV-4"_s : u"AV-2"_s),
-                             u"http://packages.invalid"_s + program, m_folder->appFolder().iniPath()));
-        }
-        proxy.setProxyLogin(u"anna"_s, rightPassword);
+        QVERIFY(serveBehindLoginProxy(proxy, rightPassword));
         const QString address = u"127.0.0.1:%1"_s.arg(proxy.port());
         QVERIFY(m_store->write(address, true).ok());
         // The version check at start-up meets the same proxy; nobody asked for it, so it asks nothing.
@@ -414,14 +424,7 @@ private slots:
     void readsMeetingTheProxyTogetherShareOneQuestion()
     {
         MirrorServer proxy;
-        QVERIFY(proxy.listen());
-        for (const QString &program : {u"/aswclnr.exe"_s, u"/mwav.exe"_s}) {
-            proxy.setBody(program, "program");
-            proxy.setMisbehaviour(program, MirrorServer::Misbehaviour::ProxyPassword);
-            QVERIFY(writeIni(u"Applications"_s, u"URL" + (program == u"/mwav.exe" ? u"AV-4"_s : u"AV-2"_s),
-                             u"http://packages.invalid"_s + program, m_folder->appFolder().iniPath()));
-        }
-        proxy.setProxyLogin(u"anna"_s, u"right"_s);
+        QVERIFY(serveBehindLoginProxy(proxy, u"right"_s));
         QVERIFY(m_store->write(u"127.0.0.1:%1"_s.arg(proxy.port()), true).ok());
         auto window = startWindow();
         QVERIFY(window);
