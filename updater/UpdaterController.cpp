@@ -390,6 +390,13 @@ bool UpdaterController::leave()
     return started;
 }
 
+void UpdaterController::removeFetchedSignature()
+{
+    if (m_signature && m_signature->ok()) {
+        QFile::remove(m_signature->request.target);
+    }
+}
+
 void UpdaterController::stopWaiting()
 {
     m_poll.stop();
@@ -397,6 +404,8 @@ void UpdaterController::stopWaiting()
     delete m_downloader;
     m_downloader = nullptr;
     m_launcherLock.reset();
+    // The signature is of no use without the package it came for.
+    removeFetchedSignature();
 }
 
 bool UpdaterController::startLauncher()
@@ -412,9 +421,7 @@ bool UpdaterController::startLauncher()
 
 void UpdaterController::removeFetchedPackage()
 {
-    if (m_signature && m_signature->ok()) {
-        QFile::remove(m_signature->request.target);
-    }
+    removeFetchedSignature();
     if (!m_fetched || !m_fetched->ok()) {
         return;
     }

@@ -121,6 +121,7 @@ private:
     void stopWaiting();
     bool startLauncher();
     void removeFetchedPackage();
+    void removeFetchedSignature();
 
     AppFolder m_folder;
     std::shared_ptr<ProcessStarter> m_processes;
