@@ -12,6 +12,8 @@
 #include "common/product/UpdateNote.h"
 #include "common/product/Version.h"
 #include "common/settings/IniFile.h"
+#include "common/trust/PackageSignature.h"
+#include "common/trust/SignatureCheck.h"
 
 #include <QDir>
 #include <QFile>
@@ -27,6 +29,7 @@ namespace {
 Q_LOGGING_CATEGORY(lcUpdater, "trivet.updater")
 
 const QString packageName = Product::UpdatePackageFile.toString();
+const QString signatureName = packageName + PackageSignature::Suffix;
 // How often the launcher's lock is tried while it ends, and looked at while the new one starts.
 constexpr std::chrono::milliseconds LockPoll{100};
 
@@ -46,6 +49,36 @@ ExtractResult checkPackagePrograms(const QString &staged)
                                                                       ? u"The package holds no "_s + file + u"."_s
                                                                       : program.message);
         }
+    }
+    return ExtractResult::success();
+}
+
+// A package that did not verify places no Keys folder: it could make its next package trusted.
+ExtractResult dropKeys(const QString &staged)
+{
+    const QDir folder(staged);
+    for (const QString &name :
+         folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
+        if (name.compare(u"Keys"_s, Qt::CaseInsensitive) != 0) {
+            continue;
+        }
+        const QFileInfo keys(folder.filePath(name));
+        if (!(keys.isDir() && !keys.isSymLink() ? QDir(keys.filePath()).removeRecursively()
+                                                : QFile::remove(keys.filePath()))) {
+            return ExtractResult::failure(ExtractStatus::WriteFailed, u"Cannot leave out the package's "_s + name);
+        }
+        qCInfo(lcUpdater) << "the package is not verified; its" << name << "folder is not placed";
+    }
+    return ExtractResult::success();
+}
+
+// The package's own ver.dat names the version its signature vouches for.
+ExtractResult checkSignedVersion(const QString &staged, const QString &signedVersion)
+{
+    const QString version = readVersionFile(resolveCaseInsensitive(QDir(staged).filePath(u"ver.dat"_s)));
+    if (version != signedVersion) {
+        return ExtractResult::failure(ExtractStatus::Damaged, u"The package's ver.dat names \""_s + version +
+                                                                  u"\", its signature "_s + signedVersion + u"."_s);
     }
     return ExtractResult::success();
 }
@@ -71,8 +104,12 @@ UpdaterController::UpdaterController(const AppFolder &folder, std::shared_ptr<Pr
     , m_processes(starterOrNone(std::move(processes)))
     , m_options(std::move(options))
     , m_texts(folder.root())
+    , m_keys(loadTrustedKeys(folder.root()))
     , m_installer(u"Installer"_s)
 {
+    for (const RefusedKeyFile &refused : m_keys.refused) {
+        qCWarning(lcUpdater) << "key file" << refused.fileName << "not taken:" << refused.reason;
+    }
     const QString language = readIni(u"Language"_s, u"Default"_s, folder.iniPath());
     m_texts.select(language);
     m_locale = languageLocale(language);
@@ -123,9 +160,10 @@ void UpdaterController::start()
     }
     // A package an earlier, killed Updater left is of no use; it goes before this one arrives under its name.
     removeInFlight(m_folder.root(), m_folder.path(QString(u"\\"_s + packageName)));
-    if (const FileResult cleaned = removeWriteLeftovers(m_folder.root(), {packageName}); !cleaned.ok()) {
+    if (const FileResult cleaned = removeWriteLeftovers(m_folder.root(), {packageName, signatureName}); !cleaned.ok()) {
         qCWarning(lcUpdater) << cleaned.message;
     }
+    QFile::remove(m_folder.path(QString(u"\\"_s + signatureName)));
 
     // The package arrives while the launcher ends; its files are touched only once it has.
     m_launcherLock = std::make_unique<SingleInstance>(m_folder.root(), Product::LauncherName.toString());
@@ -148,6 +186,12 @@ void UpdaterController::start()
     request.freeSpace = m_options.freeSpace;
     DownloadHandle *read = m_downloader->beginDownload(request, this, &UpdaterController::onFetched);
     connect(read, &DownloadHandle::progress, this, &UpdaterController::progressed);
+    if (!m_keys.isEmpty()) {
+        DownloadRequest signature{signatureUrl(m_options.packageUrl), m_folder.path(QString(u"\\"_s + signatureName)),
+                                  u"update signature"_s};
+        signature.maximumSize = MaxTrustFileSize;
+        m_downloader->beginDownload(signature, this, &UpdaterController::onSignatureFetched);
+    }
 }
 
 void UpdaterController::pollLauncher()
@@ -183,17 +227,54 @@ void UpdaterController::onFetched(const DownloadResult &result)
     installWhenReady();
 }
 
+void UpdaterController::onSignatureFetched(const DownloadResult &result)
+{
+    m_signature = result;
+    installWhenReady();
+}
+
+bool UpdaterController::verifyFetched()
+{
+    if (m_keys.isEmpty()) {
+        qCInfo(lcUpdater) << "no key in Keys: the package is placed without a check of its signature";
+        return true;
+    }
+    if (!m_signature->ok() && !signatureIsMissing(*m_signature)) {
+        fail(failureReason(*m_signature), u"the signature could not be fetched: "_s + m_signature->message);
+        return false;
+    }
+    const Verification verified =
+        verifyPackageFile(m_fetched->request.target, m_signature->request.target, packageName, m_keys);
+    if (!verified.ok()) {
+        fail(failureReason(verified), verified.message);
+        return false;
+    }
+    const QString installed = readVersionFile(m_folder.path(u"\\ver.dat"));
+    if (!versionIsNewer(verified.sequence, installed)) {
+        fail(FailureReason::Replay, u"the package is signed for version "_s + verified.sequence +
+                                        u", not newer than the installed "_s + installed);
+        return false;
+    }
+    qCInfo(lcUpdater) << "the package is signed by" << verified.signer << "for version" << verified.sequence;
+    m_signedVersion = verified.sequence;
+    return true;
+}
+
 void UpdaterController::installWhenReady()
 {
-    if (m_state != State::Waiting || !m_fetched || !m_launcherEnded) {
+    if (m_state != State::Waiting || !m_fetched || !m_launcherEnded || (!m_keys.isEmpty() && !m_signature)) {
         return;
     }
     if (!m_fetched->ok()) {
         fail(failureReason(*m_fetched), m_fetched->message);
         return;
     }
+    if (!verifyFetched()) {
+        return;
+    }
+    const bool verified = !m_keys.isEmpty();
     m_state = State::Installing;
-    emit installing();
+    emit installing(verified);
 
     const QString archive = m_fetched->request.target;
     const QString root = m_folder.root();
@@ -201,9 +282,16 @@ void UpdaterController::installWhenReady()
     if (const FileResult recorded = recordInFlight(root, archive); !recorded.ok()) {
         qCWarning(lcUpdater) << recorded.message;
     }
+    const auto check = [verified, signedVersion = m_signedVersion](const QString &staged) {
+        ExtractResult checked = checkPackagePrograms(staged);
+        if (checked.ok()) {
+            checked = verified ? checkSignedVersion(staged, signedVersion) : dropKeys(staged);
+        }
+        return checked;
+    };
     m_installer.run(
-        [archive, root, space = m_options.freeSpace](const std::atomic_bool &cancelled) {
-            return PackagePlacer(root, &cancelled, space).unpackAndPlace(archive, root, {checkPackagePrograms, true});
+        [archive, root, check, space = m_options.freeSpace](const std::atomic_bool &cancelled) {
+            return PackagePlacer(root, &cancelled, space).unpackAndPlace(archive, root, {check, true});
         },
         [this](const ExtractResult &result) { afterInstall(result); });
 }
@@ -220,7 +308,7 @@ void UpdaterController::afterInstall(const ExtractResult &result)
     m_launcherLock.reset();
     // The launcher that comes back says once what it was updated to; it reads the note before it cleans up.
     if (const QString version = readVersionFile(m_folder.path(u"\\ver.dat")); !version.isEmpty()) {
-        if (const SaveResult noted = leaveUpdateNote(m_folder.root(), version); !noted.ok()) {
+        if (const SaveResult noted = leaveUpdateNote(m_folder.root(), version, !m_keys.isEmpty()); !noted.ok()) {
             qCWarning(lcUpdater) << "cannot leave the update note:" << noted.message;
         }
     }
@@ -302,6 +390,13 @@ bool UpdaterController::leave()
     return started;
 }
 
+void UpdaterController::removeFetchedSignature()
+{
+    if (m_signature && m_signature->ok()) {
+        QFile::remove(m_signature->request.target);
+    }
+}
+
 void UpdaterController::stopWaiting()
 {
     m_poll.stop();
@@ -309,6 +404,8 @@ void UpdaterController::stopWaiting()
     delete m_downloader;
     m_downloader = nullptr;
     m_launcherLock.reset();
+    // The signature is of no use without the package it came for.
+    removeFetchedSignature();
 }
 
 bool UpdaterController::startLauncher()
@@ -324,6 +421,7 @@ bool UpdaterController::startLauncher()
 
 void UpdaterController::removeFetchedPackage()
 {
+    removeFetchedSignature();
     if (!m_fetched || !m_fetched->ok()) {
         return;
     }

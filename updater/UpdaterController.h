@@ -9,6 +9,7 @@
 #include "common/platform/BackgroundTasks.h"
 #include "common/platform/FreeSpace.h"
 #include "common/settings/LanguageTexts.h"
+#include "common/trust/TrustedKeys.h"
 
 #include <QDeadlineTimer>
 #include <QLocale>
@@ -36,6 +37,12 @@ class SingleInstance;
 // running and nothing changes. After a failure the launcher starts at leave(), so its window never hides the
 // reason. A kill at any moment leaves a launcher that starts, and the next start of
 // either program finishes or undoes the interrupted install.
+//
+// With a key in Keys, the package's signature is fetched beside it (its address plus ".sig"), and nothing is
+// placed unless a trusted key signed this package under its name, for a version newer than ver.dat, and the
+// package's own ver.dat names that version. Without a key the package is placed as it comes, and the note
+// for the launcher says the update was not verified. A Keys folder in the package is placed only from a
+// package that verified: an unverified one cannot add a key.
 class UpdaterController final : public QObject
 {
     Q_OBJECT
@@ -87,7 +94,8 @@ public:
 
 signals:
     void progressed(qint64 received, qint64 total);
-    void installing();
+    // The files are being put in place; verified: the package's signature was checked.
+    void installing(bool verified);
     void installed();
     // Nothing was changed, for the reason given. The launcher, as it was, starts at leave(), once the user has
     // read the reason.
@@ -102,6 +110,9 @@ private:
 
     void pollLauncher();
     void onFetched(const Trivet::DownloadResult &result);
+    void onSignatureFetched(const Trivet::DownloadResult &result);
+    // Whether the fetched package may be placed; fails the update when not.
+    bool verifyFetched();
     void installWhenReady();
     void afterInstall(const ExtractResult &result);
     void pollConfirmation();
@@ -110,6 +121,7 @@ private:
     void stopWaiting();
     bool startLauncher();
     void removeFetchedPackage();
+    void removeFetchedSignature();
 
     AppFolder m_folder;
     std::shared_ptr<ProcessStarter> m_processes;
@@ -120,6 +132,9 @@ private:
 
     Downloader *m_downloader = nullptr;
     std::optional<DownloadResult> m_fetched;
+    TrustedKeys m_keys;
+    std::optional<DownloadResult> m_signature; // only read when a key is trusted
+    QString m_signedVersion;                   // the version the verified signature names
     ProxyLoginPrompt m_askProxyLogin;
 
     QTimer m_poll;

@@ -91,8 +91,12 @@ void UpdaterWindow::showProgress(qint64 received, qint64 total)
     m_status->setText(QString::number(received) + u' ' + of + u' ' + QString::number(total));
 }
 
-void UpdaterWindow::showInstalling()
+void UpdaterWindow::showInstalling(bool verified)
 {
+    // The launcher says it again when it starts; here it shows while the files are put in place.
+    if (!verified) {
+        m_status->setText(m_controller.text(u"msgUpdUnverified"));
+    }
     m_cancel->setText(u"Updating..."_s);
     m_cancel->setEnabled(false);
 }

@@ -29,7 +29,7 @@ protected:
 
 private:
     void showProgress(qint64 received, qint64 total);
-    void showInstalling();
+    void showInstalling(bool verified);
     void showInstalled();
     void showFailure(const QString &message);
     void tellStillRunning(const QString &message);

@@ -94,6 +94,12 @@ QStringView reasonKey(FailureReason::Kind reason)
         return u"errReasonEncrypted";
     case FailureReason::HttpStatus:
         return u"errReasonHttp";
+    case FailureReason::Unsigned:
+        return u"errReasonUnsigned";
+    case FailureReason::BadSignature:
+        return u"errReasonBadSignature";
+    case FailureReason::Replay:
+        return u"errReasonReplay";
     case FailureReason::None:
         break;
     }

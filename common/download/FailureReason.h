@@ -27,6 +27,9 @@ struct FailureReason
         WebPage,       // the server sent a web page where a program was asked for
         Encrypted,     // the package is protected by a password
         HttpStatus,    // the server answered with an error; arguments: its status and reason phrase
+        Unsigned,      // a key is trusted, and the package came without a signature
+        BadSignature,  // the signature is not a trusted key's over this package under its name
+        Replay,        // validly signed, but not newer than what is installed
     };
 
     FailureReason(Kind kind = None, QStringList arguments = {})

@@ -1,5 +1,6 @@
 #include "common/product/UpdateNote.h"
 
+#include "common/platform/RegularFile.h"
 #include "common/platform/WorkFolder.h"
 #include "common/product/Version.h"
 
@@ -16,23 +17,35 @@ QString notePath(const QString &appFolder)
     return QDir(workFolder(appFolder)).filePath(u"updated.txt"_s);
 }
 
+// The second line of a note for an update whose signature was not checked.
+constexpr QByteArrayView NotVerified = "not verified";
+
 } // namespace
 
-SaveResult leaveUpdateNote(const QString &appFolder, const QString &version)
+SaveResult leaveUpdateNote(const QString &appFolder, const QString &version, bool verified)
 {
     const QString folder = workFolder(appFolder);
     if (!QDir().mkpath(folder)) {
         return SaveResult::failure(SaveStatus::OpenFailed, u"Cannot create "_s + QDir::toNativeSeparators(folder));
     }
-    return saveAtomically(notePath(appFolder), QByteArray(version.toUtf8() + "\r\n"));
+    QByteArray note = version.toUtf8() + "\r\n";
+    if (!verified) {
+        note += NotVerified.toByteArray() + "\r\n";
+    }
+    return saveAtomically(notePath(appFolder), note);
 }
 
-QString takeUpdateNote(const QString &appFolder)
+UpdateNote takeUpdateNote(const QString &appFolder)
 {
     const QString path = notePath(appFolder);
-    const QString version = readVersionFile(path);
+    UpdateNote note{readVersionFile(path), true};
+    if (!note.version.isEmpty()) {
+        const FileRead read = readRegularFile(path, 1024, Beyond::Cut);
+        const QList<QByteArray> lines = read.bytes.split('\n');
+        note.verified = !(lines.size() > 1 && lines.at(1).trimmed() == NotVerified);
+    }
     discardUpdateNote(appFolder);
-    return version;
+    return note;
 }
 
 void discardUpdateNote(const QString &appFolder)

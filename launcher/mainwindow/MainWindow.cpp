@@ -311,13 +311,14 @@ bool MainWindow::startUp()
     applyMenuPictures();
     m_updates->checkVersion(isOffline());
     if (const QString version = m_session.updatedTo(); !version.isEmpty()) {
+        QString told = m_texts.text(u"MsgUpdatedTo").replace(u"%1"_s, version);
+        // An update placed without a check of its signature says so, where the user reads that it came.
+        if (!m_session.updateVerified()) {
+            told += u"\n\n"_s + m_texts.text(u"msgUpdUnverified");
+        }
         // Said once the window is on the screen, over it.
         QMetaObject::invokeMethod(
-            this,
-            [this, version] {
-                MessageBox::information(this, programTitle, m_texts.text(u"MsgUpdatedTo").replace(u"%1"_s, version));
-            },
-            Qt::QueuedConnection);
+            this, [this, told] { MessageBox::information(this, programTitle, told); }, Qt::QueuedConnection);
     }
     qCInfo(lcMainWindow) << "started in" << m_context.folder.root() << (isOffline() ? "off-line" : "on-line");
     return true;

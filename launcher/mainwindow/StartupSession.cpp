@@ -64,7 +64,9 @@ void StartupSession::removeLeftovers(LaunchController &launcher, const QSet<QStr
     // Updater does that; an Updater that is gone can no longer, and this launcher running is the proof.
     const QString root = m_folder.root();
     // The Updater's note is read before the rest of the work folder goes.
-    m_updatedTo = takeUpdateNote(root);
+    const UpdateNote note = takeUpdateNote(root);
+    m_updatedTo = note.version;
+    m_updateVerified = note.verified;
     const AwaitingInstall awaiting = SingleInstance::isHeld(root, Product::UpdaterName.toString())
                                          ? AwaitingInstall::Keep
                                          : AwaitingInstall::Confirm;

@@ -43,6 +43,8 @@ public:
     bool isOffline() const;
     // The version an Updater put in place just before this start; empty when this start follows none.
     QString updatedTo() const { return m_updatedTo; }
+    // Whether that update's package had its signature checked.
+    bool updateVerified() const { return m_updateVerified; }
 
     // The user chose a language: it is selected and saved. Returns what to tell the user when the choice
     // could not be saved, the first time only in a run (the choice holds until the launcher ends); else empty.
@@ -60,6 +62,7 @@ private:
     std::shared_ptr<const LocalAddressSource> m_addresses;
     QString m_localAddress;
     QString m_updatedTo;
+    bool m_updateVerified = true;
     bool m_toldSaveFailed = false;
 };
 

@@ -198,6 +198,14 @@ QList<TextKey> buildTextKeys()
                           u"changed nothing and ends"_s},
         {u"errUpdNoStart"_s, u"Updater window, line under errUpdFailed: the new version was put in place but did "
                              u"not start, so the previous files were put back and the previous launcher started"_s},
+        {u"errReasonUnsigned"_s, u"Line under errUpdFailed or lbIniFailed: a publisher's key is in Keys, and the "
+                                 u"update or program list came without a signature, so it was refused"_s},
+        {u"errReasonBadSignature"_s, u"Line under errUpdFailed or lbIniFailed: the package's signature is not a "
+                                     u"trusted key's signature of this package, so it was refused"_s},
+        {u"errReasonReplay"_s, u"Line under errUpdFailed or lbIniFailed: the package is validly signed but older "
+                               u"than the version or program list already installed, so it was refused"_s},
+        {u"msgUpdUnverified"_s, u"Updater window while installing, and the launcher's box after MsgUpdatedTo: the "
+                                u"update was installed without a check of its signature, as Keys holds no key"_s},
 
         // Editor of the user's own programs.
         {u"lbAppNumber"_s, u"Own-programs editor: label of the list that selects one of the ten slots"_s},

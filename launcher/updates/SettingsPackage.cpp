@@ -87,6 +87,16 @@ ExtractResult SettingsPackage::unpack(const QString &archive, const std::atomic_
     return PackagePlacer(m_appRoot, cancelled).unpackAndPlace(archive, m_folder->path());
 }
 
+QString SettingsPackage::listSerial() const
+{
+    const QString fresh = m_folder ? resolveCaseInsensitive(m_folder->filePath(u"Trivet.ini"_s)) : QString();
+    const FileRead read = readRegularFile(fresh, MaxListSize);
+    if (!read.ok()) {
+        return {};
+    }
+    return IniDocument::fromBytes(read.bytes, legacyEncodingFor(fresh)).value(u"List", u"Serial").value_or(QString());
+}
+
 ExtractResult SettingsPackage::install()
 {
     const QString fresh = m_folder ? resolveCaseInsensitive(m_folder->filePath(u"Trivet.ini"_s)) : QString();

@@ -47,6 +47,9 @@ public:
     // leave icons that cannot fetch their programs, or a list that can never be fetched again.
     ExtractResult install();
 
+    // The serial the unpacked list names in [List] Serial; empty without one.
+    QString listSerial() const;
+
     // The maker's list is a few kilobytes; it is read whole on the window's thread.
     static constexpr qint64 MaxListSize = qint64(4) << 20;
 

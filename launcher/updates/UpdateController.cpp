@@ -4,17 +4,23 @@
 #include "common/download/Downloader.h"
 #include "common/platform/FileExists.h"
 #include "common/platform/ProcessStarter.h"
+#include "common/platform/WorkFolder.h"
 #include "common/product/Product.h"
 #include "common/product/Version.h"
 #include "common/settings/IniFile.h"
 #include "common/settings/LanguageTexts.h"
+#include "common/trust/PackageSignature.h"
+#include "common/trust/SignatureCheck.h"
 #include "launcher/catalogue/Catalogue.h"
 #include "launcher/updates/SettingsPackage.h"
 
 #include <QDesktopServices>
+#include <QDir>
 #include <QFile>
 #include <QLoggingCategory>
 #include <QUrl>
+#include <filesystem>
+#include <system_error>
 
 using namespace Qt::StringLiterals;
 
@@ -120,16 +126,32 @@ void UpdateController::answerPrompt(UpdateAnswer answer)
 
 void UpdateController::downloadSettingsPackage()
 {
-    if (m_package) {
-        return; // the last one is still being put in place
+    if (m_package || m_fetchingList) {
+        return; // the last one is still on its way or being put in place
     }
-    DownloadRequest request{m_settings.value(Catalogue::ApplicationsSection, u"URLIni"), settingsPackageTarget(),
-                            settingsPackageId};
+    m_keys = loadTrustedKeys(m_folder.root());
+    m_signedSerial.clear();
+    QString target = settingsPackageTarget();
+    if (!m_keys.isEmpty()) {
+        // A list that is refused must not replace the kept one, which the next list's serial is checked against.
+        QDir(signedListFolder()).removeRecursively();
+        if (!QDir().mkpath(signedListFolder())) {
+            qCWarning(lcUpdates) << "cannot create" << signedListFolder();
+        }
+        target = QDir(signedListFolder()).filePath(ListPackageFile.toString());
+    }
+    DownloadRequest request{m_settings.value(Catalogue::ApplicationsSection, u"URLIni"), target, settingsPackageId};
     request.sha256 = m_settings.value(Catalogue::ChecksumsSection, u"Trivet.zip");
     // Nothing to show when it is already on its way.
     if (DownloadHandle *read = m_downloader->beginDownload(request, this, &UpdateController::onSettingsFetched)) {
+        m_fetchingList = true;
         connect(read, &DownloadHandle::progress, this, &UpdateController::onSettingsProgress);
     }
+}
+
+QString UpdateController::signedListFolder() const
+{
+    return QDir(workFolder(m_folder.root())).filePath(u"list"_s);
 }
 
 QString UpdateController::settingsPackageTarget() const
@@ -139,7 +161,7 @@ QString UpdateController::settingsPackageTarget() const
 
 bool UpdateController::isFetchingSettingsPackage() const
 {
-    return m_package || m_downloader->isDownloading(settingsPackageTarget());
+    return m_package || m_fetchingList || m_downloader->isDownloading(settingsPackageTarget());
 }
 
 void UpdateController::showOnOtherTabs(const QString &line)
@@ -162,28 +184,106 @@ void UpdateController::onSettingsFetched(const DownloadResult &result)
         failSettingsPackage(failureReason(result), result.message);
         return;
     }
+    if (m_keys.isEmpty()) {
+        unpackSettingsPackage(result.request.target);
+        return;
+    }
+    DownloadRequest signature{signatureUrl(result.request.url), result.request.target + PackageSignature::Suffix,
+                              settingsPackageId};
+    signature.maximumSize = MaxTrustFileSize;
+    m_downloader->beginDownload(signature, this, &UpdateController::onSettingsSignatureFetched);
+}
+
+void UpdateController::onSettingsSignatureFetched(const DownloadResult &result)
+{
+    if (!result.ok() && !signatureIsMissing(result)) {
+        failSettingsPackage(failureReason(result), u"the signature could not be fetched: "_s + result.message);
+        return;
+    }
+    const QString list = QDir(signedListFolder()).filePath(ListPackageFile.toString());
+    const Verification verified = verifyPackageFile(list, result.request.target, ListPackageFile.toString(), m_keys);
+    if (!verified.ok()) {
+        failSettingsPackage(failureReason(verified), verified.message);
+        return;
+    }
+    // The serial the settings name is the user's to edit; the kept list's is the publisher's.
+    const QString current = keptListSerial(m_folder.root(), m_keys);
+    if (!serialIsFresh(verified.sequence, current)) {
+        failSettingsPackage(FailureReason::Replay,
+                            u"the list's serial "_s + verified.sequence + u" is below the kept list's "_s + current);
+        return;
+    }
+    qCInfo(lcUpdates) << "the settings package is signed by" << verified.signer << "with serial" << verified.sequence;
+    m_signedSerial = verified.sequence;
+    unpackSettingsPackage(list);
+}
+
+void UpdateController::unpackSettingsPackage(const QString &archive)
+{
     m_package = std::make_unique<SettingsPackage>(m_folder.root());
-    m_unpacking.run([package = m_package.get(), archive = result.request.target](
-                        const std::atomic_bool &cancelled) { return package->unpack(archive, &cancelled); },
+    m_unpacking.run([package = m_package.get(),
+                     archive](const std::atomic_bool &cancelled) { return package->unpack(archive, &cancelled); },
                     [this](const ExtractResult &unpacked) { finishSettingsPackage(unpacked); });
 }
 
 void UpdateController::finishSettingsPackage(const ExtractResult &unpacked)
 {
+    if (unpacked.ok() && !m_signedSerial.isEmpty() && m_package->listSerial() != m_signedSerial) {
+        const QString named = m_package->listSerial();
+        m_package.reset();
+        failSettingsPackage(FailureReason::BadSignature,
+                            u"the list names the serial \""_s + named + u"\", its signature "_s + m_signedSerial);
+        return;
+    }
     const ExtractResult installed = unpacked.ok() ? m_package->install() : unpacked;
     m_package.reset();
     if (!installed.ok()) {
         failSettingsPackage(failureReason(installed), installed.message);
         return;
     }
+    keepSignedList();
     showOnOtherTabs(text(u"lbDownloadOK"));
     m_view.showDownloadLine(0, settingsUpToDate);
     emit settingsPackageFinished(true);
 }
 
+void UpdateController::keepSignedList()
+{
+    m_fetchingList = false;
+    const QDir root(m_folder.root());
+    const QString package = ListPackageFile.toString();
+    const QString signature = package + PackageSignature::Suffix;
+    if (m_signedSerial.isEmpty()) {
+        // The list came unsigned: a signature kept from an earlier list no longer belongs to it.
+        QFile::remove(root.filePath(signature));
+        return;
+    }
+    // Beside the settings they stand for; the work folder lies on the same volume, so each is one rename.
+    for (const QString &name : {package, signature}) {
+        std::error_code error;
+        std::filesystem::rename(QDir(signedListFolder()).filePath(name).toStdU16String(),
+                                root.filePath(name).toStdU16String(), error);
+        if (error) {
+            qCWarning(lcUpdates) << "cannot keep" << name << QString::fromStdString(error.message());
+        }
+    }
+    dropSignedList();
+}
+
+void UpdateController::dropSignedList()
+{
+    QDir(signedListFolder()).removeRecursively();
+    // Only when empty: another install may be staging in it.
+    QDir().rmdir(workFolder(m_folder.root()));
+}
+
 void UpdateController::failSettingsPackage(FailureReason reason, const QString &why)
 {
     qCInfo(lcUpdates) << "the settings package was not installed:" << why;
+    m_fetchingList = false;
+    if (!m_keys.isEmpty()) {
+        dropSignedList();
+    }
     showOnOtherTabs(QString());
     // The line is the only sign the user gets; without the reason a refused list looks like a bad connection.
     const QString told = reasonLine(reason, [this](QStringView key) { return text(key); });

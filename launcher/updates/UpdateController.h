@@ -5,6 +5,7 @@
 #include "common/platform/AppFolder.h"
 #include "common/platform/ArchiveExtractor.h"
 #include "common/platform/BackgroundTasks.h"
+#include "common/trust/TrustedKeys.h"
 #include "launcher/catalogue/CatalogueView.h"
 #include "launcher/updates/UpdateOffer.h"
 
@@ -43,7 +44,11 @@ public:
     void answerPrompt(Trivet::UpdateAnswer answer);
 
     // Fetches the settings package; the settings are replaced, keeping the user's own entries, once it has
-    // arrived and unpacked. A second request while one is on its way is ignored.
+    // arrived and unpacked. A second request while one is on its way is ignored. With a key in Keys the
+    // package's signature comes too (its address plus ".sig"), both wait in the work folder, and the list is
+    // taken only when a trusted key signed it, its serial is not below the one of the list kept beside the
+    // settings (Trivet.zip with Trivet.zip.sig, checked again) and its [List] Serial is the signed one; then
+    // both are kept in the application folder. Otherwise nothing of the settings changes.
     void downloadSettingsPackage();
     // Whether the settings package is on its way or being put in place.
     bool isFetchingSettingsPackage() const;
@@ -65,6 +70,12 @@ private:
     void onVersionFetched(const Trivet::DownloadResult &result);
     void onSettingsProgress(qint64 received, qint64 total);
     void onSettingsFetched(const Trivet::DownloadResult &result);
+    void onSettingsSignatureFetched(const Trivet::DownloadResult &result);
+    void unpackSettingsPackage(const QString &archive);
+    // Where a signed list and its signature wait until they are checked and taken.
+    QString signedListFolder() const;
+    void keepSignedList();
+    void dropSignedList();
     void finishSettingsPackage(const ExtractResult &unpacked);
     void failSettingsPackage(FailureReason reason, const QString &why);
     void showOnOtherTabs(const QString &line);
@@ -79,6 +90,9 @@ private:
     QString m_installedVersion;
 
     std::unique_ptr<SettingsPackage> m_package; // while one is being unpacked and installed
+    TrustedKeys m_keys;                         // read afresh for each settings package
+    QString m_signedSerial; // the verified serial of the list on its way; empty when it is not signed
+    bool m_fetchingList = false;
     // Last, so it goes first: when the launcher closes, the unpack stops at its next member and leaves the
     // settings as they are, before the package it works on goes.
     BackgroundTasks m_unpacking;

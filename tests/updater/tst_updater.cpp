@@ -5,7 +5,9 @@
 #include "common/settings/IniFile.h"
 #include "common/settings/LangHandler.h"
 #include "tests/support/ArchiveWriter.h"
+#include "tests/support/FolderSnapshot.h"
 #include "tests/support/IniWrite.h"
+#include "tests/support/PackageSigning.h"
 #include "tests/support/PortableFolder.h"
 #include "tests/support/ProxyLoginAnswers.h"
 #include "tests/support/RecordingProcessStarter.h"
@@ -66,23 +68,10 @@ QByteArray goodPackage()
     return package(launcher("new"));
 }
 
-// Every file below root (hidden ones too) with its content's hash; the launcher's marker aside.
+// Every file below root with its content's hash; the launcher's marker aside.
 QMap<QString, QByteArray> snapshot(const QString &root)
 {
-    QMap<QString, QByteArray> files;
-    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        const QString relative = QDir(root).relativeFilePath(path);
-        if (relative == marker) {
-            continue;
-        }
-        QFile file(path);
-        files.insert(relative, file.open(QIODevice::ReadOnly)
-                                   ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256)
-                                   : QByteArray("unreadable"));
-    }
-    return files;
+    return Test::folderSnapshot(root, marker);
 }
 
 } // namespace
@@ -94,6 +83,7 @@ class TestUpdater : public QObject
 private:
     std::unique_ptr<Test::PortableFolder> m_folder;
     std::unique_ptr<MirrorServer> m_mirror;
+    Ed25519::KeyPair m_publisher; // whose key the signed rows put in Keys
 
     QString ini() const { return m_folder->appFolder().iniPath(); }
     QString T(const QString &key) const { return translation(key, m_folder->path(u"Languages/English.lng"_s)); }
@@ -106,7 +96,13 @@ private:
     }
 
 private slots:
-    void initTestCase() { QGuiApplication::setQuitOnLastWindowClosed(false); }
+    void initTestCase()
+    {
+        QGuiApplication::setQuitOnLastWindowClosed(false);
+        const std::optional<Ed25519::KeyPair> publisher = Ed25519::generate();
+        QVERIFY(publisher);
+        m_publisher = *publisher;
+    }
 
     void init()
     {
@@ -202,7 +198,8 @@ private slots:
             // All that is left for the real launcher: the note of what it was updated to.
             QCOMPARE(QDir(m_folder->path(u".trivet-work"_s)).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
                      QStringList{u"updated.txt"_s});
-            QCOMPARE(m_folder->readFile(u".trivet-work/updated.txt"_s), QByteArray("9.9\r\n"));
+            // No key in Keys: the launcher is to say that the update was not verified.
+            QCOMPARE(m_folder->readFile(u".trivet-work/updated.txt"_s), QByteArray("9.9\r\nnot verified\r\n"));
         } else {
             // The window says why, and the old launcher waits until it is closed.
             QByteArray log;
@@ -383,6 +380,110 @@ private slots:
             QFile file(it.next());
             QVERIFY(file.open(QIODevice::ReadOnly));
             QVERIFY2(!file.readAll().contains(password.toUtf8()), qPrintable(file.fileName()));
+        }
+    }
+
+    // With a publisher's key in Keys, only an update that key signed, for a version newer than the installed
+    // one, is placed; anything else changes nothing and says why, and the old launcher starts once the window
+    // is closed. Without a key the update is placed and the window says it was not verified. Keys come only
+    // with a verified update.
+    void onlyASignedNewerUpdateIsPlaced_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QByteArray>("signature"); // served at the package's address plus ".sig"; empty: none
+        QTest::addColumn<bool>("trusted");         // the publisher's key is in Keys
+        QTest::addColumn<QString>("reason");       // the reason line of a refusal; empty: placed
+        QTest::addColumn<bool>("keyTaken");        // the package's Keys/new.key is in place afterwards
+
+        const Ed25519::KeyPair &publisher = m_publisher;
+        const std::optional<Ed25519::KeyPair> stranger = Ed25519::generate();
+        QVERIFY(stranger);
+        const auto update = [](const QByteArray &version, QList<ArchiveMember> more = {}) {
+            more.prepend(ArchiveMember::file(u"ver.dat"_s, version + "\r\n"));
+            more.prepend(ArchiveMember::file(u"TrivetDesk"_s, launcher("new"), 0755));
+            return Test::ArchiveWriter::zip(more);
+        };
+        const auto sign = [&publisher](const QByteArray &bytes, const QString &sequence,
+                                       const QString &name = u"TrivetUpdate.zip"_s) {
+            return Test::signatureFile(bytes, name, sequence, publisher.privateKey);
+        };
+        const QByteArray good = update("9.9");
+        const QByteArray evil = Test::ArchiveWriter::zip({ArchiveMember::file(u"TrivetDesk"_s, launcher("evil"), 0755),
+                                                          ArchiveMember::file(u"ver.dat"_s, "9.9\r\n")});
+        const QByteArray withKey =
+            update("9.9", {ArchiveMember::file(u"Keys/new.key"_s, publicKeyFileText(stranger->publicKey, {}))});
+
+        QTest::newRow("signed, newer") << good << sign(good, u"9.9"_s) << true << QString() << false;
+        QTest::newRow("tampered package")
+            << evil << sign(good, u"9.9"_s) << true << u"errReasonBadSignature"_s << false;
+        QTest::newRow("the program list's signature")
+            << good << sign(good, u"9.9"_s, u"Trivet.zip"_s) << true << u"errReasonBadSignature"_s << false;
+        QTest::newRow("another key") << good
+                                     << Test::signatureFile(good, u"TrivetUpdate.zip"_s, u"9.9"_s, stranger->privateKey)
+                                     << true << u"errReasonBadSignature"_s << false;
+        QTest::newRow("garbage signature")
+            << good << QByteArray(64, 'x') << true << u"errReasonBadSignature"_s << false;
+        const QByteArray older = update("1.2.7");
+        QTest::newRow("older, validly signed")
+            << older << sign(older, u"1.2.7"_s) << true << u"errReasonReplay"_s << false;
+        const QByteArray same = update("1.2.8");
+        QTest::newRow("the installed version again")
+            << same << sign(same, u"1.2.8"_s) << true << u"errReasonReplay"_s << false;
+        // Signed as newer, but it would put back an older ver.dat.
+        QTest::newRow("ver.dat not the signed version")
+            << older << sign(older, u"9.9"_s) << true << u"errReasonDamaged"_s << false;
+        QTest::newRow("no signature") << good << QByteArray() << true << u"errReasonUnsigned"_s << false;
+        QTest::newRow("new key from a verified update")
+            << withKey << sign(withKey, u"9.9"_s) << true << QString() << true;
+        QTest::newRow("new key from an unverified update") << withKey << QByteArray() << false << QString() << false;
+        QTest::newRow("no key at all") << good << sign(good, u"9.9"_s) << false << QString() << false;
+    }
+
+    void onlyASignedNewerUpdateIsPlaced()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(QByteArray, signature);
+        QFETCH(bool, trusted);
+        QFETCH(QString, reason);
+        QFETCH(bool, keyTaken);
+        m_mirror->setBody(packagePath, body);
+        if (signature.isEmpty()) {
+            m_mirror->setMisbehaviour(packagePath + u".sig"_s, Misbehaviour::NotFound);
+        } else {
+            m_mirror->setBody(packagePath + u".sig"_s, signature);
+        }
+        if (trusted) {
+            QVERIFY(Test::trustKey(m_folder->root(), m_publisher.publicKey));
+        }
+        const auto before = snapshot(m_folder->root());
+
+        UpdaterController controller(m_folder->appFolder(), std::make_shared<DetachedProcessStarter>(), options());
+        UpdaterWindow window(controller);
+        QSignalSpy failed(&controller, &UpdaterController::failed);
+        QSignalSpy finished(&controller, &UpdaterController::finished);
+        window.show();
+        controller.start();
+        auto *status = window.findChild<QLabel *>(u"lblStatus"_s);
+        if (reason.isEmpty()) {
+            QVERIFY(finished.wait(30000));
+            QCOMPARE(failed.count(), 0);
+            QTRY_COMPARE_WITH_TIMEOUT(m_folder->readFile(marker), QByteArray("new\n"), 10000);
+            QCOMPARE(m_folder->readFile(u"ver.dat"_s), QByteArray("9.9\r\n"));
+            QVERIFY(!m_folder->exists(u"TrivetUpdate.zip"_s));
+            QVERIFY(!m_folder->exists(u"TrivetUpdate.zip.sig"_s));
+            QCOMPARE(m_folder->exists(u"Keys/new.key"_s), keyTaken);
+            // Unverified, the window says so while the files go in, and the note asks the launcher to say it
+            // again, since this window closes as soon as the new launcher runs.
+            QCOMPARE(status->text() == T(u"msgUpdUnverified"_s), !trusted);
+            QCOMPARE(m_folder->readFile(u".trivet-work/updated.txt"_s),
+                     trusted ? QByteArray("9.9\r\n") : QByteArray("9.9\r\nnot verified\r\n"));
+        } else {
+            QVERIFY(failed.wait(30000));
+            QCOMPARE(status->text(), T(u"errUpdFailed"_s) + u'\n' + T(reason));
+            QCOMPARE(snapshot(m_folder->root()), before);
+            QVERIFY(!m_folder->exists(marker));
+            QTest::mouseClick(window.findChild<QPushButton *>(u"cmdCancel"_s), Qt::LeftButton);
+            QTRY_COMPARE_WITH_TIMEOUT(m_folder->readFile(marker), QByteArray("old\n"), 10000);
         }
     }
 

@@ -9,14 +9,17 @@
 #include "launcher/updates/SettingsPackage.h"
 #include "launcher/updates/UpdateController.h"
 #include "tests/support/ArchiveWriter.h"
+#include "tests/support/FolderSnapshot.h"
 #include "tests/support/IniWrite.h"
 #include "tests/support/OwnWarnings.h"
+#include "tests/support/PackageSigning.h"
 #include "tests/support/Payload.h"
 #include "tests/support/PortableFolder.h"
 #include "tests/support/RecordingProcessStarter.h"
 #include "tools/mirror/MirrorServer.h"
 
 #include <QAction>
+#include <QCryptographicHash>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QFileInfo>
@@ -79,6 +82,7 @@ private:
     std::unique_ptr<MirrorServer> m_mirror;
     std::shared_ptr<Test::RecordingProcessStarter> m_starter;
     PageRecorder m_pages;
+    Ed25519::KeyPair m_publisher; // whose key the signed rows put in Keys
 
     QString ini() const { return m_folder->appFolder().iniPath(); }
     QString T(const QString &key) const { return translation(key, m_folder->path(u"Languages/English.lng"_s)); }
@@ -101,6 +105,14 @@ private:
 
     QDialog *prompt(const MainWindow &window) const { return window.findChild<QDialog *>(u"frmUpdate"_s); }
 
+    // A program list as the publisher signs it, with its serial in [List].
+    QByteArray signedList(const QByteArray &serial, const QByteArray &more = {}) const
+    {
+        return Test::ArchiveWriter::zip(
+            {ArchiveMember::file(u"Trivet.ini"_s, packageSettings(QUrl(u"http://fresh.example/Trivet.zip"_s)) +
+                                                      "[List]\r\nSerial=" + serial + "\r\n" + more)});
+    }
+
     bool fetchSettings(MainWindow &window)
     {
         QSignalSpy finished(window.updateController(), &UpdateController::settingsPackageFinished);
@@ -114,6 +126,9 @@ private slots:
         Test::installOwnWarningGuard();
         MessageBox::setRecording(true);
         QDesktopServices::setUrlHandler(u"http"_s, &m_pages, "open");
+        const std::optional<Ed25519::KeyPair> publisher = Ed25519::generate();
+        QVERIFY(publisher);
+        m_publisher = *publisher;
     }
 
     void cleanupTestCase() { QDesktopServices::unsetUrlHandler(u"http"_s); }
@@ -419,6 +434,86 @@ private slots:
         Test::ownWarnings().clear(); // the refused members are logged as well
     }
 
+    // With a publisher's key in Keys, a program list is taken only when that key signed it as Trivet.zip, its
+    // serial is not below the one of the list kept beside the settings, and its [List] Serial is the signed one;
+    // it is kept then with its signature. A refused list changes nothing and the line says why. The serial the
+    // settings themselves name is the user's to edit and counts for nothing.
+    void onlyASignedFreshListIsTaken_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QByteArray>("signature"); // served at the list's address plus ".sig"; empty: none
+        QTest::addColumn<bool>("trusted");         // the publisher's key is in Keys
+        QTest::addColumn<QString>("reason");       // the reason line of a refusal; empty: taken
+
+        const std::optional<Ed25519::KeyPair> stranger = Ed25519::generate();
+        QVERIFY(stranger);
+        const auto sign = [this](const QByteArray &bytes, const QString &serial,
+                                 const QString &name = u"Trivet.zip"_s) {
+            return Test::signatureFile(bytes, name, serial, m_publisher.privateKey);
+        };
+        const QByteArray good = signedList("5");
+        // Its packages are the attacker's, and so are their checksums.
+        const QByteArray evilPackage = Test::payload(4096, 66);
+        const QByteArray evil =
+            signedList("5", "[Checksums]\r\nmpad35.zip=" +
+                                QCryptographicHash::hash(evilPackage, QCryptographicHash::Sha256).toHex() + "\r\n");
+        const QByteArray older = signedList("2");
+        const QByteArray otherSerial = signedList("6");
+
+        QTest::newRow("signed, newer than the kept list") << good << sign(good, u"5"_s) << true << QString();
+        QTest::newRow("tampered list, checksums of its own packages")
+            << evil << sign(good, u"5"_s) << true << u"errReasonBadSignature"_s;
+        QTest::newRow("older, validly signed") << older << sign(older, u"2"_s) << true << u"errReasonReplay"_s;
+        QTest::newRow("the update's signature")
+            << good << sign(good, u"5"_s, u"TrivetUpdate.zip"_s) << true << u"errReasonBadSignature"_s;
+        QTest::newRow("another key") << good << Test::signatureFile(good, u"Trivet.zip"_s, u"5"_s, stranger->privateKey)
+                                     << true << u"errReasonBadSignature"_s;
+        QTest::newRow("[List] Serial not the signed one")
+            << otherSerial << sign(otherSerial, u"5"_s) << true << u"errReasonBadSignature"_s;
+        QTest::newRow("no signature") << good << QByteArray() << true << u"errReasonUnsigned"_s;
+        QTest::newRow("no key: taken as it comes") << good << QByteArray() << false << QString();
+    }
+
+    void onlyASignedFreshListIsTaken()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(QByteArray, signature);
+        QFETCH(bool, trusted);
+        QFETCH(QString, reason);
+        m_mirror->setBody(u"/Trivet.zip"_s, body);
+        if (signature.isEmpty()) {
+            m_mirror->setMisbehaviour(u"/Trivet.zip.sig"_s, Misbehaviour::NotFound);
+        } else {
+            m_mirror->setBody(u"/Trivet.zip.sig"_s, signature);
+        }
+        if (trusted) {
+            QVERIFY(Test::trustKey(m_folder->root(), m_publisher.publicKey));
+        }
+        // The list taken before, serial 3, and a hand edit of the settings that names a higher one.
+        const QByteArray kept = signedList("3");
+        m_folder->writeFile(u"Trivet.zip"_s, kept);
+        m_folder->writeFile(u"Trivet.zip.sig"_s,
+                            Test::signatureFile(kept, u"Trivet.zip"_s, u"3"_s, m_publisher.privateKey));
+        QVERIFY(writeIni(u"List"_s, u"Serial"_s, u"100"_s, ini()));
+        auto window = startWindow(offline);
+        QVERIFY(window);
+        const auto before = Test::folderSnapshot(m_folder->root());
+
+        const bool taken = fetchSettings(*window);
+        QCOMPARE(taken, reason.isEmpty());
+        QVERIFY(!m_folder->exists(u".trivet-work"_s));
+        if (taken) {
+            QCOMPARE(IniFile(ini()).value(u"List", u"Serial"), u"5"_s);
+            QCOMPARE(m_folder->readFile(u"Trivet.zip"_s), body);
+            // Unsigned, the signature of the list before no longer belongs to the one kept.
+            QCOMPARE(m_folder->readFile(u"Trivet.zip.sig"_s), signature);
+            QCOMPARE(m_folder->exists(u"Trivet.zip.sig"_s), trusted);
+        } else {
+            QCOMPARE(Test::folderSnapshot(m_folder->root()), before);
+            QCOMPARE(window->findChild<QLabel *>(u"LbAVDownload"_s)->text(), T(u"lbIniFailed"_s) + u' ' + T(reason));
+        }
+    }
+
     void updateItemHandsOverToTheUpdater_data()
     {
         QTest::addColumn<bool>("present");
@@ -458,16 +553,19 @@ private slots:
     {
         QTest::addColumn<QByteArray>("note");
         QTest::addColumn<QString>("said"); // the version named; empty: nothing is said
+        QTest::addColumn<bool>("verified");
 
-        QTest::newRow("updated") << QByteArray("1.2.9\r\n") << u"1.2.9"_s;
-        QTest::newRow("web page in its place") << QByteArray("<html><body>x</body></html>") << QString();
-        QTest::newRow("no note") << QByteArray() << QString();
+        QTest::newRow("updated") << QByteArray("1.2.9\r\n") << u"1.2.9"_s << true;
+        QTest::newRow("updated, not verified") << QByteArray("1.2.9\r\nnot verified\r\n") << u"1.2.9"_s << false;
+        QTest::newRow("web page in its place") << QByteArray("<html><body>x</body></html>") << QString() << true;
+        QTest::newRow("no note") << QByteArray() << QString() << true;
     }
 
     void theFirstStartAfterAnUpdateSaysSo()
     {
         QFETCH(QByteArray, note);
         QFETCH(QString, said);
+        QFETCH(bool, verified);
         if (!note.isEmpty()) {
             m_folder->writeFile(u".trivet-work/updated.txt"_s, note);
         }
@@ -479,7 +577,8 @@ private slots:
             if (first && !said.isEmpty()) {
                 QCOMPARE(shown.size(), 1);
                 QCOMPARE(shown.first().icon, QMessageBox::Information);
-                QCOMPARE(shown.first().text, T(u"MsgUpdatedTo"_s).replace(u"%1"_s, said));
+                QCOMPARE(shown.first().text, T(u"MsgUpdatedTo"_s).replace(u"%1"_s, said) +
+                                                 (verified ? QString() : u"\n\n"_s + T(u"msgUpdUnverified"_s)));
             } else {
                 QVERIFY(shown.isEmpty());
             }
