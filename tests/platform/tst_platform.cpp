@@ -64,13 +64,14 @@ private slots:
         QTest::addColumn<QByteArray>("content");
 
         const QByteArray list = "[Checksums]\r\nmpad35.zip=abc\r\n";
-        const QByteArray zip = Test::ArchiveWriter::zip({ArchiveMember::dir(u"Trivet.ini.d"_s),
-                                                         ArchiveMember::file(u"readme.txt"_s, "other"),
-                                                         ArchiveMember::file(u"Trivet.ini"_s, list)});
+        const QByteArray zip = Test::ArchiveWriter::zip(
+            {ArchiveMember::dir(u"Trivet.ini.d"_s), ArchiveMember::symlink(u"Keys.ini"_s, u"/etc/passwd"_s),
+             ArchiveMember::file(u"readme.txt"_s, "other"), ArchiveMember::file(u"Trivet.ini"_s, list)});
         QTest::newRow("the member") << zip << u"Trivet.ini"_s << Status::Success << list;
         QTest::newRow("another letter case") << zip << u"TRIVET.ini"_s << Status::Success << list;
         QTest::newRow("no such member") << zip << u"Trivet.txt"_s << Status::NotFound << QByteArray();
         QTest::newRow("a folder, not a file") << zip << u"Trivet.ini.d"_s << Status::NotFound << QByteArray();
+        QTest::newRow("a link, not a file") << zip << u"Keys.ini"_s << Status::NotFound << QByteArray();
         // 1000 bytes a line compress to a few: the archive is small, its member is not.
         QTest::newRow("member beyond the bound")
             << Test::ArchiveWriter::zip({ArchiveMember::file(u"Trivet.ini"_s, QByteArray(64 * 1024, ';'))})
