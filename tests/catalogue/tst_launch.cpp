@@ -546,6 +546,13 @@ private slots:
         const QString downloadNote = T(u"lbMeta"_s) + u'\n' + T(u"lbDownloadFirst"_s);
         QCOMPARE(m_view.info(1).text, covered ? downloadNote : downloadNote + u'\n' + T(u"lbNotVerified"_s));
 
+        // Trivet.ini edited while the launcher runs: the next look at the tab sees that the checksum the download
+        // would be checked against is no longer the signed one.
+        QVERIFY(writeIni(u"Checksums"_s, u"mpad35.zip"_s, QString(64, u'f'), m_folder->appFolder().iniPath()));
+        controller()->checkPresence(1);
+        controller()->hover(1, 5);
+        QCOMPARE(m_view.info(1).text, downloadNote + u'\n' + T(u"lbNotVerified"_s));
+
         // Only a download is vouched for or not: a program on the drive says nothing of it.
         m_folder->writeFile(u"Metapad/Metapad.exe"_s, "program");
         controller()->checkPresence(1);
