@@ -5,7 +5,9 @@
 # program a copy of TrivetStandIn), and BUILD_DIR/demo/portable is a copy of the build's portable folder
 # whose settings fetch from http://127.0.0.1:PORT instead of the maker's site. Serve the mirror with
 #   BUILD_DIR/tools/TrivetMirror --root BUILD_DIR/demo/mirror --port PORT
-# The mirror is made afresh each time. A demo portable folder that is already there is kept, since it holds
+# The mirror is made afresh each time, signed with a key pair made for it: the private half stays in
+# BUILD_DIR/demo/keys, the public half goes into the demo portable folder's Keys (replacing the last demo's),
+# and the signed program list is kept there as a downloaded one would be. A demo portable folder that is already there is kept, since it holds
 # what the user did in it (own programs and language in Trivet.ini, downloaded programs): every shipped file but
 # Trivet.ini is replaced by this build's, and the settings' addresses are pointed at PORT. --fresh lays it out again. BUILD_DIR/portable itself is never changed.
 set -euo pipefail
@@ -26,7 +28,7 @@ if ! [[ $port =~ ^[0-9]+$ ]] || [ "$port" -lt 1 ] || [ "$port" -gt 65535 ]; then
     exit 2
 fi
 for needed in "$build/portable/Trivet.ini" "$build/portable/TrivetDesk" "$build/portable/Updater" \
-    "$build/tools/TrivetDemoBuilder" "$build/tools/TrivetStandIn"; do
+    "$build/tools/TrivetDemoBuilder" "$build/tools/TrivetStandIn" "$build/tools/TrivetPublish"; do
     if [ ! -e "$needed" ]; then
         echo "$0: $needed is missing; build the project (with its tools) first" >&2
         exit 1
@@ -35,8 +37,14 @@ done
 
 demo=$build/demo
 portable=$demo/portable
-rm -rf -- "$demo/mirror"
-mkdir -p -- "$demo"
+rm -rf -- "$demo/mirror" "$demo/keys"
+mkdir -p -- "$demo/keys"
+
+# A throwaway key pair for this demo, made by the publisher's tool; its private half never enters the
+# portable folder. The list's serial grows with every demo, so a launcher that kept an older list takes it.
+key=$demo/keys/demo-mirror
+"$build/tools/TrivetPublish" keygen "$key" >/dev/null
+serial=$(date +%s)
 
 # The shipped settings pointed at the mirror. Only the host changes: the paths of the addresses are where
 # the builder puts each file. The Updater's package has a built-in address on the maker's site; the demo
@@ -70,19 +78,30 @@ fi
 # Its version file offers a newer version than the demo's ver.dat, and its update package carries this
 # build's launcher with a ver.dat that names it.
 "$build/tools/TrivetDemoBuilder" --standin "$build/tools/TrivetStandIn" --out "$demo/mirror" --ini "$ini" \
-    --launcher "$build/portable/TrivetDesk"
+    --launcher "$build/portable/TrivetDesk" --key "$key.private" --serial "$serial"
 
-# The builder wrote the new packages' checksums and sizes into those settings. A fresh folder takes them
-# whole; a kept one takes only these two sections, or every download from the new mirror would be refused.
+# The builder wrote the new packages' checksums and sizes and the list's serial into those settings. A fresh
+# folder takes them whole; a kept one takes only these three sections, or every download from the new mirror
+# would be refused.
 if [ "$laidOut" = 1 ] || [ ! -e "$portable/Trivet.ini" ]; then
     cp -- "$ini" "$portable/Trivet.ini"
 else
     packageSections='BEGIN { inside = 0 }
-        /^\[/ { name = tolower($0); sub(/\r$/, "", name); inside = (name == "[checksums]" || name == "[sizes]") }'
+        /^\[/ { name = tolower($0); sub(/\r$/, "", name); inside = (name == "[checksums]" || name == "[sizes]" || name == "[list]") }'
     { awk "$packageSections !inside" "$portable/Trivet.ini"; awk "$packageSections inside" "$ini"; } \
         > "$portable/Trivet.ini.new"
     mv -f -- "$portable/Trivet.ini.new" "$portable/Trivet.ini"
 fi
+
+# The demo's key replaces the last demo's, and the signed list goes beside the settings it carries, as a
+# downloaded one is kept: the icons know which packages it vouches for from the start. Each file is put
+# beside its place first and renamed over it.
+mkdir -p -- "$portable/Keys"
+for pair in "$key.key:Keys/demo-mirror.key" "$demo/mirror/settings/Trivet.zip:Trivet.zip" \
+    "$demo/mirror/settings/Trivet.zip.sig:Trivet.zip.sig"; do
+    cp -- "${pair%%:*}" "$portable/${pair#*:}.new"
+    mv -f -- "$portable/${pair#*:}.new" "$portable/${pair#*:}"
+done
 
 echo "Demo ready: serve it with"
 echo "  $build/tools/TrivetMirror --root $demo/mirror --port $port"

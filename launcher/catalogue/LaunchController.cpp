@@ -63,6 +63,7 @@ LaunchController::LaunchController(const AppFolder &folder, IniFile &settings, c
     connect(m_installer, &PackageInstaller::finished, this, &LaunchController::onInstalled);
     m_downloader->setObjectName(u"Downloader1"_s);
     m_definitions->setObjectName(u"DownloadUpdate1"_s);
+    refreshCoveredPackages();
 }
 
 LaunchController::~LaunchController() = default;
@@ -194,6 +195,11 @@ void LaunchController::hover(int tab, int slot)
                                                                                  QLocale::DataSizeTraditionalFormat)});
         if (!m_texts.heldText(noteKey).isEmpty()) {
             line = m_texts.heldText(entry->hoverKey).isEmpty() ? note : line + Phrase::plain(u"\n"_s) + note;
+            // The settings file's checksum alone is no safeguard: whoever can answer the download can have
+            // edited it too, so the user hears when no signed list stands behind it.
+            if (!m_covered.contains(id) && !m_texts.heldText(u"lbNotVerified").isEmpty()) {
+                line = line + Phrase::plain(u"\n"_s) + Phrase::key(u"lbNotVerified");
+            }
         }
     }
     m_lines.showInfo(tab, line, Lookup::Held);
@@ -241,8 +247,36 @@ void LaunchController::checkPresence(int tab)
         } else {
             m_settingsSizes.remove(id);
         }
+        if (isCovered(entry)) {
+            m_covered.insert(id);
+        } else {
+            m_covered.remove(id);
+        }
         m_view.showOnStick(tab, slot, present, present ? text(u"lbOnStick") : QString());
     }
+}
+
+void LaunchController::refreshCoveredPackages()
+{
+    m_signedList = SignedProgramList::load(m_folder.root());
+    if (!m_signedList.isVerified()) {
+        qCInfo(lcLaunch) << "no signed program list vouches for the packages:" << m_signedList.verification().message;
+    }
+    m_covered.clear();
+    for (const CatalogueEntry &entry : Catalogue::entries()) {
+        if (isCovered(entry)) {
+            m_covered.insert(entry.id.toString());
+        }
+    }
+}
+
+bool LaunchController::isCovered(const CatalogueEntry &entry) const
+{
+    if (!m_signedList.isVerified()) {
+        return false;
+    }
+    const QString package = Catalogue::resolveTails(entry, m_settings, Phase::Launch).package.section(u'\\', -1);
+    return !package.isEmpty() && m_signedList.covers(package, m_settings.value(Catalogue::ChecksumsSection, package));
 }
 
 bool LaunchController::isPresent(const CatalogueEntry &entry) const

@@ -6,6 +6,7 @@
 #include "common/platform/AppFolder.h"
 #include "common/platform/ProcessStarter.h"
 #include "common/platform/ProgramKind.h"
+#include "common/trust/SignedProgramList.h"
 #include "launcher/catalogue/Catalogue.h"
 #include "launcher/catalogue/CatalogueView.h"
 #include "launcher/catalogue/StatusLines.h"
@@ -102,6 +103,10 @@ public:
     // Looks which programs of a tab are on the drive and marks their icons; when the tab is shown and after
     // each installation, so the marks follow what was installed or removed meanwhile.
     void checkPresence(int tab);
+    // Reads again which packages the kept signed program list vouches for, for the hover texts: at start and
+    // whenever a new program list was taken. Checking the list's signature and reading into it costs too much
+    // for every pointer move.
+    void refreshCoveredPackages();
     void startDefinitionDownload();
     // Gives up every read the progress bar shows: the package reads (their parts stay for the next click to
     // continue) and the definition download. Whatever waited for them ends without a message.
@@ -157,6 +162,9 @@ private:
     // fails otherwise.
     void endWaiting(const QString &owner, Outcome ownerOutcome);
     bool isPresent(const CatalogueEntry &entry) const;
+    // Whether the signed list names the checksum the settings give for the entry's package, the one its
+    // download is checked against.
+    bool isCovered(const CatalogueEntry &entry) const;
     // Ends the entry's installation before or without its package, as a failed one ends.
     void fail(const CatalogueEntry &entry, FailureReason reason, const QString &detail);
     QString failureText(const FailureReason &reason) const;
@@ -191,6 +199,8 @@ private:
     QHash<QString, qint64> m_settingsSizes;       // what the settings say of them, as last checked
     QHash<QString, bool> m_present;               // whether the program is on the drive, as last checked
     QHash<QString, ProgramKind> m_installedKinds; // what the program on the drive is, as last checked
+    SignedProgramList m_signedList;               // as last read
+    QSet<QString> m_covered;                      // ids of the entries whose package it vouches for, as last checked
 };
 
 } // namespace Trivet

@@ -108,6 +108,12 @@ MainWindow::MainWindow(LauncherContext context, QWidget *parent)
     m_updates = new UpdateController(m_context.folder, m_settings, m_texts, m_context.processes, m_launcher->lines(),
                                      m_launcher->packageDownloader(), this);
     connect(m_updates, &UpdateController::newVersionOffered, this, &MainWindow::showUpdatePrompt);
+    // A new program list may vouch for other packages than the one it replaced.
+    connect(m_updates, &UpdateController::settingsPackageFinished, m_launcher, [this](bool ok) {
+        if (ok) {
+            m_launcher->refreshCoveredPackages();
+        }
+    });
 }
 
 MainWindow::~MainWindow()

@@ -162,6 +162,9 @@ QList<TextKey> buildTextKeys()
          u"Added to the information line when the pointer is on the icon of a program that is not "
          u"on the drive and would be downloaded at a click"_s},
         {u"lbDownloadFirstSize"_s, u"The same with the package's size known; %1 is the size, such as 4.2 MB"_s},
+        {u"lbNotVerified"_s,
+         u"Added after that when no program list signed with a trusted key names the package's checksum: the "
+         u"download is checked against the settings file only, which anyone can edit"_s},
     };
 
     for (const CatalogueTab &tab : Catalogue::tabs()) {

@@ -1,6 +1,8 @@
 #include "common/platform/AppFolder.h"
 #include "common/platform/ExtractorCommand.h"
 #include "common/settings/IniFile.h"
+#include "common/trust/PackageVerifier.h"
+#include "common/trust/TrustedKeys.h"
 #include "launcher/catalogue/Catalogue.h"
 #include "tests/support/ExtractAndWait.h"
 
@@ -95,16 +97,28 @@ struct Run
     QByteArray errors;
 };
 
-Run runBuilder(const QStringList &arguments)
+Run runTool(const QString &tool, const QStringList &arguments)
 {
     QProcess builder;
-    builder.start(QStringLiteral(TRIVET_DEMO_BUILDER), arguments);
+    builder.start(tool, arguments);
     if (!builder.waitForFinished(60000)) {
         builder.kill();
         builder.waitForFinished();
         return {};
     }
     return {builder.exitStatus() == QProcess::NormalExit ? builder.exitCode() : -1, builder.readAllStandardError()};
+}
+
+Run runBuilder(const QStringList &arguments)
+{
+    return runTool(QStringLiteral(TRIVET_DEMO_BUILDER), arguments);
+}
+
+// A key pair made as the demo makes it: OUT.private and OUT.key.
+bool makeKeyPair(const QString &basename)
+{
+    QDir().mkpath(QFileInfo(basename).absolutePath());
+    return runTool(QStringLiteral(TRIVET_PUBLISH), {u"keygen"_s, basename}).exitCode == 0;
 }
 
 // "\Metapad\Metapad.exe" → "Metapad/Metapad.exe"
@@ -131,12 +145,18 @@ private slots:
     void extrasAreLaidOutForTheirInstallers();
     void installingFromTheMirrorGivesEveryProgram();
 
+    void signedPackagesVerifyWithTheDemoKeyOnly_data();
+    void signedPackagesVerifyWithTheDemoKeyOnly();
+
     void refusesUnusableInput_data();
     void refusesUnusableInput();
 
 private:
     QString mirrorFile(const QString &relative) const { return m_mirror.path() + u'/' + relative; }
     QString settings() const { return m_work.filePath(u"Trivet.ini"_s); }
+    // The public halves in the Keys folders of two portable folders: the demo's, and another publisher's.
+    QString demoFolder() const { return m_work.filePath(u"demo"_s); }
+    QString otherFolder() const { return m_work.filePath(u"other"_s); }
 
     QTemporaryDir m_work;
     QTemporaryDir m_mirror;
@@ -148,8 +168,16 @@ void tst_DemoMirror::initTestCase()
     QVERIFY(writeAll(m_work.filePath(u"standin"_s), StandIn));
     // The builder adds the packages' checksums to the settings it is given.
     QVERIFY(QFile::copy(shippedSettings(), settings()));
+    // The private halves stay outside the portable folders.
+    for (const QString &name : {u"demo"_s, u"other"_s}) {
+        const QString basename = m_work.filePath(u"private/"_s + name);
+        QVERIFY(makeKeyPair(basename));
+        QVERIFY(QDir().mkpath(m_work.filePath(name + u"/Keys"_s)));
+        QVERIFY(QFile::copy(basename + u".key"_s, m_work.filePath(name + u"/Keys/demo-mirror.key"_s)));
+    }
     const Run run = runBuilder({u"--standin"_s, m_work.filePath(u"standin"_s), u"--out"_s, m_mirror.path(), u"--ini"_s,
-                                settings(), u"--launcher"_s, m_work.filePath(u"standin"_s)});
+                                settings(), u"--launcher"_s, m_work.filePath(u"standin"_s), u"--key"_s,
+                                m_work.filePath(u"private/demo.private"_s), u"--serial"_s, u"1765200000"_s});
     QVERIFY2(run.exitCode == 0, run.errors.constData());
 }
 
@@ -294,6 +322,43 @@ void tst_DemoMirror::installingFromTheMirrorGivesEveryProgram()
         const EntryPaths installed = Catalogue::resolvePaths(e, folder, IniFile(folder.iniPath()), Phase::Launch);
         QVERIFY2(QFileInfo(installed.executable).isFile(), qPrintable(e.id.toString()));
         QVERIFY2(QFileInfo(installed.startPath).isExecutable(), qPrintable(e.id.toString()));
+    }
+}
+
+void tst_DemoMirror::signedPackagesVerifyWithTheDemoKeyOnly_data()
+{
+    QTest::addColumn<QString>("package"); // below the mirror, where the settings' address points
+    QTest::addColumn<bool>("demoKeys");
+    QTest::addColumn<VerificationStatus>("status");
+    QTest::addColumn<QString>("sequence");
+
+    const QString list = u"settings/Trivet.zip"_s;
+    const QString update = u"TrivetUpdate/TrivetUpdate.zip"_s;
+    QTest::newRow("list, demo key") << list << true << VerificationStatus::Success << u"1765200000"_s;
+    QTest::newRow("update, demo key") << update << true << VerificationStatus::Success << u"1.2.9"_s;
+    QTest::newRow("list, another key") << list << false << VerificationStatus::UnknownKey << QString();
+    QTest::newRow("update, another key") << update << false << VerificationStatus::UnknownKey << QString();
+}
+
+// The launcher finds each signature at its package's address plus ".sig" and takes the package only with a
+// key of its Keys folder; the list carries the serial its signature names.
+void tst_DemoMirror::signedPackagesVerifyWithTheDemoKeyOnly()
+{
+    QFETCH(QString, package);
+    QFETCH(bool, demoKeys);
+    QFETCH(VerificationStatus, status);
+    QFETCH(QString, sequence);
+
+    const TrustedKeys keys = loadTrustedKeys(demoKeys ? demoFolder() : otherFolder());
+    QCOMPARE(keys.keys.size(), 1);
+    const Verification verification =
+        verifyPackageFile(mirrorFile(package), mirrorFile(package + u".sig"_s), QFileInfo(package).fileName(), keys);
+    QCOMPARE(verification.status, status);
+    QCOMPARE(verification.sequence, sequence);
+    if (verification.ok() && package.endsWith(u"Trivet.zip"_s)) {
+        QCOMPARE(readIni(u"List"_s, u"Serial"_s, settings()), sequence);
+        const Listing list = listArchive(mirrorFile(package));
+        QVERIFY(list.members.value(u"Trivet.ini"_s).content.contains(QByteArray("Serial=" + sequence.toUtf8())));
     }
 }
 

@@ -6,6 +6,9 @@
 #include "common/settings/IniFile.h"
 #include "common/settings/LangHandler.h"
 #include "common/settings/LanguageTexts.h"
+#include "common/trust/Ed25519.h"
+#include "common/trust/PackageSignature.h"
+#include "common/trust/TrustedKeys.h"
 #include "launcher/catalogue/Catalogue.h"
 #include "launcher/catalogue/LaunchController.h"
 #include "tests/support/ArchiveWriter.h"
@@ -195,14 +198,18 @@ private slots:
             return m_view.info(1).text;
         };
         QCOMPARE(hoverText(0), T(u"lbDB"_s));
-        QCOMPARE(hoverText(5), T(u"lbMeta"_s) + u'\n' + T(u"lbDownloadFirst"_s));
-        QCOMPARE(hoverText(8), T(u"lbSpread"_s) + u'\n' + T(u"lbDownloadFirstSize"_s).replace(u"%1"_s, u"2.4 MB"_s));
+        // No signed list is kept here, so every download says it is not verified.
+        const QString notVerified = u'\n' + T(u"lbNotVerified"_s);
+        QCOMPARE(hoverText(5), T(u"lbMeta"_s) + u'\n' + T(u"lbDownloadFirst"_s) + notVerified);
+        QCOMPARE(hoverText(8),
+                 T(u"lbSpread"_s) + u'\n' + T(u"lbDownloadFirstSize"_s).replace(u"%1"_s, u"2.4 MB"_s) + notVerified);
 
         // Cut off: no mark, and the size the server announced is known now.
         QVERIFY(!clickAndInstall(1, 5, u"OFF-6"_s));
         QCOMPARE(mark(5), qMakePair(false, QString()));
         const QString announced = QLocale::c().formattedDataSize(package.size(), 1, QLocale::DataSizeTraditionalFormat);
-        QCOMPARE(hoverText(5), T(u"lbMeta"_s) + u'\n' + T(u"lbDownloadFirstSize"_s).replace(u"%1"_s, announced));
+        QCOMPARE(hoverText(5),
+                 T(u"lbMeta"_s) + u'\n' + T(u"lbDownloadFirstSize"_s).replace(u"%1"_s, announced) + notVerified);
 
         m_mirror->setMisbehaviour(u"/packages/URLOFF-6"_s, Misbehaviour::None);
         QVERIFY(clickAndInstall(1, 5, u"OFF-6"_s));
@@ -216,7 +223,8 @@ private slots:
         QCOMPARE(hoverText(5), T(u"lbMeta"_s));
         controller()->checkPresence(1);
         QCOMPARE(mark(5), qMakePair(false, QString()));
-        QCOMPARE(hoverText(5), T(u"lbMeta"_s) + u'\n' + T(u"lbDownloadFirstSize"_s).replace(u"%1"_s, announced));
+        QCOMPARE(hoverText(5),
+                 T(u"lbMeta"_s) + u'\n' + T(u"lbDownloadFirstSize"_s).replace(u"%1"_s, announced) + notVerified);
     }
 
     void sevenZipEntryUsesItsSettingsFolder()
@@ -454,6 +462,102 @@ private slots:
             QCOMPARE(messages[0].text, T(u"errMsgWine"_s));
             QVERIFY(m_recorder->started.isEmpty());
         }
+    }
+
+    // A download counts as verified only when the program list kept from the last settings package, checked
+    // with its signature and the keys of Keys, names the checksum the download is checked against. Trivet.ini
+    // alone vouches for nothing: anyone can edit it.
+    void hoverSaysWhenNoSignedListVouches_data()
+    {
+        QTest::addColumn<QString>("listed");    // mpad35.zip's checksum in the signed list; empty: not named
+        QTest::addColumn<QString>("edited");    // the same in Trivet.ini
+        QTest::addColumn<QString>("keptList");  // "signed", "none", "tampered" (changed after signing), "unsigned"
+        QTest::addColumn<QString>("keys");      // "signer", "other" (another publisher's), "none"
+        QTest::addColumn<bool>("laterArrival"); // the list arrives after start and the launcher is told
+        QTest::addColumn<bool>("covered");
+
+        const QString a = QString(64, u'a');
+        const QString b = QString(64, u'b');
+        QTest::newRow("named in the signed list") << a << a << u"signed"_s << u"signer"_s << false << true;
+        QTest::newRow("hexadecimal in another case") << a.toUpper() << a << u"signed"_s << u"signer"_s << false << true;
+        QTest::newRow("new list taken after start") << a << a << u"signed"_s << u"signer"_s << true << true;
+        QTest::newRow("Trivet.ini edited to add it") << QString() << a << u"signed"_s << u"signer"_s << false << false;
+        QTest::newRow("Trivet.ini edited to change it") << a << b << u"signed"_s << u"signer"_s << false << false;
+        QTest::newRow("no checksum at all") << QString() << QString() << u"signed"_s << u"signer"_s << false << false;
+        QTest::newRow("no kept list") << a << a << u"none"_s << u"signer"_s << false << false;
+        QTest::newRow("kept list without signature") << a << a << u"unsigned"_s << u"signer"_s << false << false;
+        QTest::newRow("kept list changed after signing") << a << a << u"tampered"_s << u"signer"_s << false << false;
+        QTest::newRow("signed by a key not trusted") << a << a << u"signed"_s << u"other"_s << false << false;
+        QTest::newRow("no trusted key") << a << a << u"signed"_s << u"none"_s << false << false;
+    }
+
+    void hoverSaysWhenNoSignedListVouches()
+    {
+        QFETCH(QString, listed);
+        QFETCH(QString, edited);
+        QFETCH(QString, keptList);
+        QFETCH(QString, keys);
+        QFETCH(bool, laterArrival);
+        QFETCH(bool, covered);
+
+        const std::optional<Ed25519::KeyPair> signer = Ed25519::generate();
+        const std::optional<Ed25519::KeyPair> other = Ed25519::generate();
+        QVERIFY(signer && other);
+        if (keys != u"none"_s) {
+            const QByteArray trusted = keys == u"signer"_s ? signer->publicKey : other->publicKey;
+            m_folder->writeFile(u"Keys/publisher.key"_s, publicKeyFileText(trusted, u"test"_s));
+        }
+        QVERIFY(writeIni(u"Checksums"_s, u"mpad35.zip"_s, edited, m_folder->appFolder().iniPath()));
+        const auto keepList = [&] {
+            QByteArray ini = "[Applications]\r\nURLOFF-6=http://127.0.0.1:1/mpad35.zip\r\n[Checksums]\r\n"
+                             "Spread32.zip=" +
+                             QByteArray(64, 'c') + "\r\n";
+            if (!listed.isEmpty()) {
+                ini += "mpad35.zip=" + listed.toLatin1() + "\r\n";
+            }
+            ini += "[List]\r\nSerial=7\r\n";
+            const QString list = path(u"Trivet.zip"_s);
+            QVERIFY(ArchiveWriter::writeZip(list, {ArchiveMember::file(u"Trivet.ini"_s, ini)}));
+            if (keptList == u"unsigned"_s) {
+                return;
+            }
+            QString reason;
+            const std::optional<PackageSignature> signature = signPackage(list, u"7"_s, signer->privateKey, &reason);
+            QVERIFY2(signature, qPrintable(reason));
+            m_folder->writeFile(u"Trivet.zip.sig"_s, signature->toText());
+            if (keptList == u"tampered"_s) {
+                // Someone vouches for another package in the kept list: its signature no longer fits.
+                ini.replace(QByteArray(64, 'c'), QByteArray(64, 'd'));
+                QVERIFY(ArchiveWriter::writeZip(list, {ArchiveMember::file(u"Trivet.ini"_s, ini)}));
+            }
+        };
+        if (keptList != u"none"_s && !laterArrival) {
+            keepList();
+            QVERIFY(!QTest::currentTestFailed());
+        }
+        startController(online);
+        if (laterArrival) {
+            keepList();
+            QVERIFY(!QTest::currentTestFailed());
+            controller()->refreshCoveredPackages();
+        }
+        controller()->checkPresence(1);
+        controller()->hover(1, 5);
+        const QString downloadNote = T(u"lbMeta"_s) + u'\n' + T(u"lbDownloadFirst"_s);
+        QCOMPARE(m_view.info(1).text, covered ? downloadNote : downloadNote + u'\n' + T(u"lbNotVerified"_s));
+
+        // Trivet.ini edited while the launcher runs: the next look at the tab sees that the checksum the download
+        // would be checked against is no longer the signed one.
+        QVERIFY(writeIni(u"Checksums"_s, u"mpad35.zip"_s, QString(64, u'f'), m_folder->appFolder().iniPath()));
+        controller()->checkPresence(1);
+        controller()->hover(1, 5);
+        QCOMPARE(m_view.info(1).text, downloadNote + u'\n' + T(u"lbNotVerified"_s));
+
+        // Only a download is vouched for or not: a program on the drive says nothing of it.
+        m_folder->writeFile(u"Metapad/Metapad.exe"_s, "program");
+        controller()->checkPresence(1);
+        controller()->hover(1, 5);
+        QCOMPARE(m_view.info(1).text, T(u"lbMeta"_s));
     }
 
     // Before a download, the icon of a Windows program says when nothing here can run it, unless the settings

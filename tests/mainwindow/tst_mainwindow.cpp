@@ -3,12 +3,16 @@
 #include "common/platform/WorkFolder.h"
 #include "common/settings/IniFile.h"
 #include "common/settings/LangHandler.h"
+#include "common/trust/Ed25519.h"
+#include "common/trust/PackageSignature.h"
+#include "common/trust/TrustedKeys.h"
 #include "launcher/catalogue/LaunchController.h"
 #include "launcher/mainwindow/CatalogueTabPage.h"
 #include "launcher/mainwindow/IconButton.h"
 #include "launcher/mainwindow/LanguageItems.h"
 #include "launcher/mainwindow/MainWindow.h"
 #include "launcher/mainwindow/MessageBox.h"
+#include "launcher/updates/UpdateController.h"
 #include "tests/support/ArchiveWriter.h"
 #include "tests/support/IniWrite.h"
 #include "tests/support/OwnWarnings.h"
@@ -250,6 +254,44 @@ private slots:
         moveOver(window->catalogueIcon(2, 7));
         QVERIFY(window->findChild<QLabel *>(u"LbSYS7"_s)->font().bold());
         QVERIFY(window->findChild<QLabel *>(u"LbSYS8"_s)->font().bold());
+    }
+
+    // A program list taken while the launcher runs vouches for its packages at once; a failed one changes
+    // nothing.
+    void newProgramListVouchesForItsPackages()
+    {
+        const std::optional<Ed25519::KeyPair> key = Ed25519::generate();
+        QVERIFY(key);
+        m_folder->writeFile(u"Keys/publisher.key"_s, publicKeyFileText(key->publicKey, u"test"_s));
+        const QByteArray sha256(64, 'e');
+        QVERIFY(
+            writeIni(u"Checksums"_s, u"mpad35.zip"_s, QString::fromLatin1(sha256), m_folder->appFolder().iniPath()));
+        auto window = startWindow();
+        QVERIFY(window);
+        window->findChild<QTabWidget *>(u"SSTab1"_s)->setCurrentIndex(1);
+        auto *info = window->findChild<QLabel *>(u"LbOffInfo"_s);
+        const QString notVerified = english(u"lbNotVerified"_s);
+        QVERIFY(!notVerified.isEmpty());
+        moveOver(window->catalogueIcon(1, 5));
+        QVERIFY2(info->text().endsWith(notVerified), qPrintable(info->text()));
+
+        // What the settings package leaves behind: the list and its signature.
+        QVERIFY(
+            Test::ArchiveWriter::writeZip(m_folder->path(u"Trivet.zip"_s),
+                                          {ArchiveMember::file(u"Trivet.ini"_s, "[Checksums]\r\nmpad35.zip=" + sha256 +
+                                                                                    "\r\n[List]\r\nSerial=1\r\n")}));
+        QString reason;
+        const std::optional<PackageSignature> signature =
+            signPackage(m_folder->path(u"Trivet.zip"_s), u"1"_s, key->privateKey, &reason);
+        QVERIFY2(signature, qPrintable(reason));
+        m_folder->writeFile(u"Trivet.zip.sig"_s, signature->toText());
+        emit window->updateController()->settingsPackageFinished(false);
+        moveOver(window->catalogueIcon(1, 5));
+        QVERIFY2(info->text().endsWith(notVerified), qPrintable(info->text()));
+        emit window->updateController()->settingsPackageFinished(true);
+        moveOver(window->catalogueIcon(1, 5));
+        QVERIFY(info->text().startsWith(english(u"lbMeta"_s)));
+        QVERIFY2(!info->text().contains(notVerified), qPrintable(info->text()));
     }
 
     void tabsAndFileMenuMoveTogether()

@@ -2,6 +2,9 @@
 #include "common/platform/FileExists.h"
 #include "common/platform/RelativePath.h"
 #include "common/platform/WineProcessStarter.h"
+#include "common/platform/ZipMember.h"
+#include "tests/support/ArchiveWriter.h"
+#include "tests/support/Payload.h"
 #include "tests/support/RecordingProcessStarter.h"
 #include "tests/support/Wait.h"
 #include "tests/support/WineStandIn.h"
@@ -20,6 +23,7 @@ using Refusal = RelativePath::Refusal;
 using Option = RelativePath::Option;
 
 Q_DECLARE_METATYPE(Trivet::RelativePath::Refusal)
+Q_DECLARE_METATYPE(Trivet::FileRead::Status)
 
 namespace {
 
@@ -48,6 +52,59 @@ class TestPlatform : public QObject
     Q_OBJECT
 
 private slots:
+    // One member of a small zip, read in memory and never beyond the bound: a list a few kilobytes long is
+    // read, a crafted archive that unpacks to more is refused before it is held.
+    void zipMemberIsReadWithinItsBound_data()
+    {
+        using Test::ArchiveMember;
+        using Status = FileRead::Status;
+        QTest::addColumn<QByteArray>("archive"); // null: no file at all
+        QTest::addColumn<QString>("member");
+        QTest::addColumn<Status>("status");
+        QTest::addColumn<QByteArray>("content");
+
+        const QByteArray list = "[Checksums]\r\nmpad35.zip=abc\r\n";
+        const QByteArray zip = Test::ArchiveWriter::zip(
+            {ArchiveMember::dir(u"Trivet.ini.d"_s), ArchiveMember::symlink(u"Keys.ini"_s, u"/etc/passwd"_s),
+             ArchiveMember::file(u"readme.txt"_s, "other"), ArchiveMember::file(u"Trivet.ini"_s, list)});
+        QTest::newRow("the member") << zip << u"Trivet.ini"_s << Status::Success << list;
+        QTest::newRow("another letter case") << zip << u"TRIVET.ini"_s << Status::Success << list;
+        QTest::newRow("no such member") << zip << u"Trivet.txt"_s << Status::NotFound << QByteArray();
+        QTest::newRow("a folder, not a file") << zip << u"Trivet.ini.d"_s << Status::NotFound << QByteArray();
+        QTest::newRow("a link, not a file") << zip << u"Keys.ini"_s << Status::NotFound << QByteArray();
+        // 1000 bytes a line compress to a few: the archive is small, its member is not.
+        QTest::newRow("member beyond the bound")
+            << Test::ArchiveWriter::zip({ArchiveMember::file(u"Trivet.ini"_s, QByteArray(64 * 1024, ';'))})
+            << u"Trivet.ini"_s << Status::TooLarge << QByteArray();
+        QTest::newRow("archive beyond the bound")
+            << Test::ArchiveWriter::zip({ArchiveMember::file(u"noise"_s, Test::payload(40 * 1024)),
+                                         ArchiveMember::file(u"Trivet.ini"_s, list)})
+            << u"Trivet.ini"_s << Status::TooLarge << QByteArray();
+        QTest::newRow("not a zip") << QByteArray("[Checksums]\r\n") << u"Trivet.ini"_s << Status::Failed
+                                   << QByteArray();
+        QTest::newRow("cut short") << zip.left(zip.size() / 2) << u"Trivet.ini"_s << Status::Failed << QByteArray();
+        QTest::newRow("no archive") << QByteArray() << u"Trivet.ini"_s << Status::NotFound << QByteArray();
+    }
+
+    void zipMemberIsReadWithinItsBound()
+    {
+        QFETCH(QByteArray, archive);
+        QFETCH(QString, member);
+        QFETCH(FileRead::Status, status);
+        QFETCH(QByteArray, content);
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"Trivet.zip"_s);
+        if (!archive.isNull()) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(archive) == archive.size());
+        }
+        const FileRead read = readZipMember(path, member, 32 * 1024);
+        QCOMPARE(read.status, status);
+        QCOMPARE(read.bytes, content);
+        QCOMPARE(read.message.isEmpty(), read.ok());
+    }
+
     void fileExistsOnlyForReadableFiles()
     {
         QTemporaryDir dir;

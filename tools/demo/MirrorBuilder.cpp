@@ -4,6 +4,8 @@
 #include "common/platform/RelativePath.h"
 #include "common/product/Product.h"
 #include "common/settings/IniFile.h"
+#include "common/trust/PackageSignature.h"
+#include "common/trust/SignedProgramList.h"
 #include "launcher/catalogue/Catalogue.h"
 #include "tools/archive/ArchiveWriter.h"
 #include "tools/listing/PackageListing.h"
@@ -297,6 +299,20 @@ void addUpdatePackage(MirrorPlan &plan, const QByteArray &launcher, const QStrin
     }
 }
 
+// The signature of the package at relativePath below mirror, written beside it.
+FileResult signMirrorFile(const QDir &mirror, const QString &relativePath, const QString &sequence,
+                          const QByteArray &privateKey)
+{
+    const QString package = mirror.filePath(relativePath);
+    QString reason;
+    const std::optional<PackageSignature> signature = signPackage(package, sequence, privateKey, &reason);
+    if (!signature) {
+        return FileResult::failure(FileResult::Status::Failed, package + u": "_s + reason);
+    }
+    MirrorFile file{relativePath + PackageSignature::Suffix, std::nullopt, signature->toText(), false};
+    return writeMirrorFile(mirror, file);
+}
+
 } // namespace
 
 MirrorBuilder::MirrorBuilder(const QString &standInPath, const QString &settingsFile, const QString &mirrorFolder)
@@ -362,6 +378,14 @@ MirrorResult MirrorBuilder::build() const
     if (const SaveResult saved = Tools::writePackageSections(settings, packages); !saved.ok()) {
         return {false, saved.message, result.written};
     }
+    if (!m_privateKey.isEmpty()) {
+        // The serial the list is signed with, inside the list too.
+        if (const SaveResult saved = settings.setValue(SignedProgramList::ListSection.toString(),
+                                                       SignedProgramList::SerialKey.toString(), m_serial);
+            !saved.ok()) {
+            return {false, saved.message, result.written};
+        }
+    }
     // The stand-ins are native programs under the catalogue's Windows names: no icon should warn that its
     // program needs Wine.
     if (const SaveResult saved =
@@ -387,6 +411,19 @@ MirrorResult MirrorBuilder::build() const
     }
     if (const FileResult written = write(settingsPackage); !written.ok()) {
         return {false, written.message, result.written};
+    }
+    if (!m_privateKey.isEmpty()) {
+        QList<std::pair<QString, QString>> signedPackages{{plan.files().at(settingsPackage).relativePath, m_serial}};
+        if (const auto update = plan.packages().constFind(u"TrivetUpdate.zip"_s); update != plan.packages().cend()) {
+            signedPackages.append({update.value(), m_offeredVersion});
+        }
+        for (const auto &[relativePath, sequence] : signedPackages) {
+            if (const FileResult signedFile = signMirrorFile(mirror, relativePath, sequence, m_privateKey);
+                !signedFile.ok()) {
+                return {false, signedFile.message, result.written};
+            }
+            result.written.append(relativePath + PackageSignature::Suffix);
+        }
     }
     return result;
 }

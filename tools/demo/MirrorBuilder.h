@@ -33,6 +33,16 @@ public:
     // one the mirror has no update package.
     void setLauncher(const QString &launcherPath) { m_launcherPath = launcherPath; }
 
+    // Signs the program list and the update package with privateKey, so a launcher that trusts its public half
+    // takes them: the list carries serial as [List] Serial and is signed with it, the update package with the
+    // offered version. Each signature lies beside its package, at the package's address plus ".sig". Without a
+    // key nothing is signed.
+    void setSigningKey(const QByteArray &privateKey, const QString &serial)
+    {
+        m_privateKey = privateKey;
+        m_serial = serial;
+    }
+
     MirrorResult build() const;
 
 private:
@@ -41,6 +51,8 @@ private:
     QString m_mirrorFolder;
     QString m_offeredVersion = QStringLiteral("1.2.9");
     QString m_launcherPath;
+    QByteArray m_privateKey;
+    QString m_serial;
 };
 
 } // namespace Trivet::Demo
