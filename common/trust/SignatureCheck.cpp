@@ -36,10 +36,8 @@ FailureReason failureReason(const Verification &verification)
 
 QString keptListSerial(const QString &appFolder, const TrustedKeys &keys)
 {
-    const QDir folder(appFolder);
-    const QString package = ListPackageFile.toString();
-    const Verification kept =
-        verifyPackageFile(folder.filePath(package), folder.filePath(package + PackageSignature::Suffix), package, keys);
+    const QString list = QDir(appFolder).filePath(ListPackageFile.toString());
+    const Verification kept = SignedProgramList::load(list, list + PackageSignature::Suffix, keys).verification();
     return kept.ok() ? kept.sequence : QString();
 }
 

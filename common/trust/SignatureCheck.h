@@ -3,6 +3,7 @@
 #include "common/download/DownloadResult.h"
 #include "common/download/FailureReason.h"
 #include "common/trust/PackageVerifier.h"
+#include "common/trust/SignedProgramList.h"
 
 #include <QString>
 
@@ -25,7 +26,7 @@ FailureReason failureReason(const Verification &verification);
 // verifies with the kept Trivet.zip and keys. Empty when there is none that does.
 QString keptListSerial(const QString &appFolder, const TrustedKeys &keys);
 
-// The names of the signed program list as the settings package keeps it.
-inline constexpr QStringView ListPackageFile = u"Trivet.zip";
+// The file name of the signed program list as the settings package keeps it.
+inline constexpr QStringView ListPackageFile = SignedProgramList::ListPackage;
 
 } // namespace Trivet

@@ -5,6 +5,7 @@
 #include "common/platform/RegularFile.h"
 #include "common/platform/WorkFolder.h"
 #include "common/settings/IniDocument.h"
+#include "common/trust/SignedProgramList.h"
 #include "launcher/catalogue/Catalogue.h"
 
 #include <QDir>
@@ -94,7 +95,9 @@ QString SettingsPackage::listSerial() const
     if (!read.ok()) {
         return {};
     }
-    return IniDocument::fromBytes(read.bytes, legacyEncodingFor(fresh)).value(u"List", u"Serial").value_or(QString());
+    return IniDocument::fromBytes(read.bytes, legacyEncodingFor(fresh))
+        .value(SignedProgramList::ListSection, SignedProgramList::SerialKey)
+        .value_or(QString());
 }
 
 ExtractResult SettingsPackage::install()

@@ -4,6 +4,7 @@
 #include "common/settings/IniFile.h"
 #include "common/trust/PackageSignature.h"
 #include "common/trust/PackageVerifier.h"
+#include "common/trust/SignedProgramList.h"
 #include "launcher/catalogue/Catalogue.h"
 #include "tools/archive/ArchiveWriter.h"
 #include "tools/listing/PackageListing.h"
@@ -187,7 +188,8 @@ MirrorPublisher::Outcome MirrorPublisher::publish() const
         addresses.append({u"VersionCheck"_s, u"updateURL"_s, published(VersionFile)});
         addresses.append({u"VersionCheck"_s, u"updaterURL"_s, published(UpdatePackage)});
     }
-    addresses.append({ListSection.toString(), SerialKey.toString(), m_options.serial});
+    addresses.append(
+        {SignedProgramList::ListSection.toString(), SignedProgramList::SerialKey.toString(), m_options.serial});
     for (const auto &[section, key, value] : addresses) {
         if (const SaveResult saved = list.setValue(section, key, value); !saved.ok()) {
             return fail(failure(listFile + u": "_s + saved.message));

@@ -48,8 +48,6 @@ public:
     static constexpr QStringView ListPackage = u"Trivet.zip";
     static constexpr QStringView UpdatePackage = u"TrivetUpdate.zip";
     static constexpr QStringView VersionFile = u"update.dat";
-    static constexpr QStringView ListSection = u"List";
-    static constexpr QStringView SerialKey = u"Serial";
 
 private:
     Options m_options;
