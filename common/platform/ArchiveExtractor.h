@@ -40,6 +40,14 @@ public:
 
 using ExtractStatus = ExtractStatuses::Status;
 
+// A regular file an extraction wrote, with the digest of its bytes taken while they were written.
+struct PlacedFile
+{
+    QString path; // below the destination, or below the application folder once PackagePlacer placed it; '/'
+    qint64 size = 0;
+    QByteArray sha256; // 32 raw bytes
+};
+
 struct [[nodiscard]] ExtractResult : Result<ExtractStatus>
 {
     // Files and links placed in the destination (folders are not counted); 0 unless ok(), because a failed
@@ -49,9 +57,21 @@ struct [[nodiscard]] ExtractResult : Result<ExtractStatus>
     QStringList refused;
     // The journal of an install that waits to be confirmed (ExtractOptions::awaitConfirmation); empty otherwise.
     QString awaitingJournal;
+    // The regular files an unpacked archive placed (links are not listed), in the archive's order; empty unless
+    // ok().
+    QList<PlacedFile> placed;
+    // The archive's own digest (32 raw bytes) and size, once PackagePlacer has unpacked it.
+    QByteArray packageSha256;
+    qint64 packageSize = 0;
 
-    static ExtractResult success(int filesWritten = 0) { return {{Status::Success, {}}, filesWritten, {}, {}}; }
-    static ExtractResult failure(Status status, const QString &message) { return {{status, message}, 0, {}, {}}; }
+    static ExtractResult success(int filesWritten = 0)
+    {
+        return {{Status::Success, {}}, filesWritten, {}, {}, {}, {}, 0};
+    }
+    static ExtractResult failure(Status status, const QString &message)
+    {
+        return {{status, message}, 0, {}, {}, {}, {}, 0};
+    }
 };
 
 // What an install of the launcher's own files asks beyond an ordinary extraction.

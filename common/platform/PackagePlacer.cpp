@@ -1,19 +1,38 @@
 #include "common/platform/PackagePlacer.h"
 
+#include "common/platform/Sha256.h"
 #include "common/platform/WorkFolder.h"
+
+#include <QDir>
+#include <QFileInfo>
 
 namespace Trivet {
 
 PackagePlacer::PackagePlacer(const QString &appRoot, const std::atomic_bool *cancelled,
                              std::shared_ptr<const FreeSpace> freeSpace)
-    : m_extractor(cancelled, workFolder(appRoot), std::move(freeSpace))
+    : m_appRoot(appRoot)
+    , m_extractor(cancelled, workFolder(appRoot), std::move(freeSpace))
 {
 }
 
 ExtractResult PackagePlacer::unpackAndPlace(const QString &archive, const QString &destination,
                                             const ExtractOptions &options) const
 {
-    return m_extractor.extract(archive, destination, options);
+    ExtractResult result = m_extractor.extract(archive, destination, options);
+    if (!result.ok()) {
+        return result;
+    }
+    const QDir root(m_appRoot);
+    const QString below = QDir::cleanPath(QFileInfo(destination).absoluteFilePath());
+    for (PlacedFile &file : result.placed) {
+        file.path = QDir::cleanPath(root.relativeFilePath(below + u'/' + file.path));
+    }
+    // Read once more while still in the cache; what the archive held was hashed as it was written.
+    if (const std::optional<QByteArray> digest = Sha256::ofFile(archive)) {
+        result.packageSha256 = *digest;
+        result.packageSize = QFileInfo(archive).size();
+    }
+    return result;
 }
 
 ExtractResult PackagePlacer::placeCopies(const QList<std::pair<QString, QString>> &files,

@@ -22,6 +22,8 @@ public:
     explicit PackagePlacer(const QString &appRoot, const std::atomic_bool *cancelled = nullptr,
                            std::shared_ptr<const FreeSpace> freeSpace = {});
 
+    // On success the result's placed files are named below the application folder, and it carries the
+    // archive's digest and size.
     ExtractResult unpackAndPlace(const QString &archive, const QString &destination,
                                  const ExtractOptions &options = {}) const;
     // Copies of files (source path, name in the destination): either every copy replaces its old file, or
@@ -29,6 +31,7 @@ public:
     ExtractResult placeCopies(const QList<std::pair<QString, QString>> &files, const QString &destination) const;
 
 private:
+    QString m_appRoot;
     ArchiveExtractor m_extractor;
 };
 

@@ -1,24 +1,12 @@
 #include "common/trust/FileDigest.h"
 
-#include "common/platform/RegularFile.h"
-
-#include <QCryptographicHash>
-#include <QFile>
+#include "common/platform/Sha256.h"
 
 namespace Trivet {
 
 std::optional<QByteArray> sha256OfFile(const QString &path)
 {
-    // Checked before opening: opening a named pipe would wait for a writer.
-    if (!isRegularFile(path)) {
-        return std::nullopt;
-    }
-    QFile file(path);
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file) || !file.atEnd()) {
-        return std::nullopt;
-    }
-    return hash.result();
+    return Sha256::ofFile(path);
 }
 
 } // namespace Trivet

@@ -8,8 +8,10 @@
 #include "common/platform/PackagePlacer.h"
 #include "common/platform/WorkFolder.h"
 #include "launcher/install/InstallLogging.h"
+#include "launcher/install/InstallRecord.h"
 #include "launcher/install/ProgramRunner.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -158,9 +160,32 @@ void PackageInstaller::afterUnpacking(const PackageRequest &request, const Extra
         fail(request, result.ok() ? FailureReason::NotAProgram : reason, result.message);
         return;
     }
+    if (result.ok()) {
+        keepRecord(request, paths.package, result);
+    }
     discard(paths.package);
     const StartResult started = paths.startPath.isEmpty() ? nothingStarted() : m_runner.start(paths.startPath);
     succeed(request, paths.executable, paths.startPath, started);
+}
+
+void PackageInstaller::keepRecord(const PackageRequest &request, const QString &package, const ExtractResult &result)
+{
+    // Without a record the program only lacks what later builds on it (updates, checks); the install stands.
+    if (result.packageSha256.isEmpty()) {
+        qCWarning(lcInstall) << "no record of" << request.id << ": the package could not be read";
+        return;
+    }
+    InstallRecord record;
+    record.entry = request.id;
+    record.package = QFileInfo(package).fileName();
+    record.packageSha256 = result.packageSha256;
+    record.packageSize = result.packageSize;
+    record.date = QDateTime::currentDateTimeUtc();
+    record.date.setTime(QTime(record.date.time().hour(), record.date.time().minute(), record.date.time().second()));
+    record.files = result.placed;
+    if (const SaveResult saved = writeInstallRecord(m_folder.root(), record); !saved.ok()) {
+        qCWarning(lcInstall) << "no record of" << request.id << ":" << saved.message;
+    }
 }
 
 void PackageInstaller::placeAntiVir(const PackageRequest &request, const ExtractResult &result, FailureReason reason)

@@ -33,7 +33,8 @@ struct PackageRequest
 };
 
 // Fetches a package and installs it: the download is verified (its checksum, and a program fetched as itself
-// being a program), unpacked, put in place and the program started, and every request ends with one
+// being a program), unpacked, put in place (a package unpacked into a folder leaves an InstallRecord of what it
+// placed) and the program started, and every request ends with one
 // InstallResult in finished(). A failed package is removed, since on a stick it is in the way; a program
 // fetched as itself is not, since it is then the working copy a failed download left alone.
 //
@@ -74,6 +75,8 @@ private:
     void onFetched(const PackageRequest &request, const DownloadResult &fetched);
     void unpack(const PackageRequest &request, const DownloadResult &fetched);
     void afterUnpacking(const PackageRequest &request, const ExtractResult &result, FailureReason reason);
+    // Writes what an unpacked package placed into the entry's install record.
+    void keepRecord(const PackageRequest &request, const QString &package, const ExtractResult &result);
     // The AntiVir package brings its files loose; they replace those of the scanner's Basic folder.
     void placeAntiVir(const PackageRequest &request, const ExtractResult &result, FailureReason reason);
     void succeed(const PackageRequest &request, const QString &placed, const QString &started, const StartResult &start,

@@ -11,6 +11,7 @@
 #include "common/trust/TrustedKeys.h"
 #include "launcher/catalogue/Catalogue.h"
 #include "launcher/catalogue/LaunchController.h"
+#include "launcher/install/InstallRecord.h"
 #include "tests/support/ArchiveWriter.h"
 #include "tests/support/IniWrite.h"
 #include "tests/support/Payload.h"
@@ -22,6 +23,7 @@
 #include "tools/mirror/MirrorServer.h"
 
 #include <QCryptographicHash>
+#include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -177,6 +179,42 @@ private slots:
         QCOMPARE(m_view.downloadLine(2), T(u"lbDownloadOK"_s));
         QVERIFY(!m_view.busy);
         QVERIFY(m_view.takeMessages().isEmpty());
+    }
+
+    // The install leaves a record of the package and of every file it placed, named below the portable folder,
+    // whose digests are those of the files on the drive; a link the package brings is not a file of it.
+    void installLeavesARecordOfWhatItPlaced()
+    {
+        const QByteArray package = ArchiveWriter::zip(
+            {ArchiveMember::file(u"Metapad.exe"_s, Test::payload(300000), 0755), ArchiveMember::dir(u"docs"_s),
+             ArchiveMember::file(u"docs/read me.txt"_s, "read me"), ArchiveMember::file(u"empty.ini"_s, {}),
+             ArchiveMember::symlink(u"latest"_s, u"Metapad.exe"_s)});
+        serve(u"URLOFF-6"_s, package);
+        startController(online);
+        QVERIFY(clickAndInstall(1, 5, u"OFF-6"_s));
+
+        const QString recordFile = installRecordPath(m_folder->root(), u"OFF-6"_s);
+        const InstallRecordRead read = readInstallRecord(m_folder->root(), recordFile);
+        QVERIFY2(read.record, qPrintable(read.refusal));
+        const InstallRecord &record = *read.record;
+        QCOMPARE(record.entry, u"OFF-6"_s);
+        QCOMPARE(record.package, u"mpad35.zip"_s);
+        QCOMPARE(record.packageSha256, QCryptographicHash::hash(package, QCryptographicHash::Sha256));
+        QCOMPARE(record.packageSize, package.size());
+        QVERIFY(qAbs(record.date.secsTo(QDateTime::currentDateTimeUtc())) < 600);
+        QStringList paths;
+        for (const PlacedFile &file : record.files) {
+            paths << file.path;
+            const QByteArray placed = m_folder->readFile(file.path);
+            QCOMPARE(file.size, placed.size());
+            QCOMPARE(file.sha256, QCryptographicHash::hash(placed, QCryptographicHash::Sha256));
+        }
+        QCOMPARE(paths, (QStringList{u"Metapad/Metapad.exe"_s, u"Metapad/docs/read me.txt"_s, u"Metapad/empty.ini"_s}));
+        QFile text(recordFile);
+        QVERIFY(text.open(QIODevice::ReadOnly));
+        const QByteArray line = "\nfile=7 " + QCryptographicHash::hash("read me", QCryptographicHash::Sha256).toHex() +
+                                " Metapad/docs/read me.txt\n";
+        QVERIFY(text.readAll().contains(line));
     }
 
     // The mark and the hover text follow what is on the drive as last checked, and a package cut off on the

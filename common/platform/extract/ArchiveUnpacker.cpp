@@ -5,6 +5,7 @@
 #include "common/platform/extract/SevenZipMethods.h"
 #include "common/settings/TextCodec.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <algorithm>
 #include <archive.h>
@@ -147,9 +148,12 @@ ExtractResult ArchiveUnpacker::run(const QString &archivePath)
     m_result = {};
     m_files = 0;
     m_used = 0;
+    m_placedAt.clear();
     if (unpackAll(archivePath)) {
         m_result.status = ExtractStatus::Success;
         m_result.filesWritten = m_files;
+    } else {
+        m_result.placed.clear();
     }
     return m_result;
 }
@@ -316,11 +320,24 @@ bool ArchiveUnpacker::unpackEntry(archive *reader, archive *writer, archive_entr
     if (archive_write_header(writer, entry) < ARCHIVE_WARN) {
         return failWriting(writer, u"Cannot write "_s + name + u" from "_s + m_archiveName);
     }
+    m_digest = Sha256();
+    m_digested = 0;
     if (type == AE_IFREG && !hardlinkTarget && !copyData(reader, writer, name)) {
         return false;
     }
     if (archive_write_finish_entry(writer) < ARCHIVE_WARN) {
         return failWriting(writer, u"Cannot write "_s + name + u" from "_s + m_archiveName);
+    }
+    if (hardlinkTarget) {
+        // A second name of a file written before: the same bytes.
+        const auto linked =
+            m_placedAt.constFind(QDir::fromNativeSeparators(shown(hardlinkTarget->lexically_relative(m_root))));
+        if (linked != m_placedAt.cend()) {
+            const PlacedFile same = m_result.placed.at(*linked);
+            notePlaced(target, same.size, same.sha256);
+        }
+    } else if (type == AE_IFREG) {
+        notePlaced(target, m_digested, m_digest.result());
     }
     if (type != AE_IFDIR) {
         ++m_files;
@@ -355,7 +372,25 @@ bool ArchiveUnpacker::copyData(archive *reader, archive *writer, const QString &
         if (archive_write_data_block(writer, block, size, offset) != ARCHIVE_OK) {
             return failWriting(writer, u"Cannot write "_s + name + u" from "_s + m_archiveName);
         }
+        // The bytes just written, in the order they lie in the file; a hole before them reads as zeros.
+        if (offset > m_digested) {
+            m_digest.addZeros(offset - m_digested);
+            m_digested = offset;
+        }
+        m_digest.add(QByteArrayView(static_cast<const char *>(block), qsizetype(size)));
+        m_digested += qint64(size);
     }
+}
+
+void ArchiveUnpacker::notePlaced(const fs::path &target, qint64 size, const QByteArray &sha256)
+{
+    PlacedFile file{QDir::fromNativeSeparators(shown(target.lexically_relative(m_root))), size, sha256};
+    if (const auto known = m_placedAt.constFind(file.path); known != m_placedAt.cend()) {
+        m_result.placed[*known] = file;
+        return;
+    }
+    m_placedAt.insert(file.path, m_result.placed.size());
+    m_result.placed.append(file);
 }
 
 qint64 ArchiveUnpacker::onDisk(qint64 bytes) const

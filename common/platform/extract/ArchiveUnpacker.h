@@ -1,8 +1,10 @@
 #pragma once
 
+#include "common/platform/Sha256.h"
 #include "common/platform/extract/MemberGuard.h"
 #include "common/platform/extract/NativePaths.h"
 
+#include <QHash>
 #include <atomic>
 
 struct archive;
@@ -29,7 +31,8 @@ public:
     explicit ArchiveUnpacker(const fs::path &root, const std::atomic_bool *cancelled = nullptr,
                              SpaceBudget budget = {});
 
-    // On success, filesWritten counts the files and links unpacked.
+    // On success, filesWritten counts the files and links unpacked, and placed lists the regular files with the
+    // digests of the bytes written.
     ExtractResult run(const QString &archivePath);
 
 private:
@@ -42,6 +45,7 @@ private:
     bool failReading(archive *reader, const QString &where);
     bool unpackEntry(archive *reader, archive *writer, archive_entry *entry);
     bool copyData(archive *reader, archive *writer, const QString &name);
+    void notePlaced(const fs::path &target, qint64 size, const QByteArray &sha256);
     bool skip(archive *reader);
     bool reserve(qint64 bytes);
     qint64 onDisk(qint64 bytes) const;
@@ -56,6 +60,9 @@ private:
     SpaceBudget m_budget;
     qint64 m_used = 0;
     qint64 m_entryReserved = 0;
+    Sha256 m_digest;                      // of the member being written
+    qint64 m_digested = 0;                // bytes of it fed to m_digest
+    QHash<QString, qsizetype> m_placedAt; // m_result.placed by path: a later member of the same name replaces
 };
 
 } // namespace Trivet::Extract
