@@ -88,8 +88,11 @@ QString refusedRecordPath(const QString &appRoot, const QString &path)
     if (isOwnName(relative->components().first())) {
         return u"the path names the portable folder's own "_s + relative->components().first();
     }
+    // The file itself may have become a link since (a change the check reports, never followed); a folder on
+    // the way that is a link would lead elsewhere.
     QString at = QDir::cleanPath(appRoot);
-    for (const QString &component : relative->components()) {
+    const QStringList components = relative->components();
+    for (const QString &component : components.first(components.size() - 1)) {
         at += u'/' + component;
         const QFileInfo step(at);
         if (step.isSymLink() || step.isJunction()) {

@@ -60,7 +60,8 @@ QByteArray formatInstallRecord(const InstallRecord &record);
 SaveResult writeInstallRecord(const QString &appRoot, const InstallRecord &record);
 
 // A record is input like any file on the stick: its paths must stay below the portable folder (none absolute,
-// none with ".."), lead through no symbolic link, and never name the portable folder's own files and folders
+// none with ".."), lead through no folder that is a symbolic link (a file that became a link since is read, and
+// a check calls it changed), and never name the portable folder's own files and folders
 // (the settings file, Languages, Keys, Help, Icons, the launcher and the Updater, the work and records
 // folders). Any bad line refuses the whole record.
 InstallRecordRead readInstallRecord(const QString &appRoot, const QString &recordFile);

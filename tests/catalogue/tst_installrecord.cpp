@@ -1,4 +1,5 @@
 #include "launcher/install/InstallRecord.h"
+#include "launcher/install/RecordedFiles.h"
 #include "tests/support/PortableFolder.h"
 
 #include <QCryptographicHash>
@@ -125,6 +126,52 @@ private slots:
         QVERIFY(!writeInstallRecord(folder.root(), hostile).ok());
         QCOMPARE(readInstallRecord(folder.root(), installRecordPath(folder.root(), u"SYS-4"_s)).record->files.size(),
                  2);
+    }
+    // What a check, an update and a removal see of each recorded file: a flipped byte in a file of the same
+    // size, a shorter file, a link or folder in a file's place, a file gone. Records that do not read are named
+    // with their reason and left out.
+    void recordedFilesAreComparedWithTheDrive()
+    {
+        Test::PortableFolder folder;
+        QTemporaryDir elsewhere;
+        const auto sha = [](const QByteArray &bytes) {
+            return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+        };
+        InstallRecord record{u"OFF-6"_s, u"mpad35.zip"_s, sha("zip"), 3, QDateTime::currentDateTimeUtc(), {}};
+        const QList<std::pair<QString, FileState>> expected{
+            {u"Metapad/same.txt"_s, FileState::Unchanged},  {u"Metapad/flipped.txt"_s, FileState::Changed},
+            {u"Metapad/shorter.txt"_s, FileState::Changed}, {u"Metapad/linked.txt"_s, FileState::Changed},
+            {u"Metapad/folder.txt"_s, FileState::Changed},  {u"Metapad/gone.txt"_s, FileState::Missing}};
+        for (const auto &[path, state] : expected) {
+            record.files.append({path, 8, sha("contents")});
+        }
+        folder.writeFile(u"Metapad/same.txt"_s, "contents");
+        folder.writeFile(u"Metapad/flipped.txt"_s, "contentS");
+        folder.writeFile(u"Metapad/shorter.txt"_s, "content");
+        QFile::copy(folder.path(u"Metapad/same.txt"_s), elsewhere.filePath(u"target"_s));
+        QVERIFY(QFile::link(elsewhere.filePath(u"target"_s), folder.path(u"Metapad/linked.txt"_s)));
+        QVERIFY(QDir(folder.root()).mkpath(u"Metapad/folder.txt"_s));
+        QVERIFY(writeInstallRecord(folder.root(), record).ok());
+        folder.writeFile(u".trivet-records/SYS-4.record"_s, recordWith("file=7 " + digest + " /etc/passwd\n"));
+
+        QStringList refusals;
+        const QList<InstallRecord> records = readInstallRecords(folder.root(), &refusals);
+        QCOMPARE(records.size(), 1);
+        QCOMPARE(refusals.size(), 1);
+        QVERIFY2(refusals.first().startsWith(u"SYS-4.record: line 9"_s), qPrintable(refusals.first()));
+
+        qint64 read = 0;
+        const QList<CheckedFile> checked =
+            checkRecordedFiles(folder.root(), records.first(), nullptr, [&](qint64 bytes) { read += bytes; });
+        QCOMPARE(checked.size(), expected.size());
+        for (qsizetype i = 0; i < expected.size(); ++i) {
+            QCOMPARE(checked.at(i).path, expected.at(i).first);
+            QCOMPARE(checked.at(i).state, expected.at(i).second);
+        }
+        QCOMPARE(read, 5 * 8);
+
+        const std::atomic_bool cancelled = true;
+        QVERIFY(checkRecordedFiles(folder.root(), records.first(), &cancelled).isEmpty());
     }
 };
 
