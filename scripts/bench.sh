@@ -7,7 +7,8 @@
 #     fresh folder and over the same content: the extractor against unzip, 7za and bsdtar, each alone and
 #     followed by a sync of the file system;
 #   - start to first paint against a bare window, a pointer move, and click to start of a 135 MB package
-#     against its download and unpacking alone (bench_window and bench_install).
+#     against its download and unpacking alone (bench_window and bench_install);
+#   - the install of the mixed zip with the digests its install record needs and without (bench_records).
 # Within a line the methods take turns at going first, run after run. A ratio is the launcher's time divided
 # by the peer's in the same run; the table gives the median of the ratios and their range.
 #
@@ -37,7 +38,7 @@ bash scripts/install-deps.sh curl wget unzip p7zip-full libarchive-tools time
 bin=build/release
 if [ "$build" = 1 ]; then
     cmake --preset release >/dev/null
-    cmake --build --preset release --target bench_step bench_window bench_install TrivetMirror
+    cmake --build --preset release --target bench_step bench_window bench_install bench_records TrivetMirror
 fi
 step=$bin/bench/bench_step
 
@@ -259,6 +260,13 @@ window_lines() {
     row "Click to start, 135 MB package ($runs runs)" "$(figures_of "$i" 'click to start:' | fmt '%.3f s')" \
         "Downloader + extractor alone" "$(figures_of "$i" 'download + unpack alone:' | fmt '%.3f s')" \
         "$(figures_of "$i" 'click / (download + unpack):' | fmt '%.2f× (%.2f–%.2f)')" "—" "—" "" ""
+    say "install records: the mixed zip with and without the files' digests, $runs runs"
+    "$bin/bench/bench_records" "$runs" >"$work/records.txt"
+    local r=$work/records.txt
+    row "Install of the mixed zip with its files' digests" "$(figures_of "$r" '  with digests:' | fmt '%.1f ms')" \
+        "the same install without digests" "$(figures_of "$r" '  without digests:' | fmt '%.1f ms')" \
+        "$(figures_of "$r" 'with / without digests:' | fmt '%.3f× (%.3f–%.3f)')" "—" "—" "≤ 1.05×" \
+        "$(figures_of "$r" 'with / without digests:' | awk '{ print ($1 <= 1.05) ? "yes" : "no" }')"
 }
 
 # --- The run ---------------------------------------------------------------------------------------------------

@@ -291,7 +291,7 @@ void UpdaterController::installWhenReady()
     };
     m_installer.run(
         [archive, root, check, space = m_options.freeSpace](const std::atomic_bool &cancelled) {
-            return PackagePlacer(root, &cancelled, space).unpackAndPlace(archive, root, {check, true});
+            return PackagePlacer(root, &cancelled, space).unpackAndPlace(archive, root, {check, true, false});
         },
         [this](const ExtractResult &result) { afterInstall(result); });
 }

@@ -157,7 +157,8 @@ ExtractResult ArchiveExtractor::extract(const QString &archivePath, const QStrin
     ExtractResult result = stageAndInstall(
         destination, m_workFolder, *m_freeSpace, m_cancelled,
         [this, &archivePath, &options](const Extract::fs::path &root, Extract::SpaceBudget budget) {
-            ExtractResult unpacked = Extract::ArchiveUnpacker(root, m_cancelled, budget).run(archivePath);
+            ExtractResult unpacked =
+                Extract::ArchiveUnpacker(root, m_cancelled, budget, options.digests).run(archivePath);
             if (unpacked.ok()) {
                 if (const ExtractResult links = Extract::MemberGuard(root).checkUnpackedLinks(); !links.ok()) {
                     return links;

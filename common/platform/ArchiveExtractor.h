@@ -74,6 +74,9 @@ struct ExtractOptions
     // The replaced files wait in the work folder until confirmInstall() or takeBackInstall() is called on the
     // result's awaitingJournal.
     bool awaitConfirmation = false;
+    // Whether ExtractResult::placed carries each file's SHA-256, taken beside the writing; an install that
+    // keeps no record of its files can do without.
+    bool digests = true;
 };
 
 // Unpacks zip and 7z archives with libarchive, all or nothing: the archive is unpacked into a hidden

@@ -85,7 +85,7 @@ ExtractResult SettingsPackage::unpack(const QString &archive, const std::atomic_
     if (!m_folder->isValid()) {
         return ExtractResult::failure(ExtractStatus::WriteFailed, m_folder->errorString());
     }
-    return PackagePlacer(m_appRoot, cancelled).unpackAndPlace(archive, m_folder->path());
+    return PackagePlacer(m_appRoot, cancelled).unpackAndPlace(archive, m_folder->path(), {{}, false, false});
 }
 
 QString SettingsPackage::listSerial() const

@@ -8,6 +8,7 @@
 #include "tests/support/SevenZipChain.h"
 #include "tests/support/WriteProtection.h"
 
+#include <QCryptographicHash>
 #include <QDataStream>
 #include <QDir>
 #include <QDirIterator>
@@ -155,6 +156,8 @@ private slots:
     void unpackedSizeMustFitTheFreeSpace();
     void killedInstallIsOldOrNewAtTheNextStart_data();
     void killedInstallIsOldOrNewAtTheNextStart();
+    void placedFilesCarryTheDigestsOfTheirBytes_data();
+    void placedFilesCarryTheDigestsOfTheirBytes();
 
 private:
     QString app(const QString &relative = {}) const
@@ -1013,6 +1016,46 @@ void tst_Extractor::killedInstallIsOldOrNewAtTheNextStart()
           Kills, duration, staged, moved, interruptedMoves, undone, mixedBeforeStart, sawOld, sawNew);
     // Every fourth kill waits for the first moves: the undo itself must have been put to the test.
     QVERIFY2(undone > 0, qPrintable(u"none of %1 kills needed the undo"_s.arg(Kills)));
+}
+
+void tst_Extractor::placedFilesCarryTheDigestsOfTheirBytes_data()
+{
+    QTest::addColumn<bool>("sevenZip");
+    QTest::newRow("zip") << false;
+    QTest::newRow("7z") << true;
+}
+
+// The digests are taken beside the writing: every file's, whether empty, larger than the buffers that carry the
+// bytes to the hashing, one of many small ones that share a buffer, or a name that a later member replaces.
+void tst_Extractor::placedFilesCarryTheDigestsOfTheirBytes()
+{
+    QFETCH(bool, sevenZip);
+    QList<ArchiveMember> members{ArchiveMember::file(u"empty"_s, {}), ArchiveMember::file(u"twice"_s, "first")};
+    QRandomGenerator random(7);
+    const auto bytes = [&random](qsizetype size) {
+        std::vector<quint32> words(std::size_t(size / 4 + 1));
+        random.fillRange(words.data(), qsizetype(words.size()));
+        return QByteArray(reinterpret_cast<const char *>(words.data()), size);
+    };
+    members.append(ArchiveMember::file(u"large.bin"_s, bytes(3 * 1024 * 1024 + 7)));
+    for (int i = 0; i < 300; ++i) {
+        members.append(ArchiveMember::file(u"small/%1.dat"_s.arg(i), bytes(4000 + i)));
+    }
+    members.append(ArchiveMember::file(u"twice"_s, "second"));
+    const QString archive = m_root->filePath(sevenZip ? u"p.7z"_s : u"p.zip"_s);
+    QVERIFY(sevenZip ? ArchiveWriter::writeSevenZip(archive, members) : ArchiveWriter::writeZip(archive, members));
+
+    const ExtractResult result = Trivet::ArchiveExtractor().extract(archive, app());
+    QVERIFY2(result.ok(), qPrintable(result.message));
+    QCOMPARE(result.placed.size(), members.size() - 1);
+    for (const Trivet::PlacedFile &file : result.placed) {
+        QFile written(app(file.path));
+        QVERIFY2(written.open(QIODevice::ReadOnly), qPrintable(file.path));
+        const QByteArray content = written.readAll();
+        QCOMPARE(file.size, content.size());
+        QVERIFY2(file.sha256 == QCryptographicHash::hash(content, QCryptographicHash::Sha256), qPrintable(file.path));
+    }
+    QCOMPARE(QFile(app(u"twice"_s)).size(), 6);
 }
 
 QTEST_GUILESS_MAIN(tst_Extractor)

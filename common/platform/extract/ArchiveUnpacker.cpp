@@ -133,11 +133,13 @@ QString libarchiveError(archive *a)
 
 } // namespace
 
-ArchiveUnpacker::ArchiveUnpacker(const fs::path &root, const std::atomic_bool *cancelled, SpaceBudget budget)
+ArchiveUnpacker::ArchiveUnpacker(const fs::path &root, const std::atomic_bool *cancelled, SpaceBudget budget,
+                                 bool digests)
     : m_root(root)
     , m_cancelled(cancelled)
     , m_guard(root)
     , m_budget(budget)
+    , m_takeDigests(digests)
 {
 }
 
@@ -149,9 +151,15 @@ ExtractResult ArchiveUnpacker::run(const QString &archivePath)
     m_files = 0;
     m_used = 0;
     m_placedAt.clear();
-    if (unpackAll(archivePath)) {
+    m_digestOf.clear();
+    const bool unpacked = unpackAll(archivePath);
+    const QList<QByteArray> digests = m_digests.finish();
+    if (unpacked) {
         m_result.status = ExtractStatus::Success;
         m_result.filesWritten = m_files;
+        for (qsizetype i = 0; i < m_result.placed.size(); ++i) {
+            m_result.placed[i].sha256 = digests.value(m_digestOf.at(i));
+        }
     } else {
         m_result.placed.clear();
     }
@@ -320,9 +328,10 @@ bool ArchiveUnpacker::unpackEntry(archive *reader, archive *writer, archive_entr
     if (archive_write_header(writer, entry) < ARCHIVE_WARN) {
         return failWriting(writer, u"Cannot write "_s + name + u" from "_s + m_archiveName);
     }
-    m_digest = Sha256();
     m_digested = 0;
-    if (type == AE_IFREG && !hardlinkTarget && !copyData(reader, writer, name)) {
+    const bool regular = type == AE_IFREG && !hardlinkTarget;
+    const int digest = regular && m_takeDigests ? m_digests.begin() : -1;
+    if (regular && !copyData(reader, writer, name)) {
         return false;
     }
     if (archive_write_finish_entry(writer) < ARCHIVE_WARN) {
@@ -333,11 +342,13 @@ bool ArchiveUnpacker::unpackEntry(archive *reader, archive *writer, archive_entr
         const auto linked =
             m_placedAt.constFind(QDir::fromNativeSeparators(shown(hardlinkTarget->lexically_relative(m_root))));
         if (linked != m_placedAt.cend()) {
-            const PlacedFile same = m_result.placed.at(*linked);
-            notePlaced(target, same.size, same.sha256);
+            notePlaced(target, m_result.placed.at(*linked).size, m_digestOf.at(*linked));
         }
-    } else if (type == AE_IFREG) {
-        notePlaced(target, m_digested, m_digest.result());
+    } else if (regular) {
+        if (m_takeDigests) {
+            m_digests.end();
+        }
+        notePlaced(target, m_digested, digest);
     }
     if (type != AE_IFDIR) {
         ++m_files;
@@ -373,24 +384,28 @@ bool ArchiveUnpacker::copyData(archive *reader, archive *writer, const QString &
             return failWriting(writer, u"Cannot write "_s + name + u" from "_s + m_archiveName);
         }
         // The bytes just written, in the order they lie in the file; a hole before them reads as zeros.
-        if (offset > m_digested) {
-            m_digest.addZeros(offset - m_digested);
-            m_digested = offset;
+        if (m_takeDigests) {
+            if (offset > m_digested) {
+                m_digests.addZeros(offset - m_digested);
+            }
+            m_digests.add(static_cast<const char *>(block), qsizetype(size));
         }
-        m_digest.add(QByteArrayView(static_cast<const char *>(block), qsizetype(size)));
-        m_digested += qint64(size);
+        m_digested = std::max<qint64>(m_digested, offset) + qint64(size);
     }
 }
 
-void ArchiveUnpacker::notePlaced(const fs::path &target, qint64 size, const QByteArray &sha256)
+void ArchiveUnpacker::notePlaced(const fs::path &target, qint64 size, int digest)
 {
-    PlacedFile file{QDir::fromNativeSeparators(shown(target.lexically_relative(m_root))), size, sha256};
+    // The digest arrives when the extraction ends.
+    PlacedFile file{QDir::fromNativeSeparators(shown(target.lexically_relative(m_root))), size, {}};
     if (const auto known = m_placedAt.constFind(file.path); known != m_placedAt.cend()) {
         m_result.placed[*known] = file;
+        m_digestOf[*known] = digest;
         return;
     }
     m_placedAt.insert(file.path, m_result.placed.size());
     m_result.placed.append(file);
+    m_digestOf.append(digest);
 }
 
 qint64 ArchiveUnpacker::onDisk(qint64 bytes) const

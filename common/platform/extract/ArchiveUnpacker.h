@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/platform/Sha256.h"
+#include "common/platform/extract/DigestPipeline.h"
 #include "common/platform/extract/MemberGuard.h"
 #include "common/platform/extract/NativePaths.h"
 
@@ -28,8 +28,9 @@ struct SpaceBudget
 class ArchiveUnpacker final
 {
 public:
-    explicit ArchiveUnpacker(const fs::path &root, const std::atomic_bool *cancelled = nullptr,
-                             SpaceBudget budget = {});
+    // Without digests, the placed files carry none.
+    explicit ArchiveUnpacker(const fs::path &root, const std::atomic_bool *cancelled = nullptr, SpaceBudget budget = {},
+                             bool digests = true);
 
     // On success, filesWritten counts the files and links unpacked, and placed lists the regular files with the
     // digests of the bytes written.
@@ -45,7 +46,7 @@ private:
     bool failReading(archive *reader, const QString &where);
     bool unpackEntry(archive *reader, archive *writer, archive_entry *entry);
     bool copyData(archive *reader, archive *writer, const QString &name);
-    void notePlaced(const fs::path &target, qint64 size, const QByteArray &sha256);
+    void notePlaced(const fs::path &target, qint64 size, int digest);
     bool skip(archive *reader);
     bool reserve(qint64 bytes);
     qint64 onDisk(qint64 bytes) const;
@@ -60,9 +61,11 @@ private:
     SpaceBudget m_budget;
     qint64 m_used = 0;
     qint64 m_entryReserved = 0;
-    Sha256 m_digest;                      // of the member being written
-    qint64 m_digested = 0;                // bytes of it fed to m_digest
+    bool m_takeDigests = true;
+    DigestPipeline m_digests;             // of the members written
+    qint64 m_digested = 0;                // bytes of the member being written fed to m_digests
     QHash<QString, qsizetype> m_placedAt; // m_result.placed by path: a later member of the same name replaces
+    QList<int> m_digestOf;                // m_result.placed's digests by their number in m_digests
 };
 
 } // namespace Trivet::Extract
