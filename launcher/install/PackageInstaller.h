@@ -33,8 +33,8 @@ struct PackageRequest
 };
 
 // Fetches a package and installs it: the download is verified (its checksum, and a program fetched as itself
-// being a program), unpacked, put in place (a package unpacked into a folder leaves an InstallRecord of what it
-// placed) and the program started, and every request ends with one
+// being a program), unpacked, put in place (a package unpacked into a folder, and a program fetched as itself,
+// leave an InstallRecord of what they placed) and the program started, and every request ends with one
 // InstallResult in finished(). A failed package is removed, since on a stick it is in the way; a program
 // fetched as itself is not, since it is then the working copy a failed download left alone.
 //
