@@ -138,6 +138,8 @@ private slots:
             QCOMPARE(shown.first().text, question);
             QVERIFY(icon->isMarked());
             QVERIFY(m_folder->exists(u"Metapad/Metapad.exe"_s));
+            // No removal runs in the background: the menu still offers everything.
+            QCOMPARE(window.programActions()->offered(1, 5).size(), items.size());
             return;
         }
         QTRY_VERIFY(!icon->isMarked());
