@@ -41,8 +41,9 @@ struct DownloadResult
     // (InvalidRequest) it is the text hosts show in their error box:
     // "<number>:Error in call to BeginDownload().\r\n\r\nError Description: <text>".
     QString message;
-    qint64 bytes = 0;  // bytes of the body received; on success, the size of the file
-    qint64 total = -1; // the whole file's size as the server announced it; -1 when it did not
+    qint64 bytes = 0;       // bytes of the body received; on success, the size of the file
+    qint64 total = -1;      // the whole file's size as the server announced it; -1 when it did not
+    QByteArray sha256 = {}; // on success, the file's SHA-256 (32 raw bytes), taken from the bytes as they came
     DownloadFault fault = DownloadFault::Unspecified;
     int httpStatus = 0;      // for HttpError, the status the server answered with; 0 when none came
     QString httpPhrase = {}; // and its reason phrase, as the server sent it

@@ -3,9 +3,9 @@
 #include "common/download/PartialDownload.h"
 #include "common/download/WriteBehind.h"
 #include "common/network/InternetSettings.h"
+#include "common/platform/Sha256.h"
 #include "common/platform/extract/NativePaths.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
 #include <QNetworkAccessManager>
@@ -140,9 +140,9 @@ struct DownloadWorker::Transfer
     QTimer speedTimer;
     qint64 arrivedAtSpeedCheck = 0;
     QByteArray contentType;
-    std::optional<QCryptographicHash> hash; // only when the request expects a checksum
-    QByteArray head;                        // the first bytes of the body, to tell a web page from what was asked for
-    qint64 announced = -1;                  // Content-Length of the accepted response, -1 when not announced
+    std::optional<Sha256> hash; // of the whole file, kept part included, for the checksum and the caller
+    QByteArray head;            // the first bytes of the body, to tell a web page from what was asked for
+    qint64 announced = -1;      // Content-Length of the accepted response, -1 when not announced
     qint64 received = 0;
     qint64 lastProgress = -1;
     bool accepted = false; // a 2xx response has arrived and the temporary file is open
@@ -360,7 +360,7 @@ bool DownloadWorker::openBody(Transfer *t)
                 t->head.append(m_buffer.get(), qMin(count, HeadSize - t->head.size()));
             }
             if (t->hash) {
-                t->hash->addData(QByteArrayView(m_buffer.get(), count));
+                t->hash->add(QByteArrayView(m_buffer.get(), count));
             }
         }
     } else {
@@ -455,9 +455,7 @@ void DownloadWorker::checkResponse(Transfer *t)
     }
 
     t->contentType = t->reply->header(QNetworkRequest::ContentTypeHeader).toByteArray();
-    if (!t->request.sha256.isEmpty()) {
-        t->hash.emplace(QCryptographicHash::Sha256);
-    }
+    t->hash.emplace();
     if (!openBody(t)) {
         t->hash.reset();
         t->head.clear();
@@ -500,7 +498,7 @@ void DownloadWorker::receive(Transfer *t)
             t->head.append(m_buffer.get(), qMin(count, HeadSize - t->head.size()));
         }
         if (t->hash) {
-            t->hash->addData(QByteArrayView(m_buffer.get(), count));
+            t->hash->add(QByteArrayView(m_buffer.get(), count));
         }
         if (t->file->write(m_buffer.get(), count) != count) {
             finish(t, DownloadStatus::WriteFailed, cannotWrite(t->request.target, t->file->errorString()));
@@ -653,8 +651,9 @@ void DownloadWorker::finish(Transfer *t, DownloadStatus status, const QString &m
         }
     }
     if (result.ok() && t->hash) {
-        const QByteArray actual = t->hash->result().toHex();
-        if (actual != t->request.sha256.trimmed().toLower().toLatin1()) {
+        result.sha256 = t->hash->result();
+        const QByteArray actual = result.sha256.toHex();
+        if (!t->request.sha256.isEmpty() && actual != t->request.sha256.trimmed().toLower().toLatin1()) {
             result.status = DownloadStatus::WrongChecksum;
             result.message = u"The file's SHA-256 is %1, not the %2 expected."_s.arg(QString::fromLatin1(actual),
                                                                                      t->request.sha256.trimmed());

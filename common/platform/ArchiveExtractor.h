@@ -60,18 +60,9 @@ struct [[nodiscard]] ExtractResult : Result<ExtractStatus>
     // The regular files an unpacked archive placed (links are not listed), in the archive's order; empty unless
     // ok().
     QList<PlacedFile> placed;
-    // The archive's own digest (32 raw bytes) and size, once PackagePlacer has unpacked it.
-    QByteArray packageSha256;
-    qint64 packageSize = 0;
 
-    static ExtractResult success(int filesWritten = 0)
-    {
-        return {{Status::Success, {}}, filesWritten, {}, {}, {}, {}, 0};
-    }
-    static ExtractResult failure(Status status, const QString &message)
-    {
-        return {{status, message}, 0, {}, {}, {}, {}, 0};
-    }
+    static ExtractResult success(int filesWritten = 0) { return {{Status::Success, {}}, filesWritten, {}, {}, {}}; }
+    static ExtractResult failure(Status status, const QString &message) { return {{status, message}, 0, {}, {}, {}}; }
 };
 
 // What an install of the launcher's own files asks beyond an ordinary extraction.

@@ -1,6 +1,5 @@
 #include "common/platform/PackagePlacer.h"
 
-#include "common/platform/Sha256.h"
 #include "common/platform/WorkFolder.h"
 
 #include <QDir>
@@ -26,11 +25,6 @@ ExtractResult PackagePlacer::unpackAndPlace(const QString &archive, const QStrin
     const QString below = QDir::cleanPath(QFileInfo(destination).absoluteFilePath());
     for (PlacedFile &file : result.placed) {
         file.path = QDir::cleanPath(root.relativeFilePath(below + u'/' + file.path));
-    }
-    // Read once more while still in the cache; what the archive held was hashed as it was written.
-    if (const std::optional<QByteArray> digest = Sha256::ofFile(archive)) {
-        result.packageSha256 = *digest;
-        result.packageSize = QFileInfo(archive).size();
     }
     return result;
 }

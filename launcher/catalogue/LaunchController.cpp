@@ -10,11 +10,13 @@
 #include "common/product/Product.h"
 #include "common/settings/IniFile.h"
 #include "common/settings/LanguageTexts.h"
+#include "launcher/install/InstallRecord.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
 #include <QLoggingCategory>
+#include <algorithm>
 #include <functional>
 
 using namespace Qt::StringLiterals;
@@ -558,6 +560,7 @@ void LaunchController::onInstalled(const InstallResult &result)
         // The working copy runs, and the user learns that what came back was refused.
         m_view.showMessage(CatalogueView::MessageKind::Warning, programTitle, failureText(result.reason));
     }
+    shareRecord(*entry);
     succeed(*entry);
     // The package unpacks itself now; its own window says when it is done.
     if (entry->kind == InstallKind::SelfExtracting && result.start.ok()) {
@@ -565,6 +568,32 @@ void LaunchController::onInstalled(const InstallResult &result)
     }
     if (entry->kind == InstallKind::AntiVir) {
         startDefinitionDownload();
+    }
+}
+
+void LaunchController::shareRecord(const CatalogueEntry &entry)
+{
+    const InstallRecordRead read =
+        readInstallRecord(m_folder.root(), installRecordPath(m_folder.root(), entry.id.toString()));
+    if (!read.record) {
+        return;
+    }
+    for (const CatalogueEntry &other : Catalogue::entries()) {
+        if (other.id == entry.id || other.kind != entry.kind) {
+            continue;
+        }
+        const EntryPaths paths = Catalogue::resolvePaths(other, m_folder, m_settings, Phase::Install);
+        const QString program = QDir(m_folder.root()).relativeFilePath(paths.executable);
+        if (QFileInfo(paths.package).fileName().compare(read.record->package, Qt::CaseInsensitive) != 0 ||
+            std::none_of(read.record->files.cbegin(), read.record->files.cend(),
+                         [&program](const PlacedFile &file) { return file.path == program; })) {
+            continue;
+        }
+        InstallRecord shared = *read.record;
+        shared.entry = other.id.toString();
+        if (const SaveResult saved = writeInstallRecord(m_folder.root(), shared); !saved.ok()) {
+            qCWarning(lcLaunch) << "no record of" << shared.entry << ":" << saved.message;
+        }
     }
 }
 

@@ -164,6 +164,9 @@ private:
     PackageRequest packageRequest(const CatalogueEntry &entry) const;
     // Says what came of an installation: a failure with the reason in a line of its own.
     void onInstalled(const Trivet::InstallResult &result);
+    // The entries whose package the entry's install placed (one package serving two icons) are installed by
+    // it too: each gets the same record, so the shared files go only with the last of them.
+    void shareRecord(const CatalogueEntry &entry);
     void succeed(const CatalogueEntry &entry);
     void endInstallation(const CatalogueEntry &entry, Outcome outcome);
     // The entries that waited for owner's package: each starts its program when the package brought it, and

@@ -29,6 +29,12 @@ bool isUnpacked(InstallKind kind)
     return kind == InstallKind::Unzip || kind == InstallKind::SevenZip || kind == InstallKind::AntiVir;
 }
 
+// A program fetched as itself is its package and its one file.
+PlacedFile placedAsItself(const AppFolder &folder, const DownloadResult &fetched)
+{
+    return {QDir(folder.root()).relativeFilePath(fetched.request.target), fetched.bytes, fetched.sha256};
+}
+
 StartResult nothingStarted()
 {
     return StartResult::failure(StartResult::Status::NoProgram, {});
@@ -84,6 +90,7 @@ void PackageInstaller::onFetched(const PackageRequest &request, const DownloadRe
             if (const FileResult made = makeExecutable(paths.executable); !made.ok()) {
                 qCWarning(lcInstall) << made.message;
             }
+            keepRecord(request, fetched, {placedAsItself(m_folder, fetched)});
         }
         if (fileExists(paths.executable)) {
             if (const StartResult started = m_runner.start(paths.startPath); started.installed()) {
@@ -122,7 +129,8 @@ void PackageInstaller::unpack(const PackageRequest &request, const DownloadResul
 {
     if (!fetched.ok()) {
         // Unpacking a package left over from an earlier attempt would install stale or broken files.
-        afterUnpacking(request, ExtractResult::failure(ExtractStatus::NotRun, fetched.message), failureReason(fetched));
+        afterUnpacking(request, fetched, ExtractResult::failure(ExtractStatus::NotRun, fetched.message),
+                       failureReason(fetched));
         return;
     }
     m_unpacking.insert(request.id);
@@ -133,18 +141,19 @@ void PackageInstaller::unpack(const PackageRequest &request, const DownloadResul
     }
     emit unpacking(request.id);
     auto *extractor = new Extractor(this);
-    connect(extractor, &Extractor::finished, this, [this, extractor, request](const ExtractResult &result) {
+    connect(extractor, &Extractor::finished, this, [this, extractor, request, fetched](const ExtractResult &result) {
         extractor->deleteLater();
         if (!result.ok()) {
             qCWarning(lcInstall) << "unpacking" << request.id << "failed:" << result.message;
         }
         // The extractor reports only when every file is in place, so the program can start at once.
-        afterUnpacking(request, result, failureReason(result));
+        afterUnpacking(request, fetched, result, failureReason(result));
     });
     extractor->run(m_folder.root(), request.command);
 }
 
-void PackageInstaller::afterUnpacking(const PackageRequest &request, const ExtractResult &result, FailureReason reason)
+void PackageInstaller::afterUnpacking(const PackageRequest &request, const DownloadResult &fetched,
+                                      const ExtractResult &result, FailureReason reason)
 {
     m_unpacking.remove(request.id);
     if (result.status != ExtractStatus::NotRun) {
@@ -161,28 +170,30 @@ void PackageInstaller::afterUnpacking(const PackageRequest &request, const Extra
         return;
     }
     if (result.ok()) {
-        keepRecord(request, paths.package, result);
+        keepRecord(request, fetched, result.placed);
     }
     discard(paths.package);
     const StartResult started = paths.startPath.isEmpty() ? nothingStarted() : m_runner.start(paths.startPath);
     succeed(request, paths.executable, paths.startPath, started);
 }
 
-void PackageInstaller::keepRecord(const PackageRequest &request, const QString &package, const ExtractResult &result)
+void PackageInstaller::keepRecord(const PackageRequest &request, const DownloadResult &fetched,
+                                  const QList<PlacedFile> &files)
 {
     // Without a record the program only lacks what later builds on it (updates, checks); the install stands.
-    if (result.packageSha256.isEmpty()) {
-        qCWarning(lcInstall) << "no record of" << request.id << ": the package could not be read";
+    // The package's digest was taken as it arrived, the files' as they were written: nothing is read twice.
+    if (fetched.sha256.isEmpty()) {
+        qCWarning(lcInstall) << "no record of" << request.id << ": the package's digest is unknown";
         return;
     }
     InstallRecord record;
     record.entry = request.id;
-    record.package = QFileInfo(package).fileName();
-    record.packageSha256 = result.packageSha256;
-    record.packageSize = result.packageSize;
+    record.package = QFileInfo(fetched.request.target).fileName();
+    record.packageSha256 = fetched.sha256;
+    record.packageSize = fetched.bytes;
     record.date = QDateTime::currentDateTimeUtc();
     record.date.setTime(QTime(record.date.time().hour(), record.date.time().minute(), record.date.time().second()));
-    record.files = result.placed;
+    record.files = files;
     if (const SaveResult saved = writeInstallRecord(m_folder.root(), record); !saved.ok()) {
         qCWarning(lcInstall) << "no record of" << request.id << ":" << saved.message;
     }

@@ -74,9 +74,10 @@ signals:
 private:
     void onFetched(const PackageRequest &request, const DownloadResult &fetched);
     void unpack(const PackageRequest &request, const DownloadResult &fetched);
-    void afterUnpacking(const PackageRequest &request, const ExtractResult &result, FailureReason reason);
-    // Writes what an unpacked package placed into the entry's install record.
-    void keepRecord(const PackageRequest &request, const QString &package, const ExtractResult &result);
+    void afterUnpacking(const PackageRequest &request, const DownloadResult &fetched, const ExtractResult &result,
+                        FailureReason reason);
+    // Writes the entry's install record: the package as it arrived and the files it placed.
+    void keepRecord(const PackageRequest &request, const DownloadResult &fetched, const QList<PlacedFile> &files);
     // The AntiVir package brings its files loose; they replace those of the scanner's Basic folder.
     void placeAntiVir(const PackageRequest &request, const ExtractResult &result, FailureReason reason);
     void succeed(const PackageRequest &request, const QString &placed, const QString &started, const StartResult &start,

@@ -333,6 +333,16 @@ private slots:
         QVERIFY(clickAndInstall(0, 1, u"AV-2"_s));
         QCOMPARE(requests(u"URLAV-2"_s), 1);
         QCOMPARE(m_folder->readFile(u"aswclnr.exe"_s), replaced ? body : QByteArray("working copy"));
+        // A program fetched as itself is its own package and its one recorded file.
+        const auto record = readInstallRecord(m_folder->root(), installRecordPath(m_folder->root(), u"AV-2"_s)).record;
+        QCOMPARE(record.has_value(), replaced);
+        if (replaced) {
+            const QByteArray sha = QCryptographicHash::hash(body, QCryptographicHash::Sha256);
+            QCOMPARE(record->packageSha256, sha);
+            QCOMPARE(record->files.size(), 1);
+            QCOMPARE(record->files.first().path, u"aswclnr.exe"_s);
+            QCOMPARE(record->files.first().sha256, sha);
+        }
         QCOMPARE(m_recorder->programs(), QStringList{path(u"aswclnr.exe"_s)});
         const auto shown = m_view.takeMessages();
         QCOMPARE(shown.size(), replaced ? 0 : 1);
@@ -920,6 +930,16 @@ private slots:
         }
         QCOMPARE(shown, expectedShown);
         QVERIFY(!m_folder->exists(u"erunt.zip"_s));
+        // Both entries own what the package placed, so the shared files go only with the last of them.
+        const auto recordOf = [this](const QString &entry) {
+            return readInstallRecord(m_folder->root(), installRecordPath(m_folder->root(), entry)).record;
+        };
+        QCOMPARE(recordOf(u"SYS-2"_s).has_value(), misbehaviour == int(Misbehaviour::None));
+        QCOMPARE(recordOf(u"SYS-3"_s).has_value(), ntregoptInstalled);
+        if (ntregoptInstalled) {
+            QCOMPARE(recordOf(u"SYS-3"_s)->files.size(), 2);
+            QCOMPARE(recordOf(u"SYS-3"_s)->packageSha256, recordOf(u"SYS-2"_s)->packageSha256);
+        }
 
         // The install has ended: the next click that needs the package fetches it, instead of waiting for it.
         QVERIFY(QDir(m_folder->path(u"erunt"_s)).removeRecursively());
