@@ -179,6 +179,20 @@ void LaunchController::launch(int tab, int slot)
     beginPackageDownload(*entry, paths.package);
 }
 
+// stand-in
+bool LaunchController::reinstall(const QString &id)
+{
+    static_cast<void>(id);
+    return false;
+}
+
+// stand-in
+bool LaunchController::isOutdated(const QString &id) const
+{
+    static_cast<void>(id);
+    return false;
+}
+
 void LaunchController::hover(int tab, int slot)
 {
     const CatalogueEntry *entry = Catalogue::entryAt(tab, slot);

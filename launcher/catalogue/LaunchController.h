@@ -97,6 +97,14 @@ public:
     void prunePartialDownloads(const QSet<QString> &otherUrls);
 
     void launch(int tab, int slot);
+    // stand-in
+    // Fetches the entry's package and installs it although the program is there; nothing starts afterwards.
+    bool reinstall(const QString &id);
+    // stand-in
+    // Whether the settings name a package checksum other than the one the entry's record was installed from.
+    bool isOutdated(const QString &id) const;
+    // Whether the entry's program is on the drive now.
+    bool isPresent(const CatalogueEntry &entry) const;
     // The description of the icon, and, for a program that a click would download, that it would and how
     // large it is as far as known. Reads nothing from the disk: what is on the drive is as last checked.
     void hover(int tab, int slot);
@@ -164,7 +172,6 @@ private:
     // The entries that waited for owner's package: each starts its program when the package brought it, and
     // fails otherwise.
     void endWaiting(const QString &owner, Outcome ownerOutcome);
-    bool isPresent(const CatalogueEntry &entry) const;
     // Whether the signed list names the checksum the settings give for the entry's package, the one its
     // download is checked against.
     bool isCovered(const CatalogueEntry &entry) const;

@@ -8,6 +8,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QVBoxLayout>
 
@@ -54,6 +55,8 @@ CatalogueTabPage::CatalogueTabPage(int tab, const CatalogueTab &names, QWidget *
         auto *caption = makeCaption(u"Lb%1%2"_s.arg(names.prefix).arg(slot + 1), QString(), this);
         connect(icon, &IconButton::clicked, this, [this, slot] { emit iconClicked(slot); });
         connect(icon, &IconButton::hovered, this, [this, slot] { emit iconHovered(slot); });
+        connect(icon, &IconButton::menuRequested, this,
+                [this, slot](const QPoint &at) { emit iconMenuRequested(slot, at); });
         addIconCell(grid, slot, names.columns, icon, caption);
         m_icons.append(icon);
         m_captions.append(caption);
@@ -76,6 +79,26 @@ void CatalogueTabPage::setSideWidget(QWidget *widget)
 {
     m_row->insertSpacing(1, 12);
     m_row->insertWidget(2, widget, 0, Qt::AlignTop);
+}
+
+QMenu *CatalogueTabPage::showIconMenu(int slot, const QPoint &at, const QList<IconMenuItem> &items)
+{
+    if (m_menu && m_menu->isVisible()) {
+        return m_menu;
+    }
+    auto *menu = new QMenu(this);
+    m_menu = menu;
+    menu->setObjectName(u"mnuProgram"_s);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    for (const IconMenuItem &item : items) {
+        QAction *action = menu->addAction(item.text);
+        action->setObjectName(item.objectName);
+        action->setEnabled(item.enabled);
+        connect(action, &QAction::triggered, this,
+                [this, slot, chosen = item.action] { emit iconActionChosen(slot, chosen); });
+    }
+    menu->popup(at);
+    return menu;
 }
 
 void CatalogueTabPage::showEvent(QShowEvent *event)

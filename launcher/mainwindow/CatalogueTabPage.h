@@ -1,18 +1,30 @@
 #pragma once
 
 #include "launcher/catalogue/CatalogueView.h"
+#include "launcher/upkeep/ProgramActions.h"
 
 #include <QList>
+#include <QPointer>
 #include <QWidget>
 #include <optional>
 
 class QHBoxLayout;
 class QLabel;
+class QMenu;
 
 namespace Trivet {
 
 class IconButton;
 struct CatalogueTab;
+
+// One item of an icon's menu, its text already in the user's language.
+struct IconMenuItem
+{
+    ProgramAction action = ProgramAction::Start;
+    QString objectName;
+    QString text;
+    bool enabled = true;
+};
 
 // One tab of the catalogue: its icons with their captions, the information line and the download line.
 // It shows what it is told and reports what the pointer does; what a click means is decided elsewhere.
@@ -40,9 +52,17 @@ public:
     // A widget beside the icons, such as the proxy frame of the first tab.
     void setSideWidget(QWidget *widget);
 
+    // Opens the menu of an icon at a point on the screen, without waiting for a choice; the menu deletes
+    // itself once closed. While one is open, it stays the only one: a desktop may report the Menu key both as
+    // a key and as a menu request.
+    QMenu *showIconMenu(int slot, const QPoint &at, const QList<IconMenuItem> &items);
+
 signals:
     void iconClicked(int slot);
     void iconHovered(int slot);
+    // A right click, the Menu key or Shift+F10 on an icon; at is on the screen.
+    void iconMenuRequested(int slot, const QPoint &at);
+    void iconActionChosen(int slot, Trivet::ProgramAction action);
     // The pointer moved over the tab's free surface, not over an icon.
     void surfaceHovered();
 
@@ -58,6 +78,7 @@ private:
     QLabel *m_download = nullptr;
     QLabel *m_translated = nullptr;
     QHBoxLayout *m_row = nullptr;
+    QPointer<QMenu> m_menu;
     std::optional<CatalogueView::Tone> m_tone;
     bool m_picturesDrawn = false;
 };

@@ -1,7 +1,9 @@
 #include "launcher/mainwindow/IconButton.h"
 
+#include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QLinearGradient>
+#include <QMetaMethod>
 #include <QPainter>
 #include <QPainterPath>
 #include <QStyle>
@@ -120,7 +122,32 @@ void IconButton::keyPressEvent(QKeyEvent *event)
         event->accept();
         return;
     }
+    const bool menuKey =
+        event->key() == Qt::Key_Menu || (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier);
+    if (menuKey && requestMenu(mapToGlobal(rect().center()))) {
+        event->accept();
+        return;
+    }
     QAbstractButton::keyPressEvent(event);
+}
+
+void IconButton::contextMenuEvent(QContextMenuEvent *event)
+{
+    const QPoint at = event->reason() == QContextMenuEvent::Mouse ? event->globalPos() : mapToGlobal(rect().center());
+    if (requestMenu(at)) {
+        event->accept();
+        return;
+    }
+    QAbstractButton::contextMenuEvent(event);
+}
+
+bool IconButton::requestMenu(const QPoint &at)
+{
+    if (!isSignalConnected(QMetaMethod::fromSignal(&IconButton::menuRequested))) {
+        return false;
+    }
+    emit menuRequested(at);
+    return true;
 }
 
 void IconButton::focusInEvent(QFocusEvent *event)

@@ -7,7 +7,8 @@ namespace Trivet {
 
 // A clickable program icon. It reports every mouse movement over it (the hover texts follow the
 // pointer), can be reached with the keyboard and is activated with Enter, Return or Space. A double click is
-// one click: its second press is not a second start.
+// one click: its second press is not a second start. A right click, the Menu key and Shift+F10 ask for its
+// menu, where something listens for that.
 class IconButton final : public QAbstractButton
 {
     Q_OBJECT
@@ -26,15 +27,21 @@ public:
 
 signals:
     void hovered();
+    // at is on the screen: at the pointer for a click, at the icon's centre for the keyboard.
+    void menuRequested(const QPoint &at);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
 
 private:
+    // Emits menuRequested when anything listens for it.
+    bool requestMenu(const QPoint &at);
+
     int m_size;
     QPixmap m_picture;
     bool m_marked = false;

@@ -85,10 +85,16 @@ MainWindow::MainWindow(LauncherContext context, QWidget *parent)
     // The other controllers' lines go through the catalogue's, which keeps what every line says.
     m_officeSuite = new OfficeSuiteController(m_context.folder, m_settings, m_texts, m_context.processes, *m_launcher,
                                               m_launcher->lines(), *this, this);
+    m_programActions = new ProgramActions(m_context.folder, m_settings, m_texts, *m_launcher, *this, this);
+    connect(m_programActions, &ProgramActions::checkFilesRequested, this, &MainWindow::checkFilesRequested);
     for (CatalogueTabPage *page : std::as_const(m_catalogueTabs)) {
         const int tab = int(m_catalogueTabs.indexOf(page));
         connect(page, &CatalogueTabPage::iconClicked, m_launcher,
                 [this, tab](int slot) { m_launcher->launch(tab, slot); });
+        connect(page, &CatalogueTabPage::iconMenuRequested, this,
+                [this, tab](int slot, const QPoint &at) { showIconMenu(tab, slot, at); });
+        connect(page, &CatalogueTabPage::iconActionChosen, m_programActions,
+                [this, tab](int slot, ProgramAction action) { m_programActions->trigger(tab, slot, action); });
         connect(page, &CatalogueTabPage::iconHovered, m_launcher,
                 [this, tab](int slot) { m_launcher->hover(tab, slot); });
         connect(page, &CatalogueTabPage::surfaceHovered, m_launcher, &LaunchController::surfaceHovered);
@@ -705,6 +711,31 @@ OfficeSuiteWindow *MainWindow::officeSuiteWindow() const
 bool MainWindow::confirmSuiteDownload(const QString &title, const QString &text)
 {
     return MessageBox::askOkCancel(this, QMessageBox::Information, title, text) == QMessageBox::Ok;
+}
+
+bool MainWindow::confirm(const QString &title, const QString &text)
+{
+    return MessageBox::askYesNo(this, QMessageBox::Question, title, text, QMessageBox::No) == QMessageBox::Yes;
+}
+
+void MainWindow::tell(MessageKind kind, const QString &title, const QString &text)
+{
+    showMessage(kind, title, text);
+}
+
+void MainWindow::showIconMenu(int tab, int slot, const QPoint &at)
+{
+    CatalogueTabPage *page = m_catalogueTabs.value(tab);
+    if (!page) {
+        return;
+    }
+    QList<IconMenuItem> items;
+    for (const OfferedAction &offered : m_programActions->offered(tab, slot)) {
+        const QString key = actionTextKey(offered.action).toString();
+        // The item's object name is its text's key, as with the window's other menu items.
+        items.append({offered.action, key, m_texts.text(key), offered.enabled});
+    }
+    page->showIconMenu(slot, at, items);
 }
 
 void MainWindow::showSuiteWindow()

@@ -7,6 +7,7 @@
 #include "launcher/mainwindow/LauncherContext.h"
 #include "launcher/mainwindow/StartupSession.h"
 #include "launcher/network/ProxyView.h"
+#include "launcher/upkeep/ProgramActions.h"
 
 #include <QList>
 #include <QMainWindow>
@@ -40,7 +41,11 @@ struct UpdatePromptTexts;
 // The launcher's main window: the tabs of program icons, the menus, the shared progress bar and the exit
 // button. It holds what its parts share (the settings document, the language texts, the connectivity
 // state), shows what the controllers decide through their view interfaces, and keeps no rules of theirs.
-class MainWindow final : public QMainWindow, private CatalogueView, private ProxyView, private OfficeSuiteView
+class MainWindow final : public QMainWindow,
+                         private CatalogueView,
+                         private ProxyView,
+                         private OfficeSuiteView,
+                         private ProgramActionsView
 {
     Q_OBJECT
 
@@ -67,6 +72,7 @@ public:
     const LanguageTexts &texts() const { return m_texts; }
 
     LaunchController *launchController() const { return m_launcher; }
+    ProgramActions *programActions() const { return m_programActions; }
     OfficeSuiteController *officeSuite() const { return m_officeSuite; }
     // The office suite's window while it is open.
     OfficeSuiteWindow *officeSuiteWindow() const;
@@ -85,6 +91,8 @@ public:
 
 signals:
     void shutDownFinished();
+    // Check Files was chosen in the menu of the entry's icon.
+    void checkFilesRequested(const QString &id);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -112,6 +120,12 @@ private:
     // OfficeSuiteView
     bool confirmSuiteDownload(const QString &title, const QString &text) override;
     void showSuiteWindow() override;
+
+    // ProgramActionsView
+    bool confirm(const QString &title, const QString &text) override;
+    void tell(MessageKind kind, const QString &title, const QString &text) override;
+
+    void showIconMenu(int tab, int slot, const QPoint &at);
 
     void buildMenus();
     void buildCentralArea();
@@ -153,6 +167,7 @@ private:
     QAction *m_openOfficeAction = nullptr;
     QAction *m_exitAction = nullptr;
     LaunchController *m_launcher = nullptr;
+    ProgramActions *m_programActions = nullptr;
 
     QCheckBox *m_proxyCheck = nullptr;
     QLineEdit *m_proxyAddress = nullptr;

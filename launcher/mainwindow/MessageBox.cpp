@@ -22,7 +22,8 @@ Recorder &recorder()
 
 QMessageBox::StandardButton MessageBox::show(QWidget *parent, QMessageBox::Icon icon, const QString &title,
                                              const QString &text, QMessageBox::StandardButtons buttons,
-                                             const QList<std::pair<QMessageBox::StandardButton, QString>> &labels)
+                                             const QList<std::pair<QMessageBox::StandardButton, QString>> &labels,
+                                             QMessageBox::StandardButton defaultButton)
 {
     Recorder &r = recorder();
     if (r.recording) {
@@ -41,6 +42,9 @@ QMessageBox::StandardButton MessageBox::show(QWidget *parent, QMessageBox::Icon 
         if (!label.isEmpty()) {
             box.button(button)->setText(label);
         }
+    }
+    if (defaultButton != QMessageBox::NoButton) {
+        box.setDefaultButton(defaultButton);
     }
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
@@ -67,9 +71,9 @@ QMessageBox::StandardButton MessageBox::askOkCancel(QWidget *parent, QMessageBox
 }
 
 QMessageBox::StandardButton MessageBox::askYesNo(QWidget *parent, QMessageBox::Icon icon, const QString &title,
-                                                 const QString &text)
+                                                 const QString &text, QMessageBox::StandardButton defaultButton)
 {
-    return show(parent, icon, title, text, QMessageBox::Yes | QMessageBox::No);
+    return show(parent, icon, title, text, QMessageBox::Yes | QMessageBox::No, {}, defaultButton);
 }
 
 QMessageBox::StandardButton MessageBox::askSaveDiscardCancel(QWidget *parent, const QString &title, const QString &text,

@@ -29,9 +29,10 @@ public:
     static QMessageBox::StandardButton askOkCancel(QWidget *parent, QMessageBox::Icon icon, const QString &title,
                                                    const QString &text);
 
-    // Yes and No; returns the button chosen.
+    // Yes and No; returns the button chosen. Enter chooses defaultButton when given.
     static QMessageBox::StandardButton askYesNo(QWidget *parent, QMessageBox::Icon icon, const QString &title,
-                                                const QString &text);
+                                                const QString &text,
+                                                QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
 
     // Save, Discard and Cancel, labelled with the texts given; returns the button chosen.
     struct SaveDiscardCancelTexts
@@ -51,7 +52,8 @@ public:
 private:
     static QMessageBox::StandardButton show(QWidget *parent, QMessageBox::Icon icon, const QString &title,
                                             const QString &text, QMessageBox::StandardButtons buttons,
-                                            const QList<std::pair<QMessageBox::StandardButton, QString>> &labels = {});
+                                            const QList<std::pair<QMessageBox::StandardButton, QString>> &labels = {},
+                                            QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
 };
 
 } // namespace Trivet

@@ -238,6 +238,32 @@ QList<TextKey> buildTextKeys()
          u"Own programs, message box after Adjust Drive Letter: one path was moved from drive %1 "
          u"to drive %2"_s},
         {u"MsgDriveNothing"_s, u"Own programs, message box after Adjust Drive Letter: no path needed to change"_s},
+
+        // The menu of a catalogue icon (right click, Menu key, Shift+F10), and taking a program off the stick.
+        {u"mnuProgStart"_s, u"Menu of a catalogue icon: starts the program, or fetches it first, as a click does"_s},
+        {u"mnuProgUpdate"_s, u"Menu of a catalogue icon, only when a newer package is named: installs it over the "
+                             u"program, keeping files the user changed"_s},
+        {u"mnuProgReinstall"_s, u"Menu of a catalogue icon: fetches the program's package again and installs it "
+                                u"over the program on the stick"_s},
+        {u"mnuProgCheck"_s, u"Menu of a catalogue icon: compares the program's files with what its install "
+                            u"placed"_s},
+        {u"mnuProgOpenFolder"_s, u"Menu of a catalogue icon: shows the program's folder in the file manager"_s},
+        {u"mnuProgRemove"_s, u"Menu of a catalogue icon: deletes the program's files from the stick, after a "
+                             u"question"_s},
+        {u"MsgRemoveAsk"_s, u"Question box (Yes/No, No is the default) after Remove from Stick; %1 is the program's "
+                            u"caption"_s},
+        {u"MsgRemoved"_s, u"Message box after a removal that left nothing behind; %1 is the program's caption"_s},
+        {u"MsgRemovedKept"_s, u"Message box after a removal that kept files the user changed or added; a list of "
+                              u"them follows, one a line; %1 is the program's caption"_s},
+        {u"errRemoveNoRecord"_s, u"Warning box after Remove from Stick: the program was installed by an older "
+                                 u"launcher that kept no list of its files, so nothing was deleted; %1 is its "
+                                 u"caption"_s},
+        {u"errRemoveBadRecord"_s, u"Warning box after Remove from Stick: the list of the program's files cannot be "
+                                  u"read, so nothing was deleted; the reason follows; %1 is its caption"_s},
+        {u"errRemoveRunning"_s, u"Warning box after Remove from Stick: the program is running, so nothing was "
+                                u"deleted; %1 is its caption"_s},
+        {u"errRemoveFailed"_s, u"Warning box after Remove from Stick: some files could not be deleted; a list of "
+                               u"them follows, one a line; %1 is the program's caption"_s},
         {u"MsgUpdatedTo"_s, u"Message box at the first start after the Updater put a new version in place; %1 is "
                             u"that version"_s},
         {u"errHelpMissing"_s, u"Warning box after Help: the help document of the language is not in the Help "

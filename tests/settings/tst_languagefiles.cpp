@@ -131,6 +131,8 @@ const QList<QStringList> acceleratorGroups = {
     {u"cmdYes"_s, u"cmdNo"_s},
     {u"cmdSaveEdits"_s, u"cmdDiscardEdits"_s, u"cmdCancelEdits"_s},
     {u"lbProxyUser"_s, u"lbProxyPassword"_s},
+    {u"mnuProgStart"_s, u"mnuProgUpdate"_s, u"mnuProgReinstall"_s, u"mnuProgCheck"_s, u"mnuProgOpenFolder"_s,
+     u"mnuProgRemove"_s},
 };
 
 // Texts that are rightly the same word as in English. Anything else equal to English was left untranslated.
