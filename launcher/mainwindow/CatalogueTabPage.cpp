@@ -168,8 +168,9 @@ void CatalogueTabPage::showOutdated(int slot, bool outdated, const QString &spok
 void CatalogueTabPage::describe(int slot)
 {
     const Spoken &spoken = m_spoken[slot];
-    const QString description =
-        spoken.outdated.isEmpty() ? spoken.onStick : (spoken.onStick + u' ' + spoken.outdated).trimmed();
+    QStringList parts{spoken.onStick, spoken.outdated};
+    parts.removeAll(QString());
+    const QString description = parts.join(u' ');
     if (m_icons[slot]->accessibleDescription() != description) {
         m_icons[slot]->setAccessibleDescription(description);
     }

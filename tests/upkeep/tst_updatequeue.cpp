@@ -175,7 +175,7 @@ private slots:
 
         QList<OutdatedProgram> programs;
         for (qsizetype i = 0; i < outcomes.size(); ++i) {
-            programs.append({QString(QChar(u'A' + i)), u"Program %1"_s.arg(i), i == 0 ? 2500000 : -1});
+            programs.append({QString(QChar(char16_t(u'A' + i))), u"Program %1"_s.arg(i), i == 0 ? 2500000 : -1});
         }
         queue->offer(programs, false);
         QCOMPARE(view.rows.size(), programs.size());

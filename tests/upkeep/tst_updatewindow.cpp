@@ -148,7 +148,7 @@ private slots:
         for (int row = 0; row < 2; ++row) {
             const QTreeWidgetItem *item = list->topLevelItem(row);
             QCOMPARE(item->text(UpdateProgramsWindow::ProgramColumn),
-                     window.settings().value(u"Applications", u"app"_s + programs[row].id));
+                     window.settings().value(u"Applications", QString(u"app"_s + programs[row].id)));
             QCOMPARE(item->checkState(UpdateProgramsWindow::ProgramColumn), Qt::Checked);
         }
         QCOMPARE(list->topLevelItem(0)->text(UpdateProgramsWindow::SizeColumn), u"2.4 MB"_s);
