@@ -143,6 +143,11 @@ void UpdateProgramsWindow::showSummary(const QString &line, const QStringList &k
 {
     m_summary->setText(line);
     m_summary->setVisible(true);
+    // The list now tells what became of each program; another run would begin with those already updated.
+    m_update->setVisible(false);
+    for (int row = 0; row < m_list->topLevelItemCount(); ++row) {
+        m_list->topLevelItem(row)->setFlags(Qt::ItemIsEnabled);
+    }
     m_kept->setPlainText(kept.join(u'\n'));
     m_kept->setVisible(!kept.isEmpty());
 }

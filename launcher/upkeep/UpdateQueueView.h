@@ -39,7 +39,8 @@ public:
     virtual void showProgress(int percent) = 0;
     // While updates run the choice is fixed and the other button cancels; afterwards it closes.
     virtual void showRunning(bool running) = 0;
-    // The end: a line of counts, and the lines of files kept beside their new versions (empty: none).
+    // The end: a line of counts, and the lines of files kept beside their new versions (empty: none). The window
+    // offers no second run.
     virtual void showSummary(const QString &line, const QStringList &kept) = 0;
 };
 

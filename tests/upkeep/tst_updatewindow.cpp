@@ -162,6 +162,7 @@ private slots:
         QCOMPARE(summary->text(), T(u"lbUpdSummary"_s).arg(2).arg(0).arg(0));
         QCOMPARE(close->text(), T(u"cmdClose"_s));
         QVERIFY(!dialog->findChild<QProgressBar *>(u"prgUpdate"_s)->isVisible());
+        QVERIFY(!dialog->findChild<QPushButton *>(u"cmdUpdatePrograms"_s)->isVisible());
         for (int row = 0; row < 2; ++row) {
             const Program &program = programs[row];
             QCOMPARE(list->topLevelItem(row)->text(UpdateProgramsWindow::StateColumn), T(u"lbUpdDone"_s));
