@@ -37,6 +37,9 @@ public:
     // Whether the icon's program is on the drive already: such an icon carries a mark, and spoken is what a
     // screen reader says of it (empty for an icon without the mark).
     virtual void showOnStick(int tab, int slot, bool onStick, const QString &spoken) = 0;
+    // Whether a newer package of the icon's program is to be had: a second mark, told apart from the first by
+    // its corner, shape and colour, with what a screen reader says of it (empty without the mark).
+    virtual void showOutdated(int tab, int slot, bool outdated, const QString &spoken) = 0;
     // A download is under way: the progress bar shows and the pointer is busy.
     virtual void showBusy(bool busy) = 0;
     // text says the same in words and numbers of the current language.

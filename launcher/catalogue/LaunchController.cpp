@@ -3,6 +3,7 @@
 #include "common/download/DownloadHandle.h"
 #include "common/download/Downloader.h"
 #include "common/download/PartialDownload.h"
+#include "common/download/ProgressText.h"
 #include "common/platform/FileExists.h"
 #include "common/platform/ProcessStarter.h"
 #include "common/platform/ProgramKind.h"
@@ -179,19 +180,6 @@ void LaunchController::launch(int tab, int slot)
     beginPackageDownload(*entry, paths.package);
 }
 
-// stand-in
-bool LaunchController::reinstall(const QString &id)
-{
-    static_cast<void>(id);
-    return false;
-}
-
-// stand-in
-bool LaunchController::isOutdated(const QString &id) const
-{
-    static_cast<void>(id);
-    return false;
-}
 
 void LaunchController::hover(int tab, int slot)
 {
@@ -203,12 +191,22 @@ void LaunchController::hover(int tab, int slot)
     // move would cost more than showing them. A file edited by hand is seen at the next click.
     Phrase line = Phrase::key(entry->hoverKey);
     const QString id = entry->id.toString();
+    const auto sizeText = [](qint64 size) { return dataSizeText(std::max<qint64>(size, 0), QLocale::c()); };
+    if (m_outdated.contains(id)) {
+        // The package that was fetched last is the old one: only the settings know the size of the new one.
+        const qint64 size = m_settingsSizes.value(id, -1);
+        const QStringView noteKey =
+            size > 0 ? QStringView(u"lbUpdateAvailable") : QStringView(u"lbUpdateAvailableUnsized");
+        if (!m_texts.heldText(noteKey).isEmpty()) {
+            const Phrase note = Phrase::key(noteKey, {sizeText(size)});
+            line = m_texts.heldText(entry->hoverKey).isEmpty() ? note : line + Phrase::plain(u"\n"_s) + note;
+        }
+    }
     if (!m_offline && !m_present.value(id, true)) {
         // What a server answered is newer than what the settings say.
         const qint64 size = m_packageSizes.value(id, m_settingsSizes.value(id, -1));
         const QStringView noteKey = size > 0 ? QStringView(u"lbDownloadFirstSize") : QStringView(u"lbDownloadFirst");
-        const Phrase note = Phrase::key(noteKey, {QLocale::c().formattedDataSize(std::max<qint64>(size, 0), 1,
-                                                                                 QLocale::DataSizeTraditionalFormat)});
+        const Phrase note = Phrase::key(noteKey, {sizeText(size)});
         if (!m_texts.heldText(noteKey).isEmpty()) {
             line = m_texts.heldText(entry->hoverKey).isEmpty() ? note : line + Phrase::plain(u"\n"_s) + note;
             // The settings file's checksum alone is no safeguard: whoever can answer the download can have
@@ -254,11 +252,7 @@ void LaunchController::checkPresence(int tab)
         } else {
             m_installedKinds.remove(id);
         }
-        const QString package = Catalogue::resolveTails(entry, m_settings, Phase::Launch).package.section(u'\\', -1);
-        bool known = false;
-        const qint64 size =
-            package.isEmpty() ? 0 : m_settings.value(Catalogue::SizesSection, package).toLongLong(&known);
-        if (known && size > 0) {
+        if (const qint64 size = settingsSize(entry); size > 0) {
             m_settingsSizes.insert(id, size);
         } else {
             m_settingsSizes.remove(id);
@@ -269,7 +263,69 @@ void LaunchController::checkPresence(int tab)
             m_covered.remove(id);
         }
         m_view.showOnStick(tab, slot, present, present ? text(u"lbOnStick") : QString());
+        const bool outdated = present && isOutdated(id);
+        if (outdated) {
+            m_outdated.insert(id);
+        } else {
+            m_outdated.remove(id);
+        }
+        m_view.showOutdated(tab, slot, outdated, outdated ? text(u"lbOutdated") : QString());
     }
+}
+
+qint64 LaunchController::settingsSize(const CatalogueEntry &entry) const
+{
+    const QString package = Catalogue::resolveTails(entry, m_settings, Phase::Launch).package.section(u'\\', -1);
+    bool known = false;
+    const qint64 size = package.isEmpty() ? 0 : m_settings.value(Catalogue::SizesSection, package).toLongLong(&known);
+    return known && size > 0 ? size : -1;
+}
+
+QString LaunchController::caption(const CatalogueEntry &entry) const
+{
+    const QString caption = m_settings.value(Catalogue::ApplicationsSection, entry.captionKey);
+    return caption.isEmpty() ? entry.name.toString() : caption;
+}
+
+// stand-in
+bool LaunchController::reinstall(const QString &id)
+{
+    const CatalogueEntry *entry = Catalogue::entryById(id);
+    if (!entry || m_offline || isBusy(id)) {
+        return false;
+    }
+    m_downloadAppId = id;
+    m_downloadUrl = m_settings.value(Catalogue::ApplicationsSection, entry->urlKey);
+    beginPackageDownload(*entry, Catalogue::resolvePaths(*entry, m_folder, m_settings, Phase::Launch).package);
+    return true;
+}
+
+// stand-in
+bool LaunchController::isOutdated(const QString &id) const
+{
+    const CatalogueEntry *entry = Catalogue::entryById(id);
+    if (!entry) {
+        return false;
+    }
+    const InstallRecordRead read = readInstallRecord(m_folder.root(), installRecordPath(m_folder.root(), id));
+    if (!read.record) {
+        return false;
+    }
+    const QString package = Catalogue::resolvePaths(*entry, m_folder, m_settings, Phase::Launch).package;
+    return Trivet::isOutdated(*read.record,
+                              m_settings.value(Catalogue::ChecksumsSection, QFileInfo(package).fileName()));
+}
+
+QList<OutdatedProgram> LaunchController::outdatedPrograms() const
+{
+    QList<OutdatedProgram> programs;
+    for (const CatalogueEntry &entry : Catalogue::entries()) {
+        const QString id = entry.id.toString();
+        if (isPresent(entry) && isOutdated(id)) {
+            programs.append({id, caption(entry), settingsSize(entry)});
+        }
+    }
+    return programs;
 }
 
 void LaunchController::refreshCoveredPackages()
@@ -462,8 +518,7 @@ Phrase LaunchController::outcomePhrase(const CatalogueEntry &entry, Outcome outc
     switch (outcome) {
     case Outcome::Ready: {
         // Named as the caption under its icon names it.
-        const QString caption = m_settings.value(Catalogue::ApplicationsSection, entry.captionKey);
-        return Phrase::key(u"lbReady", {caption.isEmpty() ? entry.name.toString() : caption});
+        return Phrase::key(u"lbReady", {caption(entry)});
     }
     case Outcome::Failed:
         return Phrase::key(u"lbInstallFailed");
@@ -486,6 +541,7 @@ void LaunchController::onProgress(const QString &id, qint64 received, qint64 tot
 {
     m_lines.showProgress(received, total);
     showOnAllTabs(bytesOf(received, total).about(id));
+    emit packageProgress(id, received, total);
 }
 
 void LaunchController::onDefinitionProgress(qint64 received, qint64 total)
@@ -546,6 +602,7 @@ void LaunchController::onInstalled(const InstallResult &result)
     if (!entry) {
         return;
     }
+    emit updateFinished(result.id, result);
     if (result.status == InstallStatus::Cancelled) {
         endInstallation(*entry, Outcome::Cancelled);
         return;

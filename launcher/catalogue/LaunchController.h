@@ -12,6 +12,7 @@
 #include "launcher/catalogue/StatusLines.h"
 #include "launcher/install/PackageInstaller.h"
 #include "launcher/install/ProgramRunner.h"
+#include "launcher/upkeep/OutdatedPrograms.h"
 
 #include <QHash>
 #include <QNetworkProxy>
@@ -111,6 +112,9 @@ public:
     // Looks which programs of a tab are on the drive and marks their icons; when the tab is shown and after
     // each installation, so the marks follow what was installed or removed meanwhile.
     void checkPresence(int tab);
+    // The programs on the drive that have a newer package, in the catalogue's order, with the size of the
+    // new package as the settings give it.
+    QList<OutdatedProgram> outdatedPrograms() const;
     // Reads again which packages the kept signed program list vouches for, for the hover texts: at start and
     // whenever a new program list was taken. Checking the list's signature and reading into it costs too much
     // for every pointer move.
@@ -135,6 +139,11 @@ signals:
     // An installation ended: the program is in place and was started, or could not be because it needs Wine
     // (ok), or the failure message was shown.
     void installationFinished(const QString &id, bool ok);
+    // The same end with what the installer did, just before installationFinished; not for an entry that
+    // waited for another's install of their shared package.
+    void updateFinished(const QString &id, const Trivet::InstallResult &result);
+    // How far the download of an entry's package has come.
+    void packageProgress(const QString &id, qint64 received, qint64 total);
     // A definition download ended with its message; ok when new definitions arrived.
     void definitionUpdateFinished(bool ok);
 
@@ -172,6 +181,10 @@ private:
     // The entries that waited for owner's package: each starts its program when the package brought it, and
     // fails otherwise.
     void endWaiting(const QString &owner, Outcome ownerOutcome);
+    // What the settings say of the size of the entry's package; -1 when they say nothing usable.
+    qint64 settingsSize(const CatalogueEntry &entry) const;
+    // The entry's caption as the settings name it, or the program's own name.
+    QString caption(const CatalogueEntry &entry) const;
     // Whether the signed list names the checksum the settings give for the entry's package, the one its
     // download is checked against.
     bool isCovered(const CatalogueEntry &entry) const;
@@ -208,6 +221,7 @@ private:
     QHash<QString, qint64> m_packageSizes;        // what servers said of packages' sizes, by id
     QHash<QString, qint64> m_settingsSizes;       // what the settings say of them, as last checked
     QHash<QString, bool> m_present;               // whether the program is on the drive, as last checked
+    QSet<QString> m_outdated;                     // ids of the programs on the drive with a newer package, likewise
     QHash<QString, ProgramKind> m_installedKinds; // what the program on the drive is, as last checked
     SignedProgramList m_signedList;               // as last read
     QSet<QString> m_covered;                      // ids of the entries whose package it vouches for, as last checked

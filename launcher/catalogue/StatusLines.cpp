@@ -173,6 +173,11 @@ void StatusLines::showOnStick(int tab, int slot, bool onStick, const QString &sp
     m_window.showOnStick(tab, slot, onStick, spoken);
 }
 
+void StatusLines::showOutdated(int tab, int slot, bool outdated, const QString &spoken)
+{
+    m_window.showOutdated(tab, slot, outdated, spoken);
+}
+
 void StatusLines::showBusy(bool busy)
 {
     if (!busy) {

@@ -82,6 +82,7 @@ public:
     void emphasizeCaption(int tab, int slot) override;
     void resetCaptions() override;
     void showOnStick(int tab, int slot, bool onStick, const QString &spoken) override;
+    void showOutdated(int tab, int slot, bool outdated, const QString &spoken) override;
     void showBusy(bool busy) override;
     void showProgress(qint64 received, qint64 total, const QString &text) override;
     void showMessage(MessageKind kind, const QString &title, const QString &text) override;

@@ -174,9 +174,28 @@ void CatalogueTabPage::showOnStick(int slot, bool onStick, const QString &spoken
 {
     if (IconButton *icon = m_icons.value(slot)) {
         icon->setMarked(onStick);
-        if (icon->accessibleDescription() != spoken) {
-            icon->setAccessibleDescription(spoken);
-        }
+        m_spoken[slot].onStick = spoken;
+        describe(slot);
+    }
+}
+
+void CatalogueTabPage::showOutdated(int slot, bool outdated, const QString &spoken)
+{
+    if (IconButton *icon = m_icons.value(slot)) {
+        icon->setOutdated(outdated);
+        m_spoken[slot].outdated = spoken;
+        describe(slot);
+    }
+}
+
+void CatalogueTabPage::describe(int slot)
+{
+    const Spoken &spoken = m_spoken[slot];
+    QStringList parts{spoken.onStick, spoken.outdated};
+    parts.removeAll(QString());
+    const QString description = parts.join(u' ');
+    if (m_icons[slot]->accessibleDescription() != description) {
+        m_icons[slot]->setAccessibleDescription(description);
     }
 }
 

@@ -3,6 +3,7 @@
 #include "launcher/catalogue/CatalogueView.h"
 #include "launcher/upkeep/ProgramActions.h"
 
+#include <QHash>
 #include <QList>
 #include <QPointer>
 #include <QWidget>
@@ -47,6 +48,7 @@ public:
     void emphasizeCaption(int slot);
     void resetCaptions();
     void showOnStick(int slot, bool onStick, const QString &spoken);
+    void showOutdated(int slot, bool outdated, const QString &spoken);
     void showTranslatedBy(const QString &text);
 
     // A widget beside the icons, such as the proxy frame of the first tab.
@@ -71,9 +73,18 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
 
 private:
+    // What a screen reader says of an icon's marks.
+    struct Spoken
+    {
+        QString onStick;
+        QString outdated;
+    };
+    void describe(int slot);
+
     int m_tab;
     QList<IconButton *> m_icons;
     QList<QLabel *> m_captions;
+    QHash<int, Spoken> m_spoken; // by slot
     QLabel *m_info = nullptr;
     QLabel *m_download = nullptr;
     QLabel *m_translated = nullptr;

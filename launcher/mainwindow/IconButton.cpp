@@ -35,6 +35,14 @@ void IconButton::setMarked(bool marked)
     }
 }
 
+void IconButton::setOutdated(bool outdated)
+{
+    if (m_outdated != outdated) {
+        m_outdated = outdated;
+        update();
+    }
+}
+
 namespace {
 
 // A green disc with a white tick, in the manner of the catalogue's artwork: a gradient, a white rim and a soft
@@ -59,6 +67,35 @@ void drawOnStickMark(QPainter &painter, const QRectF &disc)
     painter.setPen(QPen(Qt::white, disc.width() * 0.14, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     painter.setBrush(Qt::NoBrush);
     painter.drawPath(tick);
+    painter.restore();
+}
+
+// An amber rounded square with a white arrow pointing up, in the same manner as the tick's disc: a shape, a colour
+// and a corner of its own, so the two marks are told apart at a glance, and also without telling colours apart.
+void drawUpdateMark(QPainter &painter, const QRectF &square)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    const qreal radius = square.width() * 0.22;
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0, 0, 0, 70));
+    painter.drawRoundedRect(square.translated(0, 1).adjusted(-1, -1, 1, 1), radius, radius);
+    QLinearGradient fill(square.topLeft(), square.bottomLeft());
+    fill.setColorAt(0, QColor(0xff, 0xb3, 0x2e));
+    fill.setColorAt(1, QColor(0xd9, 0x6a, 0x00));
+    painter.setPen(QPen(Qt::white, 1.6));
+    painter.setBrush(fill);
+    painter.drawRoundedRect(square, radius, radius);
+    const qreal x = square.center().x();
+    QPainterPath arrow;
+    arrow.moveTo(x, square.top() + square.height() * 0.74);
+    arrow.lineTo(x, square.top() + square.height() * 0.27);
+    arrow.moveTo(square.left() + square.width() * 0.3, square.top() + square.height() * 0.47);
+    arrow.lineTo(x, square.top() + square.height() * 0.25);
+    arrow.lineTo(square.left() + square.width() * 0.7, square.top() + square.height() * 0.47);
+    painter.setPen(QPen(Qt::white, square.width() * 0.14, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawPath(arrow);
     painter.restore();
 }
 
@@ -90,6 +127,11 @@ void IconButton::paintEvent(QPaintEvent *)
         // (a tick, an arrow, a magnifier) at the bottom right and a few at the top right.
         const qreal diameter = qMax(12, m_size * 3 / 8);
         drawOnStickMark(painter, QRectF(2.5, 2.5, diameter, diameter));
+    }
+    if (m_outdated) {
+        // Bottom left, the other corner the pictures keep free, below the tick.
+        const qreal side = qMax(12, m_size * 3 / 8);
+        drawUpdateMark(painter, QRectF(2.5, height() - side - 3.5, side, side));
     }
     if (hasFocus()) {
         QStyleOptionFocusRect option;

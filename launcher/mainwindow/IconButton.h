@@ -22,6 +22,9 @@ public:
     // A small badge in the corner: the program is on the drive already.
     void setMarked(bool marked);
     bool isMarked() const { return m_marked; }
+    // Another badge, in another corner: a newer version of the program is to be had.
+    void setOutdated(bool outdated);
+    bool isOutdated() const { return m_outdated; }
 
     QSize sizeHint() const override;
 
@@ -45,6 +48,7 @@ private:
     int m_size;
     QPixmap m_picture;
     bool m_marked = false;
+    bool m_outdated = false;
 };
 
 } // namespace Trivet

@@ -14,12 +14,14 @@
 #include "launcher/mainwindow/MessageBox.h"
 #include "launcher/mainwindow/OfficeSuiteWindow.h"
 #include "launcher/mainwindow/OwnAppsTabPage.h"
+#include "launcher/mainwindow/UpdateProgramsWindow.h"
 #include "launcher/mainwindow/WindowPlacement.h"
 #include "launcher/network/ProxyController.h"
 #include "launcher/ownapps/OwnAppEditor.h"
 #include "launcher/ownapps/OwnAppsController.h"
 #include "launcher/updates/UpdateController.h"
 #include "launcher/updates/UpdatePrompt.h"
+#include "launcher/upkeep/UpdateQueue.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -118,6 +120,8 @@ MainWindow::MainWindow(LauncherContext context, QWidget *parent)
     connect(m_updates, &UpdateController::settingsPackageFinished, m_launcher, [this](bool ok) {
         if (ok) {
             m_launcher->refreshCoveredPackages();
+            // Its checksums may name newer packages of programs on the drive.
+            checkShownTab();
         }
     });
 }
@@ -233,6 +237,10 @@ void MainWindow::buildMenus()
     connect(m_settingsMenu->actions().at(1), &QAction::triggered, this,
             [this] { m_updates->downloadSettingsPackage(); });
     connect(m_settingsMenu->actions().at(2), &QAction::triggered, this, [this] { m_help->editSettings(); });
+    QAction *updatePrograms = m_settingsMenu->addAction(QString());
+    updatePrograms->setObjectName(u"mnuUpdatePrograms"_s);
+    m_translatedActions.append(updatePrograms);
+    connect(updatePrograms, &QAction::triggered, this, &MainWindow::openUpdatePrograms);
 
     m_languageMenu = bar->addMenu(u"Language"_s);
     m_languageMenu->setObjectName(u"mnuLanguage"_s);
@@ -442,6 +450,13 @@ void MainWindow::showOnStick(int tab, int slot, bool onStick, const QString &spo
     }
 }
 
+void MainWindow::showOutdated(int tab, int slot, bool outdated, const QString &spoken)
+{
+    if (CatalogueTabPage *page = m_catalogueTabs.value(tab)) {
+        page->showOutdated(slot, outdated, spoken);
+    }
+}
+
 void MainWindow::applyMenuPictures()
 {
     const auto &items = languageItems();
@@ -500,6 +515,35 @@ void MainWindow::showAboutBox()
     m_about->show();
     m_about->raise();
     m_about->activateWindow();
+}
+
+UpdateProgramsWindow *MainWindow::updateProgramsWindow() const
+{
+    return m_updateWindow;
+}
+
+void MainWindow::openUpdatePrograms()
+{
+    if (!m_updateWindow) {
+        auto *window = new UpdateProgramsWindow(this);
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        window->setWindowIcon(windowIcon());
+        // The queue goes with its window; a download under way when the window closes is cancelled first.
+        auto *queue = new UpdateQueue(
+            m_texts, *window, [this](const QString &id) { return m_launcher->reinstall(id); },
+            [this] { m_launcher->cancelDownloads(); }, window);
+        connect(window, &UpdateProgramsWindow::updateRequested, queue, &UpdateQueue::start);
+        connect(window, &UpdateProgramsWindow::cancelRequested, queue, &UpdateQueue::cancel);
+        connect(m_launcher, &LaunchController::packageProgress, queue, &UpdateQueue::programProgress);
+        connect(m_launcher, &LaunchController::updateFinished, queue, &UpdateQueue::programUpdated);
+        connect(m_launcher, &LaunchController::installationFinished, queue, &UpdateQueue::programFinished);
+        queue->offer(m_launcher->outdatedPrograms(), m_launcher->isOffline());
+        m_updateWindow = window;
+        placeOver(window, this);
+    }
+    m_updateWindow->show();
+    m_updateWindow->raise();
+    m_updateWindow->activateWindow();
 }
 
 void MainWindow::showUpdatePrompt(const UpdatePromptTexts &texts)

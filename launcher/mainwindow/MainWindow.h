@@ -36,6 +36,7 @@ class OwnAppsController;
 class OwnAppsTabPage;
 class ProxyController;
 class UpdateController;
+class UpdateProgramsWindow;
 struct UpdatePromptTexts;
 
 // The launcher's main window: the tabs of program icons, the menus, the shared progress bar and the exit
@@ -85,6 +86,8 @@ public:
     OwnAppEditor *ownAppEditor() const;
     IconButton *catalogueIcon(int tab, int slot) const;
     QProgressBar *progressBar() const { return m_progress; }
+    // The window of Update Programs on the Stick while it is open.
+    UpdateProgramsWindow *updateProgramsWindow() const;
 
     // The language item of the Language menu that carries the check mark; empty when none does.
     QString checkedLanguageFile() const;
@@ -106,6 +109,7 @@ private:
     void emphasizeCaption(int tab, int slot) override;
     void resetCaptions() override;
     void showOnStick(int tab, int slot, bool onStick, const QString &spoken) override;
+    void showOutdated(int tab, int slot, bool outdated, const QString &spoken) override;
     void showBusy(bool busy) override;
     void showProgress(qint64 received, qint64 total, const QString &text) override;
     void showMessage(MessageKind kind, const QString &title, const QString &text) override;
@@ -140,6 +144,7 @@ private:
     void applyMenuPictures();
     void openOwnAppEditor();
     void showAboutBox();
+    void openUpdatePrograms();
     void showUpdatePrompt(const Trivet::UpdatePromptTexts &texts);
     // The Settings menu's Download New Version and the prompt's Update now.
     void handOverToUpdater();
@@ -181,6 +186,7 @@ private:
     UpdateController *m_updates = nullptr;
     HelpController *m_help = nullptr;
     QPointer<AboutBox> m_about;
+    QPointer<UpdateProgramsWindow> m_updateWindow;
 };
 
 } // namespace Trivet

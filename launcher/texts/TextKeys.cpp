@@ -210,6 +210,35 @@ QList<TextKey> buildTextKeys()
         {u"msgUpdUnverified"_s, u"Updater window while installing, and the launcher's box after MsgUpdatedTo: the "
                                 u"update was installed without a check of its signature, as Keys holds no key"_s},
 
+        // Updates of the programs on the drive: the icons' update mark and Settings, Update Programs on the Stick.
+        {u"mnuUpdatePrograms"_s, u"Main window: Settings-menu item that opens the window listing the programs on the "
+                                 u"drive that have a newer version, to update them"_s},
+        {u"lbUpdateAvailable"_s, u"Information line of a catalogue tab while the mouse is over the icon of a program "
+                                 u"on the drive that has a newer version; %1 is the download size (\"2.4 MB\")"_s},
+        {u"lbUpdateAvailableUnsized"_s, u"The same line when the download size is not known"_s},
+        {u"lbOutdated"_s, u"What a screen reader says of the update mark on a catalogue icon: a newer version of the "
+                          u"program is to be had"_s},
+        {u"FrmUpdatePrograms"_s, u"Title of the update window (Settings, Update Programs on the Stick)"_s},
+        {u"lbUpdIntro"_s, u"Update window, above the list of programs with a newer version, each with a check box"_s},
+        {u"cmdUpdatePrograms"_s, u"Update window: button that updates the ticked programs one after the other"_s},
+        {u"lbUpdWaiting"_s, u"Update window, state of a ticked program whose turn has not come yet"_s},
+        {u"lbUpdDownloading"_s, u"Update window, state of the program being downloaded; %1 is the percentage"_s},
+        {u"lbUpdInstalling"_s, u"Update window, state of the program whose download arrived and is being installed"_s},
+        {u"lbUpdDone"_s, u"Update window, state of a program that was updated"_s},
+        {u"lbUpdSkipped"_s, u"Update window, state of a program that was not updated; %1 is why (lbUpdBusy or "
+                            u"lbUpdCancelled)"_s},
+        {u"lbUpdFailed"_s, u"Update window, state of a program whose update failed; %1 is the reason"_s},
+        {u"lbUpdBusy"_s, u"Update window, reason after lbUpdSkipped: the program runs or is being downloaded or "
+                         u"installed already"_s},
+        {u"lbUpdCancelled"_s, u"Update window, reason after lbUpdSkipped: the user cancelled the updates"_s},
+        {u"lbUpdSummary"_s, u"Update window, line at the end: %1 programs updated, %2 skipped, %3 failed"_s},
+        {u"lbUpdKeptChanged"_s, u"Update window, heading of the list of files the user had changed: they were kept, "
+                                u"and the new version of each was put beside it with .new added to its name"_s},
+        {u"lbUpdKeptNoLonger"_s, u"Update window, heading of the list of files the new version no longer has, kept "
+                                 u"because the user had changed them"_s},
+        {u"lbUpdAllCurrent"_s, u"Update window, instead of the list: no program on the drive has a newer version"_s},
+        {u"lbUpdOffline"_s, u"Update window, instead of the list: the computer is off-line"_s},
+
         // Editor of the user's own programs.
         {u"lbAppNumber"_s, u"Own-programs editor: label of the list that selects one of the ten slots"_s},
         {u"lbAppName"_s, u"Own-programs editor: label of the program's display name"_s},

@@ -51,6 +51,10 @@ public:
     {
         onStick[{tab, slot}] = {on, spoken};
     }
+    void showOutdated(int tab, int slot, bool on, const QString &spoken) override
+    {
+        outdated[{tab, slot}] = {on, spoken};
+    }
     void showBusy(bool on) override { busy = on; }
     void showProgress(qint64 received, qint64 total, const QString &text) override
     {
@@ -77,7 +81,8 @@ public:
 
     QHash<QPair<int, int>, QString> captions;
     QList<QPair<int, int>> emphasized;
-    QHash<QPair<int, int>, QPair<bool, QString>> onStick; // the mark and what is said of it, by tab and slot
+    QHash<QPair<int, int>, QPair<bool, QString>> onStick;  // the mark and what is said of it, by tab and slot
+    QHash<QPair<int, int>, QPair<bool, QString>> outdated; // the update mark, likewise
     bool busy = false;
     QPair<qint64, qint64> progress;
     QString progressText;
