@@ -27,6 +27,9 @@ ExtractResult PackagePlacer::unpackAndPlace(const QString &archive, const QStrin
     for (PlacedFile &file : result.placed) {
         file.path = QDir::cleanPath(root.relativeFilePath(below + u'/' + file.path));
     }
+    for (QString &removed : result.removed) {
+        removed = QDir::cleanPath(root.relativeFilePath(below + u'/' + removed));
+    }
     // Read once more while still in the cache; what the archive held was hashed as it was written.
     if (const std::optional<QByteArray> digest = Sha256::ofFile(archive)) {
         result.packageSha256 = *digest;

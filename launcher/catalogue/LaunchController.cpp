@@ -6,10 +6,12 @@
 #include "common/platform/FileExists.h"
 #include "common/platform/ProcessStarter.h"
 #include "common/platform/ProgramKind.h"
+#include "common/platform/RunningPrograms.h"
 #include "common/platform/WorkFolder.h"
 #include "common/product/Product.h"
 #include "common/settings/IniFile.h"
 #include "common/settings/LanguageTexts.h"
+#include "launcher/install/InstallRecord.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -177,6 +179,66 @@ void LaunchController::launch(int tab, int slot)
     beginPackageDownload(*entry, paths.package);
 }
 
+bool LaunchController::reinstall(const QString &id)
+{
+    const CatalogueEntry *entry = Catalogue::entryById(id);
+    if (!entry) {
+        return false;
+    }
+    const EntryPaths paths = Catalogue::resolvePaths(*entry, m_folder, m_settings, Phase::Launch);
+    if (const QString refusal = reinstallRefusal(*entry, paths); !refusal.isEmpty()) {
+        qCInfo(lcLaunch) << "no update of" << id << ":" << refusal;
+        m_view.showMessage(CatalogueView::MessageKind::Warning, programTitle, text(u"errReinstall") + u'\n' + refusal);
+        return false;
+    }
+    showOnAllTabs(Phrase());
+    m_downloadAppId = id;
+    m_downloadUrl = m_settings.value(Catalogue::ApplicationsSection, entry->urlKey);
+    m_lines.showInfo(entry->tab, Phrase::key(u"lbWaitProg").about(id));
+    m_lines.showDownloadLine(entry->tab, Phrase::key(u"lbDownload").about(id));
+    beginPackageDownload(*entry, paths.package, false);
+    return true;
+}
+
+QString LaunchController::reinstallRefusal(const CatalogueEntry &entry, const EntryPaths &paths) const
+{
+    if (m_offline) {
+        return text(u"errReasonOffline");
+    }
+    if (isBusy(entry.id.toString())) {
+        return text(u"errReasonBusy");
+    }
+    // A package that unpacks itself does so in its own window, and the antivirus definitions come on their own.
+    if (entry.kind != InstallKind::Unzip && entry.kind != InstallKind::SevenZip) {
+        return text(u"errReasonNoFolder");
+    }
+    // The program's folder: the first folder of the program's path, or the program alone when it has none.
+    const QString relative = QDir(m_folder.root()).relativeFilePath(paths.executable);
+    const QString folder =
+        relative.contains(u'/') ? m_folder.root() + u'/' + relative.section(u'/', 0, 0) : paths.executable;
+    if (paths.configured && !processesUsing(folder).isEmpty()) {
+        const QString caption = m_settings.value(Catalogue::ApplicationsSection, entry.captionKey);
+        return text(u"errReasonRunning").arg(caption.isEmpty() ? entry.name.toString() : caption);
+    }
+    return {};
+}
+
+bool LaunchController::isOutdated(const QString &id) const
+{
+    const CatalogueEntry *entry = Catalogue::entryById(id);
+    if (!entry) {
+        return false;
+    }
+    const QString package =
+        QFileInfo(Catalogue::resolvePaths(*entry, m_folder, m_settings, Phase::Launch).package).fileName();
+    const QString checksum = package.isEmpty() ? QString() : m_settings.value(Catalogue::ChecksumsSection, package);
+    if (checksum.trimmed().isEmpty()) {
+        return false;
+    }
+    const InstallRecordRead read = readInstallRecord(m_folder.root(), installRecordPath(m_folder.root(), id));
+    return read.record && QString::fromLatin1(read.record->packageSha256.toHex()) != checksum.trimmed().toLower();
+}
+
 void LaunchController::hover(int tab, int slot)
 {
     const CatalogueEntry *entry = Catalogue::entryAt(tab, slot);
@@ -332,7 +394,7 @@ QString LaunchController::text(QStringView key) const
     return m_texts.text(key);
 }
 
-void LaunchController::beginPackageDownload(const CatalogueEntry &entry, const QString &package)
+void LaunchController::beginPackageDownload(const CatalogueEntry &entry, const QString &package, bool start)
 {
     if (package.isEmpty()) {
         // Without its settings values the entry has no file name to save the package under.
@@ -350,6 +412,7 @@ void LaunchController::beginPackageDownload(const CatalogueEntry &entry, const Q
         return;
     }
     PackageRequest request = packageRequest(entry);
+    request.start = start;
     request.url = m_downloadUrl;
     request.package = package;
     // The settings may name the SHA-256 of a package; a package that differs is refused.
@@ -544,6 +607,7 @@ void LaunchController::onInstalled(const InstallResult &result)
         // The working copy runs, and the user learns that what came back was refused.
         m_view.showMessage(CatalogueView::MessageKind::Warning, programTitle, failureText(result.reason));
     }
+    showKeptFiles(result);
     succeed(*entry);
     // The package unpacks itself now; its own window says when it is done.
     if (entry->kind == InstallKind::SelfExtracting && result.start.ok()) {
@@ -551,6 +615,21 @@ void LaunchController::onInstalled(const InstallResult &result)
     }
     if (entry->kind == InstallKind::AntiVir) {
         startDefinitionDownload();
+    }
+}
+
+void LaunchController::showKeptFiles(const InstallResult &result)
+{
+    QStringList parts;
+    const auto list = [&parts, this](QStringView key, const QStringList &files) {
+        if (!files.isEmpty()) {
+            parts.append(text(key) + u"\n"_s + QDir::toNativeSeparators(files.join(u'\n')));
+        }
+    };
+    list(u"MsgKeptChanged", result.keptChanged);
+    list(u"MsgKeptNoLonger", result.keptNoLonger);
+    if (!parts.isEmpty()) {
+        m_view.showMessage(CatalogueView::MessageKind::Information, programTitle, parts.join(u"\n\n"_s));
     }
 }
 

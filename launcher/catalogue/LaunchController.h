@@ -97,6 +97,13 @@ public:
     void prunePartialDownloads(const QSet<QString> &otherUrls);
 
     void launch(int tab, int slot);
+    // Fetches the entry's package and installs it although the program is there, keeping what the user changed
+    // or added, and starts nothing afterwards; ends with installationFinished(id, ok) as a click does, and says
+    // what was kept. False, with a message saying why, when off-line, while the entry is busy, for an entry
+    // whose package does not unpack into a folder, or while the program runs from the drive.
+    bool reinstall(const QString &id);
+    // Whether the entry has an install record and the settings now name another checksum for its package.
+    bool isOutdated(const QString &id) const;
     // The description of the icon, and, for a program that a click would download, that it would and how
     // large it is as far as known. Reads nothing from the disk: what is on the drive is as last checked.
     void hover(int tab, int slot);
@@ -135,7 +142,8 @@ private:
     enum class Outcome { Ready, Failed, Cancelled };
     using Lookup = StatusLines::Lookup;
 
-    void beginPackageDownload(const CatalogueEntry &entry, const QString &package);
+    // start: whether the program starts once installed.
+    void beginPackageDownload(const CatalogueEntry &entry, const QString &package, bool start = true);
     void showWelcome(int tab, Lookup lookup);
     // Whether the entry's program, judged before a download, needs Wine and there is none.
     bool cannotRunHere(const CatalogueEntry &entry) const;
@@ -162,6 +170,10 @@ private:
     // fails otherwise.
     void endWaiting(const QString &owner, Outcome ownerOutcome);
     bool isPresent(const CatalogueEntry &entry) const;
+    // Why an update of the entry cannot begin now, as a line under the message; empty when it can.
+    QString reinstallRefusal(const CatalogueEntry &entry, const EntryPaths &paths) const;
+    // Tells which of the user's files an update kept.
+    void showKeptFiles(const InstallResult &result);
     // Whether the signed list names the checksum the settings give for the entry's package, the one its
     // download is checked against.
     bool isCovered(const CatalogueEntry &entry) const;
