@@ -71,7 +71,7 @@ StagedChanges ProgramUpdate::plan(const QString &destination, const QList<Placed
     }
     const QHash<QString, QStringList> shared = filesOwnedBy(m_others);
     for (const PlacedFile &file : std::as_const(m_previous.files)) {
-        if (arriving.contains(file.path) || shared.contains(file.path)) {
+        if (arriving.contains(file.path) || m_kept.changed.contains(file.path) || shared.contains(file.path)) {
             continue;
         }
         const QString inDestination = destinationRelative(file.path);
