@@ -341,37 +341,51 @@ void TestUpkeep::outdatedWhenTheChecksumMovedOn()
 
 void TestUpkeep::processesUsingAFolderAreFound_data()
 {
-    QTest::addColumn<bool>("copied");   // the program is a copy of sleep inside the folder
-    QTest::addColumn<bool>("inFolder"); // its working folder is the folder
+    QTest::addColumn<QString>("use"); // what of the process lies in the folder
     QTest::addColumn<bool>("found");
 
-    QTest::newRow("program in the folder") << true << false << true;
-    QTest::newRow("working folder in the folder") << false << true << true;
-    QTest::newRow("elsewhere") << false << false << false;
+    QTest::newRow("program") << u"program"_s << true;
+    QTest::newRow("working folder") << u"working folder"_s << true;
+    // As a Windows program run by Wine, or a program run by the ELF loader: only its mapped files are there.
+    QTest::newRow("library") << u"library"_s << true;
+    QTest::newRow("nothing") << QString() << false;
 }
 
 void TestUpkeep::processesUsingAFolderAreFound()
 {
-    QFETCH(bool, copied);
-    QFETCH(bool, inFolder);
+    QFETCH(QString, use);
     QFETCH(bool, found);
 
     QTemporaryDir folder;
     QTemporaryDir elsewhere;
     QVERIFY(folder.isValid() && elsewhere.isValid());
-    const QString program = copied ? folder.filePath(u"prog/sleep"_s) : u"/bin/sleep"_s;
-    if (copied) {
-        QVERIFY(QDir().mkpath(folder.filePath(u"prog"_s)));
+    QVERIFY(QDir().mkpath(folder.filePath(u"prog"_s)));
+    QString program = u"/bin/sleep"_s;
+    if (use == u"program"_s) {
+        program = folder.filePath(u"prog/sleep"_s);
         QVERIFY(QFile::copy(u"/bin/sleep"_s, program));
     }
-    const std::unique_ptr<QProcess> process = startWaiting(program, inFolder ? folder.path() : elsewhere.path());
-    QVERIFY(process);
-    const qint64 pid = process->processId();
+    QProcess process;
+    if (use == u"library"_s) {
+        const QString library = folder.filePath(u"prog/libc.so.6"_s);
+        QVERIFY(QFile::copy(u"/lib/x86_64-linux-gnu/libc.so.6"_s, library));
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"LD_PRELOAD"_s, library);
+        process.setProcessEnvironment(environment);
+    }
+    process.setWorkingDirectory(use == u"working folder"_s ? folder.filePath(u"prog"_s) : elsewhere.path());
+    process.start(program, {u"600"_s});
+    QVERIFY(process.waitForStarted());
+    const qint64 pid = process.processId();
 
-    const QList<qint64> processes = processesUsing(folder.path());
-    process->kill();
-    process->waitForFinished();
-    QCOMPARE(processes, found ? QList<qint64>{pid} : QList<qint64>());
+    // The loader maps the libraries after the start; waited for, as any state.
+    if (found) {
+        QTRY_COMPARE(processesUsing(folder.path()), QList<qint64>{pid});
+    } else {
+        QCOMPARE(processesUsing(folder.path()), QList<qint64>());
+    }
+    process.kill();
+    process.waitForFinished();
 }
 
 QTEST_GUILESS_MAIN(TestUpkeep)
