@@ -66,7 +66,8 @@ QList<qint64> processesUsing(const QString &folder)
 
 #else
 
-// Windows tells of a program in use when its files are replaced; that check lives with the installer there.
+// Elsewhere no process is found: on Windows a program in use refuses to be replaced, and the install then fails
+// as a write that failed, leaving the program as it was.
 QList<qint64> processesUsing(const QString &folder)
 {
     Q_UNUSED(folder)

@@ -153,6 +153,8 @@ private slots:
     void fileAndFolderNeverReplaceEachOther();
     void unpackedSizeMustFitTheFreeSpace_data();
     void unpackedSizeMustFitTheFreeSpace();
+    void removalsStayInsideTheDestination_data();
+    void removalsStayInsideTheDestination();
     void killedInstallIsOldOrNewAtTheNextStart_data();
     void killedInstallIsOldOrNewAtTheNextStart();
 
@@ -806,6 +808,56 @@ void tst_Extractor::fileAndFolderNeverReplaceEachOther()
 
     QCOMPARE(result.status, ExtractStatus::WriteFailed);
     QCOMPARE(snapshot(m_root->path()), before);
+}
+
+void tst_Extractor::removalsStayInsideTheDestination_data()
+{
+    QTest::addColumn<QString>("removal");
+    QTest::addColumn<QStringList>("removed"); // what goes; a failed install removes nothing
+    QTest::addColumn<bool>("ok");
+
+    QTest::newRow("a file") << u"old.txt"_s << QStringList{u"old.txt"_s} << true;
+    QTest::newRow("a link") << u"latest"_s << QStringList{u"latest"_s} << true;
+    QTest::newRow("a folder") << u"notes"_s << QStringList() << true;
+    QTest::newRow("nothing there") << u"gone.txt"_s << QStringList() << true;
+    QTest::newRow("a file the package brings") << u"Pkg.exe"_s << QStringList() << true;
+    QTest::newRow("outside") << u"../outside.txt"_s << QStringList() << false;
+    QTest::newRow("absolute") << u"/outside.txt"_s << QStringList() << false;
+    QTest::newRow("behind a link") << u"linked/outside.txt"_s << QStringList() << false;
+}
+
+// The files an update removes lie inside the program's folder: a removal that would reach out of it, by a name or
+// through a folder that became a link, refuses the whole install; folders are never removed.
+void tst_Extractor::removalsStayInsideTheDestination()
+{
+    QFETCH(QString, removal);
+    QFETCH(QStringList, removed);
+    QFETCH(bool, ok);
+
+    writeFile(app(u"outside.txt"_s), "not the program's");
+    writeFile(app(u"Pkg/old.txt"_s), "old");
+    writeFile(app(u"Pkg/notes/today.txt"_s), "the user's notes");
+    QVERIFY(QFile::link(u"old.txt"_s, app(u"Pkg/latest"_s)));
+    QVERIFY(QFile::link(app(), app(u"Pkg/linked"_s)));
+    QVERIFY(ArchiveWriter::writeZip(app(u"pkg.zip"_s), {ArchiveMember::file(u"Pkg.exe"_s, "new program")}));
+    const auto before = snapshot(m_root->path());
+    Trivet::ExtractOptions options;
+    options.changeStaged = [&](const QString &, const QList<Trivet::PlacedFile> &) {
+        return Trivet::StagedChanges{{}, {removal.startsWith(u'/') ? app() + removal : removal}};
+    };
+
+    const ExtractResult result = Trivet::ArchiveExtractor().extract(app(u"pkg.zip"_s), app(u"Pkg"_s), options);
+
+    QCOMPARE(result.ok(), ok);
+    QCOMPARE(result.removed, removed);
+    auto expected = before;
+    if (ok) {
+        expected.insert(u"app/Pkg/Pkg.exe"_s, "new program");
+    }
+    for (const QString &file : removed) {
+        expected.remove(u"app/Pkg/"_s + file);
+    }
+    QCOMPARE(snapshot(m_root->path()), expected);
 }
 
 // Two packages that unpack into the same new folder tree, as the entries that unpack into the launcher's own
