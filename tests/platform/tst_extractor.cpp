@@ -835,6 +835,7 @@ void tst_Extractor::removalsStayInsideTheDestination()
     QFETCH(bool, ok);
 
     writeFile(app(u"outside.txt"_s), "not the program's");
+    writeFile(app(u"Pkg/Pkg.exe"_s), "old program");
     writeFile(app(u"Pkg/old.txt"_s), "old");
     writeFile(app(u"Pkg/notes/today.txt"_s), "the user's notes");
     QVERIFY(QFile::link(u"old.txt"_s, app(u"Pkg/latest"_s)));

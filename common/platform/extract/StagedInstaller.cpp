@@ -165,10 +165,9 @@ bool StagedInstaller::planRemovals(const fs::path &destination, const QStringLis
             return fail(ExtractStatus::UnsafeMember, u"A file to remove is the working folder: "_s + shown(target));
         }
         const auto type = fs::symlink_status(target, error).type();
-        const bool staged = fs::exists(fs::symlink_status(m_staging.root() / relative, error));
         const bool planned = std::ranges::any_of(steps, [&](const auto &step) { return step.relative == relative; });
         // The package's own file of that name replaces it instead; a folder is never removed.
-        if ((type == fs::file_type::regular || type == fs::file_type::symlink) && !staged && !planned) {
+        if ((type == fs::file_type::regular || type == fs::file_type::symlink) && !planned) {
             steps.push_back({relative, false, true});
             m_result.removed.append(QDir::fromNativeSeparators(shown(relative)));
         }
