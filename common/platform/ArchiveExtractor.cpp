@@ -99,7 +99,8 @@ using Stage = std::function<ExtractResult(const Extract::fs::path &stagingRoot, 
 // The frame every install shares: its turn on the folder, a staging folder, the staged files checked
 // against the budget, and the transaction that puts them in place.
 ExtractResult stageAndInstall(const QString &destination, const QString &workFolder, const FreeSpace &freeSpace,
-                              const std::atomic_bool *cancelled, const Stage &stage, bool awaitConfirmation = false)
+                              const std::atomic_bool *cancelled, const Stage &stage, bool awaitConfirmation = false,
+                              const QStringList *removals = nullptr)
 {
     namespace fs = Extract::fs;
     const FolderTurn turn(destination);
@@ -125,13 +126,38 @@ ExtractResult stageAndInstall(const QString &destination, const QString &workFol
     if (error) {
         target = Extract::toPath(destination);
     }
-    const ExtractResult placed = Extract::StagedInstaller(staging, cancelled).install(target, awaitConfirmation);
+    const ExtractResult placed = Extract::StagedInstaller(staging, cancelled)
+                                     .install(target, awaitConfirmation, removals ? *removals : QStringList());
     if (!placed.ok()) {
         return failed(placed);
     }
     staging.commit();
     result.awaitingJournal = placed.awaitingJournal;
+    result.removed = placed.removed;
     return result;
+}
+
+// Renames the staged files to keep aside to NAME.new, so that the transaction places them beside the
+// destination's own (replacing an older NAME.new), and names them so among the placed files.
+ExtractResult keepAside(const Extract::fs::path &root, const QStringList &files, QList<PlacedFile> &placed)
+{
+    for (const QString &file : files) {
+        const QString aside = file + u".new"_s;
+        std::error_code error;
+        Extract::fs::rename(root / Extract::toPath(file), root / Extract::toPath(aside), error);
+        if (error) {
+            return ExtractResult::failure(Extract::statusOfWriteError(error.value()), u"Cannot set the new "_s + file +
+                                                                                          u" aside: "_s +
+                                                                                          Extract::systemError(error));
+        }
+        placed.removeIf([&aside](const PlacedFile &other) { return other.path == aside; });
+        for (PlacedFile &staged : placed) {
+            if (staged.path == file) {
+                staged.path = aside;
+            }
+        }
+    }
+    return ExtractResult::success();
 }
 
 } // namespace
@@ -154,9 +180,11 @@ ExtractResult ArchiveExtractor::extract(const QString &archivePath, const QStrin
             ExtractResult::failure(ExtractStatus::ArchiveMissing,
                                    u"The archive "_s + QDir::toNativeSeparators(archivePath) + u" does not exist."_s));
     }
+    QStringList removals;
     ExtractResult result = stageAndInstall(
         destination, m_workFolder, *m_freeSpace, m_cancelled,
-        [this, &archivePath, &options](const Extract::fs::path &root, Extract::SpaceBudget budget) {
+        [this, &archivePath, &options, &destination, &removals](const Extract::fs::path &root,
+                                                                Extract::SpaceBudget budget) {
             ExtractResult unpacked =
                 Extract::ArchiveUnpacker(root, m_cancelled, budget, options.digests).run(archivePath);
             if (unpacked.ok()) {
@@ -169,10 +197,17 @@ ExtractResult ArchiveExtractor::extract(const QString &archivePath, const QStrin
                         return checked;
                     }
                 }
+                if (options.changeStaged) {
+                    const StagedChanges changes = options.changeStaged(destination, unpacked.placed);
+                    if (ExtractResult aside = keepAside(root, changes.keepAside, unpacked.placed); !aside.ok()) {
+                        return aside;
+                    }
+                    removals = changes.remove;
+                }
             }
             return unpacked;
         },
-        options.awaitConfirmation);
+        options.awaitConfirmation, &removals);
     if (result.ok()) {
         result.message = u"Extracted %1 files from %2 into %3."_s.arg(result.filesWritten)
                              .arg(QFileInfo(archivePath).fileName(), QDir::toNativeSeparators(destination));

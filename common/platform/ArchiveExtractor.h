@@ -60,12 +60,25 @@ struct [[nodiscard]] ExtractResult : Result<ExtractStatus>
     // The regular files an unpacked archive placed (links are not listed), in the archive's order; empty unless
     // ok().
     QList<PlacedFile> placed;
+    // Files the install removed (ExtractOptions::changeStaged), named like placed ones; empty unless ok().
+    QStringList removed;
 
-    static ExtractResult success(int filesWritten = 0) { return {{Status::Success, {}}, filesWritten, {}, {}, {}}; }
-    static ExtractResult failure(Status status, const QString &message) { return {{status, message}, 0, {}, {}, {}}; }
+    static ExtractResult success(int filesWritten = 0) { return {{Status::Success, {}}, filesWritten, {}, {}, {}, {}}; }
+    static ExtractResult failure(Status status, const QString &message)
+    {
+        return {{status, message}, 0, {}, {}, {}, {}};
+    }
 };
 
-// What an install of the launcher's own files asks beyond an ordinary extraction.
+// What an install over an earlier one does besides placing the package. Paths are '/'-separated, below the
+// destination.
+struct StagedChanges
+{
+    QStringList keepAside; // files of the package placed beside the destination's own as NAME.new, which stay
+    QStringList remove;    // files of the destination that go with the install, and come back with its undo
+};
+
+// What an install asks beyond an ordinary extraction.
 struct ExtractOptions
 {
     // Judges the unpacked files (the staging folder's path) before anything is placed; a failure leaves the
@@ -77,6 +90,10 @@ struct ExtractOptions
     // Whether ExtractResult::placed carries each file's SHA-256, taken beside the writing; an install that
     // keeps no record of its files can do without.
     bool digests = true;
+    // Decides, once the package is unpacked, what else the transaction does: given the absolute destination
+    // and the unpacked files (paths below the destination), which of them to keep aside and which of the
+    // destination's files to remove.
+    std::function<StagedChanges(const QString &destination, const QList<PlacedFile> &staged)> changeStaged = {};
 };
 
 // Unpacks zip and 7z archives with libarchive, all or nothing: the archive is unpacked into a hidden

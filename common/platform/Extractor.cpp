@@ -23,7 +23,7 @@ Extractor::Extractor(QObject *parent)
 // taken back what it placed, so the process ends promptly and leaves every folder as it was.
 Extractor::~Extractor() = default;
 
-void Extractor::run(const QString &appFolder, const QString &commandTail)
+void Extractor::run(const QString &appFolder, const QString &commandTail, const ExtractOptions &options)
 {
     QString error;
     const std::optional<ExtractorCommand> command = ExtractorCommand::parse(commandTail, &error);
@@ -43,8 +43,8 @@ void Extractor::run(const QString &appFolder, const QString &commandTail)
     qCDebug(lcExtract) << "command" << commandTail << "archive" << archivePath << "destination" << destination;
 
     m_extractions.run(
-        [archivePath, destination, root = appFolder](const std::atomic_bool &cancelled) {
-            return PackagePlacer(root, &cancelled).unpackAndPlace(archivePath, destination);
+        [archivePath, destination, root = appFolder, options](const std::atomic_bool &cancelled) {
+            return PackagePlacer(root, &cancelled).unpackAndPlace(archivePath, destination, options);
         },
         [this](const ExtractResult &result) { emit finished(result); });
 }

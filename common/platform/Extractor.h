@@ -23,7 +23,7 @@ public:
 
     // Starts the extraction and returns at once; finished() follows on this object's thread, also when the
     // command cannot be understood.
-    void run(const QString &appFolder, const QString &commandTail);
+    void run(const QString &appFolder, const QString &commandTail, const ExtractOptions &options = {});
 
 signals:
     void finished(const Trivet::ExtractResult &result);

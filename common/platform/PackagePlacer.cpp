@@ -26,6 +26,9 @@ ExtractResult PackagePlacer::unpackAndPlace(const QString &archive, const QStrin
     for (PlacedFile &file : result.placed) {
         file.path = QDir::cleanPath(root.relativeFilePath(below + u'/' + file.path));
     }
+    for (QString &removed : result.removed) {
+        removed = QDir::cleanPath(root.relativeFilePath(below + u'/' + removed));
+    }
     return result;
 }
 

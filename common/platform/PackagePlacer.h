@@ -22,8 +22,8 @@ public:
     explicit PackagePlacer(const QString &appRoot, const std::atomic_bool *cancelled = nullptr,
                            std::shared_ptr<const FreeSpace> freeSpace = {});
 
-    // On success the result's placed files are named below the application folder, and it carries the
-    // archive's digest and size.
+    // On success the result's placed and removed files are named below the application folder, and it carries
+    // the archive's digest and size.
     ExtractResult unpackAndPlace(const QString &archive, const QString &destination,
                                  const ExtractOptions &options = {}) const;
     // Copies of files (source path, name in the destination): either every copy replaces its old file, or

@@ -5,7 +5,9 @@
 
 namespace Trivet {
 
-// The processes whose program, working folder or mapped files lie in folder.
+// The processes that use files below folder: on Linux those whose program, working folder or a mapped file
+// (a library, or the Windows program Wine or the ELF loader runs) lies there. Processes this user may not look
+// into are left out, and so is the calling process. Empty on other systems.
 QList<qint64> processesUsing(const QString &folder);
 
 } // namespace Trivet

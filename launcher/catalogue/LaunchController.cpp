@@ -7,6 +7,7 @@
 #include "common/platform/FileExists.h"
 #include "common/platform/ProcessStarter.h"
 #include "common/platform/ProgramKind.h"
+#include "common/platform/RunningPrograms.h"
 #include "common/platform/WorkFolder.h"
 #include "common/product/Product.h"
 #include "common/settings/IniFile.h"
@@ -180,6 +181,65 @@ void LaunchController::launch(int tab, int slot)
     beginPackageDownload(*entry, paths.package);
 }
 
+bool LaunchController::reinstall(const QString &id)
+{
+    const CatalogueEntry *entry = Catalogue::entryById(id);
+    if (!entry) {
+        return false;
+    }
+    const EntryPaths paths = Catalogue::resolvePaths(*entry, m_folder, m_settings, Phase::Launch);
+    if (const QString refusal = reinstallRefusal(*entry, paths); !refusal.isEmpty()) {
+        qCInfo(lcLaunch) << "no update of" << id << ":" << refusal;
+        m_view.showMessage(CatalogueView::MessageKind::Warning, programTitle, text(u"errReinstall") + u'\n' + refusal);
+        return false;
+    }
+    showOnAllTabs(Phrase());
+    m_downloadAppId = id;
+    m_downloadUrl = m_settings.value(Catalogue::ApplicationsSection, entry->urlKey);
+    m_lines.showInfo(entry->tab, Phrase::key(u"lbWaitProg").about(id));
+    m_lines.showDownloadLine(entry->tab, Phrase::key(u"lbDownload").about(id));
+    beginPackageDownload(*entry, paths.package, false);
+    return true;
+}
+
+QString LaunchController::reinstallRefusal(const CatalogueEntry &entry, const EntryPaths &paths) const
+{
+    if (m_offline) {
+        return text(u"errReasonOffline");
+    }
+    if (isBusy(entry.id.toString())) {
+        return text(u"errReasonBusy");
+    }
+    // A package that unpacks itself does so in its own window, and the antivirus definitions come on their own.
+    if (entry.kind != InstallKind::Unzip && entry.kind != InstallKind::SevenZip) {
+        return text(u"errReasonNoFolder");
+    }
+    // The program's folder: the first folder of the program's path, or the program alone when it has none.
+    const QString relative = QDir(m_folder.root()).relativeFilePath(paths.executable);
+    const QString folder =
+        relative.contains(u'/') ? m_folder.root() + u'/' + relative.section(u'/', 0, 0) : paths.executable;
+    if (paths.configured && !processesUsing(folder).isEmpty()) {
+        const QString caption = m_settings.value(Catalogue::ApplicationsSection, entry.captionKey);
+        return text(u"errReasonRunning").arg(caption.isEmpty() ? entry.name.toString() : caption);
+    }
+    return {};
+}
+
+bool LaunchController::isOutdated(const QString &id) const
+{
+    const CatalogueEntry *entry = Catalogue::entryById(id);
+    if (!entry) {
+        return false;
+    }
+    const QString package =
+        QFileInfo(Catalogue::resolvePaths(*entry, m_folder, m_settings, Phase::Launch).package).fileName();
+    const QString checksum = package.isEmpty() ? QString() : m_settings.value(Catalogue::ChecksumsSection, package);
+    if (checksum.trimmed().isEmpty()) {
+        return false;
+    }
+    const InstallRecordRead read = readInstallRecord(m_folder.root(), installRecordPath(m_folder.root(), id));
+    return read.record && Trivet::isOutdated(*read.record, checksum);
+}
 
 void LaunchController::hover(int tab, int slot)
 {
@@ -287,35 +347,6 @@ QString LaunchController::caption(const CatalogueEntry &entry) const
     return caption.isEmpty() ? entry.name.toString() : caption;
 }
 
-// stand-in
-bool LaunchController::reinstall(const QString &id)
-{
-    const CatalogueEntry *entry = Catalogue::entryById(id);
-    if (!entry || m_offline || isBusy(id)) {
-        return false;
-    }
-    m_downloadAppId = id;
-    m_downloadUrl = m_settings.value(Catalogue::ApplicationsSection, entry->urlKey);
-    beginPackageDownload(*entry, Catalogue::resolvePaths(*entry, m_folder, m_settings, Phase::Launch).package);
-    return true;
-}
-
-// stand-in
-bool LaunchController::isOutdated(const QString &id) const
-{
-    const CatalogueEntry *entry = Catalogue::entryById(id);
-    if (!entry) {
-        return false;
-    }
-    const InstallRecordRead read = readInstallRecord(m_folder.root(), installRecordPath(m_folder.root(), id));
-    if (!read.record) {
-        return false;
-    }
-    const QString package = Catalogue::resolvePaths(*entry, m_folder, m_settings, Phase::Launch).package;
-    return Trivet::isOutdated(*read.record,
-                              m_settings.value(Catalogue::ChecksumsSection, QFileInfo(package).fileName()));
-}
-
 QList<OutdatedProgram> LaunchController::outdatedPrograms() const
 {
     QList<OutdatedProgram> programs;
@@ -404,7 +435,7 @@ QString LaunchController::text(QStringView key) const
     return m_texts.text(key);
 }
 
-void LaunchController::beginPackageDownload(const CatalogueEntry &entry, const QString &package)
+void LaunchController::beginPackageDownload(const CatalogueEntry &entry, const QString &package, bool start)
 {
     if (package.isEmpty()) {
         // Without its settings values the entry has no file name to save the package under.
@@ -422,6 +453,7 @@ void LaunchController::beginPackageDownload(const CatalogueEntry &entry, const Q
         return;
     }
     PackageRequest request = packageRequest(entry);
+    request.start = start;
     request.url = m_downloadUrl;
     request.package = package;
     // The settings may name the SHA-256 of a package; a package that differs is refused.
@@ -618,6 +650,7 @@ void LaunchController::onInstalled(const InstallResult &result)
         m_view.showMessage(CatalogueView::MessageKind::Warning, programTitle, failureText(result.reason));
     }
     shareRecord(*entry);
+    showKeptFiles(result);
     succeed(*entry);
     // The package unpacks itself now; its own window says when it is done.
     if (entry->kind == InstallKind::SelfExtracting && result.start.ok()) {
@@ -651,6 +684,21 @@ void LaunchController::shareRecord(const CatalogueEntry &entry)
         if (const SaveResult saved = writeInstallRecord(m_folder.root(), shared); !saved.ok()) {
             qCWarning(lcLaunch) << "no record of" << shared.entry << ":" << saved.message;
         }
+    }
+}
+
+void LaunchController::showKeptFiles(const InstallResult &result)
+{
+    QStringList parts;
+    const auto list = [&parts, this](QStringView key, const QStringList &files) {
+        if (!files.isEmpty()) {
+            parts.append(text(key) + u"\n"_s + QDir::toNativeSeparators(files.join(u'\n')));
+        }
+    };
+    list(u"MsgKeptChanged", result.keptChanged);
+    list(u"MsgKeptNoLonger", result.keptNoLonger);
+    if (!parts.isEmpty()) {
+        m_view.showMessage(CatalogueView::MessageKind::Information, programTitle, parts.join(u"\n\n"_s));
     }
 }
 

@@ -98,11 +98,12 @@ public:
     void prunePartialDownloads(const QSet<QString> &otherUrls);
 
     void launch(int tab, int slot);
-    // stand-in
-    // Fetches the entry's package and installs it although the program is there; nothing starts afterwards.
+    // Fetches the entry's package and installs it although the program is there, keeping what the user changed
+    // or added, and starts nothing afterwards; ends with installationFinished(id, ok) as a click does, and says
+    // what was kept. False, with a message saying why, when off-line, while the entry is busy, for an entry
+    // whose package does not unpack into a folder, or while the program runs from the drive.
     bool reinstall(const QString &id);
-    // stand-in
-    // Whether the settings name a package checksum other than the one the entry's record was installed from.
+    // Whether the entry has an install record and the settings now name another checksum for its package.
     bool isOutdated(const QString &id) const;
     // Whether the entry's program is on the drive now.
     bool isPresent(const CatalogueEntry &entry) const;
@@ -152,7 +153,8 @@ private:
     enum class Outcome { Ready, Failed, Cancelled };
     using Lookup = StatusLines::Lookup;
 
-    void beginPackageDownload(const CatalogueEntry &entry, const QString &package);
+    // start: whether the program starts once installed.
+    void beginPackageDownload(const CatalogueEntry &entry, const QString &package, bool start = true);
     void showWelcome(int tab, Lookup lookup);
     // Whether the entry's program, judged before a download, needs Wine and there is none.
     bool cannotRunHere(const CatalogueEntry &entry) const;
@@ -185,6 +187,10 @@ private:
     qint64 settingsSize(const CatalogueEntry &entry) const;
     // The entry's caption as the settings name it, or the program's own name.
     QString caption(const CatalogueEntry &entry) const;
+    // Why an update of the entry cannot begin now, as a line under the message; empty when it can.
+    QString reinstallRefusal(const CatalogueEntry &entry, const EntryPaths &paths) const;
+    // Tells which of the user's files an update kept.
+    void showKeptFiles(const InstallResult &result);
     // Whether the signed list names the checksum the settings give for the entry's package, the one its
     // download is checked against.
     bool isCovered(const CatalogueEntry &entry) const;

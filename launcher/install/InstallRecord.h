@@ -32,6 +32,11 @@ namespace Trivet {
 // "format", "entry", "package", "sha256", "size" and "date" come once each, in any order; "file" once per
 // file. A file's path is everything after the second space, '/'-separated and relative to the portable folder;
 // its digest was taken from the bytes as they were written. Links the package placed are not listed.
+//
+// After an update the record names the files the new package placed, with their new digests. A file the user
+// had changed stays theirs: the package's version went in beside it as NAME.new, and the record names NAME.new,
+// not NAME, so a later update again finds NAME changed and keeps it. Files the new package no longer has, kept
+// because the user changed them, are in no record any more.
 struct InstallRecord
 {
     QString entry;            // the catalogue entry ("OFF-6"); also the record's file name

@@ -25,7 +25,7 @@ struct [[nodiscard]] InstallResult : Result<InstallStatus, InstallStatus::Failed
     QString placed;  // the program the install found in place afterwards; empty when it failed
     QString started; // what was started: the program, or a package that unpacks itself; empty: nothing
     StartResult start = StartResult::failure(StartResult::Status::NoProgram, {}); // how that start went
-    // stand-in
+    // Of an install over an earlier one, below the portable folder:
     QStringList keptChanged;  // files the user changed: kept as they were, the new version beside as NAME.new
     QStringList keptNoLonger; // files the new package no longer has, kept because the user changed them
 };

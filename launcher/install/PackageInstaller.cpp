@@ -92,6 +92,11 @@ void PackageInstaller::onFetched(const PackageRequest &request, const DownloadRe
             }
             keepRecord(request, fetched, {placedAsItself(m_folder, fetched)});
         }
+        if (fileExists(paths.executable) && !request.start) {
+            succeed(request, paths.executable, {}, nothingStarted(),
+                    downloaded ? FailureReason::None : failureReason(fetched));
+            return;
+        }
         if (fileExists(paths.executable)) {
             if (const StartResult started = m_runner.start(paths.startPath); started.installed()) {
                 // The working copy runs; the reason tells when what came back was refused.
@@ -140,20 +145,48 @@ void PackageInstaller::unpack(const PackageRequest &request, const DownloadResul
         qCWarning(lcInstall) << recorded.message;
     }
     emit unpacking(request.id);
+    ExtractOptions options;
+    // Written on the extraction's thread, read here once it has finished.
+    auto kept = std::make_shared<KeptFiles>();
+    if (request.kind != InstallKind::AntiVir) {
+        options.changeStaged = [root = m_folder.root(), id = request.id, kept](const QString &destination,
+                                                                               const QList<PlacedFile> &staged) {
+            std::optional<ProgramUpdate> update = ProgramUpdate::forEntry(root, id);
+            if (!update) {
+                return StagedChanges();
+            }
+            const StagedChanges changes = update->plan(destination, staged);
+            *kept = update->kept();
+            return changes;
+        };
+    }
     auto *extractor = new Extractor(this);
-    connect(extractor, &Extractor::finished, this, [this, extractor, request, fetched](const ExtractResult &result) {
-        extractor->deleteLater();
-        if (!result.ok()) {
-            qCWarning(lcInstall) << "unpacking" << request.id << "failed:" << result.message;
+    connect(extractor, &Extractor::finished, this,
+            [this, extractor, request, fetched, kept](const ExtractResult &result) {
+                extractor->deleteLater();
+                if (!result.ok()) {
+                    qCWarning(lcInstall) << "unpacking" << request.id << "failed:" << result.message;
+                }
+                removeEmptiedFolders(result.removed);
+                // The extractor reports only when every file is in place, so the program can start at once.
+                afterUnpacking(request, fetched, result, failureReason(result), result.ok() ? *kept : KeptFiles());
+            });
+    extractor->run(m_folder.root(), request.command, options);
+}
+
+void PackageInstaller::removeEmptiedFolders(const QStringList &removed) const
+{
+    // The folders that held only files the update removed go too; any with something left in them stay.
+    const QDir root(m_folder.root());
+    for (const QString &file : removed) {
+        for (QString folder = QFileInfo(file).path(); folder != u"."_s && root.rmdir(folder);) {
+            folder = QFileInfo(folder).path();
         }
-        // The extractor reports only when every file is in place, so the program can start at once.
-        afterUnpacking(request, fetched, result, failureReason(result));
-    });
-    extractor->run(m_folder.root(), request.command);
+    }
 }
 
 void PackageInstaller::afterUnpacking(const PackageRequest &request, const DownloadResult &fetched,
-                                      const ExtractResult &result, FailureReason reason)
+                                      const ExtractResult &result, FailureReason reason, const KeptFiles &kept)
 {
     m_unpacking.remove(request.id);
     if (result.status != ExtractStatus::NotRun) {
@@ -173,8 +206,11 @@ void PackageInstaller::afterUnpacking(const PackageRequest &request, const Downl
         keepRecord(request, fetched, result.placed);
     }
     discard(paths.package);
-    const StartResult started = paths.startPath.isEmpty() ? nothingStarted() : m_runner.start(paths.startPath);
-    succeed(request, paths.executable, paths.startPath, started);
+    if (!request.start || paths.startPath.isEmpty()) {
+        succeed(request, paths.executable, {}, nothingStarted(), FailureReason::None, kept);
+        return;
+    }
+    succeed(request, paths.executable, paths.startPath, m_runner.start(paths.startPath), FailureReason::None, kept);
 }
 
 void PackageInstaller::keepRecord(const PackageRequest &request, const DownloadResult &fetched,
@@ -229,7 +265,7 @@ void PackageInstaller::placeAntiVir(const PackageRequest &request, const Extract
 }
 
 void PackageInstaller::succeed(const PackageRequest &request, const QString &placed, const QString &started,
-                               const StartResult &start, FailureReason reason)
+                               const StartResult &start, FailureReason reason, const KeptFiles &kept)
 {
     InstallResult result;
     result.status = InstallStatus::Success;
@@ -238,6 +274,8 @@ void PackageInstaller::succeed(const PackageRequest &request, const QString &pla
     result.placed = placed;
     result.started = started;
     result.start = start;
+    result.keptChanged = kept.changed;
+    result.keptNoLonger = kept.noLonger;
     emit finished(result);
 }
 

@@ -6,6 +6,7 @@
 #include "common/platform/ArchiveExtractor.h"
 #include "launcher/catalogue/Catalogue.h"
 #include "launcher/install/InstallResult.h"
+#include "launcher/install/ProgramUpdate.h"
 
 #include <QObject>
 #include <QSet>
@@ -30,13 +31,17 @@ struct PackageRequest
     // Where things are once the package has arrived: the program looked for, the file started (empty: none)
     // and the package. Asked then, not at the request, so settings edited meanwhile count.
     std::function<EntryPaths()> paths;
+    // Whether the program is started once in place; an update or a repair only installs.
+    bool start = true;
 };
 
 // Fetches a package and installs it: the download is verified (its checksum, and a program fetched as itself
 // being a program), unpacked, put in place (a package unpacked into a folder, and a program fetched as itself,
 // leave an InstallRecord of what they placed) and the program started, and every request ends with one
-// InstallResult in finished(). A failed package is removed, since on a stick it is in the way; a program
-// fetched as itself is not, since it is then the working copy a failed download left alone.
+// InstallResult in finished(). An install of an entry that has a record is an update, the same for an update, a
+// reinstall and a repair: the files the user changed or added are kept (ProgramUpdate). A failed package is
+// removed, since on a stick it is in the way; a program fetched as itself is not, since it is then the working
+// copy a failed download left alone.
 //
 // Shows nothing itself; the caller says what a result means to the user. Starts go through the runner, so a
 // Windows program without Wine is explained the one way.
@@ -75,13 +80,15 @@ private:
     void onFetched(const PackageRequest &request, const DownloadResult &fetched);
     void unpack(const PackageRequest &request, const DownloadResult &fetched);
     void afterUnpacking(const PackageRequest &request, const DownloadResult &fetched, const ExtractResult &result,
-                        FailureReason reason);
+                        FailureReason reason, const KeptFiles &kept = {});
+    // Removes the folders left empty by the files an update removed.
+    void removeEmptiedFolders(const QStringList &removed) const;
     // Writes the entry's install record: the package as it arrived and the files it placed.
     void keepRecord(const PackageRequest &request, const DownloadResult &fetched, const QList<PlacedFile> &files);
     // The AntiVir package brings its files loose; they replace those of the scanner's Basic folder.
     void placeAntiVir(const PackageRequest &request, const ExtractResult &result, FailureReason reason);
     void succeed(const PackageRequest &request, const QString &placed, const QString &started, const StartResult &start,
-                 FailureReason reason = FailureReason::None);
+                 FailureReason reason = FailureReason::None, const KeptFiles &kept = {});
     void fail(const PackageRequest &request, FailureReason reason, const QString &detail);
 
     AppFolder m_folder;

@@ -239,6 +239,21 @@ QList<TextKey> buildTextKeys()
         {u"lbUpdAllCurrent"_s, u"Update window, instead of the list: no program on the drive has a newer version"_s},
         {u"lbUpdOffline"_s, u"Update window, instead of the list: the computer is off-line"_s},
 
+        // Updating and reinstalling a program on the drive.
+        {u"errReinstall"_s, u"Message when an update, reinstall or repair of a program cannot begin; a line "
+                            u"starting with \"Reason:\" follows"_s},
+        {u"errReasonOffline"_s, u"Line under errReinstall: there is no internet connection to fetch the package"_s},
+        {u"errReasonBusy"_s, u"Line under errReinstall: the program's package is already being fetched or installed"_s},
+        {u"errReasonNoFolder"_s, u"Line under errReinstall: the program's package starts itself or is the antivirus "
+                                 u"scanner, so it cannot be updated in place"_s},
+        {u"errReasonRunning"_s, u"Line under errReinstall: %1 is the program's name; it is running from the drive "
+                                u"and must be closed first"_s},
+        {u"MsgKeptChanged"_s, u"Message after an update, followed by a list of files: the user changed them, so "
+                              u"they were kept and the new versions were placed beside them (NAME.new stays as "
+                              u"it is)"_s},
+        {u"MsgKeptNoLonger"_s, u"Message after an update, followed by a list of files: the new version no longer "
+                               u"has them, but the user changed them, so they were kept"_s},
+
         // Editor of the user's own programs.
         {u"lbAppNumber"_s, u"Own-programs editor: label of the list that selects one of the ten slots"_s},
         {u"lbAppName"_s, u"Own-programs editor: label of the program's display name"_s},

@@ -92,14 +92,14 @@ std::optional<InstallJournal> InstallJournal::read(const fs::path &file)
             backup = value.isEmpty() ? fs::path() : folder / decoded(value);
         } else if (key == "created") {
             creates = value == "1";
-        } else if (key == "replace" || key == "new") {
-            steps.push_back({decoded(value), key == "replace"});
+        } else if (key == "replace" || key == "new" || key == "remove") {
+            steps.push_back({decoded(value), key == "replace", key == "remove"});
         } else {
             return std::nullopt;
         }
     }
     // A journal naming no destination or staging folder could only send an undo somewhere it does not belong.
-    if (destination.empty() || staging.empty() || (backup.empty() && std::ranges::any_of(steps, &Step::replaces))) {
+    if (destination.empty() || staging.empty() || (backup.empty() && std::ranges::any_of(steps, &Step::keepsOld))) {
         return std::nullopt;
     }
     return InstallJournal(file, destination, staging, backup, creates, std::move(steps));
@@ -114,7 +114,7 @@ bool InstallJournal::write() const
     text += "backup " + (m_backup.empty() ? QByteArray() : encoded(stored(m_backup, folder))) + '\n';
     text += "created "_ba + (m_createsDestination ? '1' : '0') + '\n';
     for (const Step &step : m_steps) {
-        text += (step.replaces ? "replace " : "new ") + encoded(step.relative) + '\n';
+        text += (step.removes ? "remove " : step.replaces ? "replace " : "new ") + encoded(step.relative) + '\n';
     }
     text += End.toByteArray() + '\n';
 
@@ -191,7 +191,7 @@ bool InstallJournal::undo() const
     for (std::size_t step = m_steps.size(); step-- > 0;) {
         const fs::path target = this->target(step);
         std::error_code error;
-        if (m_steps[step].replaces) {
+        if (m_steps[step].keepsOld()) {
             // The backup is there from the first half of the step until it is undone.
             const fs::path backup = backupOf(step);
             if (!present(backup)) {

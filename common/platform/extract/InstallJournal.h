@@ -19,6 +19,9 @@ public:
     {
         fs::path relative;     // below the destination and the staging folder alike
         bool replaces = false; // what stood at the target is kept in the backup folder under the step's number
+        bool removes = false;  // nothing comes from the staging folder: the target goes into the backup folder
+        // Whether what stands at the target now must be kept for an undo.
+        bool keepsOld() const { return replaces || removes; }
     };
 
     InstallJournal(fs::path file, fs::path destination, fs::path staging, fs::path backup, bool createsDestination,

@@ -3,6 +3,7 @@
 #include "common/platform/ExtractorLogging.h"
 #include "common/platform/extract/StagingFolder.h"
 
+#include <QDir>
 #include <algorithm>
 #include <atomic>
 
@@ -27,17 +28,17 @@ StagedInstaller::StagedInstaller(StagingFolder &staging, const std::atomic_bool 
 {
 }
 
-ExtractResult StagedInstaller::install(const fs::path &destination, bool awaitConfirmation)
+ExtractResult StagedInstaller::install(const fs::path &destination, bool awaitConfirmation, const QStringList &removals)
 {
     m_result = {};
     std::error_code error;
     const bool creates = !fs::exists(fs::symlink_status(destination, error));
     std::vector<InstallJournal::Step> steps;
-    if (!plan(destination, {}, steps)) {
+    if (!plan(destination, {}, steps) || !planRemovals(destination, removals, steps)) {
         return m_result;
     }
     fs::path backup;
-    if (std::ranges::any_of(steps, &InstallJournal::Step::replaces)) {
+    if (std::ranges::any_of(steps, &InstallJournal::Step::keepsOld)) {
         const auto folder = m_staging.backupFolder();
         if (!folder) {
             fail(ExtractStatus::WriteFailed,
@@ -91,6 +92,7 @@ bool StagedInstaller::fail(ExtractStatus status, const QString &message)
 {
     m_result.status = status;
     m_result.message = message;
+    m_result.removed.clear();
     return false;
 }
 
@@ -141,6 +143,38 @@ bool StagedInstaller::plan(const fs::path &destination, const fs::path &relative
     return true;
 }
 
+bool StagedInstaller::planRemovals(const fs::path &destination, const QStringList &removals,
+                                   std::vector<InstallJournal::Step> &steps)
+{
+    std::error_code error;
+    for (const QString &removal : removals) {
+        const fs::path relative = toPath(removal).lexically_normal();
+        if (relative.empty() || relative.is_absolute() || *relative.begin() == "..") {
+            return fail(ExtractStatus::UnsafeMember, u"A file to remove lies outside the destination: "_s + removal);
+        }
+        // Through a folder that became a link, the rename would take a file from somewhere else.
+        fs::path folder = destination;
+        for (const fs::path &part : relative.parent_path()) {
+            folder /= part;
+            if (isSymlink(folder)) {
+                return fail(ExtractStatus::UnsafeMember, u"A file to remove lies behind the link "_s + shown(folder));
+            }
+        }
+        const fs::path target = destination / relative;
+        if (m_staging.isOwnFolder(target)) {
+            return fail(ExtractStatus::UnsafeMember, u"A file to remove is the working folder: "_s + shown(target));
+        }
+        const auto type = fs::symlink_status(target, error).type();
+        const bool planned = std::ranges::any_of(steps, [&](const auto &step) { return step.relative == relative; });
+        // The package's own file of that name replaces it instead; a folder is never removed.
+        if ((type == fs::file_type::regular || type == fs::file_type::symlink) && !planned) {
+            steps.push_back({relative, false, true});
+            m_result.removed.append(QDir::fromNativeSeparators(shown(relative)));
+        }
+    }
+    return true;
+}
+
 bool StagedInstaller::apply(const InstallJournal &journal)
 {
     std::error_code error;
@@ -154,7 +188,9 @@ bool StagedInstaller::apply(const InstallJournal &journal)
         }
         const fs::path target = journal.target(step);
         // A file in the way is set aside, not deleted, until the whole move has succeeded.
-        if (journal.steps()[step].replaces) {
+        if (journal.steps()[step].removes) {
+            fs::rename(target, journal.backupOf(step), error);
+        } else if (journal.steps()[step].replaces) {
             replace(journal.source(step), target, journal.backupOf(step), error);
         } else {
             fs::rename(journal.source(step), target, error);

@@ -23,7 +23,10 @@ public:
     // With awaitConfirmation, the journal, the replaced files and a mark beside the journal stay once
     // everything is in place: the install stands only when confirmInstall() is called on the journal, and
     // takeBackInstall() still puts every old file back. The result names the journal.
-    ExtractResult install(const fs::path &destination, bool awaitConfirmation = false);
+    // removals ('/'-separated, below the destination) are files that go with the install, moved into the backup
+    // folder like replaced ones so that an undo brings them back; those not there (or folders) are left out.
+    ExtractResult install(const fs::path &destination, bool awaitConfirmation = false,
+                          const QStringList &removals = {});
 
     // Whether replaced files keep a second name by a hard link. File systems without hard links (FAT) get a
     // copy instead; a test switches links off to run that path on any file system.
@@ -32,6 +35,8 @@ public:
 private:
     bool fail(ExtractStatus status, const QString &message);
     bool plan(const fs::path &destination, const fs::path &relative, std::vector<InstallJournal::Step> &steps);
+    bool planRemovals(const fs::path &destination, const QStringList &removals,
+                      std::vector<InstallJournal::Step> &steps);
     bool apply(const InstallJournal &journal);
     static void replace(const fs::path &source, const fs::path &target, const fs::path &backup, std::error_code &error);
     void rollBack(const InstallJournal &journal);
