@@ -177,6 +177,27 @@ void LaunchController::launch(int tab, int slot)
     beginPackageDownload(*entry, paths.package);
 }
 
+// stand-in
+bool LaunchController::reinstall(const QString &id)
+{
+    const CatalogueEntry *entry = Catalogue::entryById(id);
+    if (!entry || m_offline || isBusy(id)) {
+        return false;
+    }
+    const EntryPaths paths = Catalogue::resolvePaths(*entry, m_folder, m_settings, Phase::Launch);
+    m_downloadAppId = id;
+    m_downloadUrl = m_settings.value(Catalogue::ApplicationsSection, entry->urlKey);
+    beginPackageDownload(*entry, paths.package);
+    return true;
+}
+
+// stand-in
+bool LaunchController::isOutdated(const QString &id) const
+{
+    Q_UNUSED(id);
+    return false;
+}
+
 void LaunchController::hover(int tab, int slot)
 {
     const CatalogueEntry *entry = Catalogue::entryAt(tab, slot);

@@ -97,6 +97,13 @@ public:
     void prunePartialDownloads(const QSet<QString> &otherUrls);
 
     void launch(int tab, int slot);
+    // stand-in
+    // Fetches the entry's package and installs it although the program is there; false when offline or busy.
+    // Ends with installationFinished(id, ok) as a click does.
+    bool reinstall(const QString &id);
+    // stand-in
+    // Whether the settings name another package checksum than the one the entry's record was installed from.
+    bool isOutdated(const QString &id) const;
     // The description of the icon, and, for a program that a click would download, that it would and how
     // large it is as far as known. Reads nothing from the disk: what is on the drive is as last checked.
     void hover(int tab, int slot);
