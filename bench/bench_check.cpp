@@ -111,6 +111,10 @@ int main(int argc, char *argv[])
         files.append(path);
         total += data.size();
     }
+    // The texts the check shows, so its lines read as in the launcher.
+    QDir().mkpath(root.filePath(u"Languages"_s));
+    QFile::copy(QStringLiteral(TRIVET_PORTABLE_SOURCE "/Languages/English.lng"),
+                root.filePath(u"Languages/English.lng"_s));
     if (!writeInstallRecord(root.path(), record).ok()) {
         std::fprintf(stderr, "bench_check: cannot write the record\n");
         return 1;

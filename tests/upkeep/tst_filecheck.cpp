@@ -60,7 +60,7 @@ struct RecordingCheckView final : FileCheckView
 };
 
 // What a row does to the stick after the install of Metapad's three files.
-enum class Damage { None, FlipAndRemove, GrowFile, UnreadableRecord, NoRecords };
+enum class Damage { None, FlipAndRemove, GrowFile, UnreadableRecord, NoRecords, OtherProgramGone };
 
 } // namespace
 
@@ -118,30 +118,41 @@ private slots:
     void checkListsEveryProgram_data()
     {
         QTest::addColumn<Damage>("damage");
+        QTest::addColumn<QString>("only"); // the one program checked; empty for all
         QTest::addColumn<QStringList>("lines");
-        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("status"); // how the line above the list begins
         QTest::addColumn<bool>("repair");
-        QTest::newRow("as installed") << Damage::None << QStringList{u"Metapad: all 3 files are as installed."_s}
-                                      << u"lbCheckDone"_s << false;
+        QTest::newRow("as installed") << Damage::None << QString()
+                                      << QStringList{u"Metapad: all 3 files are as installed."_s}
+                                      << u"Check finished: 3 files, "_s << false;
         QTest::newRow("byte flipped, file gone")
-            << Damage::FlipAndRemove
+            << Damage::FlipAndRemove << QString()
             << QStringList{u"Metapad: 2 of 3 files are not as installed."_s, u"  Missing: Metapad/c.txt"_s,
                            u"  Changed: Metapad/b.dll"_s}
-            << u"lbCheckDone"_s << true;
-        QTest::newRow("file grown") << Damage::GrowFile
+            << u"Check finished: 3 files, "_s << true;
+        QTest::newRow("file grown") << Damage::GrowFile << QString()
                                     << QStringList{u"Metapad: 1 of 3 files are not as installed."_s,
                                                    u"  Changed: Metapad/Metapad.exe"_s}
-                                    << u"lbCheckDone"_s << true;
+                                    << u"Check finished: 3 files, "_s << true;
         QTest::newRow("a record that does not read")
-            << Damage::UnreadableRecord
+            << Damage::UnreadableRecord << QString()
             << QStringList{u"Metapad: all 3 files are as installed."_s,
                            u"ReSysInfo: the record of its files cannot be read: line 3: "_s}
-            << u"lbCheckDone"_s << false;
-        QTest::newRow("no records") << Damage::NoRecords << QStringList{} << u"lbCheckNone"_s << false;
+            << u"Check finished: 3 files, "_s << false;
+        QTest::newRow("no records") << Damage::NoRecords << QString() << QStringList{}
+                                    << u"No program on the stick was installed with a record of its files yet."_s
+                                    << false;
+        QTest::newRow("one program of two")
+            << Damage::OtherProgramGone << u"OFF-6"_s << QStringList{u"Metapad: all 3 files are as installed."_s}
+            << u"Check finished: 3 files, "_s << false;
+        QTest::newRow("one program without a record")
+            << Damage::None << u"SYS-1"_s << QStringList{}
+            << u"ReSysInfo was not installed with a record of its files, so they cannot be checked."_s << false;
     }
     void checkListsEveryProgram()
     {
         QFETCH(Damage, damage);
+        QFETCH(QString, only);
         QFETCH(QStringList, lines);
         QFETCH(QString, status);
         QFETCH(bool, repair);
@@ -165,6 +176,10 @@ private slots:
                                     "\nsize=1\ndate=2026-12-08T13:51:52Z\nfile=1 " + QByteArray(64, '0') +
                                     " ../outside.exe\n");
             break;
+        case Damage::OtherProgramGone:
+            install(u"MISC-1"_s, {{u"HoverSnap/HoverSnap.exe"_s, "snap"}});
+            m_folder->remove(u"HoverSnap/HoverSnap.exe"_s);
+            break;
         case Damage::None:
         case Damage::NoRecords:
             break;
@@ -182,11 +197,15 @@ private slots:
         RecordingCheckView view;
         FileCheck check(m_folder->appFolder(), settings, texts, view);
         QSignalSpy finished(&check, &FileCheck::checkFinished);
-        check.checkAll();
+        if (only.isEmpty()) {
+            check.checkAll();
+        } else {
+            check.checkProgram(only);
+        }
         QVERIFY(view.cancelEnabled);
         QVERIFY(finished.wait(10000));
         QCOMPARE(view.lines, lines);
-        QVERIFY2(view.status.startsWith(english(status).section(u'%', 0, 0)), qPrintable(view.status));
+        QVERIFY2(view.status.startsWith(status), qPrintable(view.status));
         QCOMPARE(view.repairEnabled, repair);
         QVERIFY(!view.cancelEnabled);
     }
