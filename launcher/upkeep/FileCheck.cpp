@@ -9,6 +9,7 @@
 
 #include <QFileInfo>
 #include <algorithm>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -176,8 +177,15 @@ void FileCheck::finish(const QList<ProgramCheck> &found)
     showProgress();
 
     if (!m_rechecking.isEmpty()) {
-        // The program checked again after its reinstall takes its old place in the list.
-        m_rechecking.clear();
+        // The program checked again after its reinstall takes its old place in the list; one whose files are
+        // still not as installed (an install that kept the user's changes) was not repaired.
+        const QString id = std::exchange(m_rechecking, QString());
+        const bool stillBroken = std::any_of(m_results.cbegin(), m_results.cend(), [&id](const ProgramCheck &check) {
+            return check.entry == id && (check.needsRepair() || !check.refusal.isEmpty());
+        });
+        if (stillBroken && !m_failedRepairs.contains(id)) {
+            m_failedRepairs.append(id);
+        }
         showResults();
         if (!m_repairs.isEmpty()) {
             m_repairs.removeFirst();

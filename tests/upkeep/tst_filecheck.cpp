@@ -257,6 +257,49 @@ private slots:
         QVERIFY(view.repairEnabled);
     }
 
+    // A program whose reinstall does not start, ends in failure or leaves its files changed is named as not
+    // repaired, and Repair stays offered for it.
+    void repairNamesWhatItCouldNotMend_data()
+    {
+        QTest::addColumn<bool>("starts");
+        QTest::addColumn<bool>("ok");
+        QTest::newRow("reinstall refused") << false << false;
+        QTest::newRow("reinstall failed") << true << false;
+        QTest::newRow("reinstall left the change") << true << true;
+    }
+    void repairNamesWhatItCouldNotMend()
+    {
+        QFETCH(bool, starts);
+        QFETCH(bool, ok);
+        installMetapad();
+        m_folder->remove(u"Metapad/b.dll"_s);
+        const IniFile settings(m_folder->appFolder().iniPath());
+        const LanguageTexts texts(m_folder->root());
+        RecordingCheckView view;
+        FileCheck check(m_folder->appFolder(), settings, texts, view);
+        QSignalSpy checked(&check, &FileCheck::checkFinished);
+        check.checkAll();
+        QVERIFY(checked.wait(10000));
+        QStringList asked;
+        check.setReinstaller([&](const QString &id) {
+            asked.append(id);
+            if (starts) {
+                // The install ends later, as a download does.
+                QMetaObject::invokeMethod(
+                    &check, [&check, id, ok] { check.installationFinished(id, ok); }, Qt::QueuedConnection);
+            }
+            return starts;
+        });
+        QSignalSpy repaired(&check, &FileCheck::repairFinished);
+        check.repair();
+        QVERIFY(!repaired.isEmpty() || repaired.wait(10000));
+        QCOMPARE(asked, QStringList{u"OFF-6"_s});
+        QCOMPARE(view.status, u"Not repaired: Metapad"_s);
+        QCOMPARE(view.lines,
+                 (QStringList{u"Metapad: 1 of 3 files are not as installed."_s, u"  Missing: Metapad/b.dll"_s}));
+        QVERIFY(view.repairEnabled);
+    }
+
     // The window lists a changed file of an installed program, and Repair installs it again from its mirror,
     // after which the list shows it whole.
     void repairMakesTheListClean()
