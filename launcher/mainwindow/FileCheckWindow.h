@@ -35,7 +35,7 @@ public:
     void showCheckedPrograms(const QList<ProgramLines> &programs) override;
     void enableCheckButtons(bool cancel, bool repair) override;
 
-    // Every line of the list, a program's files indented below it, for tests and screen readers alike.
+    // Every line of the list as shown, each of a program's files indented by two spaces below it.
     QStringList listedLines() const;
 
 signals:
