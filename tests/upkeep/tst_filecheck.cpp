@@ -239,6 +239,9 @@ private slots:
         QSignalSpy finished(&check, &FileCheck::checkFinished);
         check.checkAll();
         QTRY_VERIFY_WITH_TIMEOUT(view.progressFiles >= 1 || !finished.isEmpty(), 10000);
+        // While it reads, the line above the bar names the program and the sizes read of all.
+        QVERIFY2(view.status.startsWith(u"Checking HoverSnap... "_s) && view.status.endsWith(u" of 1.0 GB"_s),
+                 qPrintable(view.status));
         check.cancel();
         QVERIFY(!finished.isEmpty() || finished.wait(30000));
 
