@@ -9,6 +9,8 @@
 #   - start to first paint against a bare window, a pointer move, and click to start of a 135 MB package
 #     against its download and unpacking alone (bench_window and bench_install);
 #   - the install of the mixed zip with the digests its install record needs and without (bench_records).
+#   - Check All over 2,000 small and five 20 MiB installed files against sha256sum over the same files, from the
+#     page cache (bench_check).
 # Within a line the methods take turns at going first, run after run. A ratio is the launcher's time divided
 # by the peer's in the same run; the table gives the median of the ratios and their range.
 #
@@ -38,7 +40,7 @@ bash scripts/install-deps.sh curl wget unzip p7zip-full libarchive-tools time
 bin=build/release
 if [ "$build" = 1 ]; then
     cmake --preset release >/dev/null
-    cmake --build --preset release --target bench_step bench_window bench_install bench_records TrivetMirror
+    cmake --build --preset release --target bench_step bench_window bench_install bench_records bench_check TrivetMirror
 fi
 step=$bin/bench/bench_step
 
@@ -269,6 +271,19 @@ window_lines() {
         "$(figures_of "$r" 'with / without digests:' | awk '{ print ($1 <= 1.05) ? "yes" : "no" }')"
 }
 
+# --- Checking installed files ----------------------------------------------------------------------------------
+
+check_line() {
+    say "Check All against sha256sum, $runs runs"
+    "$bin/bench/bench_check" "$runs" >"$work/check.txt"
+    local c=$work/check.txt
+    row "Check All, 2,000 small + 5 × 20 MiB files, page cache ($runs runs)" \
+        "$(figures_of "$c" 'check all:' | fmt '%.1f ms')" "sha256sum" "$(figures_of "$c" 'sha256sum:' | fmt '%.1f ms')" \
+        "throughput $(figures_of "$c" 'check / sha256sum throughput:' | fmt '%.2f× (%.2f–%.2f)')" "—" "—" \
+        "≥ 0.9× sha256sum's throughput" \
+        "$(figures_of "$c" 'check / sha256sum throughput:' | awk '{ print ($1 >= 0.9) ? "yes" : "no" }')"
+}
+
 # --- The run ---------------------------------------------------------------------------------------------------
 
 started=$SECONDS
@@ -286,6 +301,7 @@ extract_line "$work/archives/big.zip" 1 "zip, one 300 MiB file," unzip 7za bsdta
 rm -rf "$work/archives"
 
 window_lines
+check_line
 
 {
     echo "Launcher against peers, $runs runs a line (1 GiB download: $big_runs), methods alternating; ratio = launcher ÷ peer"

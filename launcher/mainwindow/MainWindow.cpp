@@ -9,6 +9,7 @@
 #include "launcher/help/AboutBox.h"
 #include "launcher/help/HelpController.h"
 #include "launcher/mainwindow/CatalogueTabPage.h"
+#include "launcher/mainwindow/FileCheckWindow.h"
 #include "launcher/mainwindow/IconButton.h"
 #include "launcher/mainwindow/LanguageItems.h"
 #include "launcher/mainwindow/MessageBox.h"
@@ -21,6 +22,7 @@
 #include "launcher/ownapps/OwnAppsController.h"
 #include "launcher/updates/UpdateController.h"
 #include "launcher/updates/UpdatePrompt.h"
+#include "launcher/upkeep/FileCheck.h"
 #include "launcher/upkeep/UpdateQueue.h"
 
 #include <QAction>
@@ -89,6 +91,7 @@ MainWindow::MainWindow(LauncherContext context, QWidget *parent)
                                               m_launcher->lines(), *this, this);
     m_programActions = new ProgramActions(m_context.folder, m_settings, m_texts, *m_launcher, *this, this);
     connect(m_programActions, &ProgramActions::checkFilesRequested, this, &MainWindow::checkFilesRequested);
+    connect(m_programActions, &ProgramActions::checkFilesRequested, this, &MainWindow::checkProgram);
     for (CatalogueTabPage *page : std::as_const(m_catalogueTabs)) {
         const int tab = int(m_catalogueTabs.indexOf(page));
         connect(page, &CatalogueTabPage::iconClicked, m_launcher,
@@ -237,10 +240,15 @@ void MainWindow::buildMenus()
     connect(m_settingsMenu->actions().at(1), &QAction::triggered, this,
             [this] { m_updates->downloadSettingsPackage(); });
     connect(m_settingsMenu->actions().at(2), &QAction::triggered, this, [this] { m_help->editSettings(); });
+    m_settingsMenu->addSeparator();
     QAction *updatePrograms = m_settingsMenu->addAction(QString());
     updatePrograms->setObjectName(u"mnuUpdatePrograms"_s);
     m_translatedActions.append(updatePrograms);
     connect(updatePrograms, &QAction::triggered, this, &MainWindow::openUpdatePrograms);
+    QAction *checkAll = m_settingsMenu->addAction(QString());
+    checkAll->setObjectName(u"mnuCheckAll"_s);
+    connect(checkAll, &QAction::triggered, this, [this] { checkProgram(QString()); });
+    m_translatedActions.append(checkAll);
 
     m_languageMenu = bar->addMenu(u"Language"_s);
     m_languageMenu->setObjectName(u"mnuLanguage"_s);
@@ -471,6 +479,40 @@ void MainWindow::applyMenuPictures()
     }
     m_exitAction->setIcon(Art::menuIcon(13, 12));
     m_openOfficeAction->setIcon(Art::menuIcon(14, 12));
+}
+
+FileCheckWindow *MainWindow::fileCheckWindow() const
+{
+    return m_fileCheck;
+}
+
+void MainWindow::checkProgram(const QString &id)
+{
+    if (m_fileCheck) {
+        m_fileCheck->raise();
+        m_fileCheck->activateWindow();
+        return;
+    }
+    // The check goes with its window: closing it stops the reading, and a repair under way installs on.
+    m_fileCheck = new FileCheckWindow({m_texts.text(u"FrmCheckFiles"), m_texts.text(u"cmdCancelCheck"),
+                                       m_texts.text(u"cmdRepair"), m_texts.text(u"cmdClose")},
+                                      this);
+    m_fileCheck->setAttribute(Qt::WA_DeleteOnClose);
+    m_fileCheck->setWindowModality(Qt::WindowModal);
+    m_fileCheck->setWindowIcon(windowIcon());
+    auto *check = new FileCheck(m_context.folder, m_settings, m_texts, *m_fileCheck, m_fileCheck);
+    check->setReinstaller([this](const QString &entry) { return m_launcher->reinstall(entry); });
+    connect(m_launcher, &LaunchController::installationFinished, check, &FileCheck::installationFinished);
+    connect(m_fileCheck, &FileCheckWindow::cancelClicked, check, &FileCheck::cancel);
+    connect(m_fileCheck, &FileCheckWindow::repairClicked, check, &FileCheck::repair);
+    m_fileCheck->adjustSize();
+    placeOver(m_fileCheck, this);
+    m_fileCheck->show();
+    if (id.isEmpty()) {
+        check->checkAll();
+    } else {
+        check->checkProgram(id);
+    }
 }
 
 OwnAppEditor *MainWindow::ownAppEditor() const

@@ -26,6 +26,7 @@ namespace Trivet {
 
 class AboutBox;
 class CatalogueTabPage;
+class FileCheckWindow;
 class HelpController;
 class IconButton;
 class LaunchController;
@@ -91,6 +92,14 @@ public:
 
     // The language item of the Language menu that carries the check mark; empty when none does.
     QString checkedLanguageFile() const;
+
+    // The window of a check of installed files while it is open.
+    FileCheckWindow *fileCheckWindow() const;
+
+public slots:
+    // Opens the check of the entry's installed files over this window; with an empty id, of every program
+    // installed with a record (Settings, Check All Programs).
+    void checkProgram(const QString &id);
 
 signals:
     void shutDownFinished();
@@ -187,6 +196,7 @@ private:
     HelpController *m_help = nullptr;
     QPointer<AboutBox> m_about;
     QPointer<UpdateProgramsWindow> m_updateWindow;
+    QPointer<FileCheckWindow> m_fileCheck;
 };
 
 } // namespace Trivet

@@ -314,6 +314,33 @@ QList<TextKey> buildTextKeys()
                               u"folder; %1 is its path"_s},
         {u"errOpenFailed"_s, u"Warning box after Help, Home Page, Edit Settings File or a link of the about box: "
                              u"the desktop has no program that opens it; %1 is the path or address"_s},
+
+        // Checking installed files: Settings, Check All Programs, and the check of one program.
+        {u"mnuCheckAll"_s, u"Main window: Settings-menu item that checks the files of every installed program "
+                           u"against what their install left"_s},
+        {u"FrmCheckFiles"_s, u"Check window: its title"_s},
+        {u"cmdCancelCheck"_s, u"Check window: button that stops the check (or the repairs still to come)"_s},
+        {u"cmdRepair"_s, u"Check window: button that installs again every program with missing or changed files"_s},
+        {u"lbCheckProgress"_s, u"Check window, above the bar while it reads: %1 is the program being checked, %2 "
+                               u"and %3 the sizes read so far and in all"_s},
+        {u"lbCheckFileCount"_s, u"Check window, in the bar: %1 files checked of %2"_s},
+        {u"lbCheckDone"_s, u"Check window, above the bar once every file was read: %1 files, %2 their size"_s},
+        {u"lbCheckCancelled"_s, u"Check window, above the bar after Cancel: %1 files were checked of %2"_s},
+        {u"lbCheckNone"_s, u"Check window: no program has a record of its installed files to check against"_s},
+        {u"lbCheckNoRecord"_s, u"Check window: program %1 has no record of its installed files to check against"_s},
+        {u"lbCheckClean"_s, u"Check window, a program's line: %1 is the program, %2 how many files it has"_s},
+        {u"lbCheckFaults"_s, u"Check window, a program's line: %1 is the program; %2 of its %3 files are missing or "
+                             u"changed, listed below"_s},
+        {u"lbCheckPartial"_s, u"Check window, a program's line after Cancel: %1 is the program; %2 of its %3 files "
+                              u"were checked, what was found is listed below"_s},
+        {u"lbCheckUnread"_s, u"Check window, a program's line: %1 is the program; its record does not read, %2 says "
+                             u"why"_s},
+        {u"lbCheckMissing"_s, u"Check window, under a program: %1 is the path of a file that is gone"_s},
+        {u"lbCheckChanged"_s, u"Check window, under a program: %1 is the path of a file whose bytes changed"_s},
+        {u"lbRepairing"_s, u"Check window, above the bar during Repair: %1 is the program being installed again"_s},
+        {u"lbRepairDone"_s, u"Check window, above the bar: every program of Repair was installed again"_s},
+        {u"lbRepairFailed"_s, u"Check window, above the bar after Repair: %1 lists the programs that could not be "
+                              u"installed again"_s},
     });
     return keys;
 }

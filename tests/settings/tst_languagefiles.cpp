@@ -125,7 +125,7 @@ const QList<QStringList> acceleratorGroups = {
     {u"mnuFile"_s, u"mnuSettings"_s, u"mnuLanguage"_s, u"mnuHelpRoot"_s, u"cmdExit"_s, u"cmdSettings"_s,
      u"cmdUSBDrive"_s, u"chkProxy"_s, u"cmdSet"_s},
     {u"stab1"_s, u"stab2"_s, u"stab3"_s, u"stab4"_s, u"stab5"_s, u"mnuExit"_s},
-    {u"mnuDownloadUpdate"_s, u"mnuDownloadIni"_s, u"mnuEditIniFile"_s, u"mnuUpdatePrograms"_s},
+    {u"mnuDownloadUpdate"_s, u"mnuDownloadIni"_s, u"mnuEditIniFile"_s, u"mnuUpdatePrograms"_s, u"mnuCheckAll"_s},
     {u"cmdUpdatePrograms"_s, u"cmdClose"_s},
     {u"mnuHelp"_s, u"mnuAbout"_s, u"mnuHomePage"_s},
     {u"cmdBrowse"_s, u"cmdExtractIcon"_s, u"cmdSaveIcon"_s, u"cmdSave"_s, u"cmdClose"_s},
