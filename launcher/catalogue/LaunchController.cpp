@@ -181,7 +181,7 @@ void LaunchController::launch(int tab, int slot)
     beginPackageDownload(*entry, paths.package);
 }
 
-bool LaunchController::reinstall(const QString &id)
+bool LaunchController::reinstall(const QString &id, Feedback feedback)
 {
     const CatalogueEntry *entry = Catalogue::entryById(id);
     if (!entry) {
@@ -190,8 +190,14 @@ bool LaunchController::reinstall(const QString &id)
     const EntryPaths paths = Catalogue::resolvePaths(*entry, m_folder, m_settings, Phase::Launch);
     if (const QString refusal = reinstallRefusal(*entry, paths); !refusal.isEmpty()) {
         qCInfo(lcLaunch) << "no update of" << id << ":" << refusal;
-        m_view.showMessage(CatalogueView::MessageKind::Warning, programTitle, text(u"errReinstall") + u'\n' + refusal);
+        if (feedback == Feedback::Messages) {
+            m_view.showMessage(CatalogueView::MessageKind::Warning, programTitle,
+                               text(u"errReinstall") + u'\n' + refusal);
+        }
         return false;
+    }
+    if (feedback == Feedback::Quiet) {
+        m_quiet.insert(id);
     }
     showOnAllTabs(Phrase());
     m_downloadAppId = id;
@@ -635,22 +641,27 @@ void LaunchController::onInstalled(const InstallResult &result)
         return;
     }
     emit updateFinished(result.id, result);
+    const bool quiet = m_quiet.remove(result.id);
     if (result.status == InstallStatus::Cancelled) {
         endInstallation(*entry, Outcome::Cancelled);
         return;
     }
     if (!result.ok()) {
         m_lines.showDownloadLine(0, Phrase());
-        m_view.showMessage(CatalogueView::MessageKind::Warning, programTitle, failureText(result.reason));
+        if (!quiet) {
+            m_view.showMessage(CatalogueView::MessageKind::Warning, programTitle, failureText(result.reason));
+        }
         endInstallation(*entry, Outcome::Failed);
         return;
     }
-    if (result.reason.kind == FailureReason::NotAProgram || result.reason.kind == FailureReason::WebPage) {
+    if (!quiet && (result.reason.kind == FailureReason::NotAProgram || result.reason.kind == FailureReason::WebPage)) {
         // The working copy runs, and the user learns that what came back was refused.
         m_view.showMessage(CatalogueView::MessageKind::Warning, programTitle, failureText(result.reason));
     }
     shareRecord(*entry);
-    showKeptFiles(result);
+    if (!quiet) {
+        showKeptFiles(result);
+    }
     succeed(*entry);
     // The package unpacks itself now; its own window says when it is done.
     if (entry->kind == InstallKind::SelfExtracting && result.start.ok()) {

@@ -102,7 +102,9 @@ public:
     // or added, and starts nothing afterwards; ends with installationFinished(id, ok) as a click does, and says
     // what was kept. False, with a message saying why, when off-line, while the entry is busy, for an entry
     // whose package does not unpack into a folder, or while the program runs from the drive.
-    bool reinstall(const QString &id);
+    // Quiet: a caller that tells the outcome itself (the update window) gets no message boxes, only the result.
+    enum class Feedback { Messages, Quiet };
+    bool reinstall(const QString &id, Feedback feedback = Feedback::Messages);
     // Whether the entry has an install record and the settings now name another checksum for its package.
     bool isOutdated(const QString &id) const;
     // Whether the entry's program is on the drive now.
@@ -221,6 +223,7 @@ private:
     };
     QHash<QString, PackageRead> m_reads; // by request id
     QPointer<DownloadHandle> m_definitionRead;
+    QSet<QString> m_quiet;                        // ids of the reinstalls whose outcome their caller tells
     QSet<QString> m_fetching;                     // ids of the packages on their way (entries, the office suite)
     QHash<QString, QString> m_packageOwners;      // entry id by the package its fetch and install are under way for
     QHash<QString, QString> m_waitingFor;         // entry id → the entry whose install of their package it waits for

@@ -572,7 +572,8 @@ void MainWindow::openUpdatePrograms()
         window->setWindowIcon(windowIcon());
         // The queue goes with its window; a download under way when the window closes is cancelled first.
         auto *queue = new UpdateQueue(
-            m_texts, *window, [this](const QString &id) { return m_launcher->reinstall(id); },
+            m_texts, *window,
+            [this](const QString &id) { return m_launcher->reinstall(id, LaunchController::Feedback::Quiet); },
             [this] { m_launcher->cancelDownloads(); }, window);
         connect(window, &UpdateProgramsWindow::updateRequested, queue, &UpdateQueue::start);
         connect(window, &UpdateProgramsWindow::cancelRequested, queue, &UpdateQueue::cancel);

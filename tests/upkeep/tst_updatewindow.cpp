@@ -155,6 +155,8 @@ private slots:
         auto *close = dialog->findChild<QPushButton *>(u"cmdCancelUpdates"_s);
         QCOMPARE(close->text(), T(u"cmdClose"_s));
 
+        // The user changed the first program's file: the update keeps it, and says so in the window, not in a box.
+        m_folder->writeFile(programs[0].exe, "changed by the user");
         QTest::mouseClick(dialog->findChild<QPushButton *>(u"cmdUpdatePrograms"_s), Qt::LeftButton);
         QCOMPARE(close->text(), T(u"cmdCancelDownload"_s));
         auto *summary = dialog->findChild<QLabel *>(u"lbUpdSummary"_s);
@@ -166,10 +168,14 @@ private slots:
         for (int row = 0; row < 2; ++row) {
             const Program &program = programs[row];
             QCOMPARE(list->topLevelItem(row)->text(UpdateProgramsWindow::StateColumn), T(u"lbUpdDone"_s));
-            QCOMPARE(m_folder->readFile(program.exe), "version 2 of " + program.id.toUtf8());
+            QCOMPARE(m_folder->readFile(row == 0 ? program.exe + u".new"_s : program.exe),
+                     "version 2 of " + program.id.toUtf8());
             QVERIFY(!window.catalogueIcon(1, program.slot)->isOutdated());
             QCOMPARE(window.catalogueIcon(1, program.slot)->accessibleDescription(), T(u"lbOnStick"_s));
         }
+        QCOMPARE(m_folder->readFile(programs[0].exe), "changed by the user");
+        QVERIFY(dialog->findChild<QWidget *>(u"txtUpdKept"_s)->isVisible());
+        QVERIFY(MessageBox::takeShown().isEmpty());
         // One request for each version of each program: the updates ran once each.
         for (const Program &program : programs) {
             QCOMPARE(mirror.requestCount(u"/packages/"_s + program.id), 2);
