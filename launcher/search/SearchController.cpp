@@ -21,16 +21,17 @@ SearchController::SearchController(const AppFolder &folder, const IniFile &setti
     , m_folder(folder)
     , m_settings(settings)
     , m_texts(texts)
+    , m_english(folder.languageFile(EnglishLanguageFile.toString()))
     , m_launcher(launcher)
     , m_ownApps(ownApps)
     , m_ownTab(ownTab)
     , m_view(view)
 {
+    m_english.setMaximumSize(MaxLanguageFileSize);
 }
 
 void SearchController::rebuild()
 {
-    const IniFile english(m_folder.languageFile(EnglishLanguageFile.toString()));
     const QString onStick = m_texts.text(u"lbOnStick");
     const QString outdated = m_texts.text(u"lbOutdated");
     const auto spoken = [](const SearchResult &result) {
@@ -63,7 +64,7 @@ void SearchController::rebuild()
         result.spoken = spoken(result);
         candidate.caption = SearchText::fold(result.caption);
         candidate.descriptions = {SearchText::fold(m_texts.text(entry.hoverKey)),
-                                  SearchText::fold(english.value(TranslationSection, entry.hoverKey))};
+                                  SearchText::fold(m_english.value(TranslationSection, entry.hoverKey))};
         m_candidates.append(candidate);
     }
     const QString ownTabName = m_texts.text(u"stab%1"_s.arg(m_ownTab + 1));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/platform/AppFolder.h"
+#include "common/settings/IniFile.h"
 #include "launcher/search/SearchView.h"
 
 #include <QList>
@@ -10,7 +11,6 @@
 
 namespace Trivet {
 
-class IniFile;
 class LanguageTexts;
 class LaunchController;
 class OwnAppsController;
@@ -52,6 +52,7 @@ private:
     AppFolder m_folder;
     const IniFile &m_settings;
     const LanguageTexts &m_texts;
+    IniFile m_english; // the descriptions in English, whatever the language chosen
     LaunchController &m_launcher;
     OwnAppsController &m_ownApps;
     int m_ownTab;
