@@ -41,7 +41,7 @@ QString fold(QStringView text)
 
 QStringList words(QStringView query)
 {
-    return fold(query.left(MaxQueryLength)).simplified().split(u' ', Qt::SkipEmptyParts);
+    return fold(query).simplified().split(u' ', Qt::SkipEmptyParts);
 }
 
 Rank rank(const QString &caption, const QStringList &descriptions, const QStringList &words)

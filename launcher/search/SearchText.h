@@ -16,8 +16,7 @@ enum class Rank { CaptionStart, WordStart, Anywhere, NoMatch };
 // dialytika among them) dropped, case-folded. Letters of every script stay themselves otherwise.
 QString fold(QStringView text);
 
-// The folded words of what the user typed, cut to MaxQueryLength characters first. Taken literally: no
-// character has a meaning of its own.
+// The folded words of what the user typed. Taken literally: no character has a meaning of its own.
 QStringList words(QStringView query);
 
 // How the folded caption and folded descriptions answer every one of words: CaptionStart when the caption
