@@ -27,7 +27,11 @@ private slots:
         Test::PortableFolder folder;
         folder.copyShippedFiles();
         folder.writeFile(u"Metapad/Metapad.exe"_s, "program");
-        QVERIFY(writeIni(u"Platform"_s, u"NativePackages"_s, u"1"_s, folder.appFolder().iniPath()));
+        folder.writeFile(u"Notes/notes.exe"_s, "program");
+        const QString ini = folder.appFolder().iniPath();
+        QVERIFY(writeIni(u"Platform"_s, u"NativePackages"_s, u"1"_s, ini));
+        QVERIFY(writeIni(u"MyOwnApps"_s, u"MyOwnAppName2"_s, u"Metapad notes"_s, ini));
+        QVERIFY(writeIni(u"MyOwnApps"_s, u"MyOwnAppPath2"_s, u"Notes/notes.exe"_s, ini));
         auto starter = std::make_shared<Test::RecordingProcessStarter>();
         MainWindow window({folder.appFolder(), std::make_shared<FixedAddressSource>(u"192.168.1.20"_s), starter});
         QVERIFY(window.startUp());
@@ -59,17 +63,26 @@ private slots:
         QVERIFY(field->text().isEmpty());
         QVERIFY(tabs->isVisible() && !list->isVisible() && !none->isVisible());
 
-        QTest::keyClicks(field, u"PAD"_s);
+        QTest::keyClicks(field, u"METAPAD"_s);
         QVERIFY(list->isVisible() && !tabs->isVisible());
-        QVERIFY(list->count() >= 1);
+        QCOMPARE(list->count(), 2);
         QCOMPARE(list->item(0)->data(Qt::AccessibleTextRole).toString(),
                  u"Metapad, %1, %2"_s.arg(window.texts().text(u"stab2"), window.texts().text(u"lbOnStick")));
+        QCOMPARE(list->item(1)->data(Qt::AccessibleTextRole).toString(),
+                 u"Metapad notes, %1"_s.arg(window.texts().text(u"stab5")));
+        // Down stops at the last line, Up at the first; Enter starts the chosen one as a click on its icon does.
         QTest::keyClick(field, Qt::Key_Down);
+        QTest::keyClick(field, Qt::Key_Down);
+        QTest::keyClick(field, Qt::Key_Up);
         QTest::keyClick(field, Qt::Key_Up);
         QTest::keyClick(field, Qt::Key_Return);
         QCOMPARE(starter->programs().size(), 1);
-        QVERIFY2(starter->programs().front().endsWith(u"Metapad/Metapad.exe"_s),
-                 qPrintable(starter->programs().front()));
+        QVERIFY2(starter->programs().back().endsWith(u"Metapad/Metapad.exe"_s), qPrintable(starter->programs().back()));
+        QTest::keyClick(field, Qt::Key_Down);
+        QTest::keyClick(field, Qt::Key_Down);
+        QTest::keyClick(field, Qt::Key_Return);
+        QCOMPARE(starter->programs().size(), 2);
+        QVERIFY2(starter->programs().back().endsWith(u"Notes/notes.exe"_s), qPrintable(starter->programs().back()));
     }
 };
 
