@@ -53,6 +53,10 @@ private slots:
         QTest::keyClick(icon, Qt::Key_F, Qt::ControlModifier);
         QTRY_COMPARE(QApplication::focusWidget(), field);
         icon->setFocus();
+        QTest::keyClick(icon, Qt::Key_Slash, Qt::NoModifier, '/');
+        QCOMPARE(QApplication::focusWidget(), field);
+        QVERIFY(field->text().isEmpty());
+        icon->setFocus();
         QTest::keyClick(icon, Qt::Key_M, Qt::NoModifier);
         QCOMPARE(field->text(), u"m"_s);
         QTest::keyClicks(field, u"etapad zzzq"_s);
