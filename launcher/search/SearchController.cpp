@@ -32,6 +32,12 @@ SearchController::SearchController(const AppFolder &folder, const IniFile &setti
 
 void SearchController::rebuild()
 {
+    m_candidates.clear();
+    if (SearchText::words(m_query).isEmpty()) {
+        // Nothing is looked for: the candidates are read when a search begins, not at start-up.
+        filter();
+        return;
+    }
     const QString onStick = m_texts.text(u"lbOnStick");
     const QString outdated = m_texts.text(u"lbOutdated");
     const auto spoken = [](const SearchResult &result) {
@@ -42,7 +48,6 @@ void SearchController::rebuild()
         return parts.join(u", "_s);
     };
 
-    m_candidates.clear();
     for (const CatalogueEntry &entry : Catalogue::entries()) {
         const CatalogueTab &tab = Catalogue::tabs()[entry.tab];
         Candidate candidate;
