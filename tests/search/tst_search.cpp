@@ -128,6 +128,9 @@ private slots:
 
         search.setQuery(query);
         QCOMPARE(view.ids(), expected);
+        for (const SearchResult &result : std::as_const(view.results)) {
+            QCOMPARE(result.tabName, texts.text(u"stab%1"_s.arg(result.tab + 1)));
+        }
         QCOMPARE(view.noMatch.isEmpty(), !expected.isEmpty());
         if (expected.isEmpty()) {
             QVERIFY(view.noMatch.contains(query.simplified()));
