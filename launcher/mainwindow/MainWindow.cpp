@@ -15,11 +15,13 @@
 #include "launcher/mainwindow/MessageBox.h"
 #include "launcher/mainwindow/OfficeSuiteWindow.h"
 #include "launcher/mainwindow/OwnAppsTabPage.h"
+#include "launcher/mainwindow/SearchBox.h"
 #include "launcher/mainwindow/UpdateProgramsWindow.h"
 #include "launcher/mainwindow/WindowPlacement.h"
 #include "launcher/network/ProxyController.h"
 #include "launcher/ownapps/OwnAppEditor.h"
 #include "launcher/ownapps/OwnAppsController.h"
+#include "launcher/search/SearchController.h"
 #include "launcher/updates/UpdateController.h"
 #include "launcher/updates/UpdatePrompt.h"
 #include "launcher/upkeep/FileCheck.h"
@@ -31,6 +33,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLoggingCategory>
@@ -38,6 +41,7 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <limits>
@@ -116,6 +120,19 @@ MainWindow::MainWindow(LauncherContext context, QWidget *parent)
         m_editor->selectSlot(slot);
     });
     connect(m_ownTab->adjustDriveButton(), &QPushButton::clicked, m_ownApps, &OwnAppsController::adjustDriveLetters);
+
+    m_searchController = new SearchController(m_context.folder, m_settings, m_texts, *m_launcher, *m_ownApps,
+                                              Catalogue::TabCount, *m_search, this);
+    m_search->setPictureSource([this](int tab, int slot) {
+        const IconButton *icon = tab < Catalogue::TabCount ? catalogueIcon(tab, slot) : m_ownTab->icon(slot);
+        return icon ? icon->picture() : QPixmap();
+    });
+    connect(m_search, &SearchBox::queryChanged, m_searchController, &SearchController::setQuery);
+    connect(m_search, &SearchBox::startRequested, m_searchController, &SearchController::start);
+    // The marks of the results follow what was installed meanwhile.
+    connect(m_launcher, &LaunchController::installationFinished, m_searchController, &SearchController::rebuild);
+    auto *find = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), this);
+    connect(find, &QShortcut::activated, this, [this] { m_search->focusField(); });
     m_updates = new UpdateController(m_context.folder, m_settings, m_texts, m_context.processes, m_launcher->lines(),
                                      m_launcher->packageDownloader(), this);
     connect(m_updates, &UpdateController::newVersionOffered, this, &MainWindow::showUpdatePrompt);
@@ -172,6 +189,13 @@ void MainWindow::buildCentralArea()
     m_ownTab = new OwnAppsTabPage(Catalogue::TabCount + 1);
     m_tabs->addTab(m_ownTab, u"My Own"_s);
     connect(m_tabs, &QTabWidget::currentChanged, this, &MainWindow::syncTabMenu);
+    // While the search field holds text, the programs found stand in the tabs' place.
+    m_search = new SearchBox(central);
+    connect(m_search, &SearchBox::resultsShown, this, [this, layout](bool shown) {
+        m_tabs->setVisible(!shown);
+        layout->setStretchFactor(m_search, shown ? 1 : 0);
+    });
+    layout->addWidget(m_search);
     layout->addWidget(m_tabs, 1);
 
     auto *footer = new QHBoxLayout;
@@ -386,6 +410,19 @@ bool MainWindow::leave()
     return true;
 }
 
+void MainWindow::keyPressEvent(QKeyEvent *event)
+{
+    // Keys a text field takes never arrive here; those an icon leaves do.
+    const QString text = event->text();
+    const bool plain = (event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier)) == 0;
+    if (plain && text.size() == 1 && (text == u"/" || text.front().isLetter())) {
+        m_search->focusField(text == u"/" ? QString() : text);
+        event->accept();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     if (leave()) {
@@ -439,6 +476,10 @@ void MainWindow::applyLanguageTexts()
         page->showTranslatedBy(translated);
     }
     m_ownTab->showTranslatedBy(translated);
+    m_search->setHint(m_texts.text(u"lbSearchHint"));
+    if (m_searchController) {
+        m_searchController->rebuild();
+    }
     // The marks' spoken descriptions in the new language.
     checkShownTab();
 }

@@ -36,6 +36,8 @@ class OwnAppEditor;
 class OwnAppsController;
 class OwnAppsTabPage;
 class ProxyController;
+class SearchBox;
+class SearchController;
 class UpdateController;
 class UpdateProgramsWindow;
 struct UpdatePromptTexts;
@@ -83,6 +85,7 @@ public:
     AboutBox *aboutBox() const;
     CatalogueTabPage *catalogueTab(int tab) const { return m_catalogueTabs.value(tab); }
     OwnAppsTabPage *ownAppsTab() const { return m_ownTab; }
+    SearchBox *searchBox() const { return m_search; }
     // The editor of the own programs while it is open.
     OwnAppEditor *ownAppEditor() const;
     IconButton *catalogueIcon(int tab, int slot) const;
@@ -108,6 +111,8 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    // A letter or "/" typed while no text field has the keyboard begins a search.
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     // CatalogueView
@@ -167,6 +172,8 @@ private:
     QTabWidget *m_tabs = nullptr;
     QList<CatalogueTabPage *> m_catalogueTabs;
     OwnAppsTabPage *m_ownTab = nullptr;
+    SearchBox *m_search = nullptr;
+    SearchController *m_searchController = nullptr;
     QProgressBar *m_progress = nullptr;
     QPushButton *m_cancelDownload = nullptr;
     QPushButton *m_exitButton = nullptr;

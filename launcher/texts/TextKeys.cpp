@@ -64,6 +64,11 @@ QList<TextKey> buildTextKeys()
         {u"mnuAbout"_s, u"Main window: Help-menu item that opens the about box"_s},
         {u"mnuHomePage"_s, u"Main window: Help-menu item that opens the product's web page"_s},
 
+        // Main window: finding a program by typing.
+        {u"lbSearchHint"_s, u"Main window: grey hint in the empty search field above the tabs"_s},
+        {u"lbSearchNone"_s, u"Main window: shown instead of the result list when nothing matches; %1 is what was "
+                            u"typed"_s},
+
         // Main window: buttons, proxy frame, credit line.
         {u"cmdExit"_s, u"Main window: button that ends the launcher; also the updater's button that stops the "
                        u"update and goes back to the launcher"_s},
