@@ -17,8 +17,6 @@ using namespace Qt::StringLiterals;
 namespace Trivet {
 namespace {
 
-constexpr int iconSize = 48;
-
 QLabel *makeLine(const QString &name, int lines, QWidget *parent)
 {
     auto *label = new QLabel(parent);

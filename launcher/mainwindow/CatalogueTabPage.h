@@ -36,6 +36,9 @@ class CatalogueTabPage final : public QWidget
     Q_OBJECT
 
 public:
+    // The side of an icon's picture, in pixels.
+    static constexpr int iconSize = 48;
+
     CatalogueTabPage(int tab, const CatalogueTab &names, QWidget *parent = nullptr);
 
     int iconCount() const { return int(m_icons.size()); }

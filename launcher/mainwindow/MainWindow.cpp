@@ -125,6 +125,10 @@ MainWindow::MainWindow(LauncherContext context, QWidget *parent)
                                               Catalogue::TabCount, *m_search, this);
     m_search->setPictureSource([this](int tab, int slot) {
         const IconButton *icon = tab < Catalogue::TabCount ? catalogueIcon(tab, slot) : m_ownTab->icon(slot);
+        // A tab not yet shown has not drawn its pictures; a result of it still shows its program's.
+        if (tab < Catalogue::TabCount && icon && !icon->hasPicture()) {
+            return Art::catalogueIcon(Catalogue::entryAt(tab, slot)->id, CatalogueTabPage::iconSize);
+        }
         return icon ? icon->picture() : QPixmap();
     });
     connect(m_search, &SearchBox::queryChanged, m_searchController, &SearchController::setQuery);
