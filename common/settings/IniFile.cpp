@@ -3,6 +3,9 @@
 #include "common/settings/SettingsLogging.h"
 
 #include <QDateTime>
+#include <QFile>
+#include <algorithm>
+#include <cstring>
 
 using namespace Qt::StringLiterals;
 
@@ -11,6 +14,27 @@ namespace {
 
 // FAT stores modification times in 2-second steps; within that span a time says nothing about order.
 constexpr qint64 AmbiguousTimeMs = 2000;
+
+// Whether the file holds exactly these bytes. It is read in pieces into one small buffer, so a large file
+// costs no memory of its own and the first difference ends the read.
+bool fileHolds(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered) || file.size() != bytes.size()) {
+        return false;
+    }
+    QByteArray piece(qsizetype(1) << 20, Qt::Uninitialized);
+    qsizetype at = 0;
+    while (at < bytes.size()) {
+        const qint64 got = file.read(piece.data(), std::min(piece.size(), bytes.size() - at));
+        if (got <= 0 || std::memcmp(piece.constData(), bytes.constData() + at, size_t(got)) != 0) {
+            return false;
+        }
+        at += got;
+    }
+    // A file that grew while it was read holds more than these bytes.
+    return file.read(piece.data(), 1) == 0;
+}
 
 } // namespace
 
@@ -33,18 +57,23 @@ const IniDocument &IniFile::document() const
         return m_document;
     }
     const qint64 readAt = QDateTime::currentMSecsSinceEpoch();
+    // A file whose time is too recent to trust is mostly one that did not change: comparing it with the
+    // held bytes settles that without a copy of the file in memory.
+    if (m_loaded && !m_unreadable && now.regular && now.size == m_content.size() && fileHolds(m_path, m_content)) {
+        m_stamp = now;
+        m_knownAt = readAt;
+        return m_document;
+    }
     bool unreadable = false;
     const QByteArray bytes = now.regular ? readIniBytes(m_path, m_maximumSize, &unreadable) : QByteArray();
-    const size_t hash = qHash(bytes);
     m_stamp = now;
     m_knownAt = readAt;
     m_unreadable = unreadable;
-    if (m_loaded && hash == m_contentHash && bytes.size() == m_contentSize) {
+    if (m_loaded && bytes == m_content) {
         return m_document;
     }
     m_document = IniDocument::fromBytes(bytes, legacyEncodingFor(m_path));
-    m_contentHash = hash;
-    m_contentSize = bytes.size();
+    m_content = bytes;
     m_loaded = true;
     ++m_parseCount;
     return m_document;
@@ -97,8 +126,7 @@ SaveResult IniFile::commit(IniDocument edited)
     m_document = std::move(edited);
     m_stamp = m_stampOf(m_path);
     m_knownAt = writtenAt;
-    m_contentHash = qHash(bytes);
-    m_contentSize = bytes.size();
+    m_content = bytes;
     m_loaded = true;
     return result;
 }

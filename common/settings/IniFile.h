@@ -74,8 +74,7 @@ private:
     mutable bool m_unreadable = false;
     mutable FileStamp m_stamp;
     mutable qint64 m_knownAt = 0; // ms since the epoch when the held content was read or written
-    mutable size_t m_contentHash = 0;
-    mutable qsizetype m_contentSize = 0;
+    mutable QByteArray m_content; // the file's bytes as last read (shared with the document) or written
     mutable int m_parseCount = 0;
 };
 
