@@ -102,7 +102,10 @@ QByteArray readIniBytes(const QString &path, qint64 maxSize, bool *unreadable)
         return {};
     }
     if (maxSize < 0) {
-        return file.readAll();
+        // Read whole, the buffer may have grown well past the file; it is kept as long as the document.
+        QByteArray bytes = file.readAll();
+        bytes.squeeze();
+        return bytes;
     }
     QByteArray bytes = file.read(maxSize + 1);
     if (bytes.size() > maxSize) {
@@ -561,13 +564,61 @@ QByteArray IniDocument::toBytes() const
             if (!line.edited && sameEncoding) {
                 out += QByteArrayView(m_source).sliced(line.start, line.length);
             } else {
-                const QString text = lineText(line);
-                out += encodeText(text, m_encoding).value_or(text.toUtf8());
+                out += lineBytes(line);
             }
             out += lineEndBytes(int(line.end));
         }
     }
     return out;
+}
+
+QByteArray IniDocument::lineBytes(const Line &line) const
+{
+    const QString text = lineText(line);
+    return encodeText(text, m_encoding).value_or(text.toUtf8());
+}
+
+void IniDocument::adoptBytes(const QByteArray &bytes)
+{
+    // First where each line lies in bytes, checked against them; a line that could not be written in the
+    // file's encoding would read back as another text, and then the document stays as it is.
+    const bool sameEncoding = m_encoding == m_sourceEncoding;
+    QList<qsizetype> lengths;
+    qsizetype pos = m_bom ? utf8Bom.size() : 0;
+    for (const Section &section : m_sections) {
+        for (const Line &line : section.lines) {
+            qsizetype length = line.length;
+            if (line.edited || !sameEncoding) {
+                const QString text = lineText(line);
+                const std::optional<QByteArray> encoded = encodeText(text, m_encoding);
+                if (!encoded || !QByteArrayView(bytes).sliced(pos).startsWith(*encoded)) {
+                    return;
+                }
+                length = encoded->size();
+            }
+            pos += length + lineEndBytes(int(line.end)).size();
+            if (pos > bytes.size()) {
+                return;
+            }
+            lengths.append(length);
+        }
+    }
+    if (pos != bytes.size()) {
+        return;
+    }
+    pos = m_bom ? utf8Bom.size() : 0;
+    qsizetype i = 0;
+    for (Section &section : m_sections) {
+        for (Line &line : section.lines) {
+            line.start = pos;
+            line.length = lengths.at(i++);
+            line.edited = false;
+            pos += line.length + lineEndBytes(int(line.end)).size();
+        }
+    }
+    m_source = bytes;
+    m_sourceEncoding = m_encoding;
+    m_edited.clear();
 }
 
 SaveResult IniDocument::save(const QString &path) const

@@ -44,6 +44,10 @@ public:
     void takeEntries(const IniDocument &other, QStringView section, QStringView key = {});
 
     QByteArray toBytes() const;
+    // Takes the bytes toBytes() gave, once written, as the file the document was read from: it then holds
+    // one copy of its file and none of the texts written since. Where the bytes do not fit the document's
+    // lines (their lengths, the written texts), nothing changes.
+    void adoptBytes(const QByteArray &bytes);
     // Writes the whole document so that a crash leaves the old file or the new one, never a mix.
     SaveResult save(const QString &path) const;
 
@@ -94,6 +98,8 @@ private:
     static Parsed parse(QString text);
     Parsed parsedLine(const Line &line) const;
     QString lineText(const Line &line) const;
+    // The line's bytes as toBytes() writes them, without its line end.
+    QByteArray lineBytes(const Line &line) const;
 
     void appendLine(const Line &line, const Parsed &parsed);
     void finishIndex();

@@ -123,6 +123,7 @@ SaveResult IniFile::commit(IniDocument edited)
         // The old file is still there, and the held document still matches it.
         return result;
     }
+    edited.adoptBytes(bytes);
     m_document = std::move(edited);
     m_stamp = m_stampOf(m_path);
     m_knownAt = writtenAt;
