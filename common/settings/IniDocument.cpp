@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QVarLengthArray>
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 using namespace Qt::StringLiterals;
@@ -555,75 +556,94 @@ QByteArray IniDocument::toBytes() const
 {
     QByteArray out;
     out.reserve(m_source.size() + m_edited.size() * 64);
-    if (m_bom) {
-        out += utf8Bom;
-    }
-    const bool sameEncoding = m_encoding == m_sourceEncoding;
-    for (const Section &section : m_sections) {
-        for (const Line &line : section.lines) {
-            if (!line.edited && sameEncoding) {
-                out += QByteArrayView(m_source).sliced(line.start, line.length);
-            } else {
-                out += lineBytes(line);
-            }
-            out += lineEndBytes(int(line.end));
-        }
-    }
+    forEachPiece([&out](QByteArrayView piece) {
+        out += piece;
+        return true;
+    });
     return out;
 }
 
-QByteArray IniDocument::lineBytes(const Line &line) const
+bool IniDocument::forEachPiece(const std::function<bool(QByteArrayView)> &take) const
 {
-    const QString text = lineText(line);
-    return encodeText(text, m_encoding).value_or(text.toUtf8());
-}
-
-void IniDocument::adoptBytes(const QByteArray &bytes)
-{
-    // First where each line lies in bytes, checked against them; a line that could not be written in the
-    // file's encoding would read back as another text, and then the document stays as it is.
+    if (m_bom && !take(utf8Bom)) {
+        return false;
+    }
+    // Unchanged lines whose line ends are the ones read lie back to back in m_source: they are gathered into
+    // one range and handed on when a line breaks the run.
     const bool sameEncoding = m_encoding == m_sourceEncoding;
-    QList<qsizetype> lengths;
-    qsizetype pos = m_bom ? utf8Bom.size() : 0;
+    const QByteArrayView source(m_source);
+    qsizetype runStart = 0;
+    qsizetype runEnd = -1; // no run
+    const auto flush = [&] {
+        const bool taken = runEnd < 0 || take(source.sliced(runStart, runEnd - runStart));
+        runEnd = -1;
+        return taken;
+    };
     for (const Section &section : m_sections) {
         for (const Line &line : section.lines) {
-            qsizetype length = line.length;
-            if (line.edited || !sameEncoding) {
-                const QString text = lineText(line);
-                const std::optional<QByteArray> encoded = encodeText(text, m_encoding);
-                if (!encoded || !QByteArrayView(bytes).sliced(pos).startsWith(*encoded)) {
-                    return;
+            const QByteArrayView end = lineEndBytes(int(line.end));
+            if (!line.edited && sameEncoding) {
+                const qsizetype endAt = line.start + line.length;
+                const bool endAsRead = source.sliced(endAt).startsWith(end);
+                if (runEnd != line.start && !flush()) {
+                    return false;
                 }
-                length = encoded->size();
+                if (runEnd < 0) {
+                    runStart = line.start;
+                }
+                runEnd = endAt;
+                if (endAsRead) {
+                    runEnd += end.size();
+                    continue;
+                }
+            } else {
+                if (!flush()) {
+                    return false;
+                }
+                const QString text = lineText(line);
+                if (!take(encodeText(text, m_encoding).value_or(text.toUtf8()))) {
+                    return false;
+                }
             }
-            pos += length + lineEndBytes(int(line.end)).size();
-            if (pos > bytes.size()) {
-                return;
+            if (!flush() || (!end.isEmpty() && !take(end))) {
+                return false;
             }
-            lengths.append(length);
         }
     }
-    if (pos != bytes.size()) {
-        return;
-    }
-    pos = m_bom ? utf8Bom.size() : 0;
-    qsizetype i = 0;
-    for (Section &section : m_sections) {
-        for (Line &line : section.lines) {
-            line.start = pos;
-            line.length = lengths.at(i++);
-            line.edited = false;
-            pos += line.length + lineEndBytes(int(line.end)).size();
+    return flush();
+}
+
+bool IniDocument::isWrittenIn(QIODevice &device) const
+{
+    QByteArray buffer(qsizetype(1) << 20, Qt::Uninitialized);
+    qsizetype have = 0;
+    qsizetype at = 0;
+    const bool same = forEachPiece([&](QByteArrayView piece) {
+        while (!piece.isEmpty()) {
+            if (at == have) {
+                have = qsizetype(device.read(buffer.data(), buffer.size()));
+                at = 0;
+                if (have <= 0) {
+                    return false;
+                }
+            }
+            const qsizetype n = std::min(piece.size(), have - at);
+            if (std::memcmp(piece.data(), buffer.constData() + at, size_t(n)) != 0) {
+                return false;
+            }
+            piece = piece.sliced(n);
+            at += n;
         }
-    }
-    m_source = bytes;
-    m_sourceEncoding = m_encoding;
-    m_edited.clear();
+        return true;
+    });
+    // Whatever follows the document's bytes makes the device hold more than them.
+    return same && at == have && device.read(buffer.data(), 1) == 0;
 }
 
 SaveResult IniDocument::save(const QString &path) const
 {
-    return saveAtomically(path, toBytes());
+    return saveAtomically(path,
+                          [this](const std::function<bool(QByteArrayView)> &write) { return forEachPiece(write); });
 }
 
 } // namespace Trivet

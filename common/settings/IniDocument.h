@@ -4,9 +4,11 @@
 #include "common/settings/TextCodec.h"
 
 #include <QByteArray>
+#include <QIODevice>
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 namespace Trivet {
@@ -44,10 +46,13 @@ public:
     void takeEntries(const IniDocument &other, QStringView section, QStringView key = {});
 
     QByteArray toBytes() const;
-    // Takes the bytes toBytes() gave, once written, as the file the document was read from: it then holds
-    // one copy of its file and none of the texts written since. Where the bytes do not fit the document's
-    // lines (their lengths, the written texts), nothing changes.
-    void adoptBytes(const QByteArray &bytes);
+    // Hands the bytes toBytes() gives to take, in file order and in pieces (a run of unchanged lines is one
+    // piece), so a large document is written or compared without a second copy of it. Stops at the first
+    // piece take refuses and says whether every piece was taken.
+    bool forEachPiece(const std::function<bool(QByteArrayView)> &take) const;
+    // Whether the device holds, from where it stands to its end, exactly the bytes toBytes() gives. Reads in
+    // small pieces and stops at the first difference.
+    bool isWrittenIn(QIODevice &device) const;
     // Writes the whole document so that a crash leaves the old file or the new one, never a mix.
     SaveResult save(const QString &path) const;
 
@@ -98,8 +103,6 @@ private:
     static Parsed parse(QString text);
     Parsed parsedLine(const Line &line) const;
     QString lineText(const Line &line) const;
-    // The line's bytes as toBytes() writes them, without its line end.
-    QByteArray lineBytes(const Line &line) const;
 
     void appendLine(const Line &line, const Parsed &parsed);
     void finishIndex();
