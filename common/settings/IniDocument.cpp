@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QVarLengthArray>
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 using namespace Qt::StringLiterals;
@@ -102,7 +103,10 @@ QByteArray readIniBytes(const QString &path, qint64 maxSize, bool *unreadable)
         return {};
     }
     if (maxSize < 0) {
-        return file.readAll();
+        // Read whole, the buffer may have grown well past the file; it is kept as long as the document.
+        QByteArray bytes = file.readAll();
+        bytes.squeeze();
+        return bytes;
     }
     QByteArray bytes = file.read(maxSize + 1);
     if (bytes.size() > maxSize) {
@@ -552,27 +556,94 @@ QByteArray IniDocument::toBytes() const
 {
     QByteArray out;
     out.reserve(m_source.size() + m_edited.size() * 64);
-    if (m_bom) {
-        out += utf8Bom;
+    forEachPiece([&out](QByteArrayView piece) {
+        out += piece;
+        return true;
+    });
+    return out;
+}
+
+bool IniDocument::forEachPiece(const std::function<bool(QByteArrayView)> &take) const
+{
+    if (m_bom && !take(utf8Bom)) {
+        return false;
     }
+    // Unchanged lines whose line ends are the ones read lie back to back in m_source: they are gathered into
+    // one range and handed on when a line breaks the run.
     const bool sameEncoding = m_encoding == m_sourceEncoding;
+    const QByteArrayView source(m_source);
+    qsizetype runStart = 0;
+    qsizetype runEnd = -1; // no run
+    const auto flush = [&] {
+        const bool taken = runEnd < 0 || take(source.sliced(runStart, runEnd - runStart));
+        runEnd = -1;
+        return taken;
+    };
     for (const Section &section : m_sections) {
         for (const Line &line : section.lines) {
+            const QByteArrayView end = lineEndBytes(int(line.end));
             if (!line.edited && sameEncoding) {
-                out += QByteArrayView(m_source).sliced(line.start, line.length);
+                const qsizetype endAt = line.start + line.length;
+                const bool endAsRead = source.sliced(endAt).startsWith(end);
+                if (runEnd != line.start && !flush()) {
+                    return false;
+                }
+                if (runEnd < 0) {
+                    runStart = line.start;
+                }
+                runEnd = endAt;
+                if (endAsRead) {
+                    runEnd += end.size();
+                    continue;
+                }
             } else {
+                if (!flush()) {
+                    return false;
+                }
                 const QString text = lineText(line);
-                out += encodeText(text, m_encoding).value_or(text.toUtf8());
+                if (!take(encodeText(text, m_encoding).value_or(text.toUtf8()))) {
+                    return false;
+                }
             }
-            out += lineEndBytes(int(line.end));
+            if (!flush() || (!end.isEmpty() && !take(end))) {
+                return false;
+            }
         }
     }
-    return out;
+    return flush();
+}
+
+bool IniDocument::isWrittenIn(QIODevice &device) const
+{
+    QByteArray buffer(qsizetype(1) << 20, Qt::Uninitialized);
+    qsizetype have = 0;
+    qsizetype at = 0;
+    const bool same = forEachPiece([&](QByteArrayView piece) {
+        while (!piece.isEmpty()) {
+            if (at == have) {
+                have = qsizetype(device.read(buffer.data(), buffer.size()));
+                at = 0;
+                if (have <= 0) {
+                    return false;
+                }
+            }
+            const qsizetype n = std::min(piece.size(), have - at);
+            if (std::memcmp(piece.data(), buffer.constData() + at, size_t(n)) != 0) {
+                return false;
+            }
+            piece = piece.sliced(n);
+            at += n;
+        }
+        return true;
+    });
+    // Whatever follows the document's bytes makes the device hold more than them.
+    return same && at == have && device.read(buffer.data(), 1) == 0;
 }
 
 SaveResult IniDocument::save(const QString &path) const
 {
-    return saveAtomically(path, toBytes());
+    return saveAtomically(path,
+                          [this](const std::function<bool(QByteArrayView)> &write) { return forEachPiece(write); });
 }
 
 } // namespace Trivet

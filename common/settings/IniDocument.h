@@ -4,9 +4,11 @@
 #include "common/settings/TextCodec.h"
 
 #include <QByteArray>
+#include <QIODevice>
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 namespace Trivet {
@@ -44,6 +46,13 @@ public:
     void takeEntries(const IniDocument &other, QStringView section, QStringView key = {});
 
     QByteArray toBytes() const;
+    // Hands the bytes toBytes() gives to take, in file order and in pieces (a run of unchanged lines is one
+    // piece), so a large document is written or compared without a second copy of it. Stops at the first
+    // piece take refuses and says whether every piece was taken.
+    bool forEachPiece(const std::function<bool(QByteArrayView)> &take) const;
+    // Whether the device holds, from where it stands to its end, exactly the bytes toBytes() gives. Reads in
+    // small pieces and stops at the first difference.
+    bool isWrittenIn(QIODevice &device) const;
     // Writes the whole document so that a crash leaves the old file or the new one, never a mix.
     SaveResult save(const QString &path) const;
 

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "common/platform/FileChangeWatch.h"
 #include "common/settings/FileStamp.h"
 #include "common/settings/IniDocument.h"
 #include "common/settings/SaveResult.h"
 
 #include <QString>
 #include <QStringList>
+#include <memory>
 
 // Reading and writing INI files with the rules hand-edited settings files were written against:
 // case-insensitive section and key names, the first of duplicate sections or keys wins, ';' starts a
@@ -22,8 +24,9 @@ namespace Trivet {
 // from what was seen, or when its modification time lies within 2 s of the moment its content was last
 // read or written. That second rule is for file systems with coarse times (FAT keeps them in 2-second
 // steps), where a same-length edit can keep the old time; such a file is read again and parsed only when
-// its bytes differ from the ones held. So an edit by hand between two reads is seen at the next read,
-// and a file left alone costs one stat a read.
+// its bytes differ from the ones held, and where the system can watch the file's folder, only when something
+// happened to the file since it was last read or compared. So an edit by hand between two reads is seen at the
+// next read, and a file left alone costs one stat a read.
 //
 // Writes go through the held document and replace the file atomically; the written document is kept, so
 // the next read needs no parse. A failed write leaves both the file and the held document as they were.
@@ -74,9 +77,9 @@ private:
     mutable bool m_unreadable = false;
     mutable FileStamp m_stamp;
     mutable qint64 m_knownAt = 0; // ms since the epoch when the held content was read or written
-    mutable size_t m_contentHash = 0;
-    mutable qsizetype m_contentSize = 0;
     mutable int m_parseCount = 0;
+    // Made at the first look whose time is in doubt; it then spares reading the file again on every such look.
+    mutable std::unique_ptr<FileChangeWatch> m_watch;
 };
 
 // One-shot access for tools and tests: each call reads and parses the whole file. Code that reads the same

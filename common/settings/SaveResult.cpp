@@ -8,6 +8,12 @@ namespace Trivet {
 
 SaveResult saveAtomically(const QString &path, QByteArrayView bytes)
 {
+    return saveAtomically(path, [bytes](const std::function<bool(QByteArrayView)> &write) { return write(bytes); });
+}
+
+SaveResult saveAtomically(const QString &path,
+                          const std::function<bool(const std::function<bool(QByteArrayView)> &write)> &produce)
+{
     // Never write the file in place: a crash or an unplugged drive in the middle of a write would leave a
     // truncated file and lose the user's entries. QSaveFile writes a temporary file beside the old one and
     // renames it over the old one only when everything was written, so the old file stays until then.
@@ -17,7 +23,9 @@ SaveResult saveAtomically(const QString &path, QByteArrayView bytes)
         qCWarning(lcSettings) << "cannot write" << path << file.errorString();
         return {SaveResult::Status::OpenFailed, file.errorString()};
     }
-    if (file.write(bytes.data(), bytes.size()) != bytes.size()) {
+    const bool written =
+        produce([&file](QByteArrayView piece) { return file.write(piece.data(), piece.size()) == piece.size(); });
+    if (!written) {
         const QString reason = file.errorString();
         qCWarning(lcSettings) << "cannot write" << path << reason;
         file.cancelWriting();

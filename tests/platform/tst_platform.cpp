@@ -1,4 +1,5 @@
 #include "common/platform/AppFolder.h"
+#include "common/platform/FileChangeWatch.h"
 #include "common/platform/FileExists.h"
 #include "common/platform/RelativePath.h"
 #include "common/platform/WineProcessStarter.h"
@@ -9,6 +10,7 @@
 #include "tests/support/Wait.h"
 #include "tests/support/WineStandIn.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -103,6 +105,65 @@ private slots:
         QCOMPARE(read.status, status);
         QCOMPARE(read.bytes, content);
         QCOMPARE(read.message.isEmpty(), read.ok());
+    }
+
+    // A watch of a file's folder: every way the file can change is seen, and what happens to its neighbours is not.
+    void fileChangeWatchSeesTheFileOnly_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<bool>("seen");
+
+        QTest::newRow("nothing") << u"nothing"_s << false;
+        QTest::newRow("a neighbour written") << u"neighbour"_s << false;
+        QTest::newRow("written in place, same size") << u"in place"_s << true;
+        QTest::newRow("replaced by a rename") << u"rename"_s << true;
+        QTest::newRow("removed") << u"remove"_s << true;
+        QTest::newRow("time set") << u"time"_s << true;
+        QTest::newRow("written under another case") << u"case"_s << true;
+        QTest::newRow("folder removed") << u"folder"_s << true;
+    }
+
+    void fileChangeWatchSeesTheFileOnly()
+    {
+        QFETCH(QString, change);
+        QFETCH(bool, seen);
+
+        QTemporaryDir dir;
+        const QString folder = dir.filePath(u"stick"_s);
+        const QString file = folder + u"/Trivet.ini"_s;
+        QVERIFY(QDir().mkpath(folder));
+        touch(file);
+        FileChangeWatch watch(file);
+        QVERIFY(watch.mayHaveChanged()); // nothing was known before the first look
+        QVERIFY(!watch.mayHaveChanged());
+
+        const auto write = [](const QString &path, const QByteArray &bytes, QIODevice::OpenMode mode) {
+            QFile out(path);
+            QVERIFY(out.open(mode));
+            QCOMPARE(out.write(bytes), bytes.size());
+        };
+        if (change == u"neighbour") {
+            write(folder + u"/Trivet.ini.tmp"_s, "x", QIODevice::WriteOnly);
+        } else if (change == u"in place") {
+            write(file, "x", QIODevice::ReadWrite);
+        } else if (change == u"rename") {
+            write(folder + u"/new.ini"_s, "x", QIODevice::WriteOnly);
+            QVERIFY(QFile::remove(file));
+            QVERIFY(QFile::rename(folder + u"/new.ini"_s, file));
+        } else if (change == u"remove") {
+            QVERIFY(QFile::remove(file));
+        } else if (change == u"time") {
+            QFile out(file);
+            QVERIFY(out.open(QIODevice::ReadWrite));
+            QVERIFY(out.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
+        } else if (change == u"case") {
+            write(folder + u"/TRIVET.INI"_s, "x", QIODevice::WriteOnly);
+        } else if (change == u"folder") {
+            QVERIFY(QDir(folder).removeRecursively());
+        }
+        QCOMPARE(watch.mayHaveChanged(), seen);
+        // Once told, a change is not told again; a watch that lost its folder says so every time.
+        QCOMPARE(watch.mayHaveChanged(), change == u"folder");
     }
 
     void fileExistsOnlyForReadableFiles()

@@ -411,6 +411,14 @@ private slots:
         setModified(m_file, time);
         QCOMPARE(onFat.value(u"Proxy", u"ProxyServer"), u"10.0.0.3"_s);
         QCOMPARE(onFat.parseCount(), 2);
+        // And so is every later one, however many looks found the file unchanged in between.
+        QCOMPARE(onFat.value(u"Proxy", u"ProxyServer"), u"10.0.0.3"_s);
+        edited.replace("10.0.0.3", "10.0.0.4");
+        write(edited);
+        setModified(m_file, time);
+        QCOMPARE(onFat.value(u"Proxy", u"ProxyServer"), u"10.0.0.4"_s);
+        QCOMPARE(onFat.value(u"Proxy", u"ProxyServer"), u"10.0.0.4"_s);
+        QCOMPARE(onFat.parseCount(), 3);
     }
 
     // After any series of writes the held document reads exactly as the written file does when read afresh.
