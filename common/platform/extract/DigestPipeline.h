@@ -12,9 +12,9 @@
 
 namespace Trivet::Extract {
 
-// SHA-256 digests of the files an extraction writes, taken on a thread of their own while the extraction goes
-// on writing: the bytes of each block are copied into a buffer (far cheaper than hashing them) and hashed
-// beside the writing, so the digests of an install cost little more than the copies.
+// SHA-256 digests of the files an extraction (or a download) writes, taken on a thread of their own while the
+// writer goes on writing: the bytes of each block are copied into a buffer (far cheaper than hashing them) and
+// hashed beside the writing, so the digests cost the writer little more than the copies.
 //
 // Files are hashed in the order they are begun; one file at a time, by the thread that owns this object.
 class DigestPipeline final
