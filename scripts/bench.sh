@@ -2,7 +2,8 @@
 # Sets the launcher's own code beside the usual tools, on the same 127.0.0.1 server or the same files and in
 # the same run, and prints one Markdown table:
 #   - downloads of 200 MiB and 1 GiB from TrivetMirror: the Downloader against curl, curl followed by a sync of
-#     the file, wget, and cp of the served file (the local limit), with the memory of each;
+#     the file, wget, cp of the served file (the local limit), and dd writing the served file from the page
+#     cache with conv=fdatasync (the disk's floor for a durable file), with the memory of each;
 #   - installs of a zip and a 7z of 2,000 small and five 20 MiB files and of a zip of one 300 MiB file, into a
 #     fresh folder and over the same content: the extractor against unzip, 7za and bsdtar, each alone and
 #     followed by a sync of the file system;
@@ -134,7 +135,8 @@ download_line() {
     say "download of $mib MiB, $n runs"
     "$step" file "$served" "$mib"
     sync -f "$served"
-    local methods=(launcher curl wget cp)
+    cat "$served" >/dev/null # every method, dd included, reads it from the page cache
+    local methods=(launcher curl wget cp dd)
     for ((r = 0; r < n; ++r)); do
         for ((i = 0; i < ${#methods[@]}; ++i)); do
             local m=${methods[(r + i) % ${#methods[@]}]}
@@ -145,6 +147,7 @@ download_line() {
             curl) run_timed curl -s -o "$target" "$url" ;;
             wget) run_timed wget -q -O "$target" "$url" ;;
             cp) run_timed cp "$served" "$target" ;;
+            dd) run_timed dd if="$served" of="$target" bs=1M conv=fdatasync status=none ;;
             esac
             add "$name.$m" "$secs"
             add "$name.$m.kib" "$kib"
@@ -162,10 +165,12 @@ download_line() {
     [ "$mib" -ge 1024 ] && what="Download $((mib >> 10)) GiB ($n runs)"
     row "$what" "Downloader $(median_of "$name.launcher" '%.3f s')" "curl" "$(median_of "$name.curl" '%.3f s')" \
         "$(ratio "$name.launcher" "$name.curl")" "$(median_of "$name.curl+sync" '%.3f s')" \
-        "$(ratio "$name.launcher" "$name.curl+sync")" "≤ 1.0× curl alone" "$(at_most "$name.launcher" "$name.curl" 1.0)"
+        "$(ratio "$name.launcher" "$name.curl+sync")" "≤ 1.0× curl + sync" "$(at_most "$name.launcher" "$name.curl+sync" 1.0)"
     row "" "" "wget" "$(median_of "$name.wget" '%.3f s')" "$(ratio "$name.launcher" "$name.wget")" "—" "—" "" ""
     row "" "" "cp of the served file" "$(median_of "$name.cp" '%.3f s')" "$(ratio "$name.launcher" "$name.cp")" \
         "—" "—" "" ""
+    row "" "" "dd conv=fdatasync of the served file (the disk's floor)" "$(median_of "$name.dd" '%.3f s')" \
+        "$(ratio "$name.launcher" "$name.dd")" "—" "—" "≤ 1.1× dd floor" "$(at_most "$name.launcher" "$name.dd" 1.1)"
     local limit="" met=""
     if [ "$mib" -ge 1024 ]; then
         limit="growth < 16 MiB"

@@ -3,6 +3,7 @@
 #include "tests/support/Payload.h"
 #include "tools/mirror/MirrorServer.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
@@ -115,6 +116,8 @@ private Q_SLOTS:
     void writesExactBody();
     void failedReadKeepsOldTarget_data();
     void failedReadKeepsOldTarget();
+    void checksumDecidesWhetherTheTargetIsReplaced_data();
+    void checksumDecidesWhetherTheTargetIsReplaced();
     void bodyLargerThanTheFreeSpaceIsRefused();
     void unusableRequestEndsWithInvalidRequest_data();
     void unusableRequestEndsWithInvalidRequest();
@@ -297,6 +300,7 @@ void TestDownloader::writesExactBody()
     QCOMPARE(result.request.url, asked.url);
     QCOMPARE(result.request.target, target);
     QCOMPARE(result.bytes, qint64(size));
+    QCOMPARE(result.sha256.toHex(), QCryptographicHash::hash(body, QCryptographicHash::Sha256).toHex());
     QVERIFY(atFinish == body);
     QCOMPARE(entriesAtFinish, QStringList{u"file.zip"_s});
     // One read, one request. Qt's network layer itself sends a request again when the connection closed before
@@ -380,6 +384,46 @@ void TestDownloader::failedReadKeepsOldTarget()
     QVERIFY(!d->isDownloading(target));
     QTest::qWait(50);
     QCOMPARE(recorder.results.size(), 1);
+}
+
+void TestDownloader::checksumDecidesWhetherTheTargetIsReplaced_data()
+{
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<DownloadStatus>("status");
+
+    const QByteArray body = payload(3 << 20);
+    const QString digest = QString::fromLatin1(QCryptographicHash::hash(body, QCryptographicHash::Sha256).toHex());
+    QTest::newRow("the file's") << digest << DownloadStatus::Success;
+    QTest::newRow("the file's, in capitals, with a space") << digest.toUpper() + u' ' << DownloadStatus::Success;
+    QTest::newRow("of the file without its last byte")
+        << QString::fromLatin1(QCryptographicHash::hash(body.chopped(1), QCryptographicHash::Sha256).toHex())
+        << DownloadStatus::WrongChecksum;
+}
+
+// Only a file whose bytes have the SHA-256 asked for replaces the target; any other leaves the old one alone.
+void TestDownloader::checksumDecidesWhetherTheTargetIsReplaced()
+{
+    QFETCH(QString, expected);
+    QFETCH(DownloadStatus, status);
+
+    const QByteArray body = payload(3 << 20);
+    m_server->setBody(u"/file.zip"_s, body);
+    const QString target = path(u"file.zip"_s);
+    const QByteArray old = "the package fetched last week";
+    QVERIFY(writeFile(target, old));
+
+    auto d = downloader();
+    DownloadRequest asked = request(u"/file.zip"_s, target);
+    asked.sha256 = expected;
+    Recorder recorder;
+    recorder.watch(d->beginDownload(asked));
+    QVERIFY(recorder.waitForResults(1));
+
+    const DownloadResult &result = recorder.results.at(0);
+    QCOMPARE(result.status, status);
+    QCOMPARE(readFile(target) == body, result.ok());
+    QCOMPARE(readFile(target) == old, !result.ok());
+    QCOMPARE(entries(), QStringList{u"file.zip"_s});
 }
 
 void TestDownloader::bodyLargerThanTheFreeSpaceIsRefused()
