@@ -67,13 +67,17 @@ Downloader::Downloader(QObject *parent)
     connect(m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
     connect(m_worker, &DownloadWorker::progressed, this, &Downloader::deliverProgress);
     connect(m_worker, &DownloadWorker::finished, this, &Downloader::deliverResult);
-    m_thread->start();
+    // The thread starts with the first read: a launcher that downloads nothing never pays for it.
 }
 
 Downloader::~Downloader()
 {
     // What the worker reported and this thread has not yet delivered is dropped with the Downloader's own
     // posted events; the handles go with it as its children.
+    if (!m_thread->isRunning() && !m_thread->isFinished()) {
+        delete m_worker; // never started, so the thread's end would not take it along
+        return;
+    }
     m_thread->quit();
     m_thread->wait();
 }
@@ -138,6 +142,9 @@ QNetworkProxy Downloader::currentProxy() const
 void Downloader::startRead(quint64 serial, const DownloadRequest &request, const QNetworkProxy &proxy)
 {
     m_attempts[serial].proxy = proxy;
+    if (!m_thread->isRunning()) {
+        m_thread->start();
+    }
     QMetaObject::invokeMethod(
         m_worker,
         [worker = m_worker, serial, request, url = QUrl(request.url, QUrl::TolerantMode), proxy] {

@@ -5,7 +5,7 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QRegularExpression>
+#include <QSet>
 #include <algorithm>
 
 using namespace Qt::StringLiterals;
@@ -144,16 +144,29 @@ FileResult removeWorkLeftovers(const QString &appFolder, AwaitingInstall awaitin
 
 FileResult removeWriteLeftovers(const QString &appFolder, const QStringList &fileNames)
 {
-    const QDir folder(appFolder);
-    QStringList failed;
+    // One listing of the folder for all the names: a listing per name cost more than the rest of the start.
+    QSet<QString> names;
     for (const QString &name : fileNames) {
-        const QRegularExpression leftover(u"^"_s + QRegularExpression::escape(name) + u"\\.[A-Za-z0-9]{6}$"_s,
-                                          QRegularExpression::CaseInsensitiveOption);
-        const QFileInfoList candidates = folder.entryInfoList({name + u".??????"_s}, QDir::Files | QDir::Hidden);
-        for (const QFileInfo &file : candidates) {
-            if (leftover.match(file.fileName()).hasMatch() && !QFile::remove(file.absoluteFilePath())) {
-                failed.append(file.fileName());
-            }
+        names.insert(name.toCaseFolded());
+    }
+    constexpr qsizetype suffixLength = 7; // ".Ab12Cd"
+    const auto isSuffixLetter = [](QChar c) {
+        return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9');
+    };
+    QStringList failed;
+    const QFileInfoList files = QDir(appFolder).entryInfoList(QDir::Files | QDir::Hidden);
+    for (const QFileInfo &file : files) {
+        const QString fileName = file.fileName();
+        if (fileName.size() <= suffixLength) {
+            continue;
+        }
+        const QStringView suffix = QStringView(fileName).right(suffixLength);
+        if (suffix.front() != u'.' || !std::all_of(suffix.begin() + 1, suffix.end(), isSuffixLetter) ||
+            !names.contains(fileName.left(fileName.size() - suffixLength).toCaseFolded())) {
+            continue;
+        }
+        if (!QFile::remove(file.absoluteFilePath())) {
+            failed.append(fileName);
         }
     }
     if (!failed.isEmpty()) {

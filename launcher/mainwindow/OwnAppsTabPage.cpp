@@ -1,5 +1,6 @@
 #include "launcher/mainwindow/OwnAppsTabPage.h"
 
+#include "common/platform/RegularFile.h"
 #include "launcher/mainwindow/IconButton.h"
 #include "launcher/mainwindow/MessageBox.h"
 #include "launcher/mainwindow/TabLayout.h"
@@ -85,16 +86,28 @@ void OwnAppsTabPage::showSlotName(int slot, const QString &name)
 void OwnAppsTabPage::showSlotPicture(int slot, const QString &file)
 {
     IconButton *icon = m_icons.value(slot);
-    const QImage image = icon ? readPicture(file) : QImage();
-    if (image.isNull()) {
+    if (!icon) {
         return;
     }
-    // Scaled once to fill the square, so a large picture costs nothing at each repaint.
+    const FileRead read = readRegularFile(file, MaxPictureFileSize);
+    if (!read.ok()) {
+        return;
+    }
+    // Slots without a program of their own share the placeholder: the same bytes are decoded and scaled once.
     const qreal ratio = devicePixelRatioF();
-    QPixmap picture = QPixmap::fromImage(
-        image.scaled(QSize(iconSize, iconSize) * ratio, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
-    picture.setDevicePixelRatio(ratio);
-    icon->setPicture(picture);
+    if (read.bytes != m_decodedBytes || ratio != m_decodedRatio) {
+        const QImage image = decodePicture(read.bytes);
+        // Scaled once to fill the square, so a large picture costs nothing at each repaint.
+        m_decoded = image.isNull() ? QPixmap()
+                                   : QPixmap::fromImage(image.scaled(QSize(iconSize, iconSize) * ratio,
+                                                                     Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+        m_decoded.setDevicePixelRatio(ratio);
+        m_decodedBytes = read.bytes;
+        m_decodedRatio = ratio;
+    }
+    if (!m_decoded.isNull()) {
+        icon->setPicture(m_decoded);
+    }
 }
 
 void OwnAppsTabPage::showSlotToolTip(int slot, const QString &text)

@@ -2,7 +2,9 @@
 
 #include "launcher/ownapps/OwnAppsView.h"
 
+#include <QByteArray>
 #include <QList>
+#include <QPixmap>
 #include <QWidget>
 
 class QLabel;
@@ -57,6 +59,10 @@ private:
     QPushButton *m_settings = nullptr;
     QPushButton *m_adjustDrive = nullptr;
     QLabel *m_translated = nullptr;
+    // The last picture shown, by the bytes it was decoded from and the screen's scale.
+    QByteArray m_decodedBytes;
+    qreal m_decodedRatio = 0;
+    QPixmap m_decoded;
 };
 
 } // namespace Trivet

@@ -20,7 +20,6 @@ SearchBox::SearchBox(QWidget *parent)
 {
     m_field->setObjectName(u"txtSearch"_s);
     m_field->setMaxLength(SearchText::MaxQueryLength);
-    m_field->setClearButtonEnabled(true);
     m_field->installEventFilter(this);
     m_list->setObjectName(u"lstSearchResults"_s);
     m_list->setIconSize(QSize(32, 32));
@@ -39,6 +38,13 @@ SearchBox::SearchBox(QWidget *parent)
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
 
     connect(m_field, &QLineEdit::textChanged, this, &SearchBox::queryChanged);
+    // The clear button shows only while there is text; its picture is decoded when the first text comes, not
+    // while the window is being put on the screen.
+    connect(m_field, &QLineEdit::textChanged, this, [this](const QString &text) {
+        if (!text.isEmpty() && !m_field->isClearButtonEnabled()) {
+            m_field->setClearButtonEnabled(true);
+        }
+    });
     connect(m_field, &QLineEdit::returnPressed, this, [this] { emit startRequested(m_list->currentRow()); });
     connect(m_list, &QListWidget::itemActivated, this,
             [this](QListWidgetItem *item) { emit startRequested(m_list->row(item)); });

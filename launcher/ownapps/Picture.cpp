@@ -14,7 +14,13 @@ QImage readPicture(const QString &file)
     if (!read.ok()) {
         return {};
     }
-    QBuffer buffer(&read.bytes);
+    return decodePicture(read.bytes);
+}
+
+QImage decodePicture(const QByteArray &bytes)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
     reader.setAutoTransform(true);

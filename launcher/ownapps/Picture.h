@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QImage>
 #include <QString>
 
@@ -12,5 +13,7 @@ inline constexpr qint64 MaxPictureFileSize = qint64(16) << 20;
 // larger than MaxPictureFileSize or holds no picture Qt can read. A pipe, a device or a folder named as a
 // picture is never opened.
 QImage readPicture(const QString &file);
+// The picture in bytes read from such a file; null when they hold none.
+QImage decodePicture(const QByteArray &bytes);
 
 } // namespace Trivet

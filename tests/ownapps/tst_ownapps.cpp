@@ -178,6 +178,36 @@ private slots:
         QCOMPARE(MessageBox::takeShown().size(), 1);
     }
 
+    // Each slot shows its own file's picture, and a file written anew shows what it holds now; a file that is
+    // not there leaves the slot blank.
+    void slotPicturesFollowTheirFiles()
+    {
+        QTemporaryDir dir;
+        const auto paint = [&dir](const QString &name, Qt::GlobalColor colour) {
+            QImage image(8, 8, QImage::Format_ARGB32);
+            image.fill(colour);
+            QVERIFY(image.save(dir.filePath(name), "PNG"));
+        };
+        paint(u"a.png"_s, Qt::red);
+        paint(u"b.png"_s, Qt::blue);
+        OwnAppsTabPage tab(5);
+        tab.showSlotPicture(0, dir.filePath(u"a.png"_s));
+        tab.showSlotPicture(1, dir.filePath(u"b.png"_s));
+        tab.showSlotPicture(2, dir.filePath(u"a.png"_s));
+        paint(u"a.png"_s, Qt::green);
+        tab.showSlotPicture(3, dir.filePath(u"a.png"_s));
+        tab.showSlotPicture(4, dir.filePath(u"missing.png"_s));
+        const auto colour = [&tab](int slot) {
+            const QImage image = tab.icon(slot)->picture().toImage();
+            return image.pixelColor(image.width() / 2, image.height() / 2);
+        };
+        QCOMPARE(colour(0), QColor(Qt::red));
+        QCOMPARE(colour(1), QColor(Qt::blue));
+        QCOMPARE(colour(2), QColor(Qt::red));
+        QCOMPARE(colour(3), QColor(Qt::green));
+        QVERIFY(!tab.icon(4)->hasPicture());
+    }
+
     void slotsStartRealPrograms()
     {
         m_processes = std::make_shared<DetachedProcessStarter>();

@@ -3,6 +3,7 @@
 #include "common/platform/FileExists.h"
 #include "common/platform/RelativePath.h"
 #include "common/platform/WineProcessStarter.h"
+#include "common/platform/WorkFolder.h"
 #include "common/platform/ZipMember.h"
 #include "tests/support/ArchiveWriter.h"
 #include "tests/support/Payload.h"
@@ -202,6 +203,39 @@ private slots:
         touch(dir.filePath(existing));
         const AppFolder folder(dir.path());
         QCOMPARE(folder.path(tail), QDir::cleanPath(dir.filePath(expected)));
+    }
+
+    // What an interrupted write leaves beside a named file goes at the next start, whatever the letter case of
+    // the name; anything else in the folder stays.
+    void writeLeftoversGoAndNothingElse_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<bool>("removed");
+        QTest::newRow("settings leftover") << u"Trivet.ini.Ab12Cd"_s << true;
+        QTest::newRow("other letter case") << u"MPAD35.ZIP.x9Y8z7"_s << true;
+        QTest::newRow("hidden name") << u".hidden.dat.abcdef"_s << true;
+        QTest::newRow("the file itself") << u"Trivet.ini"_s << false;
+        QTest::newRow("suffix too short") << u"Trivet.ini.Ab12C"_s << false;
+        QTest::newRow("suffix too long") << u"Trivet.ini.Ab12Cde"_s << false;
+        QTest::newRow("suffix not letters") << u"Trivet.ini.Ab-2Cd"_s << false;
+        QTest::newRow("no dot before the suffix") << u"Trivet.iniXAb12Cd"_s << false;
+        QTest::newRow("another file's leftover") << u"notes.txt.Ab12Cd"_s << false;
+        QTest::newRow("a name that only ends alike") << u"myTrivet.ini.Ab12Cd"_s << false;
+        QTest::newRow("in a subfolder") << u"sub/Trivet.ini.Ab12Cd"_s << false;
+    }
+
+    void writeLeftoversGoAndNothingElse()
+    {
+        QFETCH(QString, file);
+        QFETCH(bool, removed);
+        QTemporaryDir dir;
+        touch(dir.filePath(file));
+        // A folder under a leftover's name is no leftover.
+        QVERIFY(QDir(dir.path()).mkdir(u"update.dat.Qw12Er"_s));
+        QVERIFY(removeWriteLeftovers(dir.path(), {u"Trivet.ini"_s, u"mpad35.zip"_s, u".hidden.dat"_s, u"update.dat"_s})
+                    .ok());
+        QCOMPARE(QFileInfo::exists(dir.filePath(file)), !removed);
+        QVERIFY(QFileInfo(dir.filePath(u"update.dat.Qw12Er"_s)).isDir());
     }
 
     // A tail that could reach outside the folder names nothing, even where the file it would reach exists;

@@ -12,6 +12,7 @@
 #include <QListWidget>
 #include <QTabWidget>
 #include <QTest>
+#include <QToolButton>
 
 using namespace Qt::StringLiterals;
 
@@ -62,6 +63,13 @@ private slots:
         QTest::keyClicks(field, u"etapad zzzq"_s);
         QVERIFY(none->isVisible() && !list->isVisible() && !tabs->isVisible());
         QVERIFY(none->text().contains(u"metapad zzzq"_s));
+        // The field's clear button empties it and brings the tabs back.
+        auto *clear = field->findChild<QToolButton *>();
+        QVERIFY(field->isClearButtonEnabled() && clear && clear->isVisible());
+        QTest::mouseClick(clear, Qt::LeftButton);
+        QVERIFY(field->text().isEmpty());
+        QVERIFY(tabs->isVisible() && !list->isVisible() && !none->isVisible());
+        QTest::keyClicks(field, u"metapad zzzq"_s);
 
         QTest::keyClick(field, Qt::Key_Escape);
         QVERIFY(field->text().isEmpty());
