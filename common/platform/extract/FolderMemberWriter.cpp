@@ -14,6 +14,9 @@ namespace Trivet::Extract {
 namespace {
 
 constexpr int FolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+// Enough for an archive that takes turns between a few dozen folders, few enough to leave the process most of
+// its descriptors.
+constexpr std::size_t MaxOpenFolders = 64;
 // Folders the archive does not name get what the umask leaves of rwx for everyone, as a new folder does.
 constexpr mode_t ImpliedFolderMode = 0777;
 
@@ -29,15 +32,16 @@ timespec timeOf(bool set, time_t seconds, long nanoseconds)
     return set ? timespec{seconds, nanoseconds} : timespec{0, UTIME_OMIT};
 }
 
-// '/'-joined, for linkat from the root: the folders on the way were checked to be no links.
-NativeString relativeName(const Components &components)
+// The first count components '/'-joined: the key of an open folder, and for linkat from the root a name whose
+// folders were checked to be no links.
+NativeString relativeName(const Components &components, std::size_t count)
 {
     NativeString name;
-    for (const NativeString &part : components) {
-        if (!name.empty()) {
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i > 0) {
             name += '/';
         }
-        name += part;
+        name += components[i];
     }
     return name;
 }
@@ -61,9 +65,7 @@ FolderMemberWriter::FolderMemberWriter(int root)
 FolderMemberWriter::~FolderMemberWriter()
 {
     closeFile();
-    for (const int descriptor : m_folders) {
-        closeQuietly(descriptor);
-    }
+    closeFolders();
     closeQuietly(m_root);
 }
 
@@ -117,25 +119,35 @@ int FolderMemberWriter::openStep(int parent, const NativeString &name, bool crea
 
 int FolderMemberWriter::folder(const Components &components, std::size_t count, bool create)
 {
-    std::size_t shared = 0;
-    while (shared < m_open.size() && shared < count && m_open[shared] == components[shared]) {
-        ++shared;
+    if (count == 0) {
+        return m_root;
     }
-    while (m_open.size() > shared) {
-        closeQuietly(m_folders.back());
-        m_folders.pop_back();
-        m_open.pop_back();
+    NativeString name = relativeName(components, count);
+    if (const auto open = m_folders.find(name); open != m_folders.end()) {
+        return open->second;
     }
-    while (m_open.size() < count) {
-        const int parent = m_folders.empty() ? m_root : m_folders.back();
-        const int descriptor = openStep(parent, components[m_open.size()], create);
-        if (descriptor < 0) {
-            return -1;
-        }
-        m_folders.push_back(descriptor);
-        m_open.push_back(components[m_open.size()]);
+    const int parent = folder(components, count - 1, create);
+    if (parent < 0) {
+        return -1;
     }
-    return m_folders.empty() ? m_root : m_folders.back();
+    const int descriptor = openStep(parent, components[count - 1], create);
+    if (descriptor < 0) {
+        return -1;
+    }
+    if (m_folders.size() >= MaxOpenFolders) {
+        // The parent goes too; a descriptor is handed out only until the next call.
+        closeFolders();
+    }
+    m_folders.emplace(std::move(name), descriptor);
+    return descriptor;
+}
+
+void FolderMemberWriter::closeFolders()
+{
+    for (const auto &[name, descriptor] : m_folders) {
+        closeQuietly(descriptor);
+    }
+    m_folders.clear();
 }
 
 bool FolderMemberWriter::clear(int parent, const NativeString &name, bool forFolder, bool &keep)
@@ -175,7 +187,7 @@ bool FolderMemberWriter::begin(archive_entry *entry, const Components &component
     for (int attempt = 0; attempt < 2; ++attempt) {
         bool done = false;
         if (linked) {
-            done = ::linkat(m_root, relativeName(*linked).c_str(), parent, name.c_str(), 0) == 0;
+            done = ::linkat(m_root, relativeName(*linked, linked->size()).c_str(), parent, name.c_str(), 0) == 0;
         } else if (type == AE_IFDIR) {
             done = ::mkdirat(parent, name.c_str(), mode) == 0;
         } else if (type == AE_IFLNK) {
@@ -194,6 +206,11 @@ bool FolderMemberWriter::begin(archive_entry *entry, const Components &component
         }
         if (keep) {
             break;
+        }
+        // A folder that gave way may still be open; its descriptor is not the name's new owner.
+        if (const auto open = m_folders.find(relativeName(components, components.size())); open != m_folders.end()) {
+            closeQuietly(open->second);
+            m_folders.erase(open);
         }
     }
     if (type == AE_IFDIR && !linked && m_hasTimes) {

@@ -3,14 +3,16 @@
 #include "common/platform/extract/MemberWriter.h"
 
 #include <ctime>
+#include <unordered_map>
 #include <vector>
 
 namespace Trivet::Extract {
 
 // Writes every member relative to descriptors of the folders below the staging root (openat, mkdirat,
-// symlinkat, linkat), never by a path from the root: no step of a name is ever followed when it is a link, and
-// the folders of the last member stay open, so a member beside the one before costs one openat, its writes
-// and a close. A file whose name stands already is removed and created anew, never written through.
+// symlinkat, linkat), never by a path from the root: no step of a name is ever followed when it is a link. The
+// folders members were written into stay open (a few dozen of them), so a member in a folder seen before costs
+// one openat, its writes and a close, even when an archive takes turns between folders. A file whose name
+// stands already is removed and created anew, never written through.
 class FolderMemberWriter final : public MemberWriter
 {
 public:
@@ -35,9 +37,10 @@ private:
 
     explicit FolderMemberWriter(int root);
 
-    // The descriptor of the folder named by the first count components, opened from the deepest folder it
-    // shares with the one asked for before; with create, missing folders are made on the way.
+    // The descriptor of the folder named by the first count components, opened from the deepest one open
+    // already; with create, missing folders are made on the way.
     int folder(const Components &components, std::size_t count, bool create);
+    void closeFolders();
     int openStep(int parent, const NativeString &name, bool create);
     // Makes room for a member at name in parent: a folder stays for a folder member, anything else goes.
     bool clear(int parent, const NativeString &name, bool forFolder, bool &keep);
@@ -45,8 +48,7 @@ private:
     void closeFile();
 
     int m_root = -1;
-    Components m_open;                      // the folders below the root that m_folders holds, outermost first
-    std::vector<int> m_folders;             // their descriptors
+    std::unordered_map<NativeString, int> m_folders; // open folders by their '/'-joined names below the root
     std::vector<FolderTimes> m_folderTimes; // set when everything is written: files created in a folder change them
     int m_file = -1;
     qint64 m_announced = -1; // the file's size as its header says, or -1
