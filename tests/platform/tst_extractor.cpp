@@ -1172,6 +1172,19 @@ void tst_Extractor::membersLandWhateverTheirOrder_data()
     QTest::newRow("folder over an earlier file")
         << false << QList{M::file(u"Pkg/x"_s, "file"), M::file(u"Pkg/x/y"_s, "y")}
         << QStringList{u"x=<dir>"_s, u"x/y=y"_s};
+    // More folders than the writer keeps open, visited in turns.
+    QList<M> inTurns;
+    QStringList inTurnsTree;
+    for (const QString &file : {u"a"_s, u"b"_s}) {
+        for (int folder = 0; folder < 70; ++folder) {
+            inTurns.append(M::file(u"Pkg/f%1/%2"_s.arg(folder).arg(file), file.toUtf8()));
+            inTurnsTree.append(u"f%1/%2=%2"_s.arg(folder).arg(file));
+        }
+    }
+    for (int folder = 0; folder < 70; ++folder) {
+        inTurnsTree.append(u"f%1=<dir>"_s.arg(folder));
+    }
+    QTest::newRow("folders in turns") << false << inTurns << inTurnsTree;
     QTest::newRow("set-user-ID bits") << true << QList{M::file(u"Pkg/run"_s, "#!/bin/sh\n", 04777)}
                                       << QStringList{u"run=#!/bin/sh\n"_s};
 }
@@ -1197,6 +1210,8 @@ void tst_Extractor::membersLandWhateverTheirOrder()
     for (auto it = entries.cbegin(); it != entries.cend(); ++it) {
         found.append(it.key() + u'=' + QString::fromUtf8(it.value()).remove(app(u"Pkg/"_s)));
     }
+    found.sort();
+    expected.sort();
     QCOMPARE(found, expected);
     // Folders the archive names, and every file, as the archive says.
     QStringList timed;
