@@ -28,6 +28,7 @@
 #include <optional>
 #include <sys/inotify.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -160,6 +161,8 @@ private slots:
     void killedInstallIsOldOrNewAtTheNextStart();
     void placedFilesCarryTheDigestsOfTheirBytes_data();
     void placedFilesCarryTheDigestsOfTheirBytes();
+    void membersLandWhateverTheirOrder_data();
+    void membersLandWhateverTheirOrder();
 
 private:
     QString app(const QString &relative = {}) const
@@ -1136,6 +1139,100 @@ void tst_Extractor::placedFilesCarryTheDigestsOfTheirBytes()
         QVERIFY2(file.sha256 == QCryptographicHash::hash(content, QCryptographicHash::Sha256), qPrintable(file.path));
     }
     QCOMPARE(QFile(app(u"twice"_s)).size(), 6);
+}
+
+void tst_Extractor::membersLandWhateverTheirOrder_data()
+{
+    QTest::addColumn<bool>("sevenZip");
+    QTest::addColumn<QList<ArchiveMember>>("members");
+    // What Pkg holds afterwards, as snapshot() shows it.
+    QTest::addColumn<QStringList>("expected");
+
+    using M = ArchiveMember;
+    const QList<M> foldersLast{M::file(u"Pkg/sub/a.txt"_s, "a"), M::file(u"Pkg/b.txt"_s, "b"), M::dir(u"Pkg/sub"_s),
+                               M::dir(u"Pkg"_s)};
+    const QList<M> foldersFirst{M::dir(u"Pkg"_s), M::dir(u"Pkg/sub"_s), M::file(u"Pkg/sub/a.txt"_s, "a"),
+                                M::file(u"Pkg/b.txt"_s, "b")};
+    const QStringList tree{u"b.txt=b"_s, u"sub=<dir>"_s, u"sub/a.txt=a"_s};
+    QTest::newRow("folders after their files") << false << foldersLast << tree;
+    QTest::newRow("folders before their files") << false << foldersFirst << tree;
+    QTest::newRow("7z folders after their files") << true << foldersLast << tree;
+    QTest::newRow("7z folders before their files") << true << foldersFirst << tree;
+    // A later member of a name replaces what an earlier one left there, and is never written through a link.
+    QTest::newRow("file over an earlier link")
+        << false
+        << QList{M::file(u"Pkg/real.ini"_s, "real"), M::symlink(u"Pkg/cfg.ini"_s, u"real.ini"_s),
+                 M::file(u"Pkg/cfg.ini"_s, "own")}
+        << QStringList{u"cfg.ini=own"_s, u"real.ini=real"_s};
+    QTest::newRow("link over an earlier file")
+        << false << QList{M::file(u"Pkg/a"_s, "first"), M::symlink(u"Pkg/a"_s, u"b"_s), M::file(u"Pkg/b"_s, "b")}
+        << QStringList{u"a=-> "_s + u"b"_s, u"b=b"_s};
+    QTest::newRow("file over an earlier empty folder")
+        << false << QList{M::dir(u"Pkg/x"_s), M::file(u"Pkg/x"_s, "file")} << QStringList{u"x=file"_s};
+    QTest::newRow("folder over an earlier file")
+        << false << QList{M::file(u"Pkg/x"_s, "file"), M::file(u"Pkg/x/y"_s, "y")}
+        << QStringList{u"x=<dir>"_s, u"x/y=y"_s};
+    // More folders than the writer keeps open, visited in turns.
+    QList<M> inTurns;
+    QStringList inTurnsTree;
+    for (const QString &file : {u"a"_s, u"b"_s}) {
+        for (int folder = 0; folder < 70; ++folder) {
+            inTurns.append(M::file(u"Pkg/f%1/%2"_s.arg(folder).arg(file), file.toUtf8()));
+            inTurnsTree.append(u"f%1/%2=%2"_s.arg(folder).arg(file));
+        }
+    }
+    for (int folder = 0; folder < 70; ++folder) {
+        inTurnsTree.append(u"f%1=<dir>"_s.arg(folder));
+    }
+    QTest::newRow("folders in turns") << false << inTurns << inTurnsTree;
+    QTest::newRow("set-user-ID bits") << true << QList{M::file(u"Pkg/run"_s, "#!/bin/sh\n", 04777)}
+                                      << QStringList{u"run=#!/bin/sh\n"_s};
+}
+
+// Members are written in the archive's order, whatever it is: a folder named after its files, a name given
+// twice. Files and folders keep the archive's times, and their modes pass through the user's umask without
+// set-user-ID bits.
+void tst_Extractor::membersLandWhateverTheirOrder()
+{
+    QFETCH(bool, sevenZip);
+    QFETCH(QList<ArchiveMember>, members);
+    QFETCH(QStringList, expected);
+    const QString archive = m_root->filePath(sevenZip ? u"p.7z"_s : u"p.zip"_s);
+    QVERIFY(writeArchive(archive, sevenZip, members));
+
+    const mode_t umaskBefore = ::umask(027);
+    const ExtractResult result = Trivet::ArchiveExtractor().extract(archive, app());
+    ::umask(umaskBefore);
+
+    QVERIFY2(result.ok(), qPrintable(result.message));
+    QStringList found;
+    const auto entries = snapshot(app(u"Pkg"_s));
+    for (auto it = entries.cbegin(); it != entries.cend(); ++it) {
+        found.append(it.key() + u'=' + QString::fromUtf8(it.value()).remove(app(u"Pkg/"_s)));
+    }
+    found.sort();
+    expected.sort();
+    QCOMPARE(found, expected);
+    // Folders the archive names, and every file, as the archive says.
+    QStringList timed;
+    for (const ArchiveMember &member : std::as_const(members)) {
+        if (member.kind == ArchiveMember::Dir) {
+            timed.append(app(member.name));
+        }
+    }
+    QDirIterator it(app(u"Pkg"_s), QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo info = it.nextFileInfo();
+        struct stat status
+        {
+        };
+        QCOMPARE(::lstat(QFile::encodeName(info.filePath()).constData(), &status), 0);
+        QVERIFY2((status.st_mode & 07027) == 0, qPrintable(info.filePath()));
+        if (info.isFile() || timed.contains(info.filePath())) {
+            QCOMPARE(info.lastModified(), QDateTime::fromSecsSinceEpoch(1262304000));
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_Extractor)

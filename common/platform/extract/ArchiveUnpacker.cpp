@@ -30,12 +30,7 @@ struct ArchiveReadDeleter
 {
     void operator()(archive *a) const { archive_read_free(a); }
 };
-struct ArchiveWriteDeleter
-{
-    void operator()(archive *a) const { archive_write_free(a); }
-};
 using ReadArchive = std::unique_ptr<archive, ArchiveReadDeleter>;
-using WriteArchive = std::unique_ptr<archive, ArchiveWriteDeleter>;
 
 // libarchive offers char and wchar_t flavours of every name function; these pick the one that matches
 // fs::path on the platform at hand. On POSIX, names are taken as UTF-8 whatever the locale, as Qt does for
@@ -88,7 +83,7 @@ template <typename C = NativeChar> std::optional<std::basic_string<C>> entrySyml
     }
 }
 
-// The setters store the name in the form archive_write_disk reads, so it is used without another conversion.
+// The setters store the name in the form the member writer reads, so it is used without another conversion.
 template <typename C> void setEntrySymlink(archive_entry *entry, const C *name)
 {
     if constexpr (std::is_same_v<C, wchar_t>) {
@@ -170,18 +165,17 @@ bool ArchiveUnpacker::unpackAll(const QString &archivePath)
 {
     const Utf8Locale utf8Names;
     ReadArchive reader(archive_read_new());
-    WriteArchive writer(archive_write_disk_new());
-    if (!reader || !writer) {
+    if (!reader) {
         return fail(ExtractStatus::WriteFailed, u"Out of memory while opening "_s + m_archiveName);
     }
-    // No ARCHIVE_EXTRACT_PERM: the user's umask applies and set-user-ID bits are dropped. Absolute names are
-    // what we hand over (staging root + checked member name), so only ".." and links are left to libarchive's
-    // own checks, kept as a second line behind ours; without them nothing is unpacked.
     if (archive_read_support_format_zip(reader.get()) != ARCHIVE_OK ||
-        archive_read_support_format_7zip(reader.get()) != ARCHIVE_OK ||
-        archive_write_disk_set_options(writer.get(), ARCHIVE_EXTRACT_TIME | ARCHIVE_EXTRACT_SECURE_SYMLINKS |
-                                                         ARCHIVE_EXTRACT_SECURE_NODOTDOT) != ARCHIVE_OK) {
+        archive_read_support_format_7zip(reader.get()) != ARCHIVE_OK) {
         return fail(ExtractStatus::WriteFailed, u"Cannot prepare libarchive for "_s + m_archiveName);
+    }
+    m_writer = MemberWriter::create(m_root);
+    if (!m_writer) {
+        return fail(ExtractStatus::WriteFailed,
+                    u"Cannot open the folder "_s + shown(m_root) + u" to unpack "_s + m_archiveName);
     }
 #ifdef Q_OS_WIN
     // On Windows libarchive hands out names only converted, never as stored, so a name without the UTF-8 flag
@@ -215,12 +209,12 @@ bool ArchiveUnpacker::unpackAll(const QString &archivePath)
         if (status == ARCHIVE_WARN) {
             qCWarning(lcExtract) << m_archiveName << libarchiveError(reader.get());
         }
-        if (!unpackEntry(reader.get(), writer.get(), entry)) {
+        if (!unpackEntry(reader.get(), entry)) {
             return false;
         }
     }
-    if (archive_write_close(writer.get()) < ARCHIVE_WARN) {
-        return failWriting(writer.get(), u"Cannot finish unpacking "_s + m_archiveName);
+    if (!m_writer->close()) {
+        return failWriting(u"Cannot finish unpacking "_s + m_archiveName);
     }
     if (!m_result.refused.isEmpty()) {
         return fail(ExtractStatus::UnsafeMember,
@@ -238,16 +232,12 @@ bool ArchiveUnpacker::fail(ExtractStatus status, const QString &message)
     return false;
 }
 
-// Writing fails with texts like "Write failed"; the system's reason ("No space left on device") is what the
-// user can act on.
-bool ArchiveUnpacker::failWriting(archive *writer, const QString &what)
+// A full drive is told apart from everything else: the user can act on it.
+bool ArchiveUnpacker::failWriting(const QString &what)
 {
-    const int code = archive_errno(writer);
-    QString text = libarchiveError(writer);
-    if (code > 0) {
-        text += u" ("_s + QString::fromLocal8Bit(std::generic_category().message(code)) + u')';
-    }
-    return fail(code > 0 ? statusOfWriteError(code) : ExtractStatus::WriteFailed, what + u": "_s + text);
+    const int code = m_writer->errorCode();
+    return fail(code > 0 ? statusOfWriteError(code) : ExtractStatus::WriteFailed,
+                what + u": "_s + m_writer->errorText());
 }
 
 bool ArchiveUnpacker::refuse(archive *reader, const QString &name, const QString &why)
@@ -257,7 +247,7 @@ bool ArchiveUnpacker::refuse(archive *reader, const QString &name, const QString
     return skip(reader);
 }
 
-bool ArchiveUnpacker::unpackEntry(archive *reader, archive *writer, archive_entry *entry)
+bool ArchiveUnpacker::unpackEntry(archive *reader, archive_entry *entry)
 {
     const std::optional<NativeString> rawName = entryPathname(entry);
     if (!rawName) {
@@ -293,11 +283,13 @@ bool ArchiveUnpacker::unpackEntry(archive *reader, archive *writer, archive_entr
         linkTarget = *stored;
     }
     std::optional<fs::path> hardlinkTarget;
+    Components linked;
     if (hardlink) {
         hardlinkTarget = m_guard.hardlinkTarget(*hardlink);
         if (!hardlinkTarget) {
             return refuse(reader, name, u"hard link leading outside"_s);
         }
+        MemberGuard::components(*hardlink, linked);
     }
     // The whole extraction is going to be thrown away; the rest is only read for the names it refuses.
     if (!m_result.refused.isEmpty()) {
@@ -325,17 +317,17 @@ bool ArchiveUnpacker::unpackEntry(archive *reader, archive *writer, archive_entr
     if (!reserve(m_budget.blockSize + m_entryReserved)) {
         return false;
     }
-    if (archive_write_header(writer, entry) < ARCHIVE_WARN) {
-        return failWriting(writer, u"Cannot write "_s + name + u" from "_s + m_archiveName);
+    if (!m_writer->begin(entry, components, hardlinkTarget ? &linked : nullptr)) {
+        return failWriting(u"Cannot write "_s + name + u" from "_s + m_archiveName);
     }
     m_digested = 0;
     const bool regular = type == AE_IFREG && !hardlinkTarget;
     const int digest = regular && m_takeDigests ? m_digests.begin() : -1;
-    if (regular && !copyData(reader, writer, name)) {
+    if (regular && !copyData(reader, name)) {
         return false;
     }
-    if (archive_write_finish_entry(writer) < ARCHIVE_WARN) {
-        return failWriting(writer, u"Cannot write "_s + name + u" from "_s + m_archiveName);
+    if (!m_writer->finish()) {
+        return failWriting(u"Cannot write "_s + name + u" from "_s + m_archiveName);
     }
     if (hardlinkTarget) {
         // A second name of a file written before: the same bytes.
@@ -356,7 +348,7 @@ bool ArchiveUnpacker::unpackEntry(archive *reader, archive *writer, archive_entr
     return true;
 }
 
-bool ArchiveUnpacker::copyData(archive *reader, archive *writer, const QString &name)
+bool ArchiveUnpacker::copyData(archive *reader, const QString &name)
 {
     for (;;) {
         const void *block = nullptr;
@@ -380,8 +372,8 @@ bool ArchiveUnpacker::copyData(archive *reader, archive *writer, const QString &
             }
             m_entryReserved = written;
         }
-        if (archive_write_data_block(writer, block, size, offset) != ARCHIVE_OK) {
-            return failWriting(writer, u"Cannot write "_s + name + u" from "_s + m_archiveName);
+        if (!m_writer->write(block, size, offset)) {
+            return failWriting(u"Cannot write "_s + name + u" from "_s + m_archiveName);
         }
         // The bytes just written, in the order they lie in the file; a hole before them reads as zeros.
         if (m_takeDigests) {

@@ -2,6 +2,7 @@
 
 #include "common/platform/extract/DigestPipeline.h"
 #include "common/platform/extract/MemberGuard.h"
+#include "common/platform/extract/MemberWriter.h"
 #include "common/platform/extract/NativePaths.h"
 
 #include <QHash>
@@ -12,9 +13,9 @@ struct archive_entry;
 
 namespace Trivet::Extract {
 
-// Reads the archive with libarchive and writes its members below the staging root, checking every member
-// before it is written. A refused member is not fatal at once: the rest is read for the names it refuses,
-// so the message names all of them, and nothing more is written.
+// Reads the archive with libarchive and writes its members below the staging root through the platform's
+// MemberWriter, checking every member before it is written. A refused member is not fatal at once: the rest is read for
+// the names it refuses, so the message names all of them, and nothing more is written.
 //
 // What is written must fit in the space budget: each member's announced size is counted before it is written
 // (so a small archive that unpacks to gigabytes fails before its first block) and the bytes really written
@@ -39,13 +40,13 @@ public:
 private:
     bool unpackAll(const QString &archivePath);
     bool fail(ExtractStatus status, const QString &message);
-    // what: "Cannot write NAME from ARCHIVE"; the system's reason is added.
-    bool failWriting(archive *writer, const QString &what);
+    // what: "Cannot write NAME from ARCHIVE"; the writer's reason is added.
+    bool failWriting(const QString &what);
     bool refuse(archive *reader, const QString &name, const QString &why);
     // The data of a member could not be read; where: " at NAME", or empty.
     bool failReading(archive *reader, const QString &where);
-    bool unpackEntry(archive *reader, archive *writer, archive_entry *entry);
-    bool copyData(archive *reader, archive *writer, const QString &name);
+    bool unpackEntry(archive *reader, archive_entry *entry);
+    bool copyData(archive *reader, const QString &name);
     void notePlaced(const fs::path &target, qint64 size, int digest);
     bool skip(archive *reader);
     bool reserve(qint64 bytes);
@@ -54,6 +55,7 @@ private:
     fs::path m_root;
     const std::atomic_bool *m_cancelled = nullptr;
     MemberGuard m_guard;
+    std::unique_ptr<MemberWriter> m_writer;
     QString m_archivePath;
     QString m_archiveName;
     ExtractResult m_result;
