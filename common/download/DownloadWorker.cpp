@@ -3,7 +3,7 @@
 #include "common/download/PartialDownload.h"
 #include "common/download/WriteBehind.h"
 #include "common/network/InternetSettings.h"
-#include "common/platform/extract/DigestPipeline.h"
+#include "common/platform/Sha256.h"
 #include "common/platform/extract/NativePaths.h"
 
 #include <QDir>
@@ -31,10 +31,6 @@ constexpr int MaximumRedirects = 10;
 
 // How much of a reply is moved to the file in one write.
 constexpr qint64 ChunkSize = 256 * 1024;
-
-// How far the writing may run ahead of the hashing, in pieces of ChunkSize. The hashing is faster than a disk,
-// so it is rarely behind; this bounds the memory when it is.
-constexpr std::size_t HashAhead = 2;
 
 // What Qt may hold of a reply that has not been written yet. When the disk is slower than the network, this
 // buffer fills and the socket waits, so memory stays flat whatever the size of the body.
@@ -144,11 +140,9 @@ struct DownloadWorker::Transfer
     QTimer speedTimer;
     qint64 arrivedAtSpeedCheck = 0;
     QByteArray contentType;
-    // Of the whole file, kept part included, for the checksum and the caller; taken on a thread of its own, so
-    // the writing goes on while the bytes written last are hashed.
-    std::optional<Extract::DigestPipeline> hash;
-    QByteArray head;       // the first bytes of the body, to tell a web page from what was asked for
-    qint64 announced = -1; // Content-Length of the accepted response, -1 when not announced
+    std::optional<Sha256> hash; // of the whole file, kept part included, for the checksum and the caller
+    QByteArray head;            // the first bytes of the body, to tell a web page from what was asked for
+    qint64 announced = -1;      // Content-Length of the accepted response, -1 when not announced
     qint64 received = 0;
     qint64 lastProgress = -1;
     bool accepted = false; // a 2xx response has arrived and the temporary file is open
@@ -366,7 +360,7 @@ bool DownloadWorker::openBody(Transfer *t)
                 t->head.append(m_buffer.get(), qMin(count, HeadSize - t->head.size()));
             }
             if (t->hash) {
-                t->hash->add(m_buffer.get(), count);
+                t->hash->add(QByteArrayView(m_buffer.get(), count));
             }
         }
     } else {
@@ -461,8 +455,7 @@ void DownloadWorker::checkResponse(Transfer *t)
     }
 
     t->contentType = t->reply->header(QNetworkRequest::ContentTypeHeader).toByteArray();
-    t->hash.emplace(std::size_t(ChunkSize), HashAhead);
-    t->hash->begin();
+    t->hash.emplace();
     if (!openBody(t)) {
         t->hash.reset();
         t->head.clear();
@@ -504,14 +497,14 @@ void DownloadWorker::receive(Transfer *t)
         if (t->head.size() < HeadSize) {
             t->head.append(m_buffer.get(), qMin(count, HeadSize - t->head.size()));
         }
+        if (t->hash) {
+            t->hash->add(QByteArrayView(m_buffer.get(), count));
+        }
         if (t->file->write(m_buffer.get(), count) != count) {
             finish(t, DownloadStatus::WriteFailed, cannotWrite(t->request.target, t->file->errorString()));
             return;
         }
         t->writeBehind->written(t->offset + t->received);
-        if (t->hash) {
-            t->hash->add(m_buffer.get(), count);
-        }
     }
     // Time spent waiting for the disk is no stall of the network.
     if (t->reply) {
@@ -658,8 +651,7 @@ void DownloadWorker::finish(Transfer *t, DownloadStatus status, const QString &m
         }
     }
     if (result.ok() && t->hash) {
-        t->hash->end();
-        result.sha256 = t->hash->finish().value(0);
+        result.sha256 = t->hash->result();
         const QByteArray actual = result.sha256.toHex();
         if (!t->request.sha256.isEmpty() && actual != t->request.sha256.trimmed().toLower().toLatin1()) {
             result.status = DownloadStatus::WrongChecksum;

@@ -5,6 +5,15 @@
 
 namespace Trivet::Extract {
 
+namespace {
+
+// Large enough that a handover is rare next to the copying, small enough to stay in the cache.
+constexpr std::size_t ChunkBytes = std::size_t(1) << 20;
+// How far the writer may run ahead of the hashing before it waits.
+constexpr std::size_t MaxQueued = 4;
+
+} // namespace
+
 DigestPipeline::~DigestPipeline()
 {
     stop();
@@ -23,7 +32,7 @@ void DigestPipeline::add(const char *data, qsizetype size)
 {
     while (size > 0) {
         if (m_current.bytes.capacity() == 0) {
-            m_current.bytes.reserve(m_chunkBytes);
+            m_current.bytes.reserve(ChunkBytes);
         }
         const qsizetype room = qsizetype(m_current.bytes.capacity() - m_current.bytes.size());
         if (room == 0) {
@@ -69,7 +78,7 @@ void DigestPipeline::handOver()
         return;
     }
     std::unique_lock lock(m_mutex);
-    m_changed.wait(lock, [this] { return m_queue.size() < m_maxQueued; });
+    m_changed.wait(lock, [this] { return m_queue.size() < MaxQueued; });
     m_queue.push_back(std::move(m_current));
     m_current = Chunk();
     if (!m_spare.empty()) {

@@ -12,22 +12,15 @@
 
 namespace Trivet::Extract {
 
-// SHA-256 digests of the files an extraction (or a download) writes, taken on a thread of their own while the
-// writer goes on writing: the bytes of each block are copied into a buffer (far cheaper than hashing them) and
-// hashed beside the writing, so the digests cost the writer little more than the copies.
+// SHA-256 digests of the files an extraction writes, taken on a thread of their own while the extraction goes
+// on writing: the bytes of each block are copied into a buffer (far cheaper than hashing them) and hashed
+// beside the writing, so the digests of an install cost little more than the copies.
 //
 // Files are hashed in the order they are begun; one file at a time, by the thread that owns this object.
 class DigestPipeline final
 {
 public:
-    // chunkBytes: how many bytes are handed to the hashing thread at once, large enough that a handover is rare
-    // next to the copying, small enough to stay in the cache; maxQueued: how many such chunks the writer may run
-    // ahead of the hashing before it waits. Together they bound the memory it takes.
-    explicit DigestPipeline(std::size_t chunkBytes = std::size_t(1) << 20, std::size_t maxQueued = 4)
-        : m_chunkBytes(chunkBytes)
-        , m_maxQueued(maxQueued)
-    {
-    }
+    DigestPipeline() = default;
     ~DigestPipeline();
     DigestPipeline(const DigestPipeline &) = delete;
     DigestPipeline &operator=(const DigestPipeline &) = delete;
@@ -60,8 +53,6 @@ private:
     void work();
     void stop();
 
-    const std::size_t m_chunkBytes;
-    const std::size_t m_maxQueued;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::deque<Chunk> m_queue;  // handed over, waiting for the hashing thread
