@@ -69,7 +69,11 @@ fetch_sources() { # PACKAGE=VERSION...
     apt-get "${options[@]}" update -qq
     local package
     for package in "$@"; do
-        (cd "$work/src" && apt-get "${options[@]}" source -qq "$package") || say "cannot fetch the source of $package"
+        # The version asked for, else the release's own version (the archive may keep only the newest
+        # security update's binaries, not its sources).
+        (cd "$work/src" && apt-get "${options[@]}" source -qq "$package") ||
+            (cd "$work/src" && apt-get "${options[@]}" source -qq "${package%%=*}/$(. /etc/os-release && echo "$VERSION_CODENAME")") ||
+            say "cannot fetch the source of $package"
     done
 }
 
