@@ -102,17 +102,16 @@ EOF
 build_qtbase() {
     local src build=$work/build-qtbase
     src=$(source_dir qt6-base)
-    rm -rf "$build"
     cmake -S "$src" -B "$build" -G Ninja -Wno-dev \
         -DCMAKE_TOOLCHAIN_FILE="$toolchain_file" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
         -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
         -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DBUILD_SHARED_LIBS=ON \
-        -DFEATURE_tabletevent=OFF -DFEATURE_opengl=OFF -DFEATURE_dbus=OFF -DFEATURE_vulkan=OFF \
+        -DFEATURE_tabletevent=OFF -DFEATURE_opengl=OFF -DFEATURE_dynamicgl=OFF -DFEATURE_dbus=OFF -DFEATURE_vulkan=OFF \
         -DFEATURE_sql=OFF -DFEATURE_printsupport=OFF -DFEATURE_xml=OFF -DFEATURE_icu=OFF \
         -DFEATURE_fontconfig=OFF -DFEATURE_openssl=OFF -DFEATURE_schannel=ON -DFEATURE_freetype=ON \
         -DFEATURE_system_freetype=OFF -DFEATURE_system_zlib=OFF -DFEATURE_system_png=OFF \
         -DFEATURE_system_jpeg=OFF -DFEATURE_system_harfbuzz=OFF -DFEATURE_system_pcre2=OFF \
-        -DFEATURE_system_doubleconversion=OFF -DFEATURE_sql_sqlite=OFF >"$work/qtbase-configure.log"
+        -DFEATURE_system_doubleconversion=OFF >"$work/qtbase-configure.log"
     cmake --build "$build" --parallel "$(nproc)" >"$work/qtbase-build.log"
     cmake --install "$build" >/dev/null
 }
@@ -120,7 +119,6 @@ build_qtbase() {
 build_qtsvg() {
     local src build=$work/build-qtsvg
     src=$(source_dir qt6-svg)
-    rm -rf "$build"
     "$prefix/bin/qt-cmake" -S "$src" -B "$build" -G Ninja -Wno-dev -DCMAKE_BUILD_TYPE=Release \
         -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF >"$work/qtsvg-configure.log"
     cmake --build "$build" --parallel "$(nproc)" >"$work/qtsvg-build.log"
