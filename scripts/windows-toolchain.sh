@@ -3,7 +3,8 @@
 # prefix in a cache folder outside the repository:
 #   - the mingw-w64 compilers (posix threads) and Wine, from Debian's packages;
 #   - Qt (Core, Gui, Widgets, Network with Schannel, Svg, Test; no OpenGL, no D-Bus) cross-built from the source
-#     packages of the Qt version the Linux build uses, with Debian's own Qt as the host Qt.
+#     packages of the Qt version the Linux build uses, with Debian's own Qt as the host Qt;
+#   - libarchive with zlib, bzip2, xz and zstd, and OpenSSL's libcrypto, from their Debian source packages.
 # A second run with the prefix in place does nothing. Each part prints how long it took.
 #
 # Usage: scripts/windows-toolchain.sh [--cache DIR] [--from FILE.tar.zst] [--pack FILE.tar.zst]
@@ -67,14 +68,31 @@ fetch_sources() { # PACKAGE=VERSION...
     local options=(-o "Dir::Etc::SourceList=$apt/sources.list" -o "Dir::Etc::SourceParts=$apt/parts"
         -o "Dir::State::Lists=$apt/lists" -o "Dir::Cache::Archives=$apt/archives" -o "APT::Sandbox::User=root")
     apt-get "${options[@]}" update -qq
-    local package
+    local package release
+    release=$(. /etc/os-release && echo "$VERSION_CODENAME")
     for package in "$@"; do
         # The version asked for, else the release's own version (the archive may keep only the newest
-        # security update's binaries, not its sources).
+        # security update's binaries, not its sources), else the upstream tarball alone when the archive
+        # has lost only Debian's part of the source.
         (cd "$work/src" && apt-get "${options[@]}" source -qq "$package") ||
-            (cd "$work/src" && apt-get "${options[@]}" source -qq "${package%%=*}/$(. /etc/os-release && echo "$VERSION_CODENAME")") ||
+            (cd "$work/src" && apt-get "${options[@]}" source -qq "${package%%=*}/$release") ||
+            fetch_upstream_only "${package%%=*}" "${options[@]}" ||
             say "cannot fetch the source of $package"
     done
+}
+
+fetch_upstream_only() { # PACKAGE APT-OPTIONS...: unpacks the package's .orig tarball as PACKAGE-VERSION
+    local package=$1 uri name version
+    shift
+    read -r uri name < <(apt-get "$@" --print-uris source -qq "$package" | tr -d "'" |
+        awk '$2 ~ /\.orig\.tar\.[a-z0-9]+$/ { print $1, $2; exit }')
+    [ -n "$uri" ] || return 1
+    version=${name#*_}
+    version=${version%.orig.tar.*}
+    curl -fsS -o "$work/src/$name" "$uri" || return 1
+    mkdir -p "$work/src/$package-$version"
+    tar -xf "$work/src/$name" -C "$work/src/$package-$version" --strip-components=1
+    say "$package: the archive has only the upstream source of $version; built without Debian's changes"
 }
 
 source_dir() { # PACKAGE: the unpacked source folder of a package
@@ -125,6 +143,74 @@ build_qtsvg() {
     cmake --install "$build" >/dev/null
 }
 
+# --- Libraries: the compressors as static libraries, libarchive and libcrypto as DLLs ----------------------------
+cross=x86_64-w64-mingw32
+cmake_cross() { # SOURCE BUILD OPTIONS...: configures, builds and installs one CMake project into the prefix
+    local src=$1 build=$2
+    shift 2
+    cmake -S "$src" -B "$build" -G Ninja -Wno-dev -DCMAKE_TOOLCHAIN_FILE="$toolchain_file" \
+        -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_PREFIX_PATH="$prefix" "$@" \
+        >"$build.configure.log"
+    cmake --build "$build" --parallel "$(nproc)" >"$build.log"
+    cmake --install "$build" >/dev/null
+}
+
+compile_static() { # NAME SOURCE-DIR PARTS...: compiles the C files SOURCE-DIR/PART.c into PREFIX/lib/libNAME.a
+    local name=$1 src=$2 part build=$work/build-$1
+    shift 2
+    mkdir -p "$build" "$prefix/lib" "$prefix/include"
+    for part in "$@"; do
+        $cross-gcc -O2 -c "$src/$part.c" -o "$build/$part.o"
+    done
+    rm -f "$prefix/lib/lib$name.a"
+    $cross-ar rcs "$prefix/lib/lib$name.a" "$build"/*.o
+}
+
+build_zlib() {
+    local src
+    src=$(source_dir zlib)
+    compile_static z "$src" adler32 compress crc32 deflate gzclose gzlib gzread gzwrite infback inffast inflate \
+        inftrees trees uncompr zutil
+    install -m644 "$src/zlib.h" "$src/zconf.h" "$prefix/include/"
+}
+
+build_bzip2() {
+    local src
+    src=$(source_dir bzip2)
+    compile_static bz2 "$src" blocksort huffman crctable randtable compress decompress bzlib
+    install -m644 "$src/bzlib.h" "$prefix/include/"
+}
+
+build_xz() {
+    cmake_cross "$(source_dir xz-utils)" "$work/build-xz" -DBUILD_SHARED_LIBS=OFF
+}
+
+build_zstd() {
+    cmake_cross "$(source_dir libzstd)/build/cmake" "$work/build-zstd" -DZSTD_BUILD_PROGRAMS=OFF \
+        -DZSTD_BUILD_SHARED=OFF -DZSTD_BUILD_STATIC=ON -DZSTD_BUILD_TESTS=OFF -DZSTD_MULTITHREAD_SUPPORT=OFF
+}
+
+build_libarchive() {
+    cmake_cross "$(source_dir libarchive)" "$work/build-libarchive" -DENABLE_TEST=OFF -DENABLE_TAR=OFF \
+        -DENABLE_CPIO=OFF -DENABLE_CAT=OFF -DENABLE_OPENSSL=OFF -DENABLE_MBEDTLS=OFF -DENABLE_NETTLE=OFF \
+        -DENABLE_LIBB2=OFF -DENABLE_LZ4=OFF -DENABLE_LZO=OFF -DENABLE_LIBXML2=OFF -DENABLE_EXPAT=OFF \
+        -DENABLE_PCREPOSIX=OFF -DENABLE_LIBGCC=OFF -DENABLE_ICONV=OFF -DENABLE_ACL=OFF -DENABLE_XATTR=OFF \
+        -DENABLE_ZLIB=ON -DENABLE_BZip2=ON -DENABLE_LZMA=ON -DENABLE_ZSTD=ON \
+        -DPOSIX_REGEX_LIB=NONE -DZLIB_WINAPI=0 -DZLIB_WINAPI_WITH_LIB="$prefix/lib/libz.a"
+    # libarchive's configure would run a Windows program to learn whether zlib uses the WINAPI calling
+    # convention; the zlib built above does not, and saying so keeps Wine out of the build.
+}
+
+build_libcrypto() {
+    local src build=$work/build-openssl
+    src=$(cd "$(source_dir openssl)" && pwd)
+    mkdir -p "$build"
+    (cd "$build" && perl "$src/Configure" mingw64 --cross-compile-prefix=$cross- --prefix="$prefix" --libdir=lib \
+        shared no-tests no-module no-engine no-ui-console >"$build.configure.log" &&
+        make -j"$(nproc)" build_libs >"$build.log" && make install_dev install_runtime_libs >/dev/null)
+    # Only the libraries are built: the openssl program and the manuals are not needed.
+}
+
 if [ -f "$prefix/.complete" ]; then
     say "toolchain already in $prefix"
 else
@@ -138,6 +224,22 @@ else
     fi
     [ -n "$(source_dir qt6-base)" ] || { say "no source of qt6-base $qt_version"; exit 1; }
     [ -f "$prefix/bin/Qt6Core.dll" ] || timed "Qt base" build_qtbase
+    if [ ! -f "$prefix/bin/libarchive.dll" ] || [ ! -f "$prefix/bin/libcrypto-3-x64.dll" ]; then
+        missing=()
+        for part in zlib bzip2 xz-utils libzstd libarchive openssl; do
+            [ -n "$(source_dir "$part")" ] || missing+=("$part")
+        done
+        [ ${#missing[@]} -eq 0 ] || timed "library sources" fetch_sources "${missing[@]}"
+        for part in "${missing[@]}"; do
+            [ -n "$(source_dir "$part")" ] || { say "no source of $part"; exit 1; }
+        done
+    fi
+    [ -f "$prefix/lib/libz.a" ] || timed "zlib" build_zlib
+    [ -f "$prefix/lib/libbz2.a" ] || timed "bzip2" build_bzip2
+    [ -f "$prefix/lib/liblzma.a" ] || timed "xz" build_xz
+    [ -f "$prefix/lib/libzstd.a" ] || timed "zstd" build_zstd
+    [ -f "$prefix/bin/libarchive.dll" ] || timed "libarchive" build_libarchive
+    [ -f "$prefix/bin/libcrypto-3-x64.dll" ] || timed "libcrypto" build_libcrypto
     if [ -z "$(source_dir qt6-svg)" ]; then
         say "no source of qt6-svg $svg_version: the toolchain has no Qt Svg"
     elif [ ! -f "$prefix/bin/Qt6Svg.dll" ]; then

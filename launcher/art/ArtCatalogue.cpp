@@ -5,7 +5,9 @@
 #include <QImage>
 #include <QPainter>
 #include <QPixmapCache>
+#ifndef TRIVET_ART_AS_IMAGES
 #include <QSvgRenderer>
+#endif
 #include <QtMath>
 #include <algorithm>
 #include <array>
@@ -82,15 +84,27 @@ QPixmap render(const QString &resource, int size)
     const int side = qCeil(size * scale);
     QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+#ifdef TRIVET_ART_AS_IMAGES
+    // Drawn from the vectors at build time, large enough for any size the windows ask for.
+    QImage picture(resource, "PNG");
+    if (picture.isNull()) {
+        picture = QImage(fallbackResource.toString(), "PNG");
+    }
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    if (!picture.isNull()) {
+        painter.drawImage(QRectF(0, 0, side, side), picture);
+    } else {
+#else
     QSvgRenderer renderer(resource);
     if (!renderer.isValid()) {
         renderer.load(fallbackResource.toString());
     }
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
     if (renderer.isValid()) {
         renderer.render(&painter, QRectF(0, 0, side, side));
     } else {
+#endif
         // Only a broken build gets here; a grey square still tells the user something is meant to be there.
         painter.fillRect(image.rect(), QColor(0x9a, 0xa3, 0xad));
     }

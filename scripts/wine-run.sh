@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Runs a Windows program built here under Wine, headless: wine-run.sh PROGRAM.exe ARGS...
+# The Windows toolchain's DLLs and the mingw runtime are found through WINEPATH, Qt's plugins beside its DLLs.
+# Wine hands no QT_* variable to Windows programs, so the platform is chosen with -platform, never with
+# QT_QPA_PLATFORM. Wine's own prefix lives beside the build (WINEPREFIX, made on first use). A QtTest suite writes its report to
+# a file (under Wine it would go to the debugger's channel, not to standard output), which is printed after.
+set -uo pipefail
+
+prefix=${TRIVET_WINDOWS_PREFIX:-$HOME/.cache/trivet-windows-toolchain/prefix}
+program=$1
+shift
+build=$(cd "$(dirname "$program")" && pwd)
+while [ "$build" != / ] && [ ! -f "$build/CMakeCache.txt" ]; do
+    build=$(dirname "$build")
+done
+[ "$build" != / ] || build=$(dirname "$program")
+
+export WINEPREFIX=${WINEPREFIX:-$build/wineprefix}
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+export WINEPATH="$prefix/bin;/usr/lib/gcc/x86_64-w64-mingw32/12-posix;/usr/x86_64-w64-mingw32/lib"
+wine=/usr/lib/wine/wine64
+[ -x "$wine" ] || wine=$(command -v wine64 || command -v wine)
+
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    mkdir -p "$WINEPREFIX"
+    # Two runs may make the prefix at once; one makes it, the other waits for it.
+    (
+        flock 9
+        [ -f "$WINEPREFIX/system.reg" ] || "$wine" wineboot --init >/dev/null 2>&1
+    ) 9>"$WINEPREFIX.lock"
+fi
+
+case "$(basename "$program")" in
+tst_*)
+    report=$(mktemp "${TMPDIR:-/tmp}/wine-report.XXXXXX")
+    "$wine" "$program" "$@" -o "Z:$report,txt"
+    status=$?
+    cat "$report"
+    rm -f "$report"
+    exit $status
+    ;;
+*)
+    exec "$wine" "$program" "$@"
+    ;;
+esac
