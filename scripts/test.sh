@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything with warnings as errors, checks the formatting and runs every test; checks that the
 # self-contained portable folder runs with the system's Qt and libarchive hidden; then builds and runs the
-# whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
+# whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer; then the Windows build and its suites
+# under Wine, when a Windows toolchain is at hand.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -32,3 +33,24 @@ bash scripts/check-bundle.sh build/ci/bundle
 cmake --preset asan
 cmake --build --preset asan
 ctest --preset asan
+
+# The Windows build: cross-built with mingw-w64, its bundle checked, its suites run under Wine. It needs the
+# toolchain of scripts/windows-toolchain.sh, in the cache or as an archive (TRIVET_WINDOWS_TOOLCHAIN, else
+# ../shared/toolchains/windows-toolchain.tar.zst beside the checkout); without either it is skipped.
+windows_cache=${TRIVET_WINDOWS_CACHE:-$HOME/.cache/trivet-windows-toolchain}
+windows_archive=${TRIVET_WINDOWS_TOOLCHAIN:-../shared/toolchains/windows-toolchain.tar.zst}
+if [ -n "${TRIVET_WINDOWS_TOOLCHAIN:-}" ] && [ ! -f "$TRIVET_WINDOWS_TOOLCHAIN" ]; then
+    echo "TRIVET_WINDOWS_TOOLCHAIN names $TRIVET_WINDOWS_TOOLCHAIN, which does not exist"
+    exit 1
+fi
+if [ -f "$windows_cache/prefix/.complete" ] || [ -f "$windows_archive" ]; then
+    if [ ! -f "$windows_cache/prefix/.complete" ]; then
+        bash scripts/windows-toolchain.sh --cache "$windows_cache" --from "$windows_archive"
+    fi
+    bash scripts/build-windows.sh --cache "$windows_cache"
+    bash scripts/check-windows-bundle.sh build/windows/bundle
+    TRIVET_WINDOWS_PREFIX=$windows_cache/prefix ctest --preset windows
+else
+    echo "The Windows part was skipped: no toolchain in $windows_cache and no $windows_archive" \
+        "(scripts/windows-toolchain.sh builds one)"
+fi

@@ -18,7 +18,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
 #include <sys/resource.h>
+#endif
 
 using namespace Qt::StringLiterals;
 using namespace Trivet;
@@ -32,10 +36,17 @@ namespace {
 
 double processCpuSeconds()
 {
+#ifdef Q_OS_WIN
+    FILETIME created, ended, kernel, user;
+    GetProcessTimes(GetCurrentProcess(), &created, &ended, &kernel, &user);
+    const auto ticks = [](const FILETIME &time) { return (quint64(time.dwHighDateTime) << 32) | time.dwLowDateTime; };
+    return double(ticks(kernel) + ticks(user)) / 1e7;
+#else
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
            double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+#endif
 }
 
 void touch(const QString &path, QFile::Permissions permissions = QFile::ReadOwner | QFile::WriteOwner)

@@ -16,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <filesystem>
 
 using namespace Qt::StringLiterals;
 using namespace Trivet;
@@ -276,7 +277,9 @@ private slots:
         write("[A]\r\nk=1\r\n");
         const QString oldName = m_dir.filePath(u"old.ini"_s);
         QFile::remove(oldName);
-        QCOMPARE(::link(QFile::encodeName(m_file).constData(), QFile::encodeName(oldName).constData()), 0);
+        std::error_code linked;
+        std::filesystem::create_hard_link(m_file.toStdU16String(), oldName.toStdU16String(), linked);
+        QVERIFY2(!linked, linked.message().c_str());
         QVERIFY(writeIni(u"A"_s, u"k"_s, u"2"_s, m_file));
         QCOMPARE(readIni(u"A"_s, u"k"_s, m_file), u"2"_s);
         QFile old(oldName);

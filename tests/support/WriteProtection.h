@@ -2,15 +2,18 @@
 
 #include <QFile>
 #include <QString>
+#ifdef Q_OS_LINUX
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
+#endif
 
 namespace Trivet::Test {
 
 // Makes a file or folder unwritable for this process while it lives. Permissions do not stop root, so
-// root also sets the file system's immutable flag where it has one.
+// root also sets the file system's immutable flag where it has one (Linux). Where neither holds, the callers
+// see that they can still write and skip.
 class WriteProtection final
 {
 public:
@@ -20,7 +23,9 @@ public:
     {
         QFile::setPermissions(
             path, m_permissions & ~(QFile::WriteOwner | QFile::WriteUser | QFile::WriteGroup | QFile::WriteOther));
+#ifdef Q_OS_LINUX
         m_immutable = geteuid() == 0 && setImmutable(true);
+#endif
     }
     ~WriteProtection()
     {
@@ -33,8 +38,11 @@ public:
     WriteProtection &operator=(const WriteProtection &) = delete;
 
 private:
-    bool setImmutable(bool on) const
+    bool setImmutable([[maybe_unused]] bool on) const
     {
+#ifndef Q_OS_LINUX
+        return false;
+#else
         const int fd = ::open(QFile::encodeName(m_path).constData(), O_RDONLY);
         if (fd < 0) {
             return false;
@@ -45,6 +53,7 @@ private:
         done = done && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
         ::close(fd);
         return done;
+#endif
     }
 
     QString m_path;
