@@ -6,7 +6,7 @@ set -euo pipefail
 folder=${1:?the bundle folder}
 
 # The DLLs of Windows itself that Qt, libarchive, libcrypto and the programs import.
-system='^(advapi32|authz|bcrypt|comctl32|comdlg32|crypt32|d2d1|d3d11|d3d9|dnsapi|dwmapi|dwrite|dxgi|gdi32|imm32|iphlpapi|kernel32|mpr|msvcrt|ncrypt|netapi32|ole32|oleaut32|secur32|setupapi|shcore|shell32|shlwapi|user32|userenv|uxtheme|version|winmm|wtsapi32|ws2_32|api-ms-win-[a-z0-9-]+)\.dll$'
+system='^(advapi32|authz|bcrypt|comctl32|comdlg32|crypt32|d2d1|d3d11|d3d9|dnsapi|dwmapi|dwrite|dxgi|gdi32|imm32|iphlpapi|kernel32|mpr|msvcrt|ncrypt|netapi32|ole32|oleaut32|secur32|setupapi|shcore|shell32|shlwapi|user32|userenv|uxtheme|version|winhttp|wininet|winmm|wtsapi32|ws2_32|api-ms-win-[a-z0-9-]+)\.dll$'
 
 missing=0
 checked=0

@@ -27,8 +27,15 @@ if ! [[ $port =~ ^[0-9]+$ ]] || [ "$port" -lt 1 ] || [ "$port" -gt 65535 ]; then
     echo "$0: PORT must be a number from 1 to 65535, not '$port'" >&2
     exit 2
 fi
-for needed in "$build/portable/Trivet.ini" "$build/portable/TrivetDesk" "$build/portable/Updater" \
-    "$build/tools/TrivetDemoBuilder" "$build/tools/TrivetStandIn" "$build/tools/TrivetPublish"; do
+# A Windows build's programs end in .exe, and its tools run here under Wine.
+exe=
+run=()
+if [ -e "$build/portable/TrivetDesk.exe" ]; then
+    exe=.exe
+    run=(bash "$(dirname "$0")/wine-run.sh")
+fi
+for needed in "$build/portable/Trivet.ini" "$build/portable/TrivetDesk$exe" "$build/portable/Updater$exe" \
+    "$build/tools/TrivetDemoBuilder$exe" "$build/tools/TrivetStandIn$exe" "$build/tools/TrivetPublish$exe"; do
     if [ ! -e "$needed" ]; then
         echo "$0: $needed is missing; build the project (with its tools) first" >&2
         exit 1
@@ -43,7 +50,7 @@ mkdir -p -- "$demo/keys"
 # A throwaway key pair for this demo, made by the publisher's tool; its private half never enters the
 # portable folder. The list's serial grows with every demo, so a launcher that kept an older list takes it.
 key=$demo/keys/demo-mirror
-"$build/tools/TrivetPublish" keygen "$key" >/dev/null
+"${run[@]}" "$build/tools/TrivetPublish$exe" keygen "$key" >/dev/null
 serial=$(date +%s)
 
 # The shipped settings pointed at the mirror. Only the host changes: the paths of the addresses are where
@@ -77,8 +84,8 @@ fi
 # keeps the launcher on the mirror.
 # Its version file offers a newer version than the demo's ver.dat, and its update package carries this
 # build's launcher with a ver.dat that names it.
-"$build/tools/TrivetDemoBuilder" --standin "$build/tools/TrivetStandIn" --out "$demo/mirror" --ini "$ini" \
-    --launcher "$build/portable/TrivetDesk" --key "$key.private" --serial "$serial"
+"${run[@]}" "$build/tools/TrivetDemoBuilder$exe" --standin "$build/tools/TrivetStandIn$exe" --out "$demo/mirror" \
+    --ini "$ini" --launcher "$build/portable/TrivetDesk$exe" --key "$key.private" --serial "$serial"
 
 # The builder wrote the new packages' checksums and sizes and the list's serial into those settings. A fresh
 # folder takes them whole; a kept one takes only these three sections, or every download from the new mirror
@@ -104,5 +111,5 @@ for pair in "$key.key:Keys/demo-mirror.key" "$demo/mirror/settings/Trivet.zip:Tr
 done
 
 echo "Demo ready: serve it with"
-echo "  $build/tools/TrivetMirror --root $demo/mirror --port $port"
-echo "and start $portable/TrivetDesk"
+echo "  $build/tools/TrivetMirror$exe --root $demo/mirror --port $port"
+echo "and start $portable/TrivetDesk$exe"
