@@ -13,6 +13,9 @@ class SingleInstance final
 {
 public:
     explicit SingleInstance(const QString &appFolder, const QString &program);
+    ~SingleInstance();
+    SingleInstance(const SingleInstance &) = delete;
+    SingleInstance &operator=(const SingleInstance &) = delete;
 
     // True when this process is the only instance for the folder.
     bool tryAcquire();
@@ -21,9 +24,11 @@ public:
     // taking it: taking it even for a moment would turn away that program if it were starting just then.
     static bool isHeld(const QString &appFolder, const QString &program);
 
-private:
+    // Where the lock of program for the folder lives.
     static QString lockPath(const QString &appFolder, const QString &program);
 
+private:
+    QString m_path;
     std::unique_ptr<QLockFile> m_lock;
 };
 

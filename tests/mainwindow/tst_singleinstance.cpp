@@ -1,7 +1,11 @@
+#include "common/platform/SingleInstance.h"
 #include "tests/support/PortableFolder.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSysInfo>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -69,6 +73,55 @@ private slots:
         QVERIFY(startLauncher(next));
         next.kill();
         next.waitForFinished(5000);
+    }
+
+    // Process numbers are handed out again (Windows after a restart, and Wine gives each new session the same
+    // ones), so a lock left behind is judged by what runs under its number now.
+    void aLeftLockIsJudgedByWhatRunsUnderItsNumber_data()
+    {
+        QTest::addColumn<bool>("launcherRuns");
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<bool>("held");
+        QTest::newRow("this process's number, a lock it does not hold") << false << u"TrivetDesk"_s << false;
+        QTest::newRow("the program it names") << true << u"TrivetDesk"_s << true;
+#ifdef Q_OS_WIN
+        // Linux cannot tell: a launcher started through the dynamic loader runs as the loader.
+        QTest::newRow("another program") << true << u"Updater"_s << false;
+#endif
+    }
+
+    void aLeftLockIsJudgedByWhatRunsUnderItsNumber()
+    {
+        QFETCH(bool, launcherRuns);
+        QFETCH(QString, program);
+        QFETCH(bool, held);
+        QProcess launcher;
+        qint64 pid = QCoreApplication::applicationPid();
+        if (launcherRuns) {
+            QVERIFY(startLauncher(launcher));
+            pid = launcher.processId();
+        }
+        const QString folder = m_folder.path(u"Elsewhere"_s);
+        QVERIFY(QDir().mkpath(folder));
+        QFile lock(Trivet::SingleInstance::lockPath(folder, u"Probe"_s));
+        QVERIFY(lock.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        lock.write(QByteArray::number(pid) + '\n' + program.toUtf8() + '\n' + QSysInfo::machineHostName().toUtf8() +
+                   '\n');
+        lock.close();
+
+        QCOMPARE(Trivet::SingleInstance::isHeld(folder, u"Probe"_s), held);
+        {
+            Trivet::SingleInstance probe(folder, u"Probe"_s);
+            QCOMPARE(probe.tryAcquire(), !held);
+            // Held either way now; when taken over, this process's own number no longer tells of a lock left
+            // behind, as it holds the lock.
+            QVERIFY(Trivet::SingleInstance::isHeld(folder, u"Probe"_s));
+        }
+        QFile::remove(lock.fileName());
+        if (launcherRuns) {
+            launcher.kill();
+            launcher.waitForFinished(5000);
+        }
     }
 };
 
