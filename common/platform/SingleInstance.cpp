@@ -57,6 +57,16 @@ QString programOf([[maybe_unused]] qint64 pid)
 #endif
 }
 
+// This machine's name as QLockFile writes it into a lock: on Windows the COMPUTERNAME, not the host name.
+QString lockHostName()
+{
+#if defined(Q_OS_WIN)
+    return qEnvironmentVariable("COMPUTERNAME");
+#else
+    return QSysInfo::machineHostName();
+#endif
+}
+
 // The locks this process holds.
 QMutex heldHereMutex;
 QSet<QString> heldHere;
@@ -72,7 +82,7 @@ bool isHeldHere(const QString &path)
 // one this process holds, or names a number that now runs another program, was left behind.
 bool holdsLock(const QString &path, qint64 pid, const QString &host, const QString &application)
 {
-    if (host != QSysInfo::machineHostName()) {
+    if (!host.isEmpty() && host != lockHostName()) {
         // Written on another machine (a shared temporary folder): it cannot be judged here.
         return true;
     }

@@ -4,8 +4,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QLockFile>
 #include <QProcess>
-#include <QSysInfo>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -103,10 +103,14 @@ private slots:
         }
         const QString folder = m_folder.path(u"Elsewhere"_s);
         QVERIFY(QDir().mkpath(folder));
+        // This machine's name as QLockFile writes it (on Windows not the host name).
+        QLockFile own(m_folder.path(u"own.lock"_s));
+        QString host;
+        QVERIFY(own.tryLock(0) && own.getLockInfo(nullptr, &host, nullptr));
+        own.unlock();
         QFile lock(Trivet::SingleInstance::lockPath(folder, u"Probe"_s));
         QVERIFY(lock.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        lock.write(QByteArray::number(pid) + '\n' + program.toUtf8() + '\n' + QSysInfo::machineHostName().toUtf8() +
-                   '\n');
+        lock.write(QByteArray::number(pid) + '\n' + program.toUtf8() + '\n' + host.toUtf8() + '\n');
         lock.close();
 
         QCOMPARE(Trivet::SingleInstance::isHeld(folder, u"Probe"_s), held);
