@@ -80,7 +80,9 @@ namespace {
 QString comparable(QString path)
 {
     path = QDir::fromNativeSeparators(path);
-    if (path.startsWith(u"//?/"_s)) {
+    if (path.startsWith(u"//?/UNC/"_s, Qt::CaseInsensitive)) {
+        path.replace(0, 8, u"//"_s);
+    } else if (path.startsWith(u"//?/"_s)) {
         path.remove(0, 4);
     }
     return QDir::cleanPath(path);
@@ -105,11 +107,16 @@ QString imageOf(DWORD pid)
 QList<qint64> processesUsing(const QString &folder)
 {
     const QFileInfo info(folder);
-    if (!info.isDir()) {
+    if (!info.exists()) {
         return {};
     }
-    // Drive letters and names are compared without regard to case, as the file system does.
-    const QString below = comparable(info.absoluteFilePath()) + u'/';
+    // Drive letters and names are compared without regard to case, as the file system does. A program file
+    // named instead of a folder is found as itself.
+    const QString path = comparable(info.absoluteFilePath());
+    const QString below = path.endsWith(u'/') ? path : path + u'/';
+    const auto uses = [&path, &below](const QString &image) {
+        return image.compare(path, Qt::CaseInsensitive) == 0 || image.startsWith(below, Qt::CaseInsensitive);
+    };
     const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     if (snapshot == INVALID_HANDLE_VALUE) {
         return {};
@@ -123,7 +130,7 @@ QList<qint64> processesUsing(const QString &folder)
             continue;
         }
         const QString image = imageOf(entry.th32ProcessID);
-        if (!image.isEmpty() && comparable(image).startsWith(below, Qt::CaseInsensitive)) {
+        if (!image.isEmpty() && uses(comparable(image))) {
             found.append(qint64(entry.th32ProcessID));
         }
     }

@@ -152,6 +152,8 @@ private slots:
         QCOMPARE(refused.status, RemovalStatus::Running);
         QCOMPARE(refused.detail, u"Metapad"_s);
         QVERIFY(folder.exists(u"Metapad/Metapad.exe"_s));
+        // A program that has no folder of its own is asked about as itself.
+        QCOMPARE(processesUsing(program), QList<qint64>{running.processId()});
 #ifdef Q_OS_WIN
         // Windows names one folder in many spellings.
         const QString spelled = QDir::toNativeSeparators(folder.path(u"Metapad"_s)).toUpper();
