@@ -141,6 +141,12 @@ QString resolveCaseInsensitive(const QString &path)
     }
 #endif
     const QString clean = QDir::cleanPath(path);
+#ifdef Q_OS_WIN
+    // A network share ("//server/share/...") cannot be walked from a root; it is taken as given.
+    if (clean.startsWith(u"//"_s)) {
+        return path;
+    }
+#endif
     const QStringList parts = clean.split(u'/');
     // Walk from the root; the part before the first separator is "" (absolute) or a drive.
     QString current = parts.first();
