@@ -8,6 +8,10 @@
 #include <QFileInfo>
 #include <QStorageInfo>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 using namespace Qt::StringLiterals;
 
 namespace Trivet {
@@ -16,6 +20,39 @@ namespace {
 QString childPath(const QString &folder, const QString &name)
 {
     return folder.endsWith(u'/') ? QString(folder + name) : QString(folder + u'/' + name);
+}
+
+// The name of the entry of folder that is name without regard to case, as the drive spells it; empty when
+// there is none.
+QString nameOnDisk(const QString &folder, const QString &name)
+{
+#ifdef Q_OS_WIN
+    // The file system finds the entry whatever the case and reports its own spelling. Wildcards would make
+    // the name a pattern; no entry holds them.
+    if (name.contains(u'*') || name.contains(u'?') || name.isEmpty() || name == u"."_s || name == u".."_s) {
+        return {};
+    }
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW(
+        reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(childPath(folder, name)).utf16()), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        return {};
+    }
+    FindClose(search);
+    return QString::fromWCharArray(found.cFileName);
+#else
+    if (QFileInfo::exists(childPath(folder, name))) {
+        return name;
+    }
+    const QStringList entries =
+        QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QString &entry : entries) {
+        if (entry.compare(name, Qt::CaseInsensitive) == 0) {
+            return entry;
+        }
+    }
+    return {};
+#endif
 }
 
 } // namespace
@@ -94,10 +131,22 @@ QString joinTail(const QString &folder, QStringView tail)
 
 QString resolveCaseInsensitive(const QString &path)
 {
-    if (path.isEmpty() || QFileInfo::exists(path)) {
+    if (path.isEmpty()) {
         return path;
     }
+#ifndef Q_OS_WIN
+    // On Windows every path exists whatever its case; the walk below finds the spelling on the drive.
+    if (QFileInfo::exists(path)) {
+        return path;
+    }
+#endif
     const QString clean = QDir::cleanPath(path);
+#ifdef Q_OS_WIN
+    // A network share ("//server/share/...") cannot be walked from a root; it is taken as given.
+    if (clean.startsWith(u"//"_s)) {
+        return path;
+    }
+#endif
     const QStringList parts = clean.split(u'/');
     // Walk from the root; the part before the first separator is "" (absolute) or a drive.
     QString current = parts.first();
@@ -106,22 +155,7 @@ QString resolveCaseInsensitive(const QString &path)
         current = u"/"_s;
     }
     for (; i < parts.size(); ++i) {
-        const QString &part = parts.at(i);
-        const QString exact = childPath(current, part);
-        if (QFileInfo::exists(exact)) {
-            current = exact;
-            continue;
-        }
-        const QDir dir(current);
-        const QStringList entries =
-            dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-        QString match;
-        for (const QString &entry : entries) {
-            if (entry.compare(part, Qt::CaseInsensitive) == 0) {
-                match = entry;
-                break;
-            }
-        }
+        const QString match = nameOnDisk(current, parts.at(i));
         if (match.isEmpty()) {
             break;
         }

@@ -51,8 +51,9 @@ QString volumeRootOf(const QString &path);
 QString joinTail(const QString &folder, QStringView tail);
 
 // Returns the existing path that equals path without regard to letter case, component by component.
-// Components that exist exactly are kept; the first component with no match ends the search and the
-// rest is appended as given. So a file that is about to be created keeps the spelling of its caller.
+// Components that exist exactly are kept (on Windows, where every spelling exists, each takes the drive's);
+// the first component with no match ends the search and the rest is appended as given. So a file that is about to be
+// created keeps the spelling of its caller.
 QString resolveCaseInsensitive(const QString &path);
 
 } // namespace Trivet

@@ -6,6 +6,10 @@
 #include <QFileInfo>
 #include <QProcess>
 
+#if defined(Q_OS_WIN)
+#include <windows.h>
+#endif
+
 using namespace Qt::StringLiterals;
 
 namespace Trivet {
@@ -15,10 +19,19 @@ StartResult DetachedProcessStarter::start(const ProcessStart &request)
     if (request.program.isEmpty()) {
         return StartResult::failure(StartResult::Status::NoProgram, u"No program was named to start."_s);
     }
-    // A window style cannot be chosen for a detached process here; programs open as they like.
     QProcess process;
     process.setProgram(request.program);
     process.setArguments(request.arguments);
+#if defined(Q_OS_WIN)
+    // A program asked to open minimised shows its first window as a button on the task bar, without taking
+    // the focus from the launcher. Elsewhere programs open as they like.
+    if (request.style == WindowStyle::Minimized) {
+        process.setCreateProcessArgumentsModifier([](QProcess::CreateProcessArguments *arguments) {
+            arguments->startupInfo->dwFlags |= STARTF_USESHOWWINDOW;
+            arguments->startupInfo->wShowWindow = SW_SHOWMINNOACTIVE;
+        });
+    }
+#endif
     // A native program on a drive that shows no run bits (a FAT stick) starts through the dynamic loader,
     // which needs none.
     if (!QFileInfo(request.program).isExecutable() && isNativeBinary(request.program)) {

@@ -46,7 +46,8 @@ public:
     virtual bool startsWindowsPrograms() const { return true; }
 };
 
-// Starts detached processes with QProcess.
+// Starts detached processes with QProcess. On Windows a program asked for a minimised window opens its first
+// window minimised, without taking the focus.
 class DetachedProcessStarter final : public ProcessStarter
 {
 public:

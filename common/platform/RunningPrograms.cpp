@@ -5,6 +5,14 @@
 #include <QFile>
 #include <QFileInfo>
 
+#if defined(Q_OS_WIN)
+#include <iterator>
+// clang-format off
+#include <windows.h>
+#include <tlhelp32.h>
+// clang-format on
+#endif
+
 using namespace Qt::StringLiterals;
 
 namespace Trivet {
@@ -64,10 +72,75 @@ QList<qint64> processesUsing(const QString &folder)
     return found;
 }
 
+#elif defined(Q_OS_WIN)
+
+namespace {
+
+// A path as compared: forward slashes, no long-path prefix, no trailing separator.
+QString comparable(QString path)
+{
+    path = QDir::fromNativeSeparators(path);
+    if (path.startsWith(u"//?/UNC/"_s, Qt::CaseInsensitive)) {
+        path.replace(0, 8, u"//"_s);
+    } else if (path.startsWith(u"//?/"_s)) {
+        path.remove(0, 4);
+    }
+    return QDir::cleanPath(path);
+}
+
+// The full path of the program a process runs; empty for one this user may not look into or that just ended.
+QString imageOf(DWORD pid)
+{
+    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (!process) {
+        return {};
+    }
+    wchar_t buffer[32768];
+    DWORD size = DWORD(std::size(buffer));
+    const bool ok = QueryFullProcessImageNameW(process, 0, buffer, &size);
+    CloseHandle(process);
+    return ok ? QString::fromWCharArray(buffer, qsizetype(size)) : QString();
+}
+
+} // namespace
+
+QList<qint64> processesUsing(const QString &folder)
+{
+    const QFileInfo info(folder);
+    if (!info.exists()) {
+        return {};
+    }
+    // Drive letters and names are compared without regard to case, as the file system does. A program file
+    // named instead of a folder is found as itself.
+    const QString path = comparable(info.absoluteFilePath());
+    const QString below = path.endsWith(u'/') ? path : path + u'/';
+    const auto uses = [&path, &below](const QString &image) {
+        return image.compare(path, Qt::CaseInsensitive) == 0 || image.startsWith(below, Qt::CaseInsensitive);
+    };
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) {
+        return {};
+    }
+    const qint64 self = QCoreApplication::applicationPid();
+    QList<qint64> found;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof(entry);
+    for (bool more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+        if (qint64(entry.th32ProcessID) == self || entry.th32ProcessID == 0) {
+            continue;
+        }
+        const QString image = imageOf(entry.th32ProcessID);
+        if (!image.isEmpty() && uses(comparable(image))) {
+            found.append(qint64(entry.th32ProcessID));
+        }
+    }
+    CloseHandle(snapshot);
+    return found;
+}
+
 #else
 
-// Elsewhere no process is found: on Windows a program in use refuses to be replaced, and the install then fails
-// as a write that failed, leaving the program as it was.
+// Elsewhere no process is found.
 QList<qint64> processesUsing(const QString &folder)
 {
     Q_UNUSED(folder)

@@ -66,6 +66,8 @@ private slots:
     void configurableEntries();
     void fixedEntriesResolveBelowTheFolder();
     void existingFilesAreFoundWhateverTheCase();
+    void theDriveIsTheVolumeTheFolderIsOn_data();
+    void theDriveIsTheVolumeTheFolderIsOn();
 };
 
 void tst_Catalogue::everyTabSlotHasItsOwnEntry()
@@ -430,6 +432,30 @@ void tst_Catalogue::existingFilesAreFoundWhateverTheCase()
 
     const EntryPaths foxit = Catalogue::resolvePaths(entry(u"OFF-3"), folder, IniFile(folder.iniPath()), Phase::Launch);
     QCOMPARE(foxit.executable, root + u"FOXIT/reader.exe"_s);
+}
+
+void tst_Catalogue::theDriveIsTheVolumeTheFolderIsOn_data()
+{
+    QTest::addColumn<QString>("folder");
+    // Under Wine the temporary folder is on C: and the build on Z:.
+    QTest::newRow("temporary folder") << QDir::tempPath();
+    QTest::newRow("program folder") << QCoreApplication::applicationDirPath();
+}
+
+// The drive a moved stick is recognised by: the drive letter and colon on Windows ("E:"), the mount point
+// elsewhere.
+void tst_Catalogue::theDriveIsTheVolumeTheFolderIsOn()
+{
+    QFETCH(QString, folder);
+    const QString path = QFileInfo(folder).absoluteFilePath();
+    const QString drive = AppFolder(folder).volumeRoot();
+#ifdef Q_OS_WIN
+    QCOMPARE(drive, path.left(2).toUpper());
+    QCOMPARE(drive.at(1), u':');
+#else
+    QVERIFY2(drive.startsWith(u'/') && (drive == u"/"_s || !drive.endsWith(u'/')), qPrintable(drive));
+    QVERIFY2(QFileInfo(folder).canonicalFilePath().startsWith(drive), qPrintable(drive));
+#endif
 }
 
 QTEST_GUILESS_MAIN(tst_Catalogue)

@@ -1,5 +1,6 @@
 #include "common/platform/AppFolder.h"
 #include "common/platform/ExtractorCommand.h"
+#include "common/product/Product.h"
 #include "common/settings/IniFile.h"
 #include "common/trust/PackageVerifier.h"
 #include "common/trust/TrustedKeys.h"
@@ -273,8 +274,9 @@ void tst_DemoMirror::extrasAreLaidOutForTheirInstallers()
     QVERIFY(readAll(QStringLiteral(TRIVET_SOURCE_DIR) + u"/portable/ver.dat"_s).startsWith("1.2.8"));
     const Listing update = listArchive(mirrorFile(u"TrivetUpdate/TrivetUpdate.zip"_s));
     QVERIFY(update.ok);
-    QCOMPARE(update.members.value(u"TrivetDesk"_s).content, StandIn);
-    QCOMPARE(update.members.value(u"TrivetDesk"_s).permissions, 0755);
+    const QString launcher = Product::programFile(Product::LauncherName);
+    QCOMPARE(update.members.value(launcher).content, StandIn);
+    QCOMPARE(update.members.value(launcher).permissions, 0755);
     QCOMPARE(update.members.value(u"ver.dat"_s).content, QByteArray("1.2.9\r\n"));
     QFile package(mirrorFile(u"TrivetUpdate/TrivetUpdate.zip"_s));
     QCryptographicHash sha(QCryptographicHash::Sha256);

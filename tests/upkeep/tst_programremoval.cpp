@@ -1,3 +1,4 @@
+#include "common/platform/RunningPrograms.h"
 #include "launcher/install/InstallRecord.h"
 #include "launcher/upkeep/ProgramActions.h"
 #include "launcher/upkeep/ProgramRemoval.h"
@@ -6,6 +7,8 @@
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace Trivet;
@@ -126,6 +129,42 @@ private slots:
         QCOMPARE(QFileInfo::exists(recordFile), recorded);
         // The running check asks about the program's own folder, never the portable folder the launcher runs from.
         QVERIFY(!asked.contains(QDir(folder.root()).dirName()));
+    }
+
+    // A program running from its folder, started as the user would, keeps all its files; once it has ended
+    // they go.
+    void aRunningProgramKeepsItsFilesUntilItEnds()
+    {
+        QFile probe(QStringLiteral(TRIVET_START_PROBE));
+        QVERIFY(probe.open(QIODevice::ReadOnly));
+        Test::PortableFolder folder;
+        install(folder, u"OFF-6"_s, {{u"Metapad/Metapad.exe"_s, probe.readAll()}, {u"Metapad/a/b.txt"_s, "b"}});
+        const QString program = folder.path(u"Metapad/Metapad.exe"_s);
+        QVERIFY(QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QTemporaryDir elsewhere;
+        QProcess running;
+        running.setWorkingDirectory(elsewhere.path());
+        running.start(program, {u"--stay"_s});
+        QVERIFY(running.waitForStarted());
+        QTRY_VERIFY(folder.exists(u"Metapad/started.marker"_s));
+
+        const RemovalResult refused = ProgramRemoval(folder.root()).remove(u"OFF-6"_s);
+        QCOMPARE(refused.status, RemovalStatus::Running);
+        QCOMPARE(refused.detail, u"Metapad"_s);
+        QVERIFY(folder.exists(u"Metapad/Metapad.exe"_s));
+        // A program that has no folder of its own is asked about as itself.
+        QCOMPARE(processesUsing(program), QList<qint64>{running.processId()});
+#ifdef Q_OS_WIN
+        // Windows names one folder in many spellings.
+        const QString spelled = QDir::toNativeSeparators(folder.path(u"Metapad"_s)).toUpper();
+        QCOMPARE(processesUsing(spelled), QList<qint64>{running.processId()});
+#endif
+
+        running.kill();
+        QVERIFY(running.waitForFinished());
+        const RemovalResult removed = ProgramRemoval(folder.root()).remove(u"OFF-6"_s);
+        QCOMPARE(removed.status, RemovalStatus::Removed);
+        QVERIFY(!folder.exists(u"Metapad/Metapad.exe"_s));
     }
 
     // Which items the menu of an icon offers, and which of them can be chosen.
