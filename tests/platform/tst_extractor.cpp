@@ -2,6 +2,7 @@
 #include "common/platform/Extractor.h"
 #include "common/platform/FreeSpace.h"
 #include "common/platform/WorkFolder.h"
+#include "common/platform/extract/StagedInstaller.h"
 #include "common/platform/extract/StagingFolder.h"
 #include "tests/support/ArchiveWriter.h"
 #include "tests/support/ExtractAndWait.h"
@@ -34,6 +35,9 @@
 #endif
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 using namespace Qt::StringLiterals;
 using Trivet::Extractor;
@@ -167,6 +171,8 @@ private slots:
     void placedFilesCarryTheDigestsOfTheirBytes();
     void membersLandWhateverTheirOrder_data();
     void membersLandWhateverTheirOrder();
+    void programInUseIsReplacedOrKept_data();
+    void programInUseIsReplacedOrKept();
 
 private:
     QString app(const QString &relative = {}) const
@@ -1248,6 +1254,65 @@ void tst_Extractor::membersLandWhateverTheirOrder()
             QCOMPARE(info.lastModified(), QDateTime::fromSecsSinceEpoch(1262304000));
         }
     }
+}
+
+void tst_Extractor::programInUseIsReplacedOrKept_data()
+{
+    QTest::addColumn<bool>("running");
+    QTest::addColumn<bool>("hardLinks");
+    // A running program is mapped from its file, which may then be renamed but neither written nor deleted.
+    QTest::newRow("running, hard links") << true << true;
+    QTest::newRow("running, no hard links") << true << false;
+    // Held open by a program that lets nobody rename or delete it: nothing can be replaced, and nothing is.
+    QTest::newRow("held without sharing") << false << true;
+}
+
+void tst_Extractor::programInUseIsReplacedOrKept()
+{
+#ifndef Q_OS_WIN
+    QSKIP("a file in use keeps nobody from replacing it on POSIX systems");
+#else
+    QFETCH(bool, running);
+    QFETCH(bool, hardLinks);
+    const QString program = app(u"Prog/Prog.exe"_s);
+    QVERIFY(QDir().mkpath(app(u"Prog"_s)));
+    // A real program, so that it can be mapped the way Windows runs it.
+    QVERIFY(QFile::copy(QStringLiteral(TRIVET_INSTALL_CHILD), program));
+    writeFile(app(u"Prog/readme.txt"_s), "old readme");
+    QVERIFY(ArchiveWriter::writeZip(app(u"prog.zip"_s), {ArchiveMember::file(u"Prog.exe"_s, "new program"),
+                                                         ArchiveMember::file(u"readme.txt"_s, "new readme")}));
+    const auto before = snapshot(app(u"Prog"_s));
+
+    const DWORD sharing = running ? FILE_SHARE_READ | FILE_SHARE_DELETE : FILE_SHARE_READ;
+    const HANDLE file = CreateFileW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(program).utf16()),
+                                    GENERIC_READ | GENERIC_EXECUTE, sharing, nullptr, OPEN_EXISTING, 0, nullptr);
+    QVERIFY(file != INVALID_HANDLE_VALUE);
+    const HANDLE image =
+        running ? CreateFileMappingW(file, nullptr, PAGE_EXECUTE_READ | SEC_IMAGE, 0, 0, nullptr) : nullptr;
+    QVERIFY(!running || image);
+    Trivet::Extract::StagedInstaller::setHardLinks(hardLinks);
+    const ExtractResult result = extractAndWait(app(), u"\\unzip.exe -o -d Prog prog.zip"_s);
+    Trivet::Extract::StagedInstaller::setHardLinks(true);
+    if (image) {
+        CloseHandle(image);
+    }
+    CloseHandle(file);
+
+    if (running) {
+        QVERIFY2(result.ok(), qPrintable(result.message));
+        QCOMPARE(snapshot(app(u"Prog"_s)),
+                 (QMap<QString, QByteArray>{{u"Prog.exe"_s, "new program"}, {u"readme.txt"_s, "new readme"}}));
+    } else {
+        QCOMPARE(result.status, ExtractStatus::WriteFailed);
+        QVERIFY2(result.message.contains(u"Prog.exe"_s), qPrintable(result.message));
+        // The old file never left its name, so nothing needed restoring.
+        QVERIFY2(!result.message.contains(u"restored"_s), qPrintable(result.message));
+        QCOMPARE(snapshot(app(u"Prog"_s)), before);
+    }
+    // Whatever was set aside goes at the next start at the latest.
+    QVERIFY(Trivet::removeWorkLeftovers(app()).ok());
+    QCOMPARE(filesBelow(app()), (QStringList{u"Prog/Prog.exe"_s, u"Prog/readme.txt"_s, u"prog.zip"_s}));
+#endif
 }
 
 QTEST_GUILESS_MAIN(tst_Extractor)

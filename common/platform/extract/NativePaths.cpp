@@ -2,7 +2,14 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <optional>
 #include <type_traits>
+
+#ifdef Q_OS_WIN
+#include "common/platform/DiskFlush.h"
+
+#include <windows.h>
+#endif
 
 namespace Trivet::Extract {
 
@@ -66,5 +73,64 @@ bool isSymlink(const fs::path &path)
     std::error_code error;
     return fs::is_symlink(fs::symlink_status(path, error));
 }
+
+#ifdef Q_OS_WIN
+
+namespace {
+
+// Asks for no access, so a program holding the file without sharing it does not stand in the way.
+std::optional<BY_HANDLE_FILE_INFORMATION> identityOf(const fs::path &path)
+{
+    const HANDLE handle =
+        ::CreateFileW(win32Path(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return std::nullopt;
+    }
+    BY_HANDLE_FILE_INFORMATION info = {};
+    const bool known = ::GetFileInformationByHandle(handle, &info);
+    ::CloseHandle(handle);
+    return known ? std::optional(info) : std::nullopt;
+}
+
+} // namespace
+
+void renameOver(const fs::path &from, const fs::path &to, std::error_code &error)
+{
+    // No MOVEFILE_COPY_ALLOWED, unlike std::filesystem::rename here: a copy between volumes would not be one
+    // step. The system's own error is kept, so a file in use is said to be in use.
+    if (::MoveFileExW(win32Path(from).c_str(), win32Path(to).c_str(),
+                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        error.clear();
+        return;
+    }
+    const DWORD code = ::GetLastError();
+    error = code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL
+                ? std::make_error_code(std::errc::no_space_on_device)
+                : std::error_code(int(code), std::system_category());
+}
+
+bool isSameFile(const fs::path &first, const fs::path &second)
+{
+    const auto a = identityOf(first);
+    const auto b = identityOf(second);
+    return a && b && a->dwVolumeSerialNumber == b->dwVolumeSerialNumber && a->nFileIndexHigh == b->nFileIndexHigh &&
+           a->nFileIndexLow == b->nFileIndexLow;
+}
+
+#else
+
+void renameOver(const fs::path &from, const fs::path &to, std::error_code &error)
+{
+    fs::rename(from, to, error);
+}
+
+bool isSameFile(const fs::path &first, const fs::path &second)
+{
+    std::error_code error;
+    return fs::equivalent(first, second, error);
+}
+
+#endif
 
 } // namespace Trivet::Extract
