@@ -8,6 +8,12 @@
 #include <QFileInfo>
 #include <QStorageInfo>
 
+#ifdef Q_OS_WIN
+#include "common/platform/DiskFlush.h"
+
+#include <windows.h>
+#endif
+
 using namespace Qt::StringLiterals;
 
 namespace Trivet {
@@ -17,6 +23,44 @@ QString childPath(const QString &folder, const QString &name)
 {
     return folder.endsWith(u'/') ? QString(folder + name) : QString(folder + u'/' + name);
 }
+
+#ifdef Q_OS_WIN
+constexpr bool CaseIgnoredByFileSystem = true;
+
+// The name of an entry of folder as the disk spells it, found whatever the letter case of name; empty when
+// there is none.
+QString existingName(const QString &folder, const QString &name)
+{
+    if (name.contains(u'*') || name.contains(u'?') || name == u"."_s || name == u".."_s) {
+        return QFileInfo::exists(childPath(folder, name)) ? name : QString();
+    }
+    WIN32_FIND_DATAW found;
+    const HANDLE search = ::FindFirstFileExW(win32Path(QFileInfo(childPath(folder, name)).filesystemFilePath()).c_str(),
+                                             FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
+    if (search == INVALID_HANDLE_VALUE) {
+        return {};
+    }
+    ::FindClose(search);
+    return QString::fromWCharArray(found.cFileName);
+}
+#else
+constexpr bool CaseIgnoredByFileSystem = false;
+
+QString existingName(const QString &folder, const QString &name)
+{
+    if (QFileInfo::exists(childPath(folder, name))) {
+        return name;
+    }
+    const QStringList entries =
+        QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QString &entry : entries) {
+        if (entry.compare(name, Qt::CaseInsensitive) == 0) {
+            return entry;
+        }
+    }
+    return {};
+}
+#endif
 
 } // namespace
 
@@ -94,7 +138,9 @@ QString joinTail(const QString &folder, QStringView tail)
 
 QString resolveCaseInsensitive(const QString &path)
 {
-    if (path.isEmpty() || QFileInfo::exists(path)) {
+    // Where the file system itself ignores letter case, a path that exists may still be spelt otherwise than
+    // on the disk; the disk's spelling is what is shown and stored.
+    if (path.isEmpty() || (!CaseIgnoredByFileSystem && QFileInfo::exists(path))) {
         return path;
     }
     const QString clean = QDir::cleanPath(path);
@@ -106,22 +152,7 @@ QString resolveCaseInsensitive(const QString &path)
         current = u"/"_s;
     }
     for (; i < parts.size(); ++i) {
-        const QString &part = parts.at(i);
-        const QString exact = childPath(current, part);
-        if (QFileInfo::exists(exact)) {
-            current = exact;
-            continue;
-        }
-        const QDir dir(current);
-        const QStringList entries =
-            dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-        QString match;
-        for (const QString &entry : entries) {
-            if (entry.compare(part, Qt::CaseInsensitive) == 0) {
-                match = entry;
-                break;
-            }
-        }
+        const QString match = existingName(current, parts.at(i));
         if (match.isEmpty()) {
             break;
         }

@@ -253,9 +253,15 @@ void tst_Extractor::installsWhereTheCommandSays_data()
     QTest::newRow("7z duplicate member names")
         << u"\\7za.exe x -aoa dup.7z"_s << u"dup.7z"_s << true << QStringList{u"Dup/a.txt"_s, u"Dup/a.txt"_s}
         << QString() << QStringList{u"Dup/a.txt"_s};
+    // Where names ignore letter case the existing folder is the member's folder; elsewhere a second one is made.
+#ifdef Q_OS_WIN
+    const QString caseFolder = u"Pkg/Data/readme.txt"_s;
+#else
+    const QString caseFolder = u"Pkg/data/readme.txt"_s;
+#endif
     QTest::newRow("member differs in case from an existing folder")
         << u"\\unzip.exe -o -d Pkg pkg.zip"_s << u"pkg.zip"_s << false << QStringList{u"data/readme.txt"_s}
-        << u"Pkg/Data"_s << QStringList{u"Pkg/data/readme.txt"_s};
+        << u"Pkg/Data"_s << QStringList{caseFolder};
 }
 
 void tst_Extractor::installsWhereTheCommandSays()
@@ -283,7 +289,7 @@ void tst_Extractor::installsWhereTheCommandSays()
     QVERIFY(result.refused.isEmpty());
     for (const QString &installed : std::as_const(expected)) {
         QFile file(app(installed));
-        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(filesBelow(app()).join(u", "_s)));
         QVERIFY(file.readAll().startsWith("content of "));
     }
     expected.append(archive);
@@ -339,6 +345,9 @@ void tst_Extractor::keepsExecutableBits_data()
 
 void tst_Extractor::keepsExecutableBits()
 {
+#ifdef Q_OS_WIN
+    QSKIP("run bits and shell scripts are POSIX's; Windows runs programs by their name");
+#endif
     QFETCH(bool, sevenZip);
 
     QVERIFY(writeArchive(app(u"tool.zip"_s), sevenZip,

@@ -137,6 +137,9 @@ private slots:
 
     void fileChangeWatchSeesTheFileOnly()
     {
+#ifndef Q_OS_LINUX
+        QSKIP("the folder watch is inotify's, Linux's; elsewhere every look says the file may have changed");
+#endif
         QFETCH(QString, change);
         QFETCH(bool, seen);
 
@@ -367,6 +370,9 @@ private slots:
 
     void windowsProgramsGoThroughWine()
     {
+#ifdef Q_OS_WIN
+        QSKIP("Windows starts its own programs; Wine is for Linux");
+#endif
         QFETCH(QString, name);
         QFETCH(QByteArray, content);
         QFETCH(bool, windows);
@@ -405,6 +411,9 @@ private slots:
 
     void wineIsFoundOnceWhereTheSettingsSay()
     {
+#ifdef Q_OS_WIN
+        QSKIP("Windows starts its own programs; Wine is for Linux");
+#endif
         QFETCH(QString, configured);
         QFETCH(bool, onStick);
         QTemporaryDir stick;

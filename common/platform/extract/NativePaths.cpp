@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <cstddef>
 #include <optional>
 #include <type_traits>
 
@@ -9,6 +10,7 @@
 #include "common/platform/DiskFlush.h"
 
 #include <windows.h>
+#include <winioctl.h>
 #endif
 
 namespace Trivet::Extract {
@@ -68,11 +70,20 @@ fs::path joined(const fs::path &root, const Components &components)
     return joined(root, components, components.size());
 }
 
+#ifndef Q_OS_WIN
+
 bool isSymlink(const fs::path &path)
 {
     std::error_code error;
     return fs::is_symlink(fs::symlink_status(path, error));
 }
+
+fs::path readLink(const fs::path &path, std::error_code &error)
+{
+    return fs::read_symlink(path, error);
+}
+
+#endif
 
 #ifdef Q_OS_WIN
 
@@ -94,6 +105,58 @@ std::optional<BY_HANDLE_FILE_INFORMATION> identityOf(const fs::path &path)
 }
 
 } // namespace
+
+// The standard library of this toolchain sees no links on Windows; the system's own calls do. Anything that is
+// a reparse point counts as a link (junctions and mount points lead elsewhere just the same).
+bool isSymlink(const fs::path &path)
+{
+    const DWORD attributes = ::GetFileAttributesW(win32Path(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+fs::path readLink(const fs::path &path, std::error_code &error)
+{
+    // The layout of a symbolic link's reparse data, which the toolchain's headers leave out.
+    struct SymlinkData
+    {
+        ULONG tag;
+        USHORT length;
+        USHORT reserved;
+        USHORT substituteOffset;
+        USHORT substituteLength;
+        USHORT printOffset;
+        USHORT printLength;
+        ULONG flags;
+        WCHAR names[1];
+    };
+    const HANDLE handle =
+        ::CreateFileW(win32Path(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        error = std::error_code(int(::GetLastError()), std::system_category());
+        return {};
+    }
+    alignas(SymlinkData) char buffer[MAXIMUM_REPARSE_DATA_BUFFER_SIZE];
+    DWORD size = 0;
+    const bool read =
+        ::DeviceIoControl(handle, FSCTL_GET_REPARSE_POINT, nullptr, 0, buffer, sizeof buffer, &size, nullptr);
+    const DWORD code = ::GetLastError();
+    ::CloseHandle(handle);
+    const auto *data = reinterpret_cast<const SymlinkData *>(buffer);
+    if (!read || size < offsetof(SymlinkData, names) || data->tag != IO_REPARSE_TAG_SYMLINK) {
+        // Not a symbolic link (a junction, say): where it leads cannot be told, so it is not followed.
+        error = std::error_code(read ? int(ERROR_NOT_A_REPARSE_POINT) : int(code), std::system_category());
+        return {};
+    }
+    const USHORT offset = data->printLength > 0 ? data->printOffset : data->substituteOffset;
+    const USHORT length = data->printLength > 0 ? data->printLength : data->substituteLength;
+    if (offsetof(SymlinkData, names) + std::size_t(offset) + length > size) {
+        error = std::make_error_code(std::errc::invalid_argument);
+        return {};
+    }
+    error.clear();
+    return fs::path(std::wstring(data->names + offset / sizeof(WCHAR), length / sizeof(WCHAR)));
+}
 
 void renameOver(const fs::path &from, const fs::path &to, std::error_code &error)
 {
