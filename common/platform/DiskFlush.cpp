@@ -40,9 +40,9 @@ int flushFileData(int descriptor)
 bool flushFileAt(const std::filesystem::path &file)
 {
     // Flushing needs write access to the file, not to share it: others may hold it open in any way.
-    const HANDLE handle = ::CreateFileW(win32Path(file).c_str(), GENERIC_WRITE,
-                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE handle =
+        ::CreateFileW(win32Path(file).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         return false;
     }
@@ -51,18 +51,18 @@ bool flushFileAt(const std::filesystem::path &file)
     return flushed;
 }
 
-bool flushFolderEntries(const std::filesystem::path &folder)
+int flushFolderEntries(const std::filesystem::path &folder)
 {
     // A folder opens only with backup semantics; flushing it writes its entries, as for a file its data.
-    const HANDLE handle = ::CreateFileW(win32Path(folder).c_str(), GENERIC_WRITE,
-                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                       FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const HANDLE handle =
+        ::CreateFileW(win32Path(folder).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-        return false;
+        return int(::GetLastError());
     }
-    const bool flushed = ::FlushFileBuffers(handle);
+    const int error = ::FlushFileBuffers(handle) ? 0 : int(::GetLastError());
     ::CloseHandle(handle);
-    return flushed;
+    return error;
 }
 
 #else
@@ -82,15 +82,15 @@ bool flushFileAt(const std::filesystem::path &file)
     return opened.open(QIODevice::ReadOnly) && flushFileData(opened.handle()) == 0;
 }
 
-bool flushFolderEntries(const std::filesystem::path &folder)
+int flushFolderEntries(const std::filesystem::path &folder)
 {
     const int handle = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (handle < 0) {
-        return false;
+        return errno;
     }
-    const bool flushed = ::fsync(handle) == 0;
+    const int error = ::fsync(handle) == 0 ? 0 : errno;
     ::close(handle);
-    return flushed;
+    return error;
 }
 
 #endif

@@ -15,9 +15,9 @@ int flushFileData(int descriptor);
 // Puts a closed file's data on the disk. False when it could not be opened or flushed.
 bool flushFileAt(const std::filesystem::path &file);
 
-// Puts a folder's entries on the disk, so a file renamed into it is still there after a power cut. False when
-// the folder could not be opened or flushed.
-bool flushFolderEntries(const std::filesystem::path &folder);
+// Puts a folder's entries on the disk, so a file renamed into it is still there after a power cut. 0, or the
+// system's error code.
+int flushFolderEntries(const std::filesystem::path &folder);
 
 #ifdef Q_OS_WIN
 // A path for the Win32 calls: native separators, and the \\?\ prefix when it is longer than MAX_PATH, which

@@ -277,13 +277,20 @@ bool flushVolume(const fs::path &path)
 #else
     // Flushing a whole volume on Windows takes administrator rights, which a launcher on a stick does not have.
     // What can be flushed without them is: every file and the journal were flushed one by one as they were
-    // written, and the folder's own entries, which the renames changed, are flushed here.
-    if (!flushFolderEntries(path)) {
-        const std::error_code error(int(::GetLastError()), std::system_category());
-        qCWarning(lcExtract) << "cannot flush" << shown(path) << systemError(error);
+    // written, every rename was written through before it returned, and the folder's own entries are flushed
+    // here. A file system that cannot flush a folder (or will not open one for it) leaves that last part to
+    // the written-through renames; any other failure is one.
+    switch (const int code = flushFolderEntries(path)) {
+    case 0:
+    case ERROR_INVALID_FUNCTION:
+    case ERROR_NOT_SUPPORTED:
+    case ERROR_ACCESS_DENIED:
+        return true;
+    default:
+        qCWarning(lcExtract) << "cannot flush" << shown(path)
+                             << systemError(std::error_code(code, std::system_category()));
         return false;
     }
-    return true;
 #endif
 }
 
