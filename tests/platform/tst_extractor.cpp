@@ -85,6 +85,20 @@ QStringList filesBelow(const QString &root)
     return files;
 }
 
+// A file system link; QFile::link makes a shortcut on Windows, which is a plain file.
+bool makeLink(const QString &target, const QString &link)
+{
+#ifdef Q_OS_WIN
+    const QString native = QDir::toNativeSeparators(target);
+    const bool folder = QFileInfo(QDir(QFileInfo(link).absolutePath()), target).isDir();
+    return CreateSymbolicLinkW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(link).utf16()),
+                               reinterpret_cast<const wchar_t *>(native.utf16()),
+                               folder ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0);
+#else
+    return QFile::link(target, link);
+#endif
+}
+
 QByteArray contentOf(const QString &name)
 {
     return "content of " + name.toUtf8();
@@ -867,8 +881,16 @@ void tst_Extractor::removalsStayInsideTheDestination()
     writeFile(app(u"Pkg/Pkg.exe"_s), "old program");
     writeFile(app(u"Pkg/old.txt"_s), "old");
     writeFile(app(u"Pkg/notes/today.txt"_s), "the user's notes");
-    QVERIFY(QFile::link(u"old.txt"_s, app(u"Pkg/latest"_s)));
-    QVERIFY(QFile::link(app(), app(u"Pkg/linked"_s)));
+    QVERIFY(makeLink(u"old.txt"_s, app(u"Pkg/latest"_s)));
+    QVERIFY(makeLink(app(), app(u"Pkg/linked"_s)));
+#ifdef Q_OS_WIN
+    const DWORD attributes =
+        GetFileAttributesW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(app(u"Pkg/linked"_s)).utf16()));
+    if ((attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) &&
+        QByteArrayView(QTest::currentDataTag()).contains("link")) {
+        QSKIP("this system's links are not reparse points to its own calls (as Wine's are not)");
+    }
+#endif
     QVERIFY(ArchiveWriter::writeZip(app(u"pkg.zip"_s), {ArchiveMember::file(u"Pkg.exe"_s, "new program")}));
     const auto before = snapshot(m_root->path());
     Trivet::ExtractOptions options;
