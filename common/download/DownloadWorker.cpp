@@ -570,7 +570,7 @@ QString DownloadWorker::commit(Transfer *t)
         t->writeBehind.reset();
         t->file->close();
         std::error_code error;
-        Extract::fs::rename(Extract::toPath(t->file->fileName()), Extract::toPath(target), error);
+        Extract::renameOver(Extract::toPath(t->file->fileName()), Extract::toPath(target), error);
         if (error) {
             return cannotWrite(target, QString::fromStdString(error.message()));
         }

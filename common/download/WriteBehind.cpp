@@ -1,15 +1,15 @@
 #include "common/download/WriteBehind.h"
 
-#include <QFile>
+#include "common/platform/DiskFlush.h"
+
+#include <QFileInfo>
 #include <chrono>
 #include <system_error>
 
 // The one place that differs between systems. Linux can start and await the writeback of a file's range;
-// elsewhere write-behind does nothing and QSaveFile::commit() puts the file on the disk.
+// elsewhere write-behind does nothing until the final flush puts the whole file on the disk.
 #ifdef Q_OS_LINUX
-#include <cerrno>
 #include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
@@ -26,20 +26,6 @@ void awaitRange(int handle, qint64 offset, qint64 length)
                       SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
 }
 
-int syncData(int handle)
-{
-    return ::fdatasync(handle) == 0 ? 0 : errno;
-}
-
-void syncFolder(const QString &folder)
-{
-    const int handle = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (handle >= 0) {
-        ::fsync(handle);
-        ::close(handle);
-    }
-}
-
 } // namespace
 #else
 namespace {
@@ -48,11 +34,6 @@ constexpr bool CanWriteBehind = false;
 
 void handOver(int, qint64, qint64) {}
 void awaitRange(int, qint64, qint64) {}
-int syncData(int)
-{
-    return 0;
-}
-void syncFolder(const QString &) {}
 
 } // namespace
 #endif
@@ -107,7 +88,7 @@ void WriteBehind::written(qint64 size)
         }
         m_syncedAt = size;
         try {
-            m_sync = std::async(std::launch::async, [handle = m_handle] { return syncData(handle); });
+            m_sync = std::async(std::launch::async, [handle = m_handle] { return flushFileData(handle); });
         } catch (const std::system_error &) {
             // No thread to spare: the final flush does it all.
         }
@@ -120,7 +101,7 @@ bool WriteBehind::flush(QString *reason)
         collectSync();
     }
     // Write errors of pages written back earlier surface here as well.
-    const int error = syncData(m_handle);
+    const int error = flushFileData(m_handle);
     if (m_error == 0) {
         m_error = error;
     }
@@ -132,7 +113,7 @@ bool WriteBehind::flush(QString *reason)
 
 void WriteBehind::flushFolder(const QString &folder)
 {
-    syncFolder(folder);
+    flushFolderEntries(QFileInfo(folder).filesystemAbsoluteFilePath());
 }
 
 } // namespace Trivet

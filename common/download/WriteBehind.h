@@ -15,8 +15,8 @@ namespace Trivet {
 // the final sync as long as if nothing had been written early; so every few tens of MiB the file is also
 // synced, on a helper thread, while the writer goes on.
 //
-// Where the system offers no such control, write-behind does nothing and flush() leaves the work to the
-// caller's own sync (QSaveFile::commit).
+// Where the system offers no such control, write-behind does nothing and flush() puts the whole file on the
+// disk at the end.
 class WriteBehind final
 {
 public:

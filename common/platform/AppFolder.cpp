@@ -9,6 +9,8 @@
 #include <QStorageInfo>
 
 #ifdef Q_OS_WIN
+#include "common/platform/DiskFlush.h"
+
 #include <windows.h>
 #endif
 
@@ -22,25 +24,30 @@ QString childPath(const QString &folder, const QString &name)
     return folder.endsWith(u'/') ? QString(folder + name) : QString(folder + u'/' + name);
 }
 
-// The name of the entry of folder that is name without regard to case, as the drive spells it; empty when
-// there is none.
-QString nameOnDisk(const QString &folder, const QString &name)
-{
 #ifdef Q_OS_WIN
-    // The file system finds the entry whatever the case and reports its own spelling. Wildcards would make
-    // the name a pattern; no entry holds them.
-    if (name.contains(u'*') || name.contains(u'?') || name.isEmpty() || name == u"."_s || name == u".."_s) {
-        return {};
+constexpr bool CaseIgnoredByFileSystem = true;
+
+// The name of an entry of folder as the disk spells it, found whatever the letter case of name; empty when
+// there is none.
+QString existingName(const QString &folder, const QString &name)
+{
+    if (name.contains(u'*') || name.contains(u'?') || name == u"."_s || name == u".."_s) {
+        return QFileInfo::exists(childPath(folder, name)) ? name : QString();
     }
     WIN32_FIND_DATAW found;
-    const HANDLE search = FindFirstFileW(
-        reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(childPath(folder, name)).utf16()), &found);
+    const HANDLE search = ::FindFirstFileExW(win32Path(QFileInfo(childPath(folder, name)).filesystemFilePath()).c_str(),
+                                             FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
     if (search == INVALID_HANDLE_VALUE) {
         return {};
     }
-    FindClose(search);
+    ::FindClose(search);
     return QString::fromWCharArray(found.cFileName);
+}
 #else
+constexpr bool CaseIgnoredByFileSystem = false;
+
+QString existingName(const QString &folder, const QString &name)
+{
     if (QFileInfo::exists(childPath(folder, name))) {
         return name;
     }
@@ -52,8 +59,8 @@ QString nameOnDisk(const QString &folder, const QString &name)
         }
     }
     return {};
-#endif
 }
+#endif
 
 } // namespace
 
@@ -131,15 +138,11 @@ QString joinTail(const QString &folder, QStringView tail)
 
 QString resolveCaseInsensitive(const QString &path)
 {
-    if (path.isEmpty()) {
+    // Where the file system itself ignores letter case, a path that exists may still be spelt otherwise than
+    // on the disk; the disk's spelling is what is shown and stored.
+    if (path.isEmpty() || (!CaseIgnoredByFileSystem && QFileInfo::exists(path))) {
         return path;
     }
-#ifndef Q_OS_WIN
-    // On Windows every path exists whatever its case; the walk below finds the spelling on the drive.
-    if (QFileInfo::exists(path)) {
-        return path;
-    }
-#endif
     const QString clean = QDir::cleanPath(path);
 #ifdef Q_OS_WIN
     // A network share ("//server/share/...") cannot be walked from a root; it is taken as given.
@@ -155,7 +158,7 @@ QString resolveCaseInsensitive(const QString &path)
         current = u"/"_s;
     }
     for (; i < parts.size(); ++i) {
-        const QString match = nameOnDisk(current, parts.at(i));
+        const QString match = existingName(current, parts.at(i));
         if (match.isEmpty()) {
             break;
         }

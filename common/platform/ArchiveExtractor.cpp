@@ -144,7 +144,7 @@ ExtractResult keepAside(const Extract::fs::path &root, const QStringList &files,
     for (const QString &file : files) {
         const QString aside = file + u".new"_s;
         std::error_code error;
-        Extract::fs::rename(root / Extract::toPath(file), root / Extract::toPath(aside), error);
+        Extract::renameOver(root / Extract::toPath(file), root / Extract::toPath(aside), error);
         if (error) {
             return ExtractResult::failure(Extract::statusOfWriteError(error.value()), u"Cannot set the new "_s + file +
                                                                                           u" aside: "_s +

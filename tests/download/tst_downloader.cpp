@@ -201,6 +201,10 @@ void TestDownloader::redirectFromHttpsToHttpIsRefused()
     secure.setSslConfiguration(serving);
     QVERIFY(secure.listen(QHostAddress::LocalHost));
     int redirects = 0;
+    bool encrypted = false;
+    connect(&secure, &QSslServer::startedEncryptionHandshake, &secure, [&](QSslSocket *socket) {
+        connect(socket, &QSslSocket::encrypted, socket, [&encrypted] { encrypted = true; });
+    });
     connect(&secure, &QTcpServer::pendingConnectionAvailable, &secure, [&] {
         while (auto *socket = qobject_cast<QSslSocket *>(secure.nextPendingConnection())) {
             connect(socket, &QIODevice::readyRead, socket, [&redirects, socket, insecure] {
@@ -222,7 +226,13 @@ void TestDownloader::redirectFromHttpsToHttpIsRefused()
     Recorder recorder;
     recorder.watch(d->beginDownload(
         {.url = u"https://127.0.0.1:%1/file.zip"_s.arg(secure.serverPort()), .target = target, .id = u"TLS"_s}));
-    QVERIFY(recorder.waitForResults(1));
+    const bool finished = recorder.waitForResults(1);
+    if (!finished && !encrypted && QSslSocket::activeBackend() == u"schannel"_s) {
+        // Under Wine its crypt32 cannot load the chain of the test's certificate ("Failed to load certificate
+        // chain"), so there is no TLS server to be redirected by.
+        QSKIP("this Schannel cannot serve the test's certificate");
+    }
+    QVERIFY(finished);
 
     QCOMPARE(redirects, 1);
     QCOMPARE(recorder.results.at(0).status, DownloadStatus::NetworkError);

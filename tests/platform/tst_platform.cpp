@@ -1,6 +1,7 @@
 #include "common/platform/AppFolder.h"
 #include "common/platform/FileChangeWatch.h"
 #include "common/platform/FileExists.h"
+#include "common/platform/FreeSpace.h"
 #include "common/platform/RelativePath.h"
 #include "common/platform/WineProcessStarter.h"
 #include "common/platform/WorkFolder.h"
@@ -15,6 +16,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QStorageInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -137,6 +139,9 @@ private slots:
 
     void fileChangeWatchSeesTheFileOnly()
     {
+#ifndef Q_OS_LINUX
+        QSKIP("the folder watch is inotify's, Linux's; elsewhere every look says the file may have changed");
+#endif
         QFETCH(QString, change);
         QFETCH(bool, seen);
 
@@ -188,6 +193,34 @@ private slots:
         QVERIFY(!fileExists(dir.path()));
         // Letter case does not matter, as on the drives the catalogue was written for.
         QVERIFY(fileExists(dir.filePath(u"PRESENT.EXE"_s)));
+    }
+
+    // What the volume still takes, asked for by the target of a download: a file still to come, folders still
+    // to be made, and a folder deeper than the Win32 calls take without help.
+    void freeSpaceIsTheVolumes_data()
+    {
+        QTest::addColumn<QString>("below");
+        QTest::addColumn<QString>("made");
+        QTest::newRow("file to come") << u"file.zip"_s << QString();
+        QTest::newRow("folders to come") << u"a/b/file.zip"_s << QString();
+        const QString deep = QStringList(12, QString(24, u'd')).join(u'/');
+        QTest::newRow("deeper than MAX_PATH") << deep + u"/file.zip"_s << deep;
+    }
+
+    void freeSpaceIsTheVolumes()
+    {
+        QFETCH(QString, below);
+        QFETCH(QString, made);
+        QTemporaryDir dir;
+        QVERIFY(made.isEmpty() || QDir(dir.path()).mkpath(made));
+        QVERIFY(!made.isEmpty() || QDir(dir.path()).exists());
+
+        const qint64 bytes = VolumeFreeSpace().bytesAvailable(dir.filePath(below));
+
+        // Others may write meanwhile; the volume's figure stays within a few MiB of its own.
+        const qint64 volume = QStorageInfo(dir.path()).bytesAvailable();
+        QVERIFY2(bytes > 0 && qAbs(bytes - volume) < (qint64(64) << 20),
+                 qPrintable(u"%1 bytes, the volume says %2"_s.arg(bytes).arg(volume)));
     }
 
     void pathsResolveLetterCase_data()
@@ -367,6 +400,9 @@ private slots:
 
     void windowsProgramsGoThroughWine()
     {
+#ifdef Q_OS_WIN
+        QSKIP("Windows starts its own programs; Wine is for Linux");
+#endif
         QFETCH(QString, name);
         QFETCH(QByteArray, content);
         QFETCH(bool, windows);
@@ -405,6 +441,9 @@ private slots:
 
     void wineIsFoundOnceWhereTheSettingsSay()
     {
+#ifdef Q_OS_WIN
+        QSKIP("Windows starts its own programs; Wine is for Linux");
+#endif
         QFETCH(QString, configured);
         QFETCH(bool, onStick);
         QTemporaryDir stick;

@@ -1,7 +1,10 @@
 #include "common/platform/extract/DiskMemberWriter.h"
 
+#include "common/platform/DiskFlush.h"
+
 #include <archive.h>
 #include <archive_entry.h>
+#include <cerrno>
 #include <system_error>
 
 using namespace Qt::StringLiterals;
@@ -30,6 +33,14 @@ DiskMemberWriter::~DiskMemberWriter()
 
 bool DiskMemberWriter::begin(archive_entry *entry, const Components &, const Components *)
 {
+    m_file.clear();
+    if (archive_entry_filetype(entry) == AE_IFREG) {
+#ifdef Q_OS_WIN
+        m_file = archive_entry_pathname_w(entry);
+#else
+        m_file = archive_entry_pathname(entry);
+#endif
+    }
     return archive_write_header(m_writer, entry) >= ARCHIVE_WARN;
 }
 
@@ -40,7 +51,16 @@ bool DiskMemberWriter::write(const void *block, std::size_t size, qint64 offset)
 
 bool DiskMemberWriter::finish()
 {
-    return archive_write_finish_entry(m_writer) >= ARCHIVE_WARN;
+    if (archive_write_finish_entry(m_writer) < ARCHIVE_WARN) {
+        return false;
+    }
+    // libarchive closes each file without a flush; the install's commit point counts on every staged file
+    // being on the disk.
+    if (!m_file.empty() && !flushFileAt(m_file)) {
+        m_flushFailed = true;
+        return false;
+    }
+    return true;
 }
 
 bool DiskMemberWriter::close()
@@ -50,13 +70,16 @@ bool DiskMemberWriter::close()
 
 int DiskMemberWriter::errorCode() const
 {
-    return archive_errno(m_writer);
+    return m_flushFailed ? EIO : archive_errno(m_writer);
 }
 
 // Writing fails with texts like "Write failed"; the system's reason ("No space left on device") is what the
 // user can act on, so it follows.
 QString DiskMemberWriter::errorText() const
 {
+    if (m_flushFailed) {
+        return u"Cannot put "_s + shown(m_file) + u" on the disk"_s;
+    }
     const char *text = archive_error_string(m_writer);
     QString shownText = text ? QString::fromLocal8Bit(text) : u"the data is incomplete or unreadable"_s;
     if (const int code = errorCode(); code > 0) {

@@ -27,6 +27,8 @@ public:
 
 private:
     archive *m_writer = nullptr;
+    fs::path m_file; // the regular file being written, flushed when it is finished
+    bool m_flushFailed = false;
 };
 
 } // namespace Trivet::Extract

@@ -1,5 +1,6 @@
 #include "common/platform/extract/InstallJournal.h"
 
+#include "common/platform/DiskFlush.h"
 #include "common/platform/ExtractorLogging.h"
 
 #include <QByteArray>
@@ -10,6 +11,8 @@
 #if defined(Q_OS_UNIX)
 #include <fcntl.h>
 #include <unistd.h>
+#elif defined(Q_OS_WIN)
+#include <windows.h>
 #endif
 
 using namespace Qt::StringLiterals;
@@ -197,12 +200,16 @@ bool InstallJournal::undo() const
             if (!present(backup)) {
                 continue;
             }
+            // A second name of the old file that is still in place: the step never got further.
+            if (isSameFile(backup, target)) {
+                continue;
+            }
             // A file is replaced by the rename itself, so the name never stands empty; only a folder in the way
             // goes first. Also after a failed removal: renaming back over what is left may still succeed.
             if (fs::symlink_status(target, error).type() == fs::file_type::directory) {
                 fs::remove_all(target, error);
             }
-            fs::rename(backup, target, error);
+            renameOver(backup, target, error);
         } else if (!present(source(step)) && present(target)) {
             // Moved in from staging: the step was done.
             fs::remove_all(target, error);
@@ -236,14 +243,16 @@ void copyDurably(const fs::path &from, const fs::path &to, std::error_code &erro
         error = std::make_error_code(std::errc::io_error);
         return;
     }
-#if defined(Q_OS_UNIX)
-    if (::fsync(copy.handle()) != 0) {
-        error = std::error_code(errno, std::generic_category());
+    if (const int code = flushFileData(copy.handle()); code != 0) {
+#if defined(Q_OS_WIN)
+        error = std::error_code(code, std::system_category());
+#else
+        error = std::error_code(code, std::generic_category());
+#endif
         return;
     }
-#endif
     copy.close();
-    fs::rename(partial, to, error);
+    renameOver(partial, to, error);
 }
 
 bool flushVolume(const fs::path &path)
@@ -266,9 +275,22 @@ bool flushVolume(const fs::path &path)
     ::sync();
     return true;
 #else
-    // Flushing a whole volume on Windows takes administrator rights; its rename is written through already.
-    Q_UNUSED(path)
-    return true;
+    // Flushing a whole volume on Windows takes administrator rights, which a launcher on a stick does not have.
+    // What can be flushed without them is: every file and the journal were flushed one by one as they were
+    // written, every rename was written through before it returned, and the folder's own entries are flushed
+    // here. A file system that cannot flush a folder (or will not open one for it) leaves that last part to
+    // the written-through renames; any other failure is one.
+    switch (const int code = flushFolderEntries(path)) {
+    case 0:
+    case ERROR_INVALID_FUNCTION:
+    case ERROR_NOT_SUPPORTED:
+    case ERROR_ACCESS_DENIED:
+        return true;
+    default:
+        qCWarning(lcExtract) << "cannot flush" << shown(path)
+                             << systemError(std::error_code(code, std::system_category()));
+        return false;
+    }
 #endif
 }
 

@@ -81,7 +81,7 @@ bool MemberGuard::resolvesInside(Components &at, NativeView target, int &hopsLef
             return false;
         }
         std::error_code error;
-        const fs::path next = fs::read_symlink(here, error);
+        const fs::path next = readLink(here, error);
         if (error) {
             return false;
         }
@@ -99,7 +99,7 @@ ExtractResult MemberGuard::checkUnpackedLinks() const
     std::error_code error;
     for (auto it = fs::recursive_directory_iterator(m_root, error); !error && it != fs::recursive_directory_iterator();
          it.increment(error)) {
-        if (!it->is_symlink(error)) {
+        if (!isSymlink(it->path())) {
             continue;
         }
         const fs::path relative = it->path().lexically_relative(m_root);
@@ -107,7 +107,7 @@ ExtractResult MemberGuard::checkUnpackedLinks() const
         for (const fs::path &part : relative.parent_path()) {
             folder.push_back(part.native());
         }
-        const fs::path target = fs::read_symlink(it->path(), error);
+        const fs::path target = readLink(it->path(), error);
         if (error || !linkStaysInside(folder, target.native())) {
             result.refused.append(shown(NativeView(relative.generic_string<NativeChar>())));
             error.clear();

@@ -37,4 +37,14 @@ fs::path joined(const fs::path &root, const Components &components);
 
 bool isSymlink(const fs::path &path);
 
+// Where a symbolic link points, as stored in it.
+fs::path readLink(const fs::path &path, std::error_code &error);
+
+// Renames from over to, replacing a file there in one step; on Windows also a running program's file, which
+// can be renamed but not deleted, and with the rename on the disk when it returns.
+void renameOver(const fs::path &from, const fs::path &to, std::error_code &error);
+
+// Whether two names are links of one file. False when either cannot be looked at.
+bool isSameFile(const fs::path &first, const fs::path &second);
+
 } // namespace Trivet::Extract

@@ -189,11 +189,11 @@ bool StagedInstaller::apply(const InstallJournal &journal)
         const fs::path target = journal.target(step);
         // A file in the way is set aside, not deleted, until the whole move has succeeded.
         if (journal.steps()[step].removes) {
-            fs::rename(target, journal.backupOf(step), error);
+            renameOver(target, journal.backupOf(step), error);
         } else if (journal.steps()[step].replaces) {
             replace(journal.source(step), target, journal.backupOf(step), error);
         } else {
-            fs::rename(journal.source(step), target, error);
+            renameOver(journal.source(step), target, error);
         }
         if (error) {
             return fail(statusOfWriteError(error.value()),
@@ -221,21 +221,32 @@ void StagedInstaller::replace(const fs::path &source, const fs::path &target, co
             copyDurably(target, backup, error);
         }
         if (!error) {
-            fs::rename(source, target, error);
+            renameOver(source, target, error);
             if (!error) {
                 return;
             }
-            // A file in use may refuse to be replaced, yet allow being renamed away.
-            fs::remove(backup, error);
+            // A running program on Windows can be neither replaced nor deleted, yet renamed away: it goes aside
+            // beside its backup, which stays the one the journal restores, and is removed with the backups
+            // once the program has ended, at the next start at the latest.
+            error.clear();
+            fs::path aside = backup;
+            aside += ".in-use";
+            renameOver(target, aside, error);
             if (error) {
                 return;
             }
+            renameOver(source, target, error);
+            if (error) {
+                std::error_code back;
+                renameOver(aside, target, back);
+            }
+            return;
         }
     }
     error.clear();
-    fs::rename(target, backup, error);
+    renameOver(target, backup, error);
     if (!error) {
-        fs::rename(source, target, error);
+        renameOver(source, target, error);
     }
 }
 
