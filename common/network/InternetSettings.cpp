@@ -11,7 +11,7 @@
 #include <algorithm>
 
 #if defined(Q_OS_WIN)
-#include <QSettings>
+#include "common/platform/UserRegistry.h"
 #endif
 
 using namespace Qt::StringLiterals;
@@ -29,10 +29,9 @@ const QString EnableKey = u"ProxyEnable"_s;
 constexpr quint16 DefaultPort = 80;
 
 #if defined(Q_OS_WIN)
-QSettings registry()
+UserRegistryKey registry()
 {
-    return QSettings(u"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings"_s,
-                     QSettings::NativeFormat);
+    return UserRegistryKey(InternetSettings::registryKey());
 }
 #endif
 
@@ -50,22 +49,27 @@ QString InternetSettings::sharedFile()
            u"/Quillory Vidi/Internet Settings.ini"_s;
 }
 
+QString InternetSettings::registryKey()
+{
+    return u"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings"_s;
+}
+
 std::optional<QString> InternetSettings::server() const
 {
 #if defined(Q_OS_WIN)
-    const QVariant value = registry().value(ServerKey);
-    return value.isValid() ? std::optional<QString>(value.toString()) : std::nullopt;
+    const QString value = registry().text(ServerKey).value_or(QString());
 #else
-    // An empty value fills the boxes with nothing, just as an absent one leaves them empty.
     const QString value = IniFile(m_file).value(Section, ServerKey);
-    return value.isEmpty() ? std::nullopt : std::optional<QString>(value);
 #endif
+    // An empty value fills the boxes with nothing, just as an absent one leaves them empty.
+    return value.isEmpty() ? std::nullopt : std::optional<QString>(value);
 }
 
 bool InternetSettings::isEnabled() const
 {
 #if defined(Q_OS_WIN)
-    const QString value = registry().value(EnableKey).toString();
+    // Windows writes a DWORD; other programs have left a string, or binary data of a DWORD's size.
+    const QString value = registry().text(EnableKey).value_or(QString());
 #else
     const QString value = IniFile(m_file).value(Section, EnableKey);
 #endif
@@ -79,11 +83,10 @@ bool InternetSettings::isEnabled() const
 SaveResult InternetSettings::write(const QString &server, bool enabled) const
 {
 #if defined(Q_OS_WIN)
-    QSettings settings = registry();
-    settings.setValue(EnableKey, enabled ? 1 : 0);
-    settings.setValue(ServerKey, server);
-    settings.sync();
-    if (settings.status() != QSettings::NoError) {
+    // The server first, so a proxy is never switched on with the previous one; ProxyEnable as the DWORD that
+    // Windows itself writes.
+    const UserRegistryKey key = registry();
+    if (!key.setText(ServerKey, server) || !key.setNumber(EnableKey, enabled ? 1 : 0)) {
         return {SaveResult::Status::WriteFailed, u"The Internet settings could not be written."_s};
     }
     return {};

@@ -25,6 +25,8 @@ public:
 
     // The shared file: "Quillory Vidi/Internet Settings.ini" in the user's configuration folder.
     static QString sharedFile();
+    // The registry key, below HKEY_CURRENT_USER, that holds the two values on Windows.
+    static QString registryKey();
 
     std::optional<QString> server() const; // nullopt when the value is absent or empty
     bool isEnabled() const;

@@ -29,10 +29,11 @@ constexpr std::array<std::pair<QStringView, QStringView>, 4> ownHelp{{
 }};
 constexpr QStringView englishHelp = u"TrivetZuveZA";
 
+// A compiled help file where Windows has one beside the pages, else the pages every stick carries.
 #if defined(Q_OS_WIN)
-constexpr QStringView helpExtension = u".chm";
+constexpr std::array<QStringView, 2> helpExtensions{u".chm", u".html"};
 #else
-constexpr QStringView helpExtension = u".html";
+constexpr std::array<QStringView, 1> helpExtensions{u".html"};
 #endif
 
 } // namespace
@@ -55,7 +56,14 @@ QString HelpController::helpFile(const QString &language) const
             name = help;
         }
     }
-    return resolveCaseInsensitive(m_folder.path(QString(u"\\Help\\"_s + name + helpExtension)));
+    QString file;
+    for (const QStringView extension : helpExtensions) {
+        file = resolveCaseInsensitive(m_folder.path(QString(u"\\Help\\"_s + name + extension)));
+        if (fileExists(file)) {
+            break;
+        }
+    }
+    return file;
 }
 
 void HelpController::openHelp() const
@@ -87,7 +95,8 @@ void HelpController::openWebSite() const
 void HelpController::editSettings() const
 {
 #if defined(Q_OS_WIN)
-    const StartResult started = m_processes->start({u"notepad.exe"_s, {m_folder.iniPath()}, {}, WindowStyle::Normal});
+    const StartResult started =
+        m_processes->start({u"notepad.exe"_s, {QDir::toNativeSeparators(m_folder.iniPath())}, {}, WindowStyle::Normal});
     if (!started.ok()) {
         qCWarning(lcHelp) << "cannot start the text editor:" << started.message;
         fail(u"errOpenFailed", QDir::toNativeSeparators(m_folder.iniPath()));

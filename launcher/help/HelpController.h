@@ -25,7 +25,8 @@ public:
                    std::shared_ptr<ProcessStarter> processes, QObject *parent = nullptr);
 
     // The help document for a language file name: one per distinct help name, English for a language that
-    // has none of its own.
+    // has none of its own. On Windows a compiled help file (.chm) comes before the pages (.html) of the same
+    // name; the pages are named when neither is there.
     QString helpFile(const QString &language) const;
 
     void openHelp() const;

@@ -5,6 +5,7 @@
 #include "launcher/mainwindow/MessageBox.h"
 #include "tests/support/IniWrite.h"
 #include "tests/support/PortableFolder.h"
+#include "tests/support/RecordingProcessStarter.h"
 
 #include <QAction>
 #include <QDesktopServices>
@@ -16,6 +17,18 @@
 
 using namespace Qt::StringLiterals;
 using namespace Trivet;
+
+namespace {
+
+// Windows edits the settings file in its own text editor and prefers compiled help to the pages; elsewhere the
+// desktop opens both.
+#if defined(Q_OS_WIN)
+constexpr bool windowsHelp = true;
+#else
+constexpr bool windowsHelp = false;
+#endif
+
+} // namespace
 
 // Stands in for the desktop: records what it was asked to open.
 class Desktop : public QObject
@@ -36,11 +49,12 @@ class TestHelp : public QObject
 private:
     std::unique_ptr<Test::PortableFolder> m_folder;
     Desktop m_desktop;
+    std::shared_ptr<Test::RecordingProcessStarter> m_starter;
 
     std::unique_ptr<MainWindow> startWindow()
     {
         auto window = std::make_unique<MainWindow>(
-            LauncherContext{m_folder->appFolder(), std::make_shared<FixedAddressSource>(u"127.0.0.1"_s), nullptr});
+            LauncherContext{m_folder->appFolder(), std::make_shared<FixedAddressSource>(u"127.0.0.1"_s), m_starter});
         return window->startUp() ? std::move(window) : nullptr;
     }
     void trigger(MainWindow &window, const QString &item) { window.findChild<QAction *>(item)->trigger(); }
@@ -68,25 +82,34 @@ private slots:
         m_folder = std::make_unique<Test::PortableFolder>();
         m_folder->copyShippedFiles();
         m_desktop.opened.clear();
+        m_starter = std::make_shared<Test::RecordingProcessStarter>();
     }
 
     void helpOpensTheDocumentOfTheLanguage_data()
     {
         QTest::addColumn<QString>("language");
         QTest::addColumn<QString>("document");
-        QTest::newRow("English") << u"English.lng"_s << u"TrivetZuveZA.html"_s;
-        QTest::newRow("German") << u"Deutsch.lng"_s << u"TrivetVazuVO.html"_s;
-        QTest::newRow("Dutch") << u"Nederlands.lng"_s << u"TrivetZeveDE.html"_s;
-        QTest::newRow("Bulgarian") << u"Bulgarian.lng"_s << u"TrivetVaziVA.html"_s;
-        QTest::newRow("Greek, no help of its own") << u"Greek.lng"_s << u"TrivetZuveZA.html"_s;
-        QTest::newRow("Catalan, no help of its own") << u"Catalan.lng"_s << u"TrivetZuveZA.html"_s;
-        QTest::newRow("unknown language") << u"Klingon.lng"_s << u"TrivetZuveZA.html"_s;
+        QTest::addColumn<bool>("compiled"); // a compiled help file lies beside the document
+        QTest::newRow("English") << u"English.lng"_s << u"TrivetZuveZA.html"_s << false;
+        QTest::newRow("German") << u"Deutsch.lng"_s << u"TrivetVazuVO.html"_s << false;
+        QTest::newRow("Dutch") << u"Nederlands.lng"_s << u"TrivetZeveDE.html"_s << false;
+        QTest::newRow("Bulgarian") << u"Bulgarian.lng"_s << u"TrivetVaziVA.html"_s << false;
+        QTest::newRow("Greek, no help of its own") << u"Greek.lng"_s << u"TrivetZuveZA.html"_s << false;
+        QTest::newRow("Catalan, no help of its own") << u"Catalan.lng"_s << u"TrivetZuveZA.html"_s << false;
+        QTest::newRow("unknown language") << u"Klingon.lng"_s << u"TrivetZuveZA.html"_s << false;
+        QTest::newRow("German, compiled help beside it")
+            << u"Deutsch.lng"_s << (windowsHelp ? u"TrivetVazuVO.chm"_s : u"TrivetVazuVO.html"_s) << true;
     }
 
     void helpOpensTheDocumentOfTheLanguage()
     {
         QFETCH(QString, language);
         QFETCH(QString, document);
+        QFETCH(bool, compiled);
+        if (compiled) {
+            const QString pages = m_folder->path(u"Help/"_s + QFileInfo(document).completeBaseName() + u".html"_s);
+            QVERIFY(QFile::copy(pages, QFileInfo(pages).path() + u'/' + QFileInfo(pages).completeBaseName() + u".chm"));
+        }
         QVERIFY(writeIni(u"Language"_s, u"Default"_s, language, m_folder->appFolder().iniPath()));
         auto window = startWindow();
         QVERIFY(window);
@@ -134,6 +157,8 @@ private slots:
         if (!scheme.isEmpty()) {
             QDesktopServices::unsetUrlHandler(scheme);
         }
+        // Windows's text editor that cannot be started.
+        m_starter->succeed = !(windowsHelp && item == u"mnuEditIniFile");
         trigger(*window, item);
         if (!scheme.isEmpty()) {
             QDesktopServices::setUrlHandler(scheme, &m_desktop, "open");
@@ -156,8 +181,17 @@ private slots:
         QVERIFY(window);
         trigger(*window, u"mnuHomePage"_s);
         trigger(*window, u"mnuEditIniFile"_s);
-        QCOMPARE(takeOpened(), (QList<QUrl>{QUrl(u"http://www.quillory.example/TrivetExec.htm"_s),
-                                            QUrl::fromLocalFile(m_folder->appFolder().iniPath())}));
+        QList<QUrl> opened{QUrl(u"http://www.quillory.example/TrivetExec.htm"_s)};
+        if (windowsHelp) {
+            QCOMPARE(m_starter->started.size(), 1);
+            QCOMPARE(m_starter->started.first().program, u"notepad.exe"_s);
+            QCOMPARE(m_starter->started.first().arguments,
+                     QStringList{QDir::toNativeSeparators(m_folder->appFolder().iniPath())});
+        } else {
+            QVERIFY(m_starter->started.isEmpty());
+            opened.append(QUrl::fromLocalFile(m_folder->appFolder().iniPath()));
+        }
+        QCOMPARE(takeOpened(), opened);
 
         trigger(*window, u"mnuAbout"_s);
         trigger(*window, u"mnuAbout"_s);

@@ -8,6 +8,7 @@
 #include "tests/support/PortableFolder.h"
 #include "tests/support/ProxyLoginAnswers.h"
 #include "tests/support/RecordingProcessStarter.h"
+#include "tests/support/StoredProxy.h"
 #include "tools/mirror/MirrorServer.h"
 
 #include <QCheckBox>
@@ -58,6 +59,7 @@ private:
     std::unique_ptr<Test::PortableFolder> m_folder;
     std::unique_ptr<QTemporaryDir> m_user;
     std::shared_ptr<InternetSettings> m_store;
+    std::unique_ptr<Test::StoredProxy> m_stored; // what m_store keeps, as stored
 
     std::unique_ptr<MainWindow> startWindow()
     {
@@ -97,8 +99,11 @@ private slots:
         m_folder->copyShippedFiles();
         m_user = std::make_unique<QTemporaryDir>();
         m_store = std::make_shared<InternetSettings>(storePath());
+        m_stored = std::make_unique<Test::StoredProxy>(storePath());
         MessageBox::takeShown();
     }
+
+    void cleanup() { m_stored.reset(); }
 
     void startUpShowsTheStoredProxy_data()
     {
@@ -123,8 +128,8 @@ private slots:
         QFETCH(QString, port);
         QFETCH(bool, checked);
         if (!server.isEmpty()) {
-            QVERIFY(writeIni(u"Internet Settings"_s, u"ProxyServer"_s, server, storePath()));
-            QVERIFY(writeIni(u"Internet Settings"_s, u"ProxyEnable"_s, enable, storePath()));
+            QVERIFY(m_stored->set(u"ProxyServer"_s, server));
+            QVERIFY(m_stored->set(u"ProxyEnable"_s, enable));
         }
         auto window = startWindow();
         QVERIFY(window);
@@ -169,8 +174,8 @@ private slots:
         QFETCH(QString, enable);
         QFETCH(QString, host);
         QFETCH(int, port);
-        QVERIFY(writeIni(u"Internet Settings"_s, u"ProxyServer"_s, server, storePath()));
-        QVERIFY(writeIni(u"Internet Settings"_s, u"ProxyEnable"_s, enable, storePath()));
+        QVERIFY(m_stored->set(u"ProxyServer"_s, server));
+        QVERIFY(m_stored->set(u"ProxyEnable"_s, enable));
         if (host.isEmpty() && enable == u"1") {
             QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"no port between 1 and 65535"_s));
         }
@@ -182,6 +187,54 @@ private slots:
             QCOMPARE(proxy.hostName(), host);
             QCOMPARE(int(proxy.port()), port);
         }
+    }
+
+    // Windows keeps ProxyEnable as a DWORD, and the store writes it so; what other programs left there, of any
+    // type, is read as well.
+    void registryValuesOfEveryTypeAreRead_data()
+    {
+        QTest::addColumn<quint32>("type");
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<bool>("enabled");
+        using Key = UserRegistryKey;
+        const auto text = [](const QString &value) {
+            return QByteArray(reinterpret_cast<const char *>(value.utf16()), value.size() * 2);
+        };
+        QTest::newRow("DWORD 1") << quint32(Key::Dword) << QByteArray("\x01\0\0\0", 4) << true;
+        QTest::newRow("DWORD 0") << quint32(Key::Dword) << QByteArray(4, '\0') << false;
+        QTest::newRow("DWORD 2") << quint32(Key::Dword) << QByteArray("\x02\0\0\0", 4) << false;
+        QTest::newRow("QWORD 1") << quint32(Key::Qword) << QByteArray("\x01\0\0\0\0\0\0\0", 8) << true;
+        QTest::newRow("binary 1") << quint32(Key::Binary) << QByteArray("\x01\0\0\0", 4) << true;
+        QTest::newRow("binary 0") << quint32(Key::Binary) << QByteArray(4, '\0') << false;
+        QTest::newRow("binary of another size") << quint32(Key::Binary) << QByteArray("\x01", 1) << false;
+        QTest::newRow("string 1") << quint32(Key::String) << text(u"1"_s) + QByteArray(2, '\0') << true;
+        QTest::newRow("string without its end") << quint32(Key::String) << text(u"1"_s) << true;
+        QTest::newRow("expandable yes") << quint32(Key::ExpandString) << text(u"yes"_s) + QByteArray(2, '\0') << true;
+        QTest::newRow("list, on first") << quint32(Key::MultiString) << text(u"on"_s) + QByteArray(6, '\0') << true;
+    }
+
+    void registryValuesOfEveryTypeAreRead()
+    {
+        if (!Test::StoredProxy::usesRegistry()) {
+            QSKIP("the registry is Windows's");
+        }
+        QFETCH(quint32, type);
+        QFETCH(QByteArray, data);
+        QFETCH(bool, enabled);
+        QVERIFY(m_stored->set(u"ProxyServer"_s, u"proxy.lan:3128"_s));
+        QVERIFY(m_stored->setRaw(u"ProxyEnable"_s, {type, data}));
+
+        QCOMPARE(m_store->isEnabled(), enabled);
+        QCOMPARE(m_store->proxy().type(), enabled ? QNetworkProxy::HttpProxy : QNetworkProxy::NoProxy);
+
+        QVERIFY(m_store->write(u"other.lan:8080"_s, enabled).ok());
+        const auto enable = m_stored->raw(u"ProxyEnable"_s);
+        QVERIFY(enable);
+        QCOMPARE(enable->type, quint32(UserRegistryKey::Dword));
+        QCOMPARE(enable->data, enabled ? QByteArray("\x01\0\0\0", 4) : QByteArray(4, '\0'));
+        QCOMPARE(m_stored->raw(u"ProxyServer"_s)->type, quint32(UserRegistryKey::String));
+        QCOMPARE(m_store->server(), std::optional<QString>(u"other.lan:8080"_s));
+        QCOMPARE(m_store->isEnabled(), enabled);
     }
 
     // What Set stores is read back as typed, an IPv6 address too.
@@ -206,7 +259,7 @@ private slots:
             control<QPushButton>(*window, u"CmdSetProxy"_s)->click();
             MessageBox::takeShown();
         }
-        QCOMPARE(readIni(u"Internet Settings"_s, u"ProxyServer"_s, storePath()), stored);
+        QCOMPARE(m_stored->get(u"ProxyServer"_s), stored);
         QCOMPARE(m_store->proxy().hostName(), address);
         QCOMPARE(m_store->proxy().port(), quint16(3128));
         auto window = startWindow();
@@ -250,8 +303,8 @@ private slots:
         control<QLineEdit>(*window, u"TxtProxyPort"_s)->setText(QString());
         control<QPushButton>(*window, u"CmdSetProxy"_s)->click();
         MessageBox::takeShown();
-        QCOMPARE(readIni(u"Internet Settings"_s, u"ProxyEnable"_s, storePath()), u"0"_s);
-        QCOMPARE(readIni(u"Internet Settings"_s, u"ProxyServer"_s, storePath()), u"127.0.0.1:"_s);
+        QCOMPARE(m_stored->get(u"ProxyEnable"_s), u"0"_s);
+        QCOMPARE(m_stored->get(u"ProxyServer"_s), u"127.0.0.1:"_s);
         fetchOnce();
         QCOMPARE(proxy.requestCount(u"/aswclnr.exe"_s), 1);
         QCOMPARE(origin.requestCount(u"/aswclnr.exe"_s), 1);
@@ -307,10 +360,8 @@ private slots:
         QFETCH(QString, refusal);
         QFETCH(QString, stored);
         QVERIFY(m_store->write(u"kept.lan:3128"_s, !checked).ok());
-        QFile store(storePath());
-        QVERIFY(store.open(QIODevice::ReadOnly));
-        const QByteArray before = store.readAll();
-        store.close();
+        const QByteArray before = m_stored->snapshot();
+        QVERIFY(!before.isEmpty());
         auto window = startWindow();
         QVERIFY(window);
 
@@ -326,13 +377,12 @@ private slots:
         if (!refusal.isEmpty()) {
             QVERIFY(!T(refusal).isEmpty());
             QCOMPARE(shown.first().text, T(refusal));
-            QVERIFY(store.open(QIODevice::ReadOnly));
-            QCOMPARE(store.readAll(), before);
+            QCOMPARE(m_stored->snapshot(), before);
             return;
         }
         QCOMPARE(shown.first().text, T(u"MsgProxyOK"_s));
-        QCOMPARE(readIni(u"Internet Settings"_s, u"ProxyServer"_s, storePath()), stored);
-        QCOMPARE(readIni(u"Internet Settings"_s, u"ProxyEnable"_s, storePath()), checked ? u"1"_s : u"0"_s);
+        QCOMPARE(m_stored->get(u"ProxyServer"_s), stored);
+        QCOMPARE(m_stored->get(u"ProxyEnable"_s), checked ? u"1"_s : u"0"_s);
         if (checked) {
             // What the frame accepted is what the downloads go through.
             const QNetworkProxy proxy = m_store->proxy();
@@ -446,6 +496,9 @@ private slots:
     // A store that cannot be written says only that: no confirmation of what was not saved.
     void failedWriteShowsOnlyTheError()
     {
+        if (Test::StoredProxy::usesRegistry()) {
+            QSKIP("the user's Internet settings key is writable to every program of the user");
+        }
         m_store = std::make_shared<InternetSettings>(m_folder->path(u"Trivet.ini/Internet Settings.ini"_s));
         auto window = startWindow();
         QVERIFY(window);

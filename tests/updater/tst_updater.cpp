@@ -2,6 +2,7 @@
 #include "common/platform/ProcessStarter.h"
 #include "common/platform/SingleInstance.h"
 #include "common/platform/WorkFolder.h"
+#include "common/product/Product.h"
 #include "common/settings/IniFile.h"
 #include "common/settings/LangHandler.h"
 #include "tests/support/ArchiveWriter.h"
@@ -11,6 +12,7 @@
 #include "tests/support/PortableFolder.h"
 #include "tests/support/ProxyLoginAnswers.h"
 #include "tests/support/RecordingProcessStarter.h"
+#include "tests/support/StoredProxy.h"
 #include "tools/mirror/MirrorServer.h"
 #include "updater/UpdaterController.h"
 #include "updater/UpdaterWindow.h"
@@ -28,6 +30,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 
 using namespace Qt::StringLiterals;
 using namespace Trivet;
@@ -38,6 +41,8 @@ namespace {
 
 const QString packagePath = u"/TrivetUpdate/TrivetUpdate.zip"_s;
 const QString marker = u"launcher.marker"_s;
+const QString launcherFile = Product::programFile(Product::LauncherName);
+const QString updaterFile = Product::programFile(Product::UpdaterName);
 
 // A launcher that proves it was started, and which build it was, by a line in a file beside itself, and
 // holds the launcher's lock while it runs; "broken" ends at once without it.
@@ -47,20 +52,23 @@ QByteArray launcher(const QByteArray &which)
     return standIn.open(QIODevice::ReadOnly) ? standIn.readAll() + "\ntrivet-stand-in:" + which + "\n" : QByteArray();
 }
 
-// The same program, marked as built for another processor.
+// The same program, marked as built for another processor: the machine field of its ELF header, or of its PE
+// header, which the DOS header's last field points at.
 QByteArray foreignProgram()
 {
     QByteArray program = launcher("foreign");
-    const char other = program.at(18) == 2 ? 3 : 2;
-    program[18] = other;
-    program[19] = 0;
+    const qsizetype machine =
+        program.startsWith("MZ") ? qFromLittleEndian<quint32>(program.constData() + 0x3C) + 4 : 18;
+    const char other = program.at(machine) == 2 ? 3 : 2;
+    program[machine] = other;
+    program[machine + 1] = 0;
     return program;
 }
 
 QByteArray package(const QByteArray &launcherBytes)
 {
     return Test::ArchiveWriter::zip(
-        {ArchiveMember::file(u"TrivetDesk"_s, launcherBytes, 0755), ArchiveMember::file(u"ver.dat"_s, "9.9\r\n")});
+        {ArchiveMember::file(launcherFile, launcherBytes, 0755), ArchiveMember::file(u"ver.dat"_s, "9.9\r\n")});
 }
 
 QByteArray goodPackage()
@@ -108,8 +116,8 @@ private slots:
     {
         m_folder = std::make_unique<Test::PortableFolder>();
         m_folder->copyShippedFiles();
-        m_folder->writeFile(u"TrivetDesk"_s, launcher("old"));
-        QVERIFY(QFile::setPermissions(m_folder->path(u"TrivetDesk"_s),
+        m_folder->writeFile(launcherFile, launcher("old"));
+        QVERIFY(QFile::setPermissions(m_folder->path(launcherFile),
                                       QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup));
         m_mirror = std::make_unique<MirrorServer>();
         QVERIFY(m_mirror->listen());
@@ -129,31 +137,42 @@ private slots:
         QTest::addColumn<Misbehaviour>("misbehaviour");
         QTest::addColumn<QString>("sha256"); // what the settings name; empty: nothing
         QTest::addColumn<bool>("updated");
-        QTest::addColumn<bool>("viaProxy"); // the address names no real host; only the user's proxy reaches it
+        QTest::addColumn<bool>("viaProxy");         // the address names no real host; only the user's proxy reaches it
+        QTest::addColumn<QByteArray>("newUpdater"); // the package's Updater, which replaces the running one
 
         const QByteArray good = goodPackage();
         const QString goodSum = QString::fromLatin1(QCryptographicHash::hash(good, QCryptographicHash::Sha256).toHex());
-        QTest::newRow("good package") << good << Misbehaviour::None << goodSum << true << false;
-        QTest::newRow("through the user's proxy") << good << Misbehaviour::None << goodSum << true << true;
-        QTest::newRow("not found") << good << Misbehaviour::NotFound << QString() << false << false;
+        QTest::newRow("good package") << good << Misbehaviour::None << goodSum << true << false << QByteArray();
+        QTest::newRow("through the user's proxy")
+            << good << Misbehaviour::None << goodSum << true << true << QByteArray();
+        QFile updaterProgram(QStringLiteral(TRIVET_UPDATER_EXE));
+        QVERIFY(updaterProgram.open(QIODevice::ReadOnly));
+        const QByteArray newUpdater = updaterProgram.readAll() + "\nnew updater\n";
+        const QByteArray withUpdater = Test::ArchiveWriter::zip(
+            {ArchiveMember::file(launcherFile, launcher("new"), 0755),
+             ArchiveMember::file(updaterFile, newUpdater, 0755), ArchiveMember::file(u"ver.dat"_s, "9.9\r\n")});
+        QTest::newRow("with a new Updater")
+            << withUpdater << Misbehaviour::None << QString() << true << false << newUpdater;
+        QTest::newRow("not found") << good << Misbehaviour::NotFound << QString() << false << false << QByteArray();
         QTest::newRow("truncated zip") << good.left(good.size() / 2) << Misbehaviour::None << QString() << false
-                                       << false;
+                                       << false << QByteArray();
         QTest::newRow("member climbing out")
-            << Test::ArchiveWriter::zip({ArchiveMember::file(u"TrivetDesk"_s, launcher("new"), 0755),
+            << Test::ArchiveWriter::zip({ArchiveMember::file(launcherFile, launcher("new"), 0755),
                                          ArchiveMember::file(u"../escaped.txt"_s, "out")})
-            << Misbehaviour::None << QString() << false << false;
-        QTest::newRow("other checksum") << good << Misbehaviour::None << QString(64, u'0') << false << false;
+            << Misbehaviour::None << QString() << false << false << QByteArray();
+        QTest::newRow("other checksum") << good << Misbehaviour::None << QString(64, u'0') << false << false
+                                        << QByteArray();
         // What is unpacked must leave a launcher that runs here.
         QTest::newRow("launcher is a web page") << package("<!DOCTYPE html>\n<html><body>Not found</body></html>\n")
-                                                << Misbehaviour::None << QString() << false << false;
+                                                << Misbehaviour::None << QString() << false << false << QByteArray();
         QTest::newRow("no launcher in the package")
             << Test::ArchiveWriter::zip({ArchiveMember::file(u"ver.dat"_s, "9.9\r\n"),
                                          ArchiveMember::file(u"Languages/English.lng"_s, "[Translation]\r\n")})
-            << Misbehaviour::None << QString() << false << false;
+            << Misbehaviour::None << QString() << false << false << QByteArray();
         QTest::newRow("updater for another processor")
-            << Test::ArchiveWriter::zip({ArchiveMember::file(u"TrivetDesk"_s, launcher("new"), 0755),
-                                         ArchiveMember::file(u"Updater"_s, foreignProgram(), 0755)})
-            << Misbehaviour::None << QString() << false << false;
+            << Test::ArchiveWriter::zip({ArchiveMember::file(launcherFile, launcher("new"), 0755),
+                                         ArchiveMember::file(updaterFile, foreignProgram(), 0755)})
+            << Misbehaviour::None << QString() << false << false << QByteArray();
     }
 
     void updaterReplacesFilesOnlyFromAGoodPackage()
@@ -163,28 +182,33 @@ private slots:
         QFETCH(QString, sha256);
         QFETCH(bool, updated);
         QFETCH(bool, viaProxy);
+        QFETCH(QByteArray, newUpdater);
         m_mirror->setBody(packagePath, body);
         m_mirror->setMisbehaviour(packagePath, misbehaviour);
         if (!sha256.isEmpty()) {
             QVERIFY(writeIni(u"Checksums"_s, u"TrivetUpdate.zip"_s, sha256, ini()));
         }
-        const QString program = m_folder->path(u"Updater"_s);
+        const QString program = m_folder->path(updaterFile);
         QVERIFY(QFile::copy(QStringLiteral(TRIVET_UPDATER_EXE), program));
         // The user's configuration folder, with the proxy store in it, is the test's own.
         QTemporaryDir configuration;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(u"XDG_CONFIG_HOME"_s, configuration.path());
+        const QString store = configuration.filePath(u"Quillory Vidi/Internet Settings.ini"_s);
+        QVERIFY(QDir().mkpath(QFileInfo(store).absolutePath()));
+        const Test::StoredProxy stored(store);
         if (viaProxy) {
-            const QString store = configuration.filePath(u"Quillory Vidi/Internet Settings.ini"_s);
-            QVERIFY(QDir().mkpath(QFileInfo(store).absolutePath()));
-            QVERIFY(writeIni(u"Internet Settings"_s, u"ProxyEnable"_s, u"1"_s, store));
-            QVERIFY(writeIni(u"Internet Settings"_s, u"ProxyServer"_s, u"127.0.0.1:%1"_s.arg(m_mirror->port()), store));
+            QVERIFY(stored.set(u"ProxyEnable"_s, u"1"_s));
+            QVERIFY(stored.set(u"ProxyServer"_s, u"127.0.0.1:%1"_s.arg(m_mirror->port())));
             QVERIFY(writeIni(u"VersionCheck"_s, u"updaterURL"_s, u"http://packages.invalid"_s + packagePath, ini()));
         }
         const auto before = snapshot(m_folder->root());
 
         QProcess updater;
         environment.insert(u"QT_LOGGING_RULES"_s, u"trivet.updater.info=true"_s);
+        // A Windows program without a console would log to the debugger, and its window needs no screen.
+        environment.insert(u"QT_FORCE_STDERR_LOGGING"_s, u"1"_s);
+        environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
         updater.setProcessEnvironment(environment);
         updater.start(program, {});
         if (updated) {
@@ -195,6 +219,9 @@ private slots:
             QCOMPARE(updater.exitCode(), 0);
             QCOMPARE(m_folder->readFile(u"ver.dat"_s), QByteArray("9.9\r\n"));
             QVERIFY(!m_folder->exists(u"TrivetUpdate.zip"_s));
+            if (!newUpdater.isEmpty()) {
+                QCOMPARE(m_folder->readFile(updaterFile), newUpdater);
+            }
             // All that is left for the real launcher: the note of what it was updated to.
             QCOMPARE(QDir(m_folder->path(u".trivet-work"_s)).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
                      QStringList{u"updated.txt"_s});
@@ -220,7 +247,7 @@ private slots:
         QByteArray noise(64 * 1024, Qt::Uninitialized);
         QRandomGenerator(7).fillRange(reinterpret_cast<quint32 *>(noise.data()), noise.size() / 4);
         const QByteArray padded = Test::ArchiveWriter::zip(
-            {ArchiveMember::file(u"TrivetDesk"_s, launcher("new"), 0755), ArchiveMember::file(u"noise.bin"_s, noise)});
+            {ArchiveMember::file(launcherFile, launcher("new"), 0755), ArchiveMember::file(u"noise.bin"_s, noise)});
         m_mirror->setBody(packagePath, padded);
         m_mirror->setMisbehaviour(packagePath, Misbehaviour::Slow);
         const auto before = snapshot(m_folder->root());
@@ -298,14 +325,17 @@ private slots:
         QTest::mouseClick(window.findChild<QPushButton *>(u"cmdCancel"_s), Qt::LeftButton);
         QCOMPARE(ended.count(), 1);
         QCOMPARE(starter->started.size(), startsBefore + 1);
-        QCOMPARE(starter->started.last().program, m_folder->path(u"TrivetDesk"_s));
+        QCOMPARE(starter->started.last().program, m_folder->path(launcherFile));
     }
 
     // Where files cannot keep two names, a kill could leave the launcher only in the work folder: the start
     // script finds no launcher, the Updater undoes the interrupted install, and the old launcher starts.
     void theStartScriptBringsBackAMissingLauncher()
     {
-        QVERIFY(QFile::copy(QStringLiteral(TRIVET_UPDATER_EXE), m_folder->path(u"Updater"_s)));
+#if defined(Q_OS_WIN)
+        QSKIP("the start script is Linux's; Windows starts the launcher itself");
+#endif
+        QVERIFY(QFile::copy(QStringLiteral(TRIVET_UPDATER_EXE), m_folder->path(updaterFile)));
         const QByteArray oldVersion = m_folder->readFile(u"ver.dat"_s);
         const QString package = m_folder->path(u"TrivetUpdate.zip"_s);
         m_folder->writeFile(u"TrivetUpdate.zip"_s, goodPackage());
@@ -315,7 +345,7 @@ private slots:
         QVERIFY(QFile::remove(package));
         // The state such a kill leaves: an install that was not finished, and no launcher under its name.
         QVERIFY(QFile::remove(placed.awaitingJournal + u".awaiting"_s));
-        QVERIFY(QFile::remove(m_folder->path(u"TrivetDesk"_s)));
+        QVERIFY(QFile::remove(m_folder->path(launcherFile)));
 
         QProcess script;
         script.start(u"sh"_s, {m_folder->path(u"TrivetDesk.sh"_s)});
@@ -343,6 +373,7 @@ private slots:
         m_mirror->setMisbehaviour(packagePath, Misbehaviour::ProxyPassword);
         m_mirror->setProxyLogin(u"anna"_s, password);
         QTemporaryDir configuration;
+        const Test::StoredProxy stored(configuration.filePath(u"Internet Settings.ini"_s));
         const auto store = std::make_shared<InternetSettings>(configuration.filePath(u"Internet Settings.ini"_s));
         const QString address = u"127.0.0.1:%1"_s.arg(m_mirror->port());
         QVERIFY(store->write(address, true).ok());
@@ -400,7 +431,7 @@ private slots:
         QVERIFY(stranger);
         const auto update = [](const QByteArray &version, QList<ArchiveMember> more = {}) {
             more.prepend(ArchiveMember::file(u"ver.dat"_s, version + "\r\n"));
-            more.prepend(ArchiveMember::file(u"TrivetDesk"_s, launcher("new"), 0755));
+            more.prepend(ArchiveMember::file(launcherFile, launcher("new"), 0755));
             return Test::ArchiveWriter::zip(more);
         };
         const auto sign = [&publisher](const QByteArray &bytes, const QString &sequence,
@@ -408,8 +439,8 @@ private slots:
             return Test::signatureFile(bytes, name, sequence, publisher.privateKey);
         };
         const QByteArray good = update("9.9");
-        const QByteArray evil = Test::ArchiveWriter::zip({ArchiveMember::file(u"TrivetDesk"_s, launcher("evil"), 0755),
-                                                          ArchiveMember::file(u"ver.dat"_s, "9.9\r\n")});
+        const QByteArray evil = Test::ArchiveWriter::zip(
+            {ArchiveMember::file(launcherFile, launcher("evil"), 0755), ArchiveMember::file(u"ver.dat"_s, "9.9\r\n")});
         const QByteArray withKey =
             update("9.9", {ArchiveMember::file(u"Keys/new.key"_s, publicKeyFileText(stranger->publicKey, {}))});
 
@@ -491,7 +522,7 @@ private slots:
     {
         m_mirror->setBody(packagePath, goodPackage());
         // The launcher holds its lock and does not end.
-        SingleInstance running(m_folder->root(), u"TrivetDesk"_s);
+        SingleInstance running(m_folder->root(), Product::LauncherName.toString());
         QVERIFY(running.tryAcquire());
         const auto before = snapshot(m_folder->root());
 
