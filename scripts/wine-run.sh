@@ -34,10 +34,14 @@ fi
 case "$(basename "$program")" in
 tst_*)
     report=$(mktemp "${TMPDIR:-/tmp}/wine-report.XXXXXX")
-    "$wine" "$program" "$@" -o "Z:$report,txt"
+    output=$(mktemp "${TMPDIR:-/tmp}/wine-output.XXXXXX")
+    # Wine's server and services, started by the first program of a prefix, inherit that program's output and
+    # outlive it while other programs run (a console's host can keep them for minutes). Given the caller's pipe,
+    # they would hold the caller (ctest) waiting long after the suite ended; given a file, they hold only that.
+    "$wine" "$program" "$@" -o "Z:$report,txt" >"$output" 2>&1
     status=$?
-    cat "$report"
-    rm -f "$report"
+    cat "$output" "$report"
+    rm -f "$report" "$output"
     exit $status
     ;;
 *)
