@@ -1,4 +1,5 @@
 #include "common/download/Downloader.h"
+#include "common/product/Product.h"
 #include "common/product/Version.h"
 #include "common/settings/IniFile.h"
 #include "common/settings/LangHandler.h"
@@ -258,7 +259,7 @@ private slots:
     void answeringThePromptRemovesTheVersionFile()
     {
         QFETCH(QString, answer);
-        m_folder->writeFile(u"Updater"_s, "#!/bin/sh\n");
+        m_folder->writeFile(Product::programFile(Product::UpdaterName), "#!/bin/sh\n");
         auto window = startOffered("1.2.9\r\n");
         QVERIFY(window);
         QSignalSpy ended(window.get(), &MainWindow::shutDownFinished);
@@ -289,7 +290,8 @@ private slots:
         QCOMPARE(m_pages.opened, answer == u"cmdYes"_s ? page : QList<QUrl>());
         // Update now hands over as Settings, Download New Version does: the Updater starts and the launcher ends.
         const bool updated = answer == u"cmdUpdateNow"_s;
-        QCOMPARE(m_starter->programs(), updated ? QStringList{m_folder->path(u"Updater"_s)} : QStringList());
+        QCOMPARE(m_starter->programs(),
+                 updated ? QStringList{m_folder->path(Product::programFile(Product::UpdaterName))} : QStringList());
         if (updated) {
             QCOMPARE(m_starter->started.first().workingFolder, m_folder->root());
         }
@@ -359,6 +361,8 @@ private slots:
         const auto mode = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser |
                           QFileDevice::WriteUser | QFileDevice::ReadGroup;
         QVERIFY(QFile::setPermissions(ini(), mode));
+        // As the system keeps them: Windows keeps only whether the file is read-only.
+        const QFileDevice::Permissions kept = QFileInfo(ini()).permissions();
 
         QVERIFY(fetchSettings(*window));
         QCOMPARE(m_folder->readFile(u"Trivet.ini"_s),
@@ -367,7 +371,7 @@ private slots:
                          .replace("NewDriveLetter=Z:\r\n", "NewDriveLetter=Z:\n")
                          .replace("Default=English.lng\r\n", "default = Deutsch.lng\n") +
                      "\r\n[Platform]\r\nWine=/opt/wine\n");
-        QCOMPARE(QFileInfo(ini()).permissions(), mode);
+        QCOMPARE(QFileInfo(ini()).permissions(), kept);
     }
 
     void failedSettingsPackageChangesNothing_data()
@@ -525,7 +529,7 @@ private slots:
     {
         QFETCH(bool, present);
         if (present) {
-            m_folder->writeFile(u"Updater"_s, "#!/bin/sh\n");
+            m_folder->writeFile(Product::programFile(Product::UpdaterName), "#!/bin/sh\n");
         }
         m_folder->writeFile(u"update.dat"_s, "1.2.9\r\n");
         auto window = startWindow(offline);
@@ -537,7 +541,7 @@ private slots:
         QCOMPARE(m_folder->exists(u"update.dat"_s), !present);
         const auto shown = MessageBox::takeShown();
         if (present) {
-            QCOMPARE(m_starter->programs(), QStringList{m_folder->path(u"Updater"_s)});
+            QCOMPARE(m_starter->programs(), QStringList{m_folder->path(Product::programFile(Product::UpdaterName))});
             QCOMPARE(m_starter->started.first().workingFolder, m_folder->root());
             QVERIFY(shown.isEmpty());
         } else {
