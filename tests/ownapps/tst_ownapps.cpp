@@ -208,17 +208,41 @@ private slots:
         QVERIFY(!tab.icon(4)->hasPicture());
     }
 
+    // The arguments a started program wrote into its marker: a script writes them alone, the start probe of
+    // Windows its folder and window first.
+    QByteArray startedWith(const QString &marker)
+    {
+        const QByteArray written = m_folder->readFile(marker);
+#ifdef Q_OS_WIN
+        return written.split('\n').mid(2).join('\n');
+#else
+        return written;
+#endif
+    }
+
     void slotsStartRealPrograms()
     {
         m_processes = std::make_shared<DetachedProcessStarter>();
-        m_folder->writeFile(u"Tools/first"_s, markerScript);
-        m_folder->writeFile(u"My Tools/second tool"_s, markerScript);
-        m_folder->writeFile(u"Tools/third"_s, markerScript);
-        for (const QString &program : {u"Tools/first"_s, u"My Tools/second tool"_s, u"Tools/third"_s}) {
+#ifdef Q_OS_WIN
+        // Windows starts programs, not scripts: the start probe stands in for each.
+        const QString first = u"Tools/first.exe"_s;
+        const QString second = u"My Tools/second tool.exe"_s;
+        const QString third = u"Tools/third.exe"_s;
+        for (const QString &program : {first, second, third}) {
+            QVERIFY(QDir().mkpath(QFileInfo(m_folder->path(program)).absolutePath()));
+            QVERIFY(QFile::copy(QStringLiteral(TRIVET_START_PROBE), m_folder->path(program)));
+        }
+#else
+        const QString first = u"Tools/first"_s;
+        const QString second = u"My Tools/second tool"_s;
+        const QString third = u"Tools/third"_s;
+        for (const QString &program : {first, second, third}) {
+            m_folder->writeFile(program, markerScript);
             QFile::setPermissions(m_folder->path(program), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         }
-        setSlot(1, u"First"_s, m_folder->path(u"Tools/first"_s) + u" -x"_s, m_folder->path(u"Icons/Qmark.gif"_s));
-        setSlot(2, u"Second"_s, m_folder->path(u"My Tools/second tool"_s), u"Your Icon-path here"_s);
+#endif
+        setSlot(1, u"First"_s, m_folder->path(first) + u" -x"_s, m_folder->path(u"Icons/Qmark.gif"_s));
+        setSlot(2, u"Second"_s, m_folder->path(second), u"Your Icon-path here"_s);
         setSlot(3, u"Missing"_s, m_folder->path(u"Tools/gone"_s), u"Your Icon-path here"_s);
         auto window = startWindow();
         QVERIFY(window);
@@ -229,7 +253,7 @@ private slots:
 
         QTest::keyClick(tab->icon(0), Qt::Key_Return);
         QTRY_VERIFY_WITH_TIMEOUT(m_folder->exists(u"Tools/started.marker"_s), 5000);
-        QTRY_COMPARE_WITH_TIMEOUT(m_folder->readFile(u"Tools/started.marker"_s), QByteArray("-x\n"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(startedWith(u"Tools/started.marker"_s), QByteArray("-x\n"), 5000);
         QTest::mouseClick(tab->icon(1), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(m_folder->exists(u"My Tools/started.marker"_s), 5000);
         MessageBox::setNextAnswer(QMessageBox::Cancel);
@@ -240,9 +264,9 @@ private slots:
 
         // A path changed by hand counts at the next click; the tab still shows what it showed.
         m_folder->remove(u"Tools/started.marker"_s);
-        setSlot(1, u"Third"_s, m_folder->path(u"Tools/third"_s) + u" \"a b\""_s, u"Your Icon-path here"_s);
+        setSlot(1, u"Third"_s, m_folder->path(third) + u" \"a b\""_s, u"Your Icon-path here"_s);
         QTest::mouseClick(tab->icon(0), Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(m_folder->readFile(u"Tools/started.marker"_s), QByteArray("a b\n"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(startedWith(u"Tools/started.marker"_s), QByteArray("a b\n"), 5000);
         QCOMPARE(tab->caption(0)->text(), u"First"_s);
 
 #ifdef Q_OS_LINUX

@@ -45,7 +45,12 @@ QString libarchiveError(archive *a)
 bool writeMember(archive *a, const ArchiveMember &member, QString *error)
 {
     std::unique_ptr<archive_entry, EntryDeleter> entry(archive_entry_new());
+#ifdef Q_OS_WIN
+    // Windows' libarchive makes the names a 7z archive stores from the wide form, never from UTF-8.
+    archive_entry_copy_pathname_w(entry.get(), reinterpret_cast<const wchar_t *>(member.name.utf16()));
+#else
     archive_entry_set_pathname_utf8(entry.get(), member.name.toUtf8().constData());
+#endif
     archive_entry_set_mtime(entry.get(), MemberTime, 0);
     switch (member.kind) {
     case ArchiveMember::File:
@@ -58,7 +63,11 @@ bool writeMember(archive *a, const ArchiveMember &member, QString *error)
         break;
     case ArchiveMember::Symlink:
         archive_entry_set_filetype(entry.get(), AE_IFLNK);
+#ifdef Q_OS_WIN
+        archive_entry_copy_symlink_w(entry.get(), reinterpret_cast<const wchar_t *>(member.linkTarget.utf16()));
+#else
         archive_entry_set_symlink_utf8(entry.get(), member.linkTarget.toUtf8().constData());
+#endif
         break;
     }
     archive_entry_set_perm(entry.get(), static_cast<mode_t>(member.mode));
